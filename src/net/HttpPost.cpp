@@ -1,0 +1,161 @@
+#include "net/HttpPost.h"
+
+#include <QUrl>
+#include <array>
+#include <memory>
+#include <mutex>
+
+namespace
+{
+
+// One mutex per kind of shared data, as libcurl's share interface asks for.
+std::array<std::mutex, CURL_LOCK_DATA_LAST> &ShareMutexes()
+{
+    static std::array<std::mutex, CURL_LOCK_DATA_LAST> mutexes;
+    return mutexes;
+}
+
+void LockShare(CURL *, curl_lock_data data, curl_lock_access, void *)
+{
+    ShareMutexes()[static_cast<size_t>(data) % CURL_LOCK_DATA_LAST].lock();
+}
+
+void UnlockShare(CURL *, curl_lock_data data, void *)
+{
+    ShareMutexes()[static_cast<size_t>(data) % CURL_LOCK_DATA_LAST].unlock();
+}
+
+// Created on first use (thread-safe static initialisation) and kept for the
+// life of the process.
+CURLSH *SharedCookieStore()
+{
+    static CURLSH *const pShare = [] {
+        CURLSH *pNew = curl_share_init();
+        if (pNew == nullptr)
+            return pNew;
+        curl_share_setopt(pNew, CURLSHOPT_LOCKFUNC, LockShare);
+        curl_share_setopt(pNew, CURLSHOPT_UNLOCKFUNC, UnlockShare);
+        curl_share_setopt(pNew, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        curl_share_setopt(pNew, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        curl_share_setopt(pNew, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+        return pNew;
+    }();
+    return pShare;
+}
+
+std::mutex &TimeoutMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+TransferTimeouts &TimeoutSlot()
+{
+    static TransferTimeouts timeouts;
+    return timeouts;
+}
+
+size_t AppendToBuffer(char *pData, size_t nSize, size_t nCount, void *pUser)
+{
+    auto *pBuffer = static_cast<QByteArray *>(pUser);
+    pBuffer->append(pData, static_cast<int>(nSize * nCount));
+    return nSize * nCount;
+}
+
+struct EasyDeleter {
+    void operator()(CURL *pHandle) const { curl_easy_cleanup(pHandle); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+
+const int kMaxAttempts = 11;
+
+} // namespace
+
+void AttachSharedCookies(CURL *pHandle)
+{
+    if (pHandle == nullptr)
+        return;
+    curl_easy_setopt(pHandle, CURLOPT_SHARE, SharedCookieStore());
+}
+
+void ApplyProxy(CURL *pHandle, const ProxyInfo *pProxy)
+{
+    if (pHandle == nullptr || pProxy == nullptr)
+        return;
+    const QByteArray baProxy =
+        QStringLiteral("%1:%2").arg(pProxy->sAddress).arg(pProxy->nPort).toLocal8Bit();
+    const QByteArray baUserPwd =
+        QStringLiteral("%1:%2").arg(pProxy->sAccount, pProxy->sPassword).toLocal8Bit();
+    // libcurl copies string options, so the temporaries may go.
+    curl_easy_setopt(pHandle, CURLOPT_PROXY, baProxy.constData());
+    curl_easy_setopt(pHandle, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+    curl_easy_setopt(pHandle, CURLOPT_PROXYUSERPWD, baUserPwd.constData());
+}
+
+TransferTimeouts CurrentTransferTimeouts()
+{
+    std::lock_guard<std::mutex> lock(TimeoutMutex());
+    return TimeoutSlot();
+}
+
+void SetTransferTimeouts(const TransferTimeouts &timeouts)
+{
+    std::lock_guard<std::mutex> lock(TimeoutMutex());
+    TimeoutSlot() = timeouts;
+}
+
+void ApplyTransferTimeouts(CURL *pHandle)
+{
+    if (pHandle == nullptr)
+        return;
+    const TransferTimeouts timeouts = CurrentTransferTimeouts();
+    curl_easy_setopt(pHandle, CURLOPT_CONNECTTIMEOUT_MS, timeouts.nConnectMs);
+    curl_easy_setopt(pHandle, CURLOPT_LOW_SPEED_TIME, timeouts.nLowSpeedSeconds);
+    curl_easy_setopt(pHandle, CURLOPT_LOW_SPEED_LIMIT, timeouts.nLowSpeedBytes);
+}
+
+QByteArray EncodedUrl(const QString &sUrl)
+{
+    return QUrl(sUrl, QUrl::TolerantMode).toEncoded(QUrl::FullyEncoded);
+}
+
+QByteArray HttpPost(const QString &sUrl, const QByteArray &baBody, const ProxyInfo *pProxy,
+                    int &nStatus)
+{
+    EasyHandle pHandle(curl_easy_init());
+    if (!pHandle)
+        return QByteArray();
+    CURL *const pCurl = pHandle.get();
+
+    QByteArray baResponse;
+    const QByteArray baUrl = EncodedUrl(sUrl);
+    AttachSharedCookies(pCurl);
+    curl_easy_setopt(pCurl, CURLOPT_URL, baUrl.constData());
+    curl_easy_setopt(pCurl, CURLOPT_POSTFIELDS, baBody.constData());
+    curl_easy_setopt(pCurl, CURLOPT_POSTFIELDSIZE, static_cast<long>(baBody.size()));
+    curl_easy_setopt(pCurl, CURLOPT_POST, 1L);
+    curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, 0L);
+    curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, AppendToBuffer);
+    curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &baResponse);
+    // A command's connection ends with the command; the shared connection
+    // cache is for the file downloads.
+    curl_easy_setopt(pCurl, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(pCurl, CURLOPT_FORBID_REUSE, 1L);
+    ApplyTransferTimeouts(pCurl);
+    ApplyProxy(pCurl, pProxy);
+
+    CURLcode nResult = CURLE_OK;
+    for (int nAttempt = 0; nAttempt < kMaxAttempts; ++nAttempt) {
+        baResponse.clear();
+        nResult = curl_easy_perform(pCurl);
+        long nCode = 0;
+        curl_easy_getinfo(pCurl, CURLINFO_RESPONSE_CODE, &nCode);
+        nStatus = static_cast<int>(nCode);
+        if (nResult != CURLE_RECV_ERROR)
+            break;
+    }
+    if (nResult != CURLE_OK)
+        return QByteArray();
+    return baResponse;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// Blocking HTTP transfers on libcurl. Every transfer of the process joins one
+// libcurl share object (SharedCookieStore): it holds the cookie jar, so a
+// cookie set in one response goes out with all later requests, and a cache of
+// open connections that handles attached to it may reuse (HttpPost itself
+// never leaves a connection behind).
+
+#include "net/ProxyInfo.h"
+
+#include <QByteArray>
+#include <QString>
+#include <curl/curl.h>
+
+// Sends baBody unchanged as a POST to sUrl (percent-encoded first) and returns
+// the response body; empty when libcurl failed. nStatus is the HTTP status of
+// the last attempt (0 when no response came). Receive errors are retried, 11
+// attempts in all. pProxy null = direct connection. Any thread.
+QByteArray HttpPost(const QString &sUrl, const QByteArray &baBody, const ProxyInfo *pProxy,
+                    int &nStatus);
+
+// Attaches a transfer handle to SharedCookieStore (cookies and connection cache).
+void AttachSharedCookies(CURL *pHandle);
+
+// Sets the proxy options on a handle; does nothing for pProxy null. The
+// credentials are always set, ":" when account and password are empty.
+void ApplyProxy(CURL *pHandle, const ProxyInfo *pProxy);
+
+// A connection that cannot be made in nConnectMs, or a transfer that receives
+// fewer than nLowSpeedBytes per second for nLowSpeedSeconds, fails. Without
+// these, a server that accepts and never answers would block a caller for ever.
+struct TransferTimeouts {
+    long nConnectMs = 15000;
+    long nLowSpeedSeconds = 60;
+    long nLowSpeedBytes = 1;
+};
+TransferTimeouts CurrentTransferTimeouts();
+// Tests shorten them; applies to transfers started afterwards.
+void SetTransferTimeouts(const TransferTimeouts &timeouts);
+// Sets the connect time-out and the low-speed abort on a handle.
+void ApplyTransferTimeouts(CURL *pHandle);
+
+// The URL as libcurl should see it: parsed tolerantly, fully percent-encoded.
+QByteArray EncodedUrl(const QString &sUrl);

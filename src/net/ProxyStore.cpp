@@ -1,0 +1,49 @@
+#include "net/ProxyStore.h"
+
+#include <QSettings>
+#include <memory>
+
+namespace
+{
+std::unique_ptr<QSettings> OpenStore()
+{
+#ifdef Q_OS_WIN
+    return std::make_unique<QSettings>(
+        QStringLiteral("HKEY_CURRENT_USER\\Software\\Norvale\\proxy"), QSettings::NativeFormat);
+#else
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Norvale"), QStringLiteral("proxy"));
+#endif
+}
+} // namespace
+
+namespace ProxyStore
+{
+
+Values Read()
+{
+    const auto pSettings = OpenStore();
+    Values values;
+    values.proxy.sAddress = pSettings->value(QStringLiteral("address"), QString()).toString();
+    values.proxy.nPort = pSettings->value(QStringLiteral("port"), 8080).toInt();
+    values.proxy.sAccount = pSettings->value(QStringLiteral("account"), QString()).toString();
+    values.proxy.sPassword = pSettings->value(QStringLiteral("password"), QString()).toString();
+    values.nUseProxy = pSettings->value(QStringLiteral("useproxy"), 0).toInt();
+    return values;
+}
+
+void Write(bool bUseProxy, const QString &sAddress, const QString &sPort, const QString &sAccount,
+           const QString &sPassword)
+{
+    const auto pSettings = OpenStore();
+    pSettings->setValue(QStringLiteral("useproxy"), bUseProxy ? 1 : 0);
+    if (bUseProxy) {
+        pSettings->setValue(QStringLiteral("address"), sAddress.trimmed());
+        pSettings->setValue(QStringLiteral("port"), sPort.trimmed().toInt());
+        pSettings->setValue(QStringLiteral("account"), sAccount.trimmed());
+        pSettings->setValue(QStringLiteral("password"), sPassword.trimmed());
+    }
+    pSettings->sync();
+}
+
+} // namespace ProxyStore
