@@ -1,0 +1,14 @@
+#pragma once
+#include <QString>
+
+// "config.ini" in the working directory (the program's folder after start-up).
+
+// "config/language": position in the language list, 0 when absent.
+int LanguageSetting();
+void StoreLanguageSetting(int nPos);
+
+// "config/test": sent with the catalogue requests, false when absent.
+bool TestSetting();
+
+// ":/other/cn.qm", ":/other/tc.qm", ":/other/en.qm" for 0, 1, 2; empty otherwise.
+QString LanguageResource(int nPos);

@@ -1,0 +1,21 @@
+#pragma once
+#include <QStyledItemDelegate>
+
+// A progress bar drawn inside a table cell. Roles on the cell's index:
+//   Qt::UserRole + 1 (257) current amount, Qt::UserRole + 2 (258) total
+//   (both unsigned 64-bit), Qt::UserRole + 3 (259) caption replacing the
+//   percentage.
+class KXProgressBarDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    explicit KXProgressBarDelegate(QObject *parent = nullptr);
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+    // The bar's text: the caption when set, else the truncated percentage
+    // when both numbers are non-zero, else nothing.
+    static QString ProgressText(quint64 nCurrent, quint64 nTotal, const QString &sCaption);
+};
