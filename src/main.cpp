@@ -1,10 +1,6 @@
-#include <QApplication>
-#include <QWidget>
+#include "app/AppMain.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QWidget w;
-    w.show();
-    return app.exec();
+    return RunUpdateAssist(argc, argv);
 }

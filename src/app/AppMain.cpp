@@ -1,0 +1,43 @@
+#include "app/AppMain.h"
+
+#include "app/AppFont.h"
+#include "app/DemoScreenshot.h"
+#include "app/Language.h"
+#include "app/SingleApplication.h"
+#include "app/StyleSheet.h"
+#include "net/ProxyInfo.h"
+#include "platform/CrashHandler.h"
+#include "update/MainWindow.h"
+#include "widgets/AppInit.h"
+
+#include <QDir>
+#include <curl/curl.h>
+
+int RunUpdateAssist(int argc, char *argv[])
+{
+    SingleApplication app(argc, argv);
+    // The first copy has been asked to come forward; touch nothing else.
+    if (app.IsRunning())
+        return 0;
+
+    // "config.ini", "User.bin", "help", "Lang", the driver folder and
+    // "crash.dmp" all live beside the program, wherever it was started from.
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+
+    curl_global_init(CURL_GLOBAL_ALL);
+    LoadActiveProxy();
+    InstallCrashHandler("crash.dmp");
+    ApplyStoredLanguage();
+    app.setStyleSheet(AppStyleSheet());
+    QApplication::setFont(AppFont());
+
+    AppInit appInit;
+    MainWindow window;
+    app.setMainWindow(&window);
+    window.show();
+    ScheduleScreenshotFromEnvironment(&window);
+
+    // Locals go in reverse order: the main window, then the drag filter, then
+    // the application object.
+    return app.exec();
+}

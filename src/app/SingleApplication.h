@@ -1,0 +1,34 @@
+#pragma once
+#include <QApplication>
+#include <QPointer>
+
+class QLocalServer;
+
+// The application object that allows one running copy per executable file
+// name. A later copy finds the first one's local server, says so on stderr and
+// reports IsRunning(); the first copy then brings its main window forward.
+class SingleApplication : public QApplication
+{
+    Q_OBJECT
+public:
+    SingleApplication(int &argc, char **argv);
+
+    bool IsRunning() const { return bRunning; }
+    void setMainWindow(QWidget *pWindow) { pMainWindow = pWindow; }
+    QString ServerName() const { return sServerName; }
+
+signals:
+    void RedisplayWindow();
+
+private slots:
+    void _newLocalConnection();
+
+private:
+    void InitLocalConnection();
+    void NewLocalServer();
+
+    bool bRunning = false;
+    QLocalServer *pLocalServer = nullptr;
+    QPointer<QWidget> pMainWindow;
+    QString sServerName;
+};
