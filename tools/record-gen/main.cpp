@@ -1,0 +1,147 @@
+// record-gen: writes sample diagnostic records of all five kinds, in the
+// device's file format, below a "SaveData" folder.
+//
+// Usage: record-gen <SaveData folder>
+
+#include "dataviewer/RecordWriter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTextStream>
+#include <cmath>
+
+namespace
+{
+
+QJsonObject Header(const QString &sVehicle)
+{
+    return QJsonObject{{"VehicleName", sVehicle}, {"Time", "2025-03-01 09:30:12"}};
+}
+
+QJsonObject Code(const QString &sId, const QString &sStatus, const QString &sDescription)
+{
+    return QJsonObject{{"DID", sId}, {"STAT", sStatus}, {"DDE", sDescription}};
+}
+
+QByteArray DataStream(int nVariant)
+{
+    const QJsonArray jaItems{
+        QJsonObject{{"LB", "Engine speed"}, {"RV", "650-850"}, {"VA", "780"}, {"UNT", "rpm"}},
+        QJsonObject{{"LB", "Coolant temperature"}, {"RV", "80-105"}, {"VA", "88"}, {"UNT", "°C"}},
+        QJsonObject{
+            {"LB", "Ignition timing advance °"}, {"RV", "0-15"}, {"VA", "6.5"}, {"UNT", "°"}},
+        QJsonObject{{"LB", "Vehicle speed"}, {"RV", "0-255"}, {"VA", "0"}, {"UNT", "km/h"}},
+        QJsonObject{{"LB", "Throttle position"}, {"RV", "0-100"}, {"VA", "3.1"}, {"UNT", "%"}},
+        QJsonObject{{"LB", "Battery voltage"}, {"RV", "12-14.8"}, {"VA", "14.1"}, {"UNT", "V"}},
+    };
+    QList<QJsonArray> lstFrames;
+    const int nFrames = 8 + 4 * nVariant;
+    for (int i = 0; i < nFrames; ++i) {
+        const double d = std::sin(i / 2.0);
+        lstFrames.append(QJsonArray{
+            QString::number(780 + int(900 * (1 + d))), QString::number(60 + 3 * i),
+            QString::number(6.5 + 4 * d, 'f', 1), QString::number(i * 7),
+            QString::number(3.1 + 10 * (1 + d), 'f', 1), QString::number(14.1 - 0.05 * i, 'f', 2)});
+    }
+    return RecordWriter::Record(Header(nVariant ? "Toyota Corolla 1.8" : "Volkswagen Golf 1.4 TSI"),
+                                "Engine", jaItems, lstFrames);
+}
+
+QByteArray TroubleCodes(int nVariant)
+{
+    QJsonArray jaItems{
+        Code("P0301", "Current", "Cylinder 1 misfire detected"),
+        Code("P0420", "History", "Catalyst system efficiency below threshold (bank 1)"),
+        Code("P0171", "Current", "System too lean (bank 1)"),
+    };
+    if (nVariant)
+        jaItems.append(Code("P0118", "Intermittent",
+                            "Engine coolant temperature circuit high input (above 140°C)"));
+    return RecordWriter::Record(Header("Volkswagen Golf 1.4 TSI"), "Engine", jaItems);
+}
+
+QByteArray FreezeFrame(int nVariant)
+{
+    const QJsonArray jaItems{
+        QJsonObject{{"LB", "Fault code"}, {"VA", nVariant ? "P0171" : "P0301"}, {"UNT", ""}},
+        QJsonObject{{"LB", "Engine speed"}, {"VA", "2140"}, {"UNT", "rpm"}},
+        QJsonObject{{"LB", "Coolant temperature"}, {"VA", "92"}, {"UNT", "°C"}},
+        QJsonObject{{"LB", "Intake air temperature"}, {"VA", "31"}, {"UNT", "°C"}},
+        QJsonObject{{"LB", "Calculated load value"}, {"VA", "41.2"}, {"UNT", "%"}},
+        QJsonObject{{"LB", "Short term fuel trim (bank 1)"}, {"VA", "-3.1"}, {"UNT", "%"}},
+        QJsonObject{{"LB", "Vehicle speed"}, {"VA", "56"}, {"UNT", "km/h"}},
+    };
+    return RecordWriter::Record(Header("Volkswagen Golf 1.4 TSI"), "Engine", jaItems);
+}
+
+QByteArray SystemScan(int nVariant)
+{
+    const QJsonArray jaItems{
+        QJsonObject{{"LB", "Engine"},
+                    {"VA", "No fault code"},
+                    {"IES", QJsonArray{Code("P0301", "Current", "Cylinder 1 misfire detected"),
+                                       Code("P0171", "Current", "System too lean (bank 1)")}}},
+        QJsonObject{{"LB", "ABS"}, {"VA", "No fault code"}, {"IES", QJsonArray{}}},
+        QJsonObject{{"LB", "Airbag"},
+                    {"VA", "No fault code"},
+                    {"IES", nVariant ? QJsonArray{}
+                                     : QJsonArray{Code("B1000", "History",
+                                                       "Control module internal fault")}}},
+        QJsonObject{{"LB", "Transmission"}, {"VA", "No fault code"}, {"IES", QJsonArray{}}},
+        QJsonObject{{"LB", "Body control"}, {"VA", "Not responding"}, {"IES", QJsonArray{}}},
+    };
+    return RecordWriter::Record(Header("Toyota Corolla 1.8"), "Auto scan", jaItems);
+}
+
+QByteArray VehicleVersion(int nVariant)
+{
+    const QJsonArray jaItems{
+        QJsonObject{{"LB", "VIN"}, {"VA", QJsonArray{"WVWZZZ1KZ8W123456"}}},
+        QJsonObject{{"LB", "ECU part number"}, {"VA", QJsonArray{"03C906056DP "}}},
+        QJsonObject{{"LB", "Software version"}, {"VA", QJsonArray{" 5161", "H08"}}},
+        QJsonObject{{"LB", "Hardware version"}, {"VA", QJsonArray{nVariant ? "H13" : "H12"}}},
+        QJsonObject{{"LB", "Calibration IDs"},
+                    {"VA", QJsonArray{"CAL-0412", " CAL-0413 ", "CAL-0999"}}},
+        QJsonObject{{"LB", "Coding"}, {"VA", QJsonArray{}}},
+    };
+    return RecordWriter::Record(Header("Volkswagen Golf 1.4 TSI"), "Engine", jaItems);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTextStream err(stderr);
+    const QStringList slArgs = app.arguments();
+    if (slArgs.size() != 2) {
+        err << "usage: record-gen <SaveData folder>\n";
+        return 2;
+    }
+    const QDir saveDir(slArgs.at(1));
+    struct Sample {
+        const char *szFolder;
+        const char *szName;
+        QByteArray (*pMake)(int);
+    };
+    const Sample samples[] = {
+        {"DataStreams", "DS_ENGINE_%1.dat", DataStream},
+        {"DTC", "DTC_ENGINE_%1.dat", TroubleCodes},
+        {"FreezeFrame", "FF_ENGINE_%1.dat", FreezeFrame},
+        {"SystemData", "SCAN_%1.dat", SystemScan},
+        {"VehicleVersion", "VER_ENGINE_%1.dat", VehicleVersion},
+    };
+    for (const Sample &sample : samples) {
+        for (int nVariant = 0; nVariant < 2; ++nVariant) {
+            const QString sPath = saveDir.filePath(
+                QString("%1/%2").arg(sample.szFolder, QString(sample.szName).arg(nVariant + 1)));
+            if (!RecordWriter::WriteFile(sPath, sample.pMake(nVariant))) {
+                err << "record-gen: cannot write " << sPath << "\n";
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
