@@ -1,0 +1,186 @@
+#include "device/DeviceDisks.h"
+
+#include "platform/RemovableVolume.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QStorageInfo>
+
+#include <cmath>
+
+namespace
+{
+
+const char kSerialFile[] = "/sn.txt";
+const qint64 kSerialFileLimit = 1024;
+const qint64 kSerialLength = 13;
+
+struct DiskFolders {
+    QMutex mutex;
+    bool bLoaded = false;
+    QStringList slFolders;
+};
+
+DiskFolders &Folders()
+{
+    static DiskFolders folders;
+    return folders;
+}
+
+QString CleanFolder(const QString &sFolder)
+{
+    QString sClean = QDir::cleanPath(QDir::fromNativeSeparators(sFolder));
+    while (sClean.size() > 1 && sClean.endsWith(QLatin1Char('/')))
+        sClean.chop(1);
+    return sClean;
+}
+
+// Mounted root as sCurDisk keeps it.
+QString DiskOfVolume(const QStorageInfo &volume)
+{
+#ifdef Q_OS_WIN
+    return volume.rootPath().left(2);
+#else
+    return CleanFolder(volume.rootPath());
+#endif
+}
+
+} // namespace
+
+QString FormatSize(quint64 nBytes)
+{
+    static const QStringList slUnits = {
+        QStringLiteral(" Bytes"), QStringLiteral(" KB"), QStringLiteral(" MB"),
+        QStringLiteral(" GB"),    QStringLiteral(" TB"), QStringLiteral(" PB"),
+        QStringLiteral(" EB"),    QStringLiteral(" ZB"), QStringLiteral(" YB")};
+    if (nBytes == 0)
+        return QStringLiteral("0 Bytes");
+    // The unit is floor(log1024(n)), counted in integers: the floating-point
+    // logarithm lands just below whole numbers for exact powers such as 1048576.
+    int i = 0;
+    for (quint64 nRest = nBytes; nRest >= 1024 && i < slUnits.size() - 1; nRest /= 1024)
+        ++i;
+    const double dValue = static_cast<double>(nBytes) / std::pow(1024.0, i);
+    return QString::number(dValue, 'f', i == 0 ? 0 : 2) + slUnits.at(i);
+}
+
+QStringList DeviceDiskFolders()
+{
+    DiskFolders &folders = Folders();
+    QMutexLocker lock(&folders.mutex);
+    if (!folders.bLoaded) {
+        folders.bLoaded = true;
+        const QString sSeam = qEnvironmentVariable("UPDATEASSIST_DISKS");
+        for (const QString &sFolder : sSeam.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+            folders.slFolders.append(CleanFolder(sFolder));
+    }
+    return folders.slFolders;
+}
+
+void SetDeviceDiskFolders(const QStringList &slFolders)
+{
+    DiskFolders &folders = Folders();
+    QMutexLocker lock(&folders.mutex);
+    folders.bLoaded = true;
+    folders.slFolders.clear();
+    for (const QString &sFolder : slFolders)
+        folders.slFolders.append(CleanFolder(sFolder));
+}
+
+bool HasSerialNumberFile(const QString &sDisk)
+{
+    QFile file(sDisk + QLatin1String(kSerialFile));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 nSize = file.size();
+    return nSize > 0 && nSize < kSerialFileLimit;
+}
+
+QString ReadSerialNumber(const QString &sDisk, bool *pOk)
+{
+    QFile file(sDisk + QLatin1String(kSerialFile));
+    const bool bOk = file.open(QIODevice::ReadOnly);
+    if (pOk != nullptr)
+        *pOk = bOk;
+    if (!bOk)
+        return QString();
+    return QString::fromUtf8(file.read(kSerialLength));
+}
+
+QStringList ListDeviceDisks()
+{
+    QStringList slDisks;
+    const QList<QStorageInfo> volumes = QStorageInfo::mountedVolumes();
+    for (const QStorageInfo &volume : volumes) {
+        if (!volume.isValid() || !volume.isReady() || volume.isReadOnly())
+            continue;
+        const QString sDisk = DiskOfVolume(volume);
+        if (!IsRemovableVolume(volume.rootPath().toStdString(), volume.device().toStdString()))
+            continue;
+        if (!HasSerialNumberFile(sDisk) || slDisks.contains(sDisk))
+            continue;
+        slDisks.append(sDisk);
+    }
+    // Folders standing in for removable volumes: present, writable, with a serial file.
+    for (const QString &sFolder : DeviceDiskFolders()) {
+        const QFileInfo info(sFolder);
+        if (!info.isDir() || !info.isWritable())
+            continue;
+        if (!HasSerialNumberFile(sFolder) || slDisks.contains(sFolder))
+            continue;
+        slDisks.append(sFolder);
+    }
+    return slDisks;
+}
+
+QString DiskDisplayName(const QString &sDisk)
+{
+#ifdef Q_OS_WIN
+    return sDisk.left(1);
+#else
+    const QStorageInfo volume(sDisk);
+    // A folder inside some other file system shows its own name, not that volume's label.
+    if (volume.isValid() && CleanFolder(volume.rootPath()) == CleanFolder(sDisk) &&
+        !volume.name().isEmpty())
+        return volume.name();
+    const QString sName = QFileInfo(CleanFolder(sDisk)).fileName();
+    return sName.isEmpty() ? sDisk : sName;
+#endif
+}
+
+quint64 DiskAvailableBytes(const QString &sDisk)
+{
+    const QStorageInfo volume(sDisk);
+    if (!volume.isValid())
+        return 0;
+    const qint64 nAvailable = volume.bytesAvailable();
+    return nAvailable > 0 ? static_cast<quint64>(nAvailable) : 0;
+}
+
+QString DiskTipHtml(const QString &sDisk)
+{
+    const QStorageInfo volume(sDisk);
+    const qint64 nTotal = volume.isValid() ? volume.bytesTotal() : 0;
+    const qint64 nAvailable = volume.isValid() ? volume.bytesAvailable() : 0;
+    QString sHtml;
+#ifdef Q_OS_WIN
+    const QString sLabel = volume.name();
+#else
+    const QString sLabel = DiskDisplayName(sDisk);
+#endif
+    sHtml += QStringLiteral("<div style=\"color:red;\">%1</div>").arg(sLabel.toHtmlEscaped());
+    sHtml += QStringLiteral("<div>%1:%2</div>")
+                 .arg(QCoreApplication::translate("DeviceDisks", "文件系统"),
+                      QString::fromUtf8(volume.fileSystemType()).toHtmlEscaped());
+    sHtml += QStringLiteral("<div>%1:%2</div>")
+                 .arg(QCoreApplication::translate("DeviceDisks", "总空间"),
+                      FormatSize(nTotal > 0 ? static_cast<quint64>(nTotal) : 0));
+    sHtml += QStringLiteral("<div style=\"color:black;\"><b>%1:%2</b></div>")
+                 .arg(QCoreApplication::translate("DeviceDisks", "可用空间"),
+                      FormatSize(nAvailable > 0 ? static_cast<quint64>(nAvailable) : 0));
+    return sHtml;
+}
