@@ -80,8 +80,13 @@ void AttachSharedCookies(CURL *pHandle)
 
 void ApplyProxy(CURL *pHandle, const ProxyInfo *pProxy)
 {
-    if (pHandle == nullptr || pProxy == nullptr)
+    if (pHandle == nullptr)
         return;
+    if (pProxy == nullptr) {
+        // Direct means direct: no proxy taken from the environment either.
+        curl_easy_setopt(pHandle, CURLOPT_PROXY, "");
+        return;
+    }
     const QByteArray baProxy =
         QStringLiteral("%1:%2").arg(pProxy->sAddress).arg(pProxy->nPort).toLocal8Bit();
     const QByteArray baUserPwd =

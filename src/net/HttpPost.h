@@ -21,8 +21,9 @@ QByteArray HttpPost(const QString &sUrl, const QByteArray &baBody, const ProxyIn
 // Attaches a transfer handle to SharedCookieStore (cookies and connection cache).
 void AttachSharedCookies(CURL *pHandle);
 
-// Sets the proxy options on a handle; does nothing for pProxy null. The
-// credentials are always set, ":" when account and password are empty.
+// Sets the proxy options on a handle. The credentials are always set, ":" when
+// account and password are empty. pProxy null makes the handle connect
+// directly, whatever proxy the environment names.
 void ApplyProxy(CURL *pHandle, const ProxyInfo *pProxy);
 
 // A connection that cannot be made in nConnectMs, or a transfer that receives

@@ -1,0 +1,43 @@
+#pragma once
+// Faults that the server plays on purpose so that clients can be tested
+// against a misbehaving server. Set from the command line or, while running,
+// by POST /control/fault.
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+struct Fault {
+    QStringList slOn;      // request kinds: login, register, catalogue, downloadlist, files, all
+    QString sMatch;        // only requests whose path contains this text (empty = any)
+    int nStatus = 0;       // answer with this HTTP status (body "update-server: status N\n")
+    bool bEmpty = false;   // status 200 with an empty body
+    bool bNotJson = false; // a body that decodes to text that is not JSON
+    QString sCode;         // replace "code" of the reply
+    std::optional<QString> sMsg; // replace "msg" of the reply
+    int nDelayMs = 0;            // wait before answering
+    bool bReset = false;         // send part of the body, then reset the connection
+    int nTrickleMs = 0;          // send the body one byte per this many milliseconds
+    int nTimes = 0;              // play it this many times, then forget it (0 = for ever)
+
+    static std::optional<Fault> FromJson(const QJsonObject &joFault, QString *pError);
+    QJsonObject ToJson() const;
+    bool Applies(const QString &sKind, const QString &sPath) const;
+};
+
+class FaultBoard
+{
+public:
+    void Replace(std::vector<Fault> faults);
+    // The first fault that applies to this request; counts one use of it.
+    std::optional<Fault> Take(const QString &sKind, const QString &sPath);
+    QJsonArray ToJson() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Fault> m_faults;
+};

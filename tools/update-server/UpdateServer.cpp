@@ -1,0 +1,444 @@
+#include "UpdateServer.h"
+
+#include "ConnectionReset.h"
+#include "app/Json.h"
+#include "net/ServerProtocol.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
+#include <QUuid>
+#include <cstdio>
+#include <thread>
+
+namespace
+{
+const char kNotJson[] = "<html><body>Service temporarily unavailable</body></html>";
+
+QString CommandKind(int nCommand)
+{
+    switch (nCommand) {
+    case CommandRegister:
+        return QStringLiteral("register");
+    case CommandLogin:
+        return QStringLiteral("login");
+    case CommandCatalogue:
+        return QStringLiteral("catalogue");
+    case CommandDownloadList:
+        return QStringLiteral("downloadlist");
+    default:
+        return QStringLiteral("unknown");
+    }
+}
+
+QJsonObject CodeReply(const char *pCode, const QString &sMsg = QString())
+{
+    QJsonObject joReply;
+    joReply.insert(QStringLiteral("code"), QLatin1String(pCode));
+    joReply.insert(QStringLiteral("msg"), sMsg);
+    return joReply;
+}
+
+QString FromStd(const std::string &s)
+{
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+} // namespace
+
+UpdateServer::UpdateServer(const ServerSettings &settings, AccountStore &accounts,
+                           PackageCatalogue &catalogue)
+    : m_settings(settings), m_accounts(accounts), m_catalogue(catalogue)
+{
+    Route(m_commandServer, true);
+    Route(m_loginServer, false);
+}
+
+UpdateServer::~UpdateServer()
+{
+    Stop();
+}
+
+void UpdateServer::Route(httplib::Server &server, bool bCommandPort)
+{
+    if (bCommandPort) {
+        server.Post("/universalex.kxa",
+                    [this](const httplib::Request &req, httplib::Response &res) {
+                        HandleCommand(req, res, Endpoint::Register);
+                    });
+        server.Post("/universal.kxa", [this](const httplib::Request &req, httplib::Response &res) {
+            HandleCommand(req, res, Endpoint::Universal);
+        });
+        server.Get("/files/(.*)", [this](const httplib::Request &req, httplib::Response &res) {
+            HandleFile(req, res);
+        });
+    } else {
+        server.Post("/universalex.kxa",
+                    [this](const httplib::Request &req, httplib::Response &res) {
+                        HandleCommand(req, res, Endpoint::Login);
+                    });
+    }
+    const auto control = [this](const httplib::Request &req, httplib::Response &res) {
+        HandleControl(req, res);
+    };
+    server.Get("/control/(.*)", control);
+    server.Post("/control/(.*)", control);
+    if (m_settings.bVerbose) {
+        server.set_logger([](const httplib::Request &req, const httplib::Response &res) {
+            std::fprintf(stderr, "update-server: %s %s:%d %s -> %d\n", req.method.c_str(),
+                         req.local_addr.c_str(), req.local_port, req.path.c_str(), res.status);
+        });
+    }
+}
+
+bool UpdateServer::Bind(QString *pError)
+{
+    const std::string sHost = m_settings.sAddress.toStdString();
+    if (!m_commandServer.bind_to_port(sHost, m_settings.nCommandPort)) {
+        *pError = QStringLiteral("cannot listen on %1:%2")
+                      .arg(m_settings.sAddress)
+                      .arg(m_settings.nCommandPort);
+        return false;
+    }
+    if (!m_loginServer.bind_to_port(sHost, m_settings.nLoginPort)) {
+        *pError = QStringLiteral("cannot listen on %1:%2")
+                      .arg(m_settings.sAddress)
+                      .arg(m_settings.nLoginPort);
+        return false;
+    }
+    return true;
+}
+
+void UpdateServer::Run()
+{
+    std::thread loginThread([this] { m_loginServer.listen_after_bind(); });
+    m_commandServer.listen_after_bind();
+    loginThread.join();
+}
+
+void UpdateServer::Stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bStopping = true;
+    }
+    m_stopCondition.notify_all();
+    m_commandServer.stop();
+    m_loginServer.stop();
+}
+
+bool UpdateServer::Pause(int nMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return !m_stopCondition.wait_for(lock, std::chrono::milliseconds(nMs),
+                                     [this] { return m_bStopping.load(); });
+}
+
+QString UpdateServer::Root() const
+{
+    if (!m_settings.sRoot.isEmpty())
+        return m_settings.sRoot;
+    return QStringLiteral("http://%1:%2/files/")
+        .arg(m_settings.sAddress)
+        .arg(m_settings.nCommandPort);
+}
+
+QString UpdateServer::SessionUser(const httplib::Request &req) const
+{
+    const QString sCookies = FromStd(req.get_header_value("Cookie"));
+    for (const QString &sPart : sCookies.split(QLatin1Char(';'))) {
+        const QString sCookie = sPart.trimmed();
+        if (!sCookie.startsWith(QLatin1String("UASESSION=")))
+            continue;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_sessions.value(sCookie.mid(10));
+    }
+    return QString();
+}
+
+void UpdateServer::HandleCommand(const httplib::Request &req, httplib::Response &res,
+                                 Endpoint endpoint)
+{
+    const QByteArray baBody = QByteArray::fromStdString(req.body);
+    const bool bSealed = endpoint == Endpoint::Universal;
+    bool bOk = false;
+    const QJsonObject joEnvelope = ParseJsonObject(bSealed ? baBody : DecompressBody(baBody), &bOk);
+    const int nCommand = joEnvelope.value(QStringLiteral("command")).toInt();
+    QJsonObject joData;
+    if (bSealed) {
+        const QByteArray baCipher =
+            QByteArray::fromHex(joEnvelope.value(QStringLiteral("data")).toString().toLatin1());
+        joData = ParseJsonObject(UnsealReply(baCipher, PayloadKey()));
+    } else {
+        joData = joEnvelope.value(QStringLiteral("data")).toObject();
+    }
+    const QString sKind = CommandKind(nCommand);
+
+    QJsonObject joEntry;
+    joEntry.insert(QStringLiteral("time"), QDateTime::currentMSecsSinceEpoch());
+    joEntry.insert(QStringLiteral("method"), FromStd(req.method));
+    joEntry.insert(QStringLiteral("port"), req.local_port);
+    joEntry.insert(QStringLiteral("path"), FromStd(req.path));
+    joEntry.insert(QStringLiteral("target"), FromStd(req.target));
+    joEntry.insert(QStringLiteral("kind"), sKind);
+    joEntry.insert(QStringLiteral("command"), nCommand);
+    joEntry.insert(QStringLiteral("data"), joData);
+    joEntry.insert(QStringLiteral("cookie"), FromStd(req.get_header_value("Cookie")));
+    joEntry.insert(QStringLiteral("session"), SessionUser(req));
+    joEntry.insert(QStringLiteral("via_proxy"), req.has_header("Via") ||
+                                                    req.has_header("X-Tinyproxy") ||
+                                                    req.has_header("Proxy-Connection"));
+    m_log.Add(joEntry);
+
+    if (!bOk) {
+        res.status = 400;
+        res.set_content("update-server: the request body is not a command envelope\n",
+                        "text/plain");
+        return;
+    }
+
+    const std::optional<Fault> fault = m_faults.Take(sKind, FromStd(req.path));
+    Reply reply;
+    QJsonObject joReply;
+    const bool bRightPlace = (endpoint == Endpoint::Login && nCommand == CommandLogin) ||
+                             (endpoint == Endpoint::Register && nCommand == CommandRegister) ||
+                             (endpoint == Endpoint::Universal &&
+                              (nCommand == CommandCatalogue || nCommand == CommandDownloadList));
+    if (!bRightPlace)
+        joReply = CodeReply("10001", QStringLiteral("unknown command"));
+    else if (nCommand == CommandLogin)
+        joReply = Login(joData, &reply.sCookie);
+    else if (nCommand == CommandRegister)
+        joReply = Register(joData);
+    else if (nCommand == CommandCatalogue)
+        joReply = Catalogue(joData);
+    else
+        joReply = DownloadList(joData);
+
+    if (fault && !fault->sCode.isEmpty())
+        joReply.insert(QStringLiteral("code"), fault->sCode);
+    if (fault && fault->sMsg)
+        joReply.insert(QStringLiteral("msg"), *fault->sMsg);
+
+    const QByteArray baReply = (fault && fault->bNotJson)
+                                   ? QByteArray(kNotJson)
+                                   : QJsonDocument(joReply).toJson(QJsonDocument::Compact);
+    reply.sBody =
+        (bSealed ? SealPayload(baReply, PayloadKey()) : CompressBody(baReply)).toStdString();
+    Answer(req, res, reply, fault);
+}
+
+QJsonObject UpdateServer::Login(const QJsonObject &joData, std::string *pCookie)
+{
+    const QString sName = joData.value(QStringLiteral("username")).toString();
+    const QString sDigest = joData.value(QStringLiteral("password")).toString();
+    QJsonObject joAccount;
+    if (!m_accounts.CheckLogin(sName, sDigest, &joAccount))
+        return CodeReply("10002", QStringLiteral("账号或密码错误"));
+    const QString sToken = QUuid::createUuid().toString(QUuid::Id128);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_sessions.insert(sToken, joAccount.value(QStringLiteral("name")).toString());
+    }
+    *pCookie = QStringLiteral("UASESSION=%1; Path=/").arg(sToken).toStdString();
+    QJsonObject joReply = CodeReply("000000");
+    joReply.insert(QStringLiteral("username"), joAccount.value(QStringLiteral("name")));
+    joReply.insert(QStringLiteral("realname"), joAccount.value(QStringLiteral("realname")));
+    joReply.insert(QStringLiteral("token"), sToken);
+    return joReply;
+}
+
+QJsonObject UpdateServer::Register(const QJsonObject &joData)
+{
+    QString sReason;
+    switch (m_accounts.Register(joData, &sReason)) {
+    case AccountStore::RegisterResult::Ok:
+        return CodeReply("000000");
+    case AccountStore::RegisterResult::NameTaken:
+        return CodeReply("10004", QStringLiteral("已存在同名账号"));
+    case AccountStore::RegisterResult::Refused:
+        break;
+    }
+    return CodeReply("10003", sReason);
+}
+
+QJsonObject UpdateServer::Catalogue(const QJsonObject &joData) const
+{
+    QJsonObject joReply = CodeReply("000000");
+    joReply.insert(QStringLiteral("root"), Root());
+    joReply.insert(QStringLiteral("list"),
+                   m_catalogue.CatalogueList(joData.value(QStringLiteral("devtype")).toString()));
+    return joReply;
+}
+
+QJsonObject UpdateServer::DownloadList(const QJsonObject &joData) const
+{
+    const QJsonValue jvType = joData.value(QStringLiteral("type"));
+    const QString sType = jvType.isArray() ? jvType.toArray().at(0).toString() : jvType.toString();
+    QJsonObject joReply = CodeReply("000000");
+    joReply.insert(QStringLiteral("root"), Root());
+    joReply.insert(QStringLiteral("list"),
+                   m_catalogue.DownloadList(joData.value(QStringLiteral("devtype")).toString(),
+                                            sType,
+                                            joData.value(QStringLiteral("branch")).toString()));
+    return joReply;
+}
+
+void UpdateServer::HandleFile(const httplib::Request &req, httplib::Response &res)
+{
+    const QString sPath = FromStd(req.matches.size() > 1 ? req.matches[1].str() : std::string());
+    QJsonObject joEntry;
+    joEntry.insert(QStringLiteral("time"), QDateTime::currentMSecsSinceEpoch());
+    joEntry.insert(QStringLiteral("method"), FromStd(req.method));
+    joEntry.insert(QStringLiteral("port"), req.local_port);
+    joEntry.insert(QStringLiteral("path"), FromStd(req.path));
+    joEntry.insert(QStringLiteral("target"), FromStd(req.target));
+    joEntry.insert(QStringLiteral("kind"), QStringLiteral("files"));
+    joEntry.insert(QStringLiteral("cookie"), FromStd(req.get_header_value("Cookie")));
+    joEntry.insert(QStringLiteral("user_agent"), FromStd(req.get_header_value("User-Agent")));
+    joEntry.insert(QStringLiteral("remote_port"), req.remote_port);
+    m_log.Add(joEntry);
+
+    const std::optional<Fault> fault = m_faults.Take(QStringLiteral("files"), FromStd(req.path));
+    const QString sLocal = m_catalogue.FileForPath(sPath);
+    if (sLocal.isEmpty() && !(fault && (fault->nStatus != 0 || fault->bEmpty))) {
+        res.status = 404;
+        res.set_content("update-server: no such file\n", "text/plain");
+        return;
+    }
+    if (fault && fault->nDelayMs > 0 && !Pause(fault->nDelayMs))
+        return;
+    if (fault && (fault->nStatus != 0 || fault->bEmpty || fault->bReset || fault->nTrickleMs > 0)) {
+        QFile file(sLocal);
+        Reply reply;
+        if (file.open(QIODevice::ReadOnly))
+            reply.sBody = file.readAll().toStdString();
+        Fault played = *fault;
+        played.nDelayMs = 0;
+        Answer(req, res, reply, played);
+        return;
+    }
+    // Streamed: the file is never held in memory whole.
+    auto pFile = std::make_shared<QFile>(sLocal);
+    if (!pFile->open(QIODevice::ReadOnly)) {
+        res.status = 404;
+        res.set_content("update-server: cannot read the file\n", "text/plain");
+        return;
+    }
+    res.status = 200;
+    res.set_content_provider(
+        static_cast<size_t>(pFile->size()), "application/octet-stream",
+        [pFile](size_t nOffset, size_t nLength, httplib::DataSink &sink) {
+            if (!pFile->seek(static_cast<qint64>(nOffset)))
+                return false;
+            const QByteArray baChunk =
+                pFile->read(static_cast<qint64>(std::min<size_t>(nLength, 64 * 1024)));
+            if (baChunk.isEmpty())
+                return false;
+            return sink.write(baChunk.constData(), static_cast<size_t>(baChunk.size()));
+        });
+}
+
+void UpdateServer::Answer(const httplib::Request &req, httplib::Response &res, const Reply &reply,
+                          const std::optional<Fault> &fault)
+{
+    if (fault && fault->nDelayMs > 0 && !Pause(fault->nDelayMs))
+        return;
+    if (fault && fault->nStatus != 0) {
+        res.status = fault->nStatus;
+        res.set_content(
+            QStringLiteral("update-server: status %1\n").arg(fault->nStatus).toStdString(),
+            "text/plain");
+        return;
+    }
+    res.status = 200;
+    if (!reply.sCookie.empty())
+        res.set_header("Set-Cookie", reply.sCookie);
+    if (fault && fault->bEmpty) {
+        res.set_content(std::string(), "application/octet-stream");
+        return;
+    }
+    auto pBody = std::make_shared<std::string>(reply.sBody);
+    if (fault && fault->bReset) {
+        // Announce the whole body, send part of it, then reset the connection.
+        const size_t nTotal = std::max<size_t>(pBody->size(), 2);
+        const int nLocalPort = req.local_port;
+        const int nRemotePort = req.remote_port;
+        res.set_content_provider(
+            nTotal, reply.sContentType,
+            [this, pBody, nLocalPort, nRemotePort](size_t, size_t, httplib::DataSink &sink) {
+                const size_t nHalf =
+                    std::min(pBody->size(), std::max<size_t>(pBody->size() / 2, 1));
+                if (nHalf > 0)
+                    sink.write(pBody->data(), nHalf);
+                Pause(50);
+                ResetConnection(nLocalPort, nRemotePort);
+                return false;
+            });
+        return;
+    }
+    if (fault && fault->nTrickleMs > 0) {
+        const int nInterval = fault->nTrickleMs;
+        res.set_content_provider(
+            pBody->size(), reply.sContentType,
+            [this, pBody, nInterval](size_t nOffset, size_t, httplib::DataSink &sink) {
+                if (!Pause(nInterval))
+                    return false;
+                return sink.write(pBody->data() + nOffset, 1);
+            });
+        return;
+    }
+    res.set_content(*pBody, reply.sContentType.c_str());
+}
+
+void UpdateServer::HandleControl(const httplib::Request &req, httplib::Response &res)
+{
+    const std::string sWhat = req.matches.size() > 1 ? req.matches[1].str() : std::string();
+    if (sWhat == "health") {
+        res.set_content("ok\n", "text/plain");
+        return;
+    }
+    if (sWhat == "requests" && req.method == "GET") {
+        res.set_content(QJsonDocument(m_log.Entries()).toJson().toStdString(), "application/json");
+        return;
+    }
+    if (sWhat == "clear" && req.method == "POST") {
+        m_log.Clear();
+        res.set_content("{}", "application/json");
+        return;
+    }
+    if (sWhat == "fault" && req.method == "GET") {
+        res.set_content(QJsonDocument(m_faults.ToJson()).toJson().toStdString(),
+                        "application/json");
+        return;
+    }
+    if (sWhat == "fault" && req.method == "POST") {
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(req.body));
+        QJsonArray jaFaults;
+        if (doc.isArray())
+            jaFaults = doc.array();
+        else if (doc.isObject() && !doc.object().isEmpty())
+            jaFaults.append(doc.object());
+        else if (!doc.isObject()) {
+            res.status = 400;
+            res.set_content("update-server: a fault is a JSON object or array\n", "text/plain");
+            return;
+        }
+        std::vector<Fault> faults;
+        for (const QJsonValue &jvFault : jaFaults) {
+            QString sError;
+            const std::optional<Fault> fault = Fault::FromJson(jvFault.toObject(), &sError);
+            if (!fault) {
+                res.status = 400;
+                res.set_content(("update-server: " + sError + "\n").toStdString(), "text/plain");
+                return;
+            }
+            faults.push_back(*fault);
+        }
+        m_faults.Replace(std::move(faults));
+        res.set_content(QJsonDocument(m_faults.ToJson()).toJson().toStdString(),
+                        "application/json");
+        return;
+    }
+    res.status = 404;
+    res.set_content("update-server: unknown control request\n", "text/plain");
+}
