@@ -209,6 +209,22 @@
             <source>主程序</source>
             <translation>主程序</translation>
         </message>
+        <message>
+            <source>磁盘</source>
+            <translation>磁盘</translation>
+        </message>
+        <message>
+            <source>可用</source>
+            <translation>可用</translation>
+        </message>
+        <message>
+            <source>设备已连接</source>
+            <translation>设备已连接</translation>
+        </message>
+        <message>
+            <source>设备未连接</source>
+            <translation>设备未连接</translation>
+        </message>
     </context>
     <context>
         <name>MessageBox</name>
@@ -334,6 +350,10 @@
             <source>lang</source>
             <extracomment>Language code of the package names the server sends: CN or EN</extracomment>
             <translation>lang</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
         </message>
     </context>
     <context>

@@ -5,77 +5,77 @@
         <name>DataList</name>
         <message>
             <source>数据流</source>
-            <translation type="unfinished" />
+            <translation>Data stream</translation>
         </message>
         <message>
             <source>名称</source>
-            <translation type="unfinished" />
+            <translation>Name</translation>
         </message>
         <message>
             <source>序号</source>
-            <translation type="unfinished" />
+            <translation>No.</translation>
         </message>
         <message>
             <source>返回</source>
-            <translation type="unfinished" />
+            <translation>Back</translation>
         </message>
         <message>
             <source>确认</source>
-            <translation type="unfinished" />
+            <translation>Confirm</translation>
         </message>
         <message>
             <source>参考</source>
-            <translation type="unfinished" />
+            <translation>Reference</translation>
         </message>
         <message>
             <source>数值</source>
-            <translation type="unfinished" />
+            <translation>Value</translation>
         </message>
         <message>
             <source>单位</source>
-            <translation type="unfinished" />
+            <translation>Unit</translation>
         </message>
     </context>
     <context>
         <name>DataManage</name>
         <message>
             <source>数据管理</source>
-            <translation type="unfinished" />
+            <translation>Data management</translation>
         </message>
         <message>
             <source>名称</source>
-            <translation type="unfinished" />
+            <translation>Name</translation>
         </message>
         <message>
             <source>内容类型</source>
-            <translation type="unfinished" />
+            <translation>Content type</translation>
         </message>
         <message>
             <source>大小</source>
-            <translation type="unfinished" />
+            <translation>Size</translation>
         </message>
         <message>
             <source>选项</source>
-            <translation type="unfinished" />
+            <translation>Options</translation>
         </message>
         <message>
             <source>删除</source>
-            <translation type="unfinished" />
+            <translation>Delete</translation>
         </message>
     </context>
     <context>
         <name>DeviceDisks</name>
         <message>
             <source>文件系统</source>
-            <translation type="unfinished" />
+            <translation>FileSystem</translation>
         </message>
         <message>
             <source>总空间</source>
-            <translation type="unfinished" />
+            <translation>Total Size</translation>
         </message>
         <message>
             <source>可用空间</source>
-            <translation type="unfinished" />
+            <translation>Available space</translation>
         </message>
     </context>
     <context>
@@ -86,7 +86,7 @@
         </message>
         <message>
             <source>报告</source>
-            <translation type="unfinished" />
+            <translation>Report</translation>
         </message>
     </context>
     <context>
@@ -108,94 +108,94 @@
         </message>
         <message>
             <source>提示</source>
-            <translation type="unfinished" />
+            <translation type="unfinished">Prompt</translation>
         </message>
     </context>
     <context>
         <name>MainWindow</name>
         <message>
             <source>KX410升级助手</source>
-            <translation type="unfinished" />
+            <translation>KX410 Update Assist</translation>
         </message>
         <message>
             <source>代理设置</source>
-            <translation type="unfinished" />
+            <translation>Proxy settings</translation>
         </message>
         <message>
             <source>最小化</source>
-            <translation type="unfinished" />
+            <translation>Minimize</translation>
         </message>
         <message>
             <source>最大化</source>
-            <translation type="unfinished" />
+            <translation>Maximize</translation>
         </message>
         <message>
             <source>关闭</source>
-            <translation type="unfinished" />
+            <translation>Close</translation>
         </message>
         <message>
             <source>名称</source>
-            <translation type="unfinished" />
+            <translation>Name</translation>
         </message>
         <message>
             <source>本地版本</source>
-            <translation type="unfinished" />
+            <translation>Local version</translation>
         </message>
         <message>
             <source>服务器版本</source>
-            <translation type="unfinished" />
+            <translation>Server version</translation>
         </message>
         <message>
             <source>大小</source>
-            <translation type="unfinished" />
+            <translation>Size</translation>
         </message>
         <message>
             <source>进度</source>
-            <translation type="unfinished" />
+            <translation>Progress</translation>
         </message>
         <message>
             <source>操作</source>
-            <translation type="unfinished" />
+            <translation>Operate</translation>
         </message>
         <message>
             <source>全选</source>
-            <translation type="unfinished" />
+            <translation>Select all</translation>
         </message>
         <message>
             <source>一键下载</source>
-            <translation type="unfinished" />
+            <translation>One-click download</translation>
         </message>
         <message>
             <source>软件名称</source>
-            <translation type="unfinished" />
+            <translation>Name</translation>
         </message>
         <message>
             <source>版本号</source>
-            <translation type="unfinished" />
+            <translation>Version</translation>
         </message>
         <message>
             <source>安装位置</source>
-            <translation type="unfinished" />
+            <translation>Path</translation>
         </message>
         <message>
             <source>卸载</source>
-            <translation type="unfinished" />
+            <translation>Uninstall</translation>
         </message>
         <message>
             <source>下载</source>
-            <translation type="unfinished">Download</translation>
+            <translation>Download</translation>
         </message>
         <message>
             <source>数据</source>
-            <translation type="unfinished" />
+            <translation>Data</translation>
         </message>
         <message>
             <source>手册</source>
-            <translation type="unfinished" />
+            <translation>Manual</translation>
         </message>
         <message>
             <source>设置</source>
-            <translation type="unfinished" />
+            <translation>Setting</translation>
         </message>
         <message>
             <source>正在升级GD32...</source>
@@ -208,6 +208,22 @@
         <message>
             <source>主程序</source>
             <translation type="unfinished" />
+        </message>
+        <message>
+            <source>磁盘</source>
+            <translation>Disk</translation>
+        </message>
+        <message>
+            <source>可用</source>
+            <translation>Available</translation>
+        </message>
+        <message>
+            <source>设备已连接</source>
+            <translation>Device connected</translation>
+        </message>
+        <message>
+            <source>设备未连接</source>
+            <translation>No device connected</translation>
         </message>
     </context>
     <context>
@@ -228,23 +244,23 @@
         <name>QObject</name>
         <message>
             <source>数据流</source>
-            <translation type="unfinished" />
+            <translation>Data stream</translation>
         </message>
         <message>
             <source>故障码</source>
-            <translation type="unfinished" />
+            <translation>Code</translation>
         </message>
         <message>
             <source>冻结帧</source>
-            <translation type="unfinished" />
+            <translation>Freeze frame</translation>
         </message>
         <message>
             <source>自动扫描结果</source>
-            <translation type="unfinished" />
+            <translation>Auto scan result</translation>
         </message>
         <message>
             <source>版本信息</source>
-            <translation type="unfinished" />
+            <translation>Version information</translation>
         </message>
         <message>
             <source>成功</source>
@@ -335,52 +351,56 @@
             <extracomment>Language code of the package names the server sends: CN or EN</extracomment>
             <translation type="unfinished" />
         </message>
+        <message>
+            <source>提示</source>
+            <translation>Prompt</translation>
+        </message>
     </context>
     <context>
         <name>Report</name>
         <message>
             <source>车辆诊断报告</source>
-            <translation type="unfinished" />
+            <translation>Vehicle Diagnostic Report</translation>
         </message>
         <message>
             <source>返回</source>
-            <translation type="unfinished" />
+            <translation>Back</translation>
         </message>
         <message>
             <source>保存</source>
-            <translation type="unfinished" />
+            <translation>Save</translation>
         </message>
         <message>
             <source>打印</source>
-            <translation type="unfinished" />
+            <translation>Print</translation>
         </message>
         <message>
             <source>车辆信息</source>
-            <translation type="unfinished" />
+            <translation>Vehicle information</translation>
         </message>
         <message>
             <source>名称</source>
-            <translation type="unfinished" />
+            <translation>Name</translation>
         </message>
         <message>
             <source>数值</source>
-            <translation type="unfinished" />
+            <translation>Value</translation>
         </message>
         <message>
             <source>单位</source>
-            <translation type="unfinished" />
+            <translation>Unit</translation>
         </message>
         <message>
             <source>故障码</source>
-            <translation type="unfinished" />
+            <translation>Trouble code</translation>
         </message>
         <message>
             <source>状态</source>
-            <translation type="unfinished" />
+            <translation>Status</translation>
         </message>
         <message>
             <source>描述</source>
-            <translation type="unfinished" />
+            <translation>Description</translation>
         </message>
     </context>
     <context>

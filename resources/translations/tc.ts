@@ -5,77 +5,77 @@
         <name>DataList</name>
         <message>
             <source>数据流</source>
-            <translation type="unfinished" />
+            <translation>數據流</translation>
         </message>
         <message>
             <source>名称</source>
-            <translation type="unfinished" />
+            <translation>名稱</translation>
         </message>
         <message>
             <source>序号</source>
-            <translation type="unfinished" />
+            <translation>序號</translation>
         </message>
         <message>
             <source>返回</source>
-            <translation type="unfinished" />
+            <translation>返回</translation>
         </message>
         <message>
             <source>确认</source>
-            <translation type="unfinished" />
+            <translation>確認</translation>
         </message>
         <message>
             <source>参考</source>
-            <translation type="unfinished" />
+            <translation>參考</translation>
         </message>
         <message>
             <source>数值</source>
-            <translation type="unfinished" />
+            <translation>數值</translation>
         </message>
         <message>
             <source>单位</source>
-            <translation type="unfinished" />
+            <translation>單位</translation>
         </message>
     </context>
     <context>
         <name>DataManage</name>
         <message>
             <source>数据管理</source>
-            <translation type="unfinished" />
+            <translation>數據管理</translation>
         </message>
         <message>
             <source>名称</source>
-            <translation type="unfinished" />
+            <translation>名稱</translation>
         </message>
         <message>
             <source>内容类型</source>
-            <translation type="unfinished" />
+            <translation>內容類型</translation>
         </message>
         <message>
             <source>大小</source>
-            <translation type="unfinished" />
+            <translation>大小</translation>
         </message>
         <message>
             <source>选项</source>
-            <translation type="unfinished" />
+            <translation>選項</translation>
         </message>
         <message>
             <source>删除</source>
-            <translation type="unfinished" />
+            <translation>刪除</translation>
         </message>
     </context>
     <context>
         <name>DeviceDisks</name>
         <message>
             <source>文件系统</source>
-            <translation type="unfinished" />
+            <translation>檔案系統</translation>
         </message>
         <message>
             <source>总空间</source>
-            <translation type="unfinished" />
+            <translation>總空間</translation>
         </message>
         <message>
             <source>可用空间</source>
-            <translation type="unfinished" />
+            <translation>可用空間</translation>
         </message>
     </context>
     <context>
@@ -86,7 +86,7 @@
         </message>
         <message>
             <source>报告</source>
-            <translation type="unfinished" />
+            <translation>報告</translation>
         </message>
     </context>
     <context>
@@ -108,94 +108,94 @@
         </message>
         <message>
             <source>提示</source>
-            <translation type="unfinished" />
+            <translation type="unfinished">提示</translation>
         </message>
     </context>
     <context>
         <name>MainWindow</name>
         <message>
             <source>KX410升级助手</source>
-            <translation type="unfinished" />
+            <translation>KX410升級助手</translation>
         </message>
         <message>
             <source>代理设置</source>
-            <translation type="unfinished" />
+            <translation>代理設定</translation>
         </message>
         <message>
             <source>最小化</source>
-            <translation type="unfinished" />
+            <translation>最小化</translation>
         </message>
         <message>
             <source>最大化</source>
-            <translation type="unfinished" />
+            <translation>最大化</translation>
         </message>
         <message>
             <source>关闭</source>
-            <translation type="unfinished" />
+            <translation>關閉</translation>
         </message>
         <message>
             <source>名称</source>
-            <translation type="unfinished" />
+            <translation>名稱</translation>
         </message>
         <message>
             <source>本地版本</source>
-            <translation type="unfinished" />
+            <translation>本地版本</translation>
         </message>
         <message>
             <source>服务器版本</source>
-            <translation type="unfinished" />
+            <translation>伺服器版本</translation>
         </message>
         <message>
             <source>大小</source>
-            <translation type="unfinished" />
+            <translation>大小</translation>
         </message>
         <message>
             <source>进度</source>
-            <translation type="unfinished" />
+            <translation>進度</translation>
         </message>
         <message>
             <source>操作</source>
-            <translation type="unfinished" />
+            <translation>操作</translation>
         </message>
         <message>
             <source>全选</source>
-            <translation type="unfinished" />
+            <translation>全選</translation>
         </message>
         <message>
             <source>一键下载</source>
-            <translation type="unfinished" />
+            <translation>一鍵下載</translation>
         </message>
         <message>
             <source>软件名称</source>
-            <translation type="unfinished" />
+            <translation>軟體名稱</translation>
         </message>
         <message>
             <source>版本号</source>
-            <translation type="unfinished" />
+            <translation>版本號</translation>
         </message>
         <message>
             <source>安装位置</source>
-            <translation type="unfinished" />
+            <translation>安裝位置</translation>
         </message>
         <message>
             <source>卸载</source>
-            <translation type="unfinished" />
+            <translation>解除安裝</translation>
         </message>
         <message>
             <source>下载</source>
-            <translation type="unfinished">下載</translation>
+            <translation>下載</translation>
         </message>
         <message>
             <source>数据</source>
-            <translation type="unfinished" />
+            <translation>資料</translation>
         </message>
         <message>
             <source>手册</source>
-            <translation type="unfinished" />
+            <translation>手冊</translation>
         </message>
         <message>
             <source>设置</source>
-            <translation type="unfinished" />
+            <translation>設定</translation>
         </message>
         <message>
             <source>正在升级GD32...</source>
@@ -208,6 +208,22 @@
         <message>
             <source>主程序</source>
             <translation type="unfinished" />
+        </message>
+        <message>
+            <source>磁盘</source>
+            <translation>磁碟</translation>
+        </message>
+        <message>
+            <source>可用</source>
+            <translation>可用</translation>
+        </message>
+        <message>
+            <source>设备已连接</source>
+            <translation>裝置已連線</translation>
+        </message>
+        <message>
+            <source>设备未连接</source>
+            <translation>裝置未連線</translation>
         </message>
     </context>
     <context>
@@ -228,23 +244,23 @@
         <name>QObject</name>
         <message>
             <source>数据流</source>
-            <translation type="unfinished" />
+            <translation>數據流</translation>
         </message>
         <message>
             <source>故障码</source>
-            <translation type="unfinished" />
+            <translation>故障碼</translation>
         </message>
         <message>
             <source>冻结帧</source>
-            <translation type="unfinished" />
+            <translation>凍結幀</translation>
         </message>
         <message>
             <source>自动扫描结果</source>
-            <translation type="unfinished" />
+            <translation>自動掃描結果</translation>
         </message>
         <message>
             <source>版本信息</source>
-            <translation type="unfinished" />
+            <translation>版本資訊</translation>
         </message>
         <message>
             <source>成功</source>
@@ -335,52 +351,56 @@
             <extracomment>Language code of the package names the server sends: CN or EN</extracomment>
             <translation type="unfinished" />
         </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
     </context>
     <context>
         <name>Report</name>
         <message>
             <source>车辆诊断报告</source>
-            <translation type="unfinished" />
+            <translation>車輛診斷報告</translation>
         </message>
         <message>
             <source>返回</source>
-            <translation type="unfinished" />
+            <translation>返回</translation>
         </message>
         <message>
             <source>保存</source>
-            <translation type="unfinished" />
+            <translation>儲存</translation>
         </message>
         <message>
             <source>打印</source>
-            <translation type="unfinished" />
+            <translation>列印</translation>
         </message>
         <message>
             <source>车辆信息</source>
-            <translation type="unfinished" />
+            <translation>車輛資訊</translation>
         </message>
         <message>
             <source>名称</source>
-            <translation type="unfinished" />
+            <translation>名稱</translation>
         </message>
         <message>
             <source>数值</source>
-            <translation type="unfinished" />
+            <translation>數值</translation>
         </message>
         <message>
             <source>单位</source>
-            <translation type="unfinished" />
+            <translation>單位</translation>
         </message>
         <message>
             <source>故障码</source>
-            <translation type="unfinished" />
+            <translation>故障碼</translation>
         </message>
         <message>
             <source>状态</source>
-            <translation type="unfinished" />
+            <translation>狀態</translation>
         </message>
         <message>
             <source>描述</source>
-            <translation type="unfinished" />
+            <translation>描述</translation>
         </message>
     </context>
     <context>

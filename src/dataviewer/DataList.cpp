@@ -27,6 +27,7 @@ DataList::DataList(QWidget *parent) : QWidget(parent), ui(new Ui::DataList)
     connect(pHeader, &KXCheckBoxHeaderView::checkStausChange, this, &DataList::SelectAll);
     connect(ui->tbDataList, &QTableWidget::cellChanged, this, &DataList::OnCellChanged);
 
+    tmReplay.setParent(this);
     tmReplay.setObjectName("tmReplay");
     tmReplay.setInterval(kReplayIntervalMs);
     connect(&tmReplay, &QTimer::timeout, this, &DataList::OnReplayTick);
