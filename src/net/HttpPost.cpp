@@ -76,6 +76,9 @@ void AttachSharedCookies(CURL *pHandle)
     if (pHandle == nullptr)
         return;
     curl_easy_setopt(pHandle, CURLOPT_SHARE, SharedCookieStore());
+    // Joining a share does not switch the handle's cookie engine on; an empty
+    // cookie file name does, without reading any file.
+    curl_easy_setopt(pHandle, CURLOPT_COOKIEFILE, "");
 }
 
 void ApplyProxy(CURL *pHandle, const ProxyInfo *pProxy)

@@ -1,0 +1,236 @@
+// HttpPost against the stand-in server on 127.0.2.10 (and a listener that
+// never accepts on 127.0.2.11).
+
+#include "UpdateServerProcess.h"
+#include "net/HttpPost.h"
+#include "net/ServerProtocol.h"
+
+#include <QJsonDocument>
+#include <QtTest>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+class tst_HttpPost : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void receiveErrorsAreTriedElevenTimes();
+    void receiveErrorThenAnswer();
+    void errorStatusBodyIsReturned();
+    void loginCookieGoesWithNextCommand();
+    void urlIsPercentEncoded_data();
+    void urlIsPercentEncoded();
+    void refusedConnectionFails();
+    void connectTimeOut();
+    void silentServerIsAbandoned_data();
+    void silentServerIsAbandoned();
+
+private:
+    QByteArray LoginBody(const QString &sUser, const QString &sPassword) const;
+
+    UpdateServerProcess m_server{QStringLiteral("127.0.2.10")};
+};
+
+namespace
+{
+// Owns a socket file descriptor.
+struct Socket {
+    int fd = -1;
+    explicit Socket(int nFd) : fd(nFd) {}
+    ~Socket()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Socket(const Socket &) = delete;
+    Socket &operator=(const Socket &) = delete;
+};
+
+sockaddr_in LoopbackAddress(const char *pAddress, quint16 nPort)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(nPort);
+    address.sin_addr.s_addr = htonl(QHostAddress(QLatin1String(pAddress)).toIPv4Address());
+    return address;
+}
+} // namespace
+
+void tst_HttpPost::initTestCase()
+{
+    curl_global_init(CURL_GLOBAL_ALL);
+    m_server.AddAccount(QStringLiteral("alice"), QStringLiteral("secret123"));
+    QVERIFY2(m_server.Start(), qPrintable(m_server.Output()));
+    SetServerAddress(m_server.Address());
+}
+
+void tst_HttpPost::init()
+{
+    QVERIFY(m_server.ClearFaults());
+    QVERIFY(m_server.ClearRequests());
+}
+
+void tst_HttpPost::cleanup()
+{
+    SetTransferTimeouts(TransferTimeouts());
+}
+
+QByteArray tst_HttpPost::LoginBody(const QString &sUser, const QString &sPassword) const
+{
+    QJsonObject joData;
+    joData.insert(QStringLiteral("username"), sUser);
+    joData.insert(QStringLiteral("password"), sPassword);
+    return CompressBody(CompressedEnvelope(CommandLogin, joData));
+}
+
+void tst_HttpPost::receiveErrorsAreTriedElevenTimes()
+{
+    QVERIFY(m_server.SetFault({{"on", "login"}, {"reset", true}}));
+    int nStatus = -1;
+    const QByteArray baReply = HttpPost(LoginUrl(), LoginBody("alice", "x"), nullptr, nStatus);
+    QVERIFY(baReply.isEmpty());
+    QCOMPARE(m_server.Requests(QStringLiteral("login")).size(), 11);
+    // The status is that of the last attempt, whose headers had arrived.
+    QCOMPARE(nStatus, 200);
+}
+
+void tst_HttpPost::receiveErrorThenAnswer()
+{
+    QVERIFY(m_server.SetFault({{"on", "login"}, {"reset", true}, {"times", 2}}));
+    int nStatus = 0;
+    const QByteArray baReply = HttpPost(LoginUrl(), LoginBody("alice", "x"), nullptr, nStatus);
+    QCOMPARE(nStatus, 200);
+    QCOMPARE(m_server.Requests(QStringLiteral("login")).size(), 3);
+    // Only the answer of the last attempt, nothing of the broken ones.
+    const QJsonObject joReply = QJsonDocument::fromJson(DecompressBody(baReply)).object();
+    QCOMPARE(joReply.value(QStringLiteral("code")).toString(), QStringLiteral("10002"));
+}
+
+void tst_HttpPost::errorStatusBodyIsReturned()
+{
+    QVERIFY(m_server.SetFault({{"status", 500}}));
+    int nStatus = 0;
+    const QByteArray baReply = HttpPost(LoginUrl(), LoginBody("alice", "x"), nullptr, nStatus);
+    QCOMPARE(nStatus, 500);
+    QCOMPARE(baReply, QByteArray("update-server: status 500\n"));
+    QCOMPARE(m_server.Requests().size(), 1);
+}
+
+void tst_HttpPost::loginCookieGoesWithNextCommand()
+{
+    QJsonObject joLogin;
+    joLogin.insert(QStringLiteral("username"), QStringLiteral("alice"));
+    joLogin.insert(
+        QStringLiteral("password"),
+        QString::fromLatin1(
+            QCryptographicHash::hash("secret123", QCryptographicHash::Md5).toHex().toUpper()));
+    const CommandReply login = SendCompressedCommand(LoginUrl(), CommandLogin, joLogin);
+    QVERIFY(login.IsSuccess());
+
+    QJsonObject joCatalogue;
+    joCatalogue.insert(QStringLiteral("devtype"), QStringLiteral("kx520"));
+    const CommandReply catalogue = SendSealedCommand(CommandCatalogue, joCatalogue);
+    QVERIFY(catalogue.IsSuccess());
+
+    const QJsonArray jaRequests = m_server.Requests(QStringLiteral("catalogue"));
+    QCOMPARE(jaRequests.size(), 1);
+    const QJsonObject joRequest = jaRequests.at(0).toObject();
+    QVERIFY(joRequest.value(QStringLiteral("cookie"))
+                .toString()
+                .contains(QStringLiteral("UASESSION=") +
+                          login.joReply.value(QStringLiteral("token")).toString()));
+    QCOMPARE(joRequest.value(QStringLiteral("session")).toString(), QStringLiteral("alice"));
+}
+
+void tst_HttpPost::urlIsPercentEncoded_data()
+{
+    QTest::addColumn<QString>("sQuery");
+    QTest::addColumn<QString>("sSent");
+    QTest::newRow("space") << QStringLiteral("a b") << QStringLiteral("a%20b");
+    QTest::newRow("non-ASCII") << QStringLiteral("设备") << QStringLiteral("%E8%AE%BE%E5%A4%87");
+    QTest::newRow("already encoded") << QStringLiteral("a%20b") << QStringLiteral("a%20b");
+}
+
+void tst_HttpPost::urlIsPercentEncoded()
+{
+    QFETCH(QString, sQuery);
+    QFETCH(QString, sSent);
+    int nStatus = 0;
+    HttpPost(CatalogueUrl() + QStringLiteral("?q=") + sQuery, "x", nullptr, nStatus);
+    QCOMPARE(nStatus, 400); // not an envelope, but it arrived
+    const QJsonArray jaRequests = m_server.Requests();
+    QCOMPARE(jaRequests.size(), 1);
+    QCOMPARE(jaRequests.at(0).toObject().value(QStringLiteral("target")).toString(),
+             QStringLiteral("/universal.kxa?q=") + sSent);
+}
+
+void tst_HttpPost::refusedConnectionFails()
+{
+    int nStatus = -1;
+    const QByteArray baReply =
+        HttpPost(QStringLiteral("http://127.0.2.11:19329/universal.kxa"), "x", nullptr, nStatus);
+    QVERIFY(baReply.isEmpty());
+    QCOMPARE(nStatus, 0);
+}
+
+void tst_HttpPost::connectTimeOut()
+{
+    // A listener whose accept queue is full drops further connection
+    // attempts, so a connect never completes.
+    const quint16 nPort = 19328;
+    Socket listener(::socket(AF_INET, SOCK_STREAM, 0));
+    QVERIFY(listener.fd >= 0);
+    const int nOne = 1;
+    ::setsockopt(listener.fd, SOL_SOCKET, SO_REUSEADDR, &nOne, sizeof(nOne));
+    sockaddr_in address = LoopbackAddress("127.0.2.11", nPort);
+    QVERIFY(::bind(listener.fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0);
+    QVERIFY(::listen(listener.fd, 0) == 0);
+    std::vector<std::unique_ptr<Socket>> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(
+            std::make_unique<Socket>(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0)));
+        ::connect(fillers.back()->fd, reinterpret_cast<sockaddr *>(&address), sizeof(address));
+    }
+    QTest::qWait(200);
+
+    TransferTimeouts timeouts;
+    timeouts.nConnectMs = 700;
+    SetTransferTimeouts(timeouts);
+    QElapsedTimer timer;
+    timer.start();
+    int nStatus = -1;
+    const QByteArray baReply = HttpPost(
+        QStringLiteral("http://127.0.2.11:%1/universalex.kxa").arg(nPort), "x", nullptr, nStatus);
+    QVERIFY(baReply.isEmpty());
+    QCOMPARE(nStatus, 0);
+    // It gave up on its own, long before the test's time limit.
+    QVERIFY(timer.elapsed() < 60000);
+}
+
+void tst_HttpPost::silentServerIsAbandoned_data()
+{
+    QTest::addColumn<QJsonObject>("joFault");
+    QTest::newRow("accepts and never answers") << QJsonObject{{"delay", 60000}};
+    QTest::newRow("answers slower than 1 byte/s") << QJsonObject{{"trickle", 2500}};
+}
+
+void tst_HttpPost::silentServerIsAbandoned()
+{
+    QFETCH(QJsonObject, joFault);
+    QVERIFY(m_server.SetFault(joFault));
+    TransferTimeouts timeouts;
+    timeouts.nLowSpeedSeconds = 2;
+    SetTransferTimeouts(timeouts);
+    int nStatus = -1;
+    const QByteArray baReply = HttpPost(LoginUrl(), LoginBody("alice", "x"), nullptr, nStatus);
+    QVERIFY(baReply.isEmpty());
+    QCOMPARE(m_server.Requests().size(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_HttpPost)
+#include "tst_HttpPost.moc"
