@@ -6,6 +6,8 @@
 #include "app/ScreenScale.h"
 #include "app/SettingDlg.h"
 #include "app/ThreadHelpers.h"
+#include "dataviewer/DataList.h"
+#include "dataviewer/DataManage.h"
 #include "device/DeviceDiskWatcher.h"
 #include "device/DeviceDisks.h"
 #include "device/DeviceState.h"
@@ -110,6 +112,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     // Data pages: created here with the window as parent and added to the
     // stacked widget; their DeleteFinish() refreshes the disk information.
+    pDataManage = new DataManage(this);
+    pDataManage->SetDiskSource([this] { return sCurDisk; });
+    pDataList = new DataList(this);
+    ui->stackedWidget->addWidget(pDataManage);
+    ui->stackedWidget->addWidget(pDataList);
+    connect(pDataManage, &DataManage::DeleteFinish, this, &MainWindow::RefreshDiskTips);
 
     pUpdateHeader = new KXCheckBoxHeaderView(ui->tbUpdateList);
     ui->tbUpdateList->setHorizontalHeader(pUpdateHeader);
@@ -444,6 +452,12 @@ void MainWindow::OpenHelpDocument(QListWidgetItem *pItem)
                                                   QStringLiteral("/help/") + pItem->text()));
 }
 
+void MainWindow::on_btnManage_clicked()
+{
+    pDataManage->Refresh();
+    ui->stackedWidget->setCurrentWidget(pDataManage);
+}
+
 void MainWindow::on_cbAll_clicked()
 {
     CheckAllUpdates(ui->cbAll->isChecked());
@@ -495,7 +509,8 @@ void MainWindow::SwitchLanguage(QString sLanguage)
     qDebug() << "SetLanguage" << sLanguage;
     ApplyStoredLanguage();
     ui->retranslateUi(this);
-    // The data pages retranslate here.
+    pDataManage->Retranslate();
+    pDataList->Retranslate();
     setWindowTitle(TitleText());
     ui->lab_Title->setText(TitleText());
     for (int nRow = 0; nRow < ui->tbUpdateList->rowCount(); ++nRow) {

@@ -12,6 +12,8 @@ namespace Ui
 class MainWindow;
 }
 
+class DataList;
+class DataManage;
 class DeviceDiskWatcher;
 class KXButtonDelegate;
 class KXCheckBoxHeaderView;
@@ -69,6 +71,7 @@ public slots:
     void on_tbUpdateList_clicked(QModelIndex index);
     void SwichSD(QString sDisk);
     void on_btnHelp_clicked();
+    void on_btnManage_clicked();
     void on_cbAll_clicked();
 
     // A device volume arrived or went away: follow it (rebuild the disk
@@ -95,6 +98,8 @@ private:
     static void ApplyColumnWidths(QTableWidget *pTable, const QString &sWidths);
 
     Ui::MainWindow *ui;
+    DataManage *pDataManage = nullptr;
+    DataList *pDataList = nullptr;
     KXCheckBoxHeaderView *pUpdateHeader = nullptr;
     KXCheckBoxHeaderView *pUnistallHeader = nullptr;
     KXProgressBarDelegate *pProgressDelegate = nullptr;
