@@ -1,0 +1,131 @@
+// Device disk detection through folders standing in for removable volumes.
+
+#include "device/DeviceDisks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+class tst_DeviceDisks : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A folder with "/sn.txt" holding baSerial (no file when baSerial is null).
+    static QString MakeDisk(const QTemporaryDir &root, const QString &sName,
+                            const QByteArray &baSerial)
+    {
+        const QString sDisk = root.filePath(sName);
+        QDir().mkpath(sDisk);
+        if (!baSerial.isNull()) {
+            QFile file(sDisk + QStringLiteral("/sn.txt"));
+            if (!file.open(QIODevice::WriteOnly))
+                return QString();
+            file.write(baSerial);
+        }
+        return sDisk;
+    }
+
+private slots:
+    void cleanup() { SetDeviceDiskFolders(QStringList()); }
+
+    void formatSize_data()
+    {
+        QTest::addColumn<quint64>("nBytes");
+        QTest::addColumn<QString>("sText");
+        QTest::newRow("zero") << quint64(0) << "0 Bytes";
+        QTest::newRow("one") << quint64(1) << "1 Bytes";
+        QTest::newRow("below a KB") << quint64(1023) << "1023 Bytes";
+        QTest::newRow("exactly a KB") << quint64(1024) << "1.00 KB";
+        QTest::newRow("KB and a half") << quint64(1536) << "1.50 KB";
+        QTest::newRow("exactly a MB") << quint64(1048576) << "1.00 MB";
+        QTest::newRow("GB and a half") << quint64(1610612736) << "1.50 GB";
+        QTest::newRow("exactly a TB") << (quint64(1) << 40) << "1.00 TB";
+        QTest::newRow("largest") << std::numeric_limits<quint64>::max() << "16.00 EB";
+    }
+
+    void formatSize()
+    {
+        QFETCH(quint64, nBytes);
+        QFETCH(QString, sText);
+        QCOMPARE(FormatSize(nBytes), sText);
+    }
+
+    void serialFileDecidesDevice_data()
+    {
+        QTest::addColumn<QByteArray>("baSerial");
+        QTest::addColumn<bool>("bDevice");
+        QTest::addColumn<QString>("sSerial");
+        QTest::newRow("17 bytes") << QByteArray("D12345678901234\r\n") << true << "D123456789012";
+        QTest::newRow("short") << QByteArray("A123") << true << "A123";
+        QTest::newRow("1023 bytes") << QByteArray(1023, 'T') << true << QString(13, 'T');
+        QTest::newRow("1024 bytes") << QByteArray(1024, 'T') << false << QString(13, 'T');
+        QTest::newRow("empty") << QByteArray("") << false << QString();
+        QTest::newRow("missing") << QByteArray() << false << QString();
+    }
+
+    void serialFileDecidesDevice()
+    {
+        QFETCH(QByteArray, baSerial);
+        QFETCH(bool, bDevice);
+        QFETCH(QString, sSerial);
+        QTemporaryDir root;
+        const QString sDisk = MakeDisk(root, QStringLiteral("KX"), baSerial);
+        SetDeviceDiskFolders({sDisk});
+        QCOMPARE(HasSerialNumberFile(sDisk), bDevice);
+        QCOMPARE(ListDeviceDisks().contains(sDisk), bDevice);
+        bool bOk = false;
+        QCOMPARE(ReadSerialNumber(sDisk, &bOk), sSerial);
+        QCOMPARE(bOk, !baSerial.isNull());
+    }
+
+    void listKeepsFolderOrderAndSkipsOthers()
+    {
+        QTemporaryDir root;
+        const QString sF = MakeDisk(root, QStringLiteral("F"), "T000000000002");
+        const QString sE = MakeDisk(root, QStringLiteral("E"), "D000000000001");
+        const QString sPlain = MakeDisk(root, QStringLiteral("stick"), QByteArray());
+        const QString sMissing = root.filePath(QStringLiteral("gone"));
+        // Trailing separators and a doubled folder do not make a second disk.
+        SetDeviceDiskFolders({sE + QStringLiteral("/"), sPlain, sMissing, sF, sE});
+        QCOMPARE(ListDeviceDisks(), QStringList({sE, sF}));
+    }
+
+    void readOnlyFolderIsNoDevice()
+    {
+        if (geteuid() == 0)
+            QSKIP("root may write anywhere, so no folder is read-only for this test");
+        QTemporaryDir root;
+        const QString sDisk = MakeDisk(root, QStringLiteral("RO"), "D000000000001");
+        QFile::setPermissions(sDisk, QFile::ReadOwner | QFile::ExeOwner);
+        SetDeviceDiskFolders({sDisk});
+        QVERIFY(ListDeviceDisks().isEmpty());
+        QFile::setPermissions(sDisk, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void folderShowsItsOwnName()
+    {
+        QTemporaryDir root;
+        const QString sDisk = MakeDisk(root, QStringLiteral("KX520"), "D000000000001");
+        QCOMPARE(DiskDisplayName(sDisk), QStringLiteral("KX520"));
+        QCOMPARE(DiskDisplayName(sDisk + QStringLiteral("/")), QStringLiteral("KX520"));
+    }
+
+    void tipNamesTheDiskAndItsSpace()
+    {
+        QTemporaryDir root;
+        const QString sDisk = MakeDisk(root, QStringLiteral("KX<1>"), "D000000000001");
+        const QString sTip = DiskTipHtml(sDisk);
+        QVERIFY2(sTip.startsWith(QStringLiteral("<div style=\"color:red;\">KX&lt;1&gt;</div>")),
+                 qPrintable(sTip));
+        QVERIFY(sTip.contains(QStringLiteral("<div>文件系统:")));
+        QVERIFY(sTip.contains(QStringLiteral("<div>总空间:")));
+        QVERIFY(sTip.contains(QStringLiteral("<div style=\"color:black;\"><b>可用空间:")));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_DeviceDisks)
+#include "tst_DeviceDisks.moc"

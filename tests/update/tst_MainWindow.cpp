@@ -1,0 +1,629 @@
+// The main window shell: its form, title and status texts, the device disks it
+// follows, the tool bar, the help page and the language switch.
+
+#include "update/MainWindow.h"
+
+#include "accounts/LoginReply.h"
+#include "app/Language.h"
+#include "device/DeviceDisks.h"
+#include "device/DeviceState.h"
+#include "widgets/KXCheckBoxHeaderView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonObject>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QToolTip>
+#include <QTranslator>
+#include <QVBoxLayout>
+#include <QtTest>
+
+// Receives the URLs the window hands to the desktop.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void Open(const QUrl &url) { urls.append(url); }
+};
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir workDir;
+    QString sOldDir;
+
+    QString MakeDisk(const QString &sName, const QByteArray &baSerial)
+    {
+        const QString sDisk = workDir.filePath(QStringLiteral("disks/") + sName);
+        QDir().mkpath(sDisk);
+        QFile file(sDisk + QStringLiteral("/sn.txt"));
+        if (!file.open(QIODevice::WriteOnly))
+            return QString();
+        file.write(baSerial);
+        return sDisk;
+    }
+
+    static QList<QPushButton *> DiskButtons(MainWindow &w)
+    {
+        return w.findChild<QStatusBar *>(QStringLiteral("statusBar"))
+            ->findChildren<QPushButton *>();
+    }
+
+    static QString StatusMessage(MainWindow &w)
+    {
+        return w.findChild<QStatusBar *>(QStringLiteral("statusBar"))->currentMessage();
+    }
+
+    static void StoreLanguage(int nPos)
+    {
+        QSettings settings(QStringLiteral("config.ini"), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("config/language"), nPos);
+    }
+
+    // Positions of the tool-bar layout's items that are spacers.
+    static QList<int> SpacerPositions(MainWindow &w)
+    {
+        QList<int> positions;
+        auto *pLayout = w.findChild<QVBoxLayout *>(QStringLiteral("vLayoutToolBar"));
+        for (int i = 0; i < pLayout->count(); ++i) {
+            if (pLayout->itemAt(i)->spacerItem() != nullptr)
+                positions.append(i);
+        }
+        return positions;
+    }
+
+    static int LayoutPosition(MainWindow &w, const char *szButton)
+    {
+        auto *pLayout = w.findChild<QVBoxLayout *>(QStringLiteral("vLayoutToolBar"));
+        return pLayout->indexOf(w.findChild<QWidget *>(QLatin1String(szButton)));
+    }
+
+    static void CloseTopLevelBoxes()
+    {
+        const QWidgetList widgets = QApplication::topLevelWidgets();
+        for (QWidget *pWidget : widgets) {
+            if (qobject_cast<QMessageBox *>(pWidget))
+                pWidget->close();
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(workDir.isValid());
+        // config.ini and ./help are read from the working directory.
+        sOldDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(workDir.path()));
+        StoreLanguage(0);
+        ApplyStoredLanguage();
+    }
+
+    void cleanupTestCase() { QDir::setCurrent(sOldDir); }
+
+    void init()
+    {
+        // Somebody is signed in, so selecting a disk starts no automatic login.
+        SetLoginReply(QJsonObject{{QStringLiteral("code"), QStringLiteral("000000")}});
+        SetDeviceDiskFolders(QStringList());
+        SetCurrentSerialNumber(QString());
+        TransferStopFlag = 0;
+        QDir(workDir.filePath(QStringLiteral("disks"))).removeRecursively();
+    }
+
+    void cleanup()
+    {
+        CloseTopLevelBoxes();
+        StoreLanguage(0);
+        ApplyStoredLanguage();
+    }
+
+    void formCarriesNamesSizesAndColumns()
+    {
+        MainWindow w;
+        const char *const names[] = {"wgHead",
+                                     "widget_title",
+                                     "lab_Ico",
+                                     "lab_Title",
+                                     "widget_menu",
+                                     "btnProxySetting",
+                                     "btnMin",
+                                     "btnMax",
+                                     "btnClose",
+                                     "wgRight",
+                                     "stackedWidget",
+                                     "page",
+                                     "tbUpdateList",
+                                     "wgOptions",
+                                     "cbAll",
+                                     "btnOneKeyUpdate",
+                                     "pageUnistall",
+                                     "tbUnistallList",
+                                     "wgUnistallOptions",
+                                     "btnOneKeyUnistall",
+                                     "pageHelp",
+                                     "lstHelp",
+                                     "wgStatus",
+                                     "wgToolBar",
+                                     "vLayoutToolBar",
+                                     "btnDownload",
+                                     "btnUnistall",
+                                     "btnManage",
+                                     "btnHelp",
+                                     "btnSetting",
+                                     "statusBar"};
+        for (const char *szName : names)
+            QVERIFY2(w.findChild<QObject *>(QLatin1String(szName)) != nullptr, szName);
+
+        QCOMPARE(w.size(), QSize(817, 599));
+        QCOMPARE(w.minimumSize(), QSize(765, 565));
+        QVERIFY(w.windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(w.property("Form").toBool());
+        QVERIFY(w.property("CanMove").toBool());
+        QVERIFY(!w.property("MAX").toBool());
+        QVERIFY(w.findChild<QWidget *>(QStringLiteral("btnManage"))->isHidden());
+        QCOMPARE(w.findChild<QWidget *>(QStringLiteral("btnHelp"))->property("fixed"),
+                 QVariant(false));
+        auto *pSetting = w.findChild<QToolButton *>(QStringLiteral("btnSetting"));
+        QCOMPARE(pSetting->property("fixed"), QVariant(true));
+        QVERIFY(pSetting->autoRaise());
+
+        auto *pUpdates = w.findChild<QTableWidget *>(QStringLiteral("tbUpdateList"));
+        QCOMPARE(pUpdates->columnCount(), 6);
+        const QStringList slUpdateHeaders = {"名称", "本地版本", "服务器版本",
+                                             "大小", "进度",     "操作"};
+        const int updateWidths[] = {200, 90, 100, 65, 168};
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(pUpdates->horizontalHeaderItem(i)->text(), slUpdateHeaders.at(i));
+        QVERIFY(pUpdates->isColumnHidden(3));
+        pUpdates->showColumn(3);
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(pUpdates->columnWidth(i), updateWidths[i]);
+        QVERIFY(pUpdates->hasMouseTracking());
+        QVERIFY(qobject_cast<KXCheckBoxHeaderView *>(pUpdates->horizontalHeader()));
+        QVERIFY(pUpdates->horizontalHeader()->stretchLastSection());
+
+        auto *pInstalled = w.findChild<QTableWidget *>(QStringLiteral("tbUnistallList"));
+        QCOMPARE(pInstalled->columnCount(), 4);
+        const QStringList slInstalledHeaders = {"软件名称", "版本号", "大小", "安装位置"};
+        const int installedWidths[] = {250, 150, 100};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(pInstalled->horizontalHeaderItem(i)->text(), slInstalledHeaders.at(i));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(pInstalled->columnWidth(i), installedWidths[i]);
+        QVERIFY(qobject_cast<KXCheckBoxHeaderView *>(pInstalled->horizontalHeader()));
+
+        QCOMPARE(w.findChild<QCheckBox *>(QStringLiteral("cbAll"))->text(), QStringLiteral("全选"));
+        QCOMPARE(w.findChild<QPushButton *>(QStringLiteral("btnOneKeyUpdate"))->text(),
+                 QStringLiteral("一键下载"));
+        QCOMPARE(w.findChild<QPushButton *>(QStringLiteral("btnOneKeyUnistall"))->text(),
+                 QStringLiteral("卸载"));
+        // The status bar sits in wgStatus, with its two permanent widgets.
+        auto *pStatus = w.findChild<QStatusBar *>(QStringLiteral("statusBar"));
+        QCOMPARE(pStatus->parentWidget()->objectName(), QStringLiteral("wgStatus"));
+        QCOMPARE(pStatus->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly).size() >= 2,
+                 true);
+    }
+
+    void titleFollowsSerialNumber_data()
+    {
+        QTest::addColumn<QString>("sSerial");
+        QTest::addColumn<QString>("sTitle");
+        QTest::newRow("g") << "g000000000001"
+                           << "KXW-B7 Update Assist 1.00";
+        QTest::newRow("G") << "G000000000001"
+                           << "KXW-B7 Update Assist 1.00";
+        QTest::newRow("D") << "D000000000001"
+                           << "KX520 Update Assist 1.00";
+        QTest::newRow("d") << "d000000000001"
+                           << "KX520 Update Assist 1.00";
+        QTest::newRow("T") << "T000000000001"
+                           << "KX410 Update Assist 1.00";
+        QTest::newRow("digit") << "9000000000001"
+                               << "KX410 Update Assist 1.00";
+        QTest::newRow("empty") << ""
+                               << "Update Assist 1.00";
+    }
+
+    void titleFollowsSerialNumber()
+    {
+        QFETCH(QString, sSerial);
+        QFETCH(QString, sTitle);
+        SetCurrentSerialNumber(sSerial);
+        MainWindow w;
+        QCOMPARE(w.TitleText(), sTitle);
+        QCOMPARE(w.windowTitle(), sTitle);
+        QCOMPARE(w.findChild<QLabel *>(QStringLiteral("lab_Title"))->text(), sTitle);
+    }
+
+    void statusTextInEnglish()
+    {
+        const QString sDisk = MakeDisk(QStringLiteral("E"), "A123");
+        StoreLanguage(2);
+        ApplyStoredLanguage();
+        QCOMPARE(MainWindow::StatusText(QStringLiteral("A123"), DiskDisplayName(sDisk), 1536),
+                 QStringLiteral("SN:A123\t Disk:E\t Available:1.50 KB"));
+        StoreLanguage(0);
+        ApplyStoredLanguage();
+        QCOMPARE(MainWindow::StatusText(QStringLiteral("A123"), DiskDisplayName(sDisk), 1536),
+                 QStringLiteral("SN:A123\t 磁盘:E\t 可用:1.50 KB"));
+    }
+
+    void noDeviceLeavesWindowAlone()
+    {
+        MainWindow w;
+        w.show();
+        w.FirstShow();
+        QVERIFY(w.sCurDisk.isEmpty());
+        QVERIFY(w.sSN.isEmpty());
+        QVERIFY(DiskButtons(w).isEmpty());
+        QVERIFY(StatusMessage(w).isEmpty());
+        QCOMPARE(w.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"))->currentIndex(), 0);
+        QCOMPARE(w.windowTitle(), QStringLiteral("Update Assist 1.00"));
+    }
+
+    void firstShowSelectsFirstDisk()
+    {
+        const QString sE = MakeDisk(QStringLiteral("E"), "D12345678901234\r\n");
+        const QString sF = MakeDisk(QStringLiteral("F"), "T000000000002");
+        SetDeviceDiskFolders({sE, sF});
+        MainWindow w;
+        w.show();
+        // The catalogue side follows the Download button; here it only shows the page.
+        w.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"))
+            ->setCurrentWidget(w.findChild<QWidget *>(QStringLiteral("pageHelp")));
+        w.FirstShow();
+        QCOMPARE(w.sCurDisk, sE);
+        QCOMPARE(w.sSN, QStringLiteral("D123456789012"));
+        QCOMPARE(CurrentSerialNumber(), QStringLiteral("D123456789012"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("KX520 Update Assist 1.00"));
+        QVERIFY2(StatusMessage(w).startsWith(QStringLiteral("SN:D123456789012\t 磁盘:E\t 可用:")),
+                 qPrintable(StatusMessage(w)));
+        QCOMPARE(w.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"))->currentWidget(),
+                 w.findChild<QWidget *>(QStringLiteral("page")));
+
+        const QList<QPushButton *> buttons = DiskButtons(w);
+        QCOMPARE(buttons.size(), 2);
+        for (QPushButton *pButton : buttons) {
+            const QString sDisk = pButton->property("disk").toString();
+            QVERIFY(sDisk == sE || sDisk == sF);
+            QCOMPARE(pButton->isChecked(), sDisk == sE);
+            QCOMPARE(pButton->size(), QSize(20, 20));
+            QCOMPARE(pButton->text(), QString(QChar(0xF1E6)));
+            QCOMPARE(pButton->property("tip").toString(), DiskTipHtml(sDisk));
+        }
+    }
+
+    void diskButtonSwitchesDevice()
+    {
+        const QString sE = MakeDisk(QStringLiteral("E"), "D000000000001");
+        const QString sF = MakeDisk(QStringLiteral("F"), "g000000000002");
+        SetDeviceDiskFolders({sE, sF});
+        MainWindow w;
+        w.show();
+        w.FirstShow();
+        QPushButton *pF = nullptr;
+        for (QPushButton *pButton : DiskButtons(w)) {
+            if (pButton->property("disk").toString() == sF)
+                pF = pButton;
+        }
+        QVERIFY(pF != nullptr);
+        QTest::mouseClick(pF, Qt::LeftButton);
+        QCOMPARE(w.sCurDisk, sF);
+        QCOMPARE(w.sSN, QStringLiteral("g000000000002"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("KXW-B7 Update Assist 1.00"));
+        QVERIFY(pF->isChecked());
+        QVERIFY(StatusMessage(w).startsWith(QStringLiteral("SN:g000000000002\t 磁盘:F\t ")));
+    }
+
+    void diskButtonShowsItsTip()
+    {
+        const QString sE = MakeDisk(QStringLiteral("E"), "D000000000001");
+        SetDeviceDiskFolders({sE});
+        MainWindow w;
+        w.show();
+        w.FirstShow();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QPushButton *pButton = DiskButtons(w).value(0);
+        QVERIFY(pButton != nullptr);
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(pButton, &enter);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QVERIFY(QToolTip::text().contains(QStringLiteral("<div style=\"color:red;\">E</div>")));
+        QToolTip::hideText();
+    }
+
+    void removalsFollowTheDisks()
+    {
+        const QString sE = MakeDisk(QStringLiteral("E"), "D000000000001");
+        const QString sF = MakeDisk(QStringLiteral("F"), "T000000000002");
+        SetDeviceDiskFolders({sE, sF});
+        MainWindow w;
+        w.show();
+        w.FirstShow();
+        QCOMPARE(w.sCurDisk, sE);
+        QSignalSpy gone(&w, &MainWindow::DevHasDisconnected);
+
+        // F goes: E stays current, F's button goes with it.
+        QVERIFY(QDir(sF).removeRecursively());
+        QTRY_COMPARE(DiskButtons(w).size(), 1);
+        QCOMPARE(w.sCurDisk, sE);
+        QCOMPARE(DiskButtons(w).first()->property("disk").toString(), sE);
+
+        // F comes back and E goes: F becomes current.
+        MakeDisk(QStringLiteral("F"), "T000000000002");
+        QTRY_COMPARE(DiskButtons(w).size(), 2);
+        QCOMPARE(w.sCurDisk, sE);
+        QVERIFY(QDir(sE).removeRecursively());
+        QTRY_COMPARE(w.sCurDisk, sF);
+        QCOMPARE(w.sSN, QStringLiteral("T000000000002"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("KX410 Update Assist 1.00"));
+        QCOMPARE(DiskButtons(w).size(), 1);
+        QVERIFY(DiskButtons(w).first()->isChecked());
+        QVERIFY(StatusMessage(w).startsWith(QStringLiteral("SN:T000000000002\t 磁盘:F\t ")));
+        QCOMPARE(gone.count(), 0);
+    }
+
+    void removingLastDiskClearsEverything()
+    {
+        const QString sE = MakeDisk(QStringLiteral("E"), "D000000000001");
+        SetDeviceDiskFolders({sE});
+        MainWindow w;
+        w.show();
+        w.FirstShow();
+        QVERIFY(!StatusMessage(w).isEmpty());
+        w.nTaskCount = 3;
+
+        QSignalSpy gone(&w, &MainWindow::DevHasDisconnected);
+        QElapsedTimer pause;
+        int nFlagAtSignal = -1;
+        int nFlagAtReload = -1;
+        qint64 nPauseMs = -1;
+        connect(&w, &MainWindow::DevHasDisconnected, this, [&]() {
+            nFlagAtSignal = TransferStopFlag.load();
+            pause.start();
+        });
+        connect(w.findChild<QToolButton *>(QStringLiteral("btnDownload")), &QToolButton::clicked,
+                this, [&]() {
+                    nFlagAtReload = TransferStopFlag.load();
+                    if (pause.isValid())
+                        nPauseMs = pause.elapsed();
+                });
+
+        QVERIFY(QDir(sE).removeRecursively());
+        QVERIFY(gone.wait(10000));
+        QTRY_VERIFY(nPauseMs >= 0);
+        QCOMPARE(gone.count(), 1);
+        QCOMPARE(nFlagAtSignal, 1);
+        QCOMPARE(nFlagAtReload, 0);
+        QVERIFY2(nPauseMs >= 290, qPrintable(QString::number(nPauseMs)));
+        QCOMPARE(TransferStopFlag.load(), quint8(0));
+        QCOMPARE(w.nTaskCount.load(), 0);
+        QVERIFY(w.sCurDisk.isEmpty());
+        QVERIFY(w.sSN.isEmpty());
+        QVERIFY(CurrentSerialNumber().isEmpty());
+        QVERIFY(StatusMessage(w).isEmpty());
+        QVERIFY(DiskButtons(w).isEmpty());
+        QCOMPARE(w.windowTitle(), QStringLiteral("Update Assist 1.00"));
+
+        // Later changes with still no device report nothing more.
+        w.OnDeviceChange();
+        QCOMPARE(gone.count(), 1);
+    }
+
+    void windowGoingAwayStopsTransfers()
+    {
+        {
+            MainWindow w;
+            QCOMPARE(TransferStopFlag.load(), quint8(0));
+        }
+        QCOMPARE(TransferStopFlag.load(), quint8(1));
+    }
+
+    void maximiseToggleTwice()
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *pMax = w.findChild<QPushButton *>(QStringLiteral("btnMax"));
+        QTest::mouseClick(pMax, Qt::LeftButton);
+        QVERIFY(w.property("MAX").toBool());
+        QTRY_VERIFY(w.isMaximized());
+        QCOMPARE(pMax->text(), QString(QChar(0xF2D2)));
+        QVERIFY(!pMax->testAttribute(Qt::WA_UnderMouse));
+        QTest::mouseClick(pMax, Qt::LeftButton);
+        QVERIFY(!w.property("MAX").toBool());
+        QTRY_VERIFY(!w.isMaximized());
+        QCOMPARE(pMax->text(), QString(QChar(0xF2D0)));
+    }
+
+    void toolBarEffectMovesOneSpacer()
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QList<int> start = SpacerPositions(w);
+        QCOMPARE(start.size(), 1);
+
+        // Without the effect the buttons only switch pages.
+        QTest::mouseClick(w.findChild<QToolButton *>(QStringLiteral("btnHelp")), Qt::LeftButton);
+        QCOMPARE(SpacerPositions(w), start);
+
+        QTest::mouseDClick(w.findChild<QLabel *>(QStringLiteral("lab_Ico")), Qt::LeftButton);
+        // The first button first: position 0 is where the effect starts.
+        QTest::mouseClick(w.findChild<QToolButton *>(QStringLiteral("btnDownload")),
+                          Qt::LeftButton);
+        QCOMPARE(SpacerPositions(w), start);
+
+        QTest::mouseClick(w.findChild<QToolButton *>(QStringLiteral("btnUnistall")),
+                          Qt::LeftButton);
+        QCOMPARE(SpacerPositions(w), QList<int>({LayoutPosition(w, "btnUnistall") + 1}));
+        QTest::mouseClick(w.findChild<QToolButton *>(QStringLiteral("btnUnistall")),
+                          Qt::LeftButton);
+        QCOMPARE(SpacerPositions(w), QList<int>({LayoutPosition(w, "btnUnistall") + 1}));
+
+        QTest::mouseClick(w.findChild<QToolButton *>(QStringLiteral("btnHelp")), Qt::LeftButton);
+        QCOMPARE(SpacerPositions(w), QList<int>({LayoutPosition(w, "btnHelp") + 1}));
+        // Settings is fixed at the bottom and takes no part.
+        QVERIFY(LayoutPosition(w, "btnSetting") > LayoutPosition(w, "btnHelp") + 1);
+    }
+
+    void selectAllChecksEveryRow()
+    {
+        MainWindow w;
+        auto *pUpdates = w.findChild<QTableWidget *>(QStringLiteral("tbUpdateList"));
+        auto *pInstalled = w.findChild<QTableWidget *>(QStringLiteral("tbUnistallList"));
+        for (QTableWidget *pTable : {pUpdates, pInstalled}) {
+            pTable->setRowCount(3);
+            for (int nRow = 0; nRow < 3; ++nRow) {
+                auto *pItem = new QTableWidgetItem(QStringLiteral("row %1").arg(nRow));
+                pItem->setCheckState(nRow == 1 ? Qt::Checked : Qt::Unchecked);
+                pTable->setItem(nRow, 0, pItem);
+            }
+        }
+        auto *pAll = w.findChild<QCheckBox *>(QStringLiteral("cbAll"));
+        auto *pHeader = qobject_cast<KXCheckBoxHeaderView *>(pUpdates->horizontalHeader());
+        QTest::mouseClick(pAll, Qt::LeftButton);
+        for (int nRow = 0; nRow < 3; ++nRow)
+            QCOMPARE(pUpdates->item(nRow, 0)->checkState(), Qt::Checked);
+        QVERIFY(pHeader->IsChecked());
+
+        w.CheckAllUpdates(false);
+        for (int nRow = 0; nRow < 3; ++nRow)
+            QCOMPARE(pUpdates->item(nRow, 0)->checkState(), Qt::Unchecked);
+        QVERIFY(!pAll->isChecked());
+        QVERIFY(!pHeader->IsChecked());
+
+        // The uninstall header's box reaches the uninstall rows only.
+        auto *pInstalledHeader =
+            qobject_cast<KXCheckBoxHeaderView *>(pInstalled->horizontalHeader());
+        emit pInstalledHeader->checkStausChange(true);
+        for (int nRow = 0; nRow < 3; ++nRow) {
+            QCOMPARE(pInstalled->item(nRow, 0)->checkState(), Qt::Checked);
+            QCOMPARE(pUpdates->item(nRow, 0)->checkState(), Qt::Unchecked);
+        }
+    }
+
+    void helpPageListsAndOpensDocuments()
+    {
+        QDir().mkpath(QStringLiteral("help/images"));
+        for (const char *szName : {"b guide.html", "A#1.pdf"}) {
+            QFile file(QStringLiteral("help/") + QLatin1String(szName));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("x");
+        }
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.findChild<QToolButton *>(QStringLiteral("btnHelp")), Qt::LeftButton);
+        QCOMPARE(w.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"))->currentWidget(),
+                 w.findChild<QWidget *>(QStringLiteral("pageHelp")));
+        auto *pList = w.findChild<QListWidget *>(QStringLiteral("lstHelp"));
+        QCOMPARE(pList->count(), 2);
+        QCOMPARE(pList->item(0)->text(), QStringLiteral("A#1.pdf"));
+        QCOMPARE(pList->item(1)->text(), QStringLiteral("b guide.html"));
+        QVERIFY(!pList->item(0)->icon().isNull());
+
+        // Pressing it again lists the folder afresh, without doubles.
+        QTest::mouseClick(w.findChild<QToolButton *>(QStringLiteral("btnHelp")), Qt::LeftButton);
+        QCOMPARE(pList->count(), 2);
+
+        // Let the list lay out its items before aiming at one.
+        QCoreApplication::processEvents();
+        const QRect rect = pList->visualItemRect(pList->item(0));
+        QVERIFY(rect.isValid());
+        QTest::mouseClick(pList->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+        QTest::mouseDClick(pList->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(catcher.urls.size(), 1);
+        QCOMPARE(catcher.urls.first(), QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
+                                                           QStringLiteral("/help/A#1.pdf")));
+        QDir(QStringLiteral("help")).removeRecursively();
+    }
+
+    void missingHelpFolderGivesEmptyList()
+    {
+        QDir(QStringLiteral("help")).removeRecursively();
+        MainWindow w;
+        w.on_btnHelp_clicked();
+        QCOMPARE(w.findChild<QListWidget *>(QStringLiteral("lstHelp"))->count(), 0);
+    }
+
+    void languageSwitchRetranslates()
+    {
+        const QString sE = MakeDisk(QStringLiteral("E"), "A123");
+        SetDeviceDiskFolders({sE});
+        MainWindow w;
+        w.show();
+        w.FirstShow();
+        QCOMPARE(w.windowTitle(), QStringLiteral("KX410 Update Assist 1.00"));
+
+        StoreLanguage(2);
+        w.SwitchLanguage(QStringLiteral("en"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("KX410 Update Assist 1.00"));
+        QCOMPARE(w.findChild<QLabel *>(QStringLiteral("lab_Title"))->text(),
+                 QStringLiteral("KX410 Update Assist 1.00"));
+        QVERIFY2(StatusMessage(w).startsWith(QStringLiteral("SN:A123\t Disk:E\t Available:")),
+                 qPrintable(StatusMessage(w)));
+        QCOMPARE(w.findChild<QToolButton *>(QStringLiteral("btnDownload"))->text(),
+                 QStringLiteral("Download"));
+        QCOMPARE(w.findChild<QTableWidget *>(QStringLiteral("tbUpdateList"))
+                     ->horizontalHeaderItem(2)
+                     ->text(),
+                 QStringLiteral("Server version"));
+        QCOMPARE(DiskButtons(w).size(), 1);
+        QVERIFY(DiskButtons(w).first()->isChecked());
+
+        StoreLanguage(1);
+        w.SwitchLanguage(QStringLiteral("tc"));
+        QVERIFY2(StatusMessage(w).startsWith(QStringLiteral("SN:A123\t 磁碟:E\t ")),
+                 qPrintable(StatusMessage(w)));
+
+        // A position without a translation shows the source texts.
+        StoreLanguage(3);
+        w.SwitchLanguage(QString());
+        QVERIFY(StatusMessage(w).startsWith(QStringLiteral("SN:A123\t 磁盘:E\t 可用:")));
+        QCOMPARE(w.findChild<QToolButton *>(QStringLiteral("btnDownload"))->text(),
+                 QStringLiteral("下载"));
+    }
+
+    void messageSignalShowsPrompt()
+    {
+        MainWindow w;
+        emit w.ShowMsgBox(QStringLiteral("获取升级信息失败!"));
+        QMessageBox *pBox = nullptr;
+        QTRY_VERIFY((pBox = [] {
+                        for (QWidget *pWidget : QApplication::topLevelWidgets()) {
+                            if (auto *p = qobject_cast<QMessageBox *>(pWidget))
+                                return p;
+                        }
+                        return static_cast<QMessageBox *>(nullptr);
+                    }()) != nullptr);
+        QCOMPARE(pBox->text(), QStringLiteral("获取升级信息失败!"));
+        QCOMPARE(pBox->windowTitle(), QStringLiteral("提示"));
+        pBox->close();
+    }
+};
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_MainWindow.moc"
