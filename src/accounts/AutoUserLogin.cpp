@@ -1,0 +1,40 @@
+#include "accounts/AutoUserLogin.h"
+
+#include "accounts/AccountCommands.h"
+#include "accounts/LoginReply.h"
+#include "accounts/StoredCredentials.h"
+
+#include <QDebug>
+#include <QMetaObject>
+#include <QThread>
+
+namespace
+{
+void AskForLogin(QObject *pMainWindow)
+{
+    if (pMainWindow != nullptr)
+        QMetaObject::invokeMethod(pMainWindow, "ShowLogin", Qt::QueuedConnection);
+}
+} // namespace
+
+void AutoUserLogin(QObject *pMainWindow)
+{
+    qDebug() << "AutoUserLogin"
+             << "线程ID："
+             << QString::asprintf("%p", static_cast<void *>(QThread::currentThread()));
+    StoredCredentials credentials;
+    if (!ReadStoredCredentials(&credentials)) {
+        AskForLogin(pMainWindow);
+        return;
+    }
+    if (!credentials.bAuto || credentials.sPassword.isEmpty()) {
+        AskForLogin(pMainWindow);
+        return;
+    }
+    const CommandReply reply = SendLogin(credentials.sUserName, credentials.sPassword);
+    if (!reply.IsSuccess()) {
+        AskForLogin(pMainWindow);
+        return;
+    }
+    SetLoginReply(reply.joReply);
+}
