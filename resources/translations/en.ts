@@ -241,6 +241,37 @@
         </message>
     </context>
     <context>
+        <name>ProxySetting</name>
+        <message>
+            <source>代理设置</source>
+            <translation>Proxy settings</translation>
+        </message>
+        <message>
+            <source>使用代理服务器</source>
+            <translation>Use a proxy server</translation>
+        </message>
+        <message>
+            <source>代理地址：</source>
+            <translation>Proxy address:</translation>
+        </message>
+        <message>
+            <source>端口：</source>
+            <translation>port:</translation>
+        </message>
+        <message>
+            <source>账号：</source>
+            <translation>account:</translation>
+        </message>
+        <message>
+            <source>密码：</source>
+            <translation>password:</translation>
+        </message>
+        <message>
+            <source>确定</source>
+            <translation>OK</translation>
+        </message>
+    </context>
+    <context>
         <name>QObject</name>
         <message>
             <source>数据流</source>
@@ -404,6 +435,21 @@
         </message>
     </context>
     <context>
+        <name>ReportEngine</name>
+        <message>
+            <source>另存为PDF</source>
+            <translation type="unfinished" />
+        </message>
+        <message>
+            <source>另存为HTML</source>
+            <translation type="unfinished" />
+        </message>
+        <message>
+            <source>保存文件</source>
+            <translation type="unfinished" />
+        </message>
+    </context>
+    <context>
         <name>SettingDlg</name>
         <message>
             <source>设置</source>
@@ -428,6 +474,168 @@
         <message>
             <source>应用</source>
             <translation>Apply</translation>
+        </message>
+    </context>
+    <context>
+        <name>UserManage</name>
+        <message>
+            <source>用户登录</source>
+            <translation>User login</translation>
+        </message>
+        <message>
+            <source>立即登录，享受更多便捷服务</source>
+            <translation>Log in now to enjoy more convenient services</translation>
+        </message>
+        <message>
+            <source>账户</source>
+            <translation>Account</translation>
+        </message>
+        <message>
+            <source>密码</source>
+            <translation>Password</translation>
+        </message>
+        <message>
+            <source>自动登录</source>
+            <translation>Auto login</translation>
+        </message>
+        <message>
+            <source>记住密码</source>
+            <translation>Remember password</translation>
+        </message>
+        <message>
+            <source>找回密码</source>
+            <translation>Retrieve password</translation>
+        </message>
+        <message>
+            <source>登录</source>
+            <translation>Log in</translation>
+        </message>
+        <message>
+            <source>注册成功</source>
+            <translation>Registration success</translation>
+        </message>
+        <message>
+            <source>注册账号</source>
+            <translation>Register an account</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>Prompt</translation>
+        </message>
+        <message>
+            <source>网络可能不通,请捡查网络是否正常。</source>
+            <translation>The network may be down, please check that it works.</translation>
+        </message>
+        <message>
+            <source>发生未知错误,请偿试重新提交。</source>
+            <translation>An unknown error occurred, please try submitting again.</translation>
+        </message>
+        <message>
+            <source>账号或密码错误</source>
+            <translation>Incorrect username or password</translation>
+        </message>
+        <message>
+            <source>服务异常,请偿试重新登录。</source>
+            <translation>The service failed, please try logging in again.</translation>
+        </message>
+    </context>
+    <context>
+        <name>UserReg</name>
+        <message>
+            <source>注册账号</source>
+            <translation>Register an account</translation>
+        </message>
+        <message>
+            <source>账户</source>
+            <translation>Account</translation>
+        </message>
+        <message>
+            <source>4至12位英文字符</source>
+            <translation>4 to 12 English characters</translation>
+        </message>
+        <message>
+            <source>姓名</source>
+            <translation>Name</translation>
+        </message>
+        <message>
+            <source>请输入2个中文字符或4-40个英文字符</source>
+            <translation>Please enter 2 Chinese characters or 4-40 English characters</translation>
+        </message>
+        <message>
+            <source>密码</source>
+            <translation>Password</translation>
+        </message>
+        <message>
+            <source>请输入密码</source>
+            <translation>Please enter password</translation>
+        </message>
+        <message>
+            <source>请再次输入密码</source>
+            <translation>Please enter password again</translation>
+        </message>
+        <message>
+            <source>手机号码</source>
+            <translation>phone number</translation>
+        </message>
+        <message>
+            <source>请输入手机号码</source>
+            <translation>Please enter the phone number</translation>
+        </message>
+        <message>
+            <source>邮箱</source>
+            <translation>Mail</translation>
+        </message>
+        <message>
+            <source>请输入电子邮箱</source>
+            <translation>Please enter your email address</translation>
+        </message>
+        <message>
+            <source>设备号</source>
+            <translation>Device No</translation>
+        </message>
+        <message>
+            <source>提交</source>
+            <translation>Submit</translation>
+        </message>
+        <message>
+            <source>注册绑定可享受更长的售后服务</source>
+            <translation>Register binding to enjoy longer after-sales service</translation>
+        </message>
+        <message>
+            <source>用户名长度不符合要求</source>
+            <translation>Username length does not meet the requirements</translation>
+        </message>
+        <message>
+            <source>密码最少为8位字符</source>
+            <translation>Password must be at least 8 characters</translation>
+        </message>
+        <message>
+            <source>两次密码输入不一致,请重新输入!</source>
+            <translation>The two passwords entered are inconsistent, please re-enter!</translation>
+        </message>
+        <message>
+            <source>手机号与邮箱不能同时留空</source>
+            <translation>Mobile phone number and email address cannot be left blank at the same time</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>Prompt</translation>
+        </message>
+        <message>
+            <source>网络可能不通,请捡查网络是否正常。</source>
+            <translation>The network may be down, please check that it works.</translation>
+        </message>
+        <message>
+            <source>发生未知错误,请偿试重新提交。</source>
+            <translation>An unknown error occurred, please try submitting again.</translation>
+        </message>
+        <message>
+            <source>已存在同名账号</source>
+            <translation>An account with the same name already exists</translation>
+        </message>
+        <message>
+            <source>服务异常,请偿试重新登录。</source>
+            <translation>The service failed, please try logging in again.</translation>
         </message>
     </context>
     <context>

@@ -241,6 +241,37 @@
         </message>
     </context>
     <context>
+        <name>ProxySetting</name>
+        <message>
+            <source>代理设置</source>
+            <translation>代理設置</translation>
+        </message>
+        <message>
+            <source>使用代理服务器</source>
+            <translation>使用代理伺服器</translation>
+        </message>
+        <message>
+            <source>代理地址：</source>
+            <translation>代理地址：</translation>
+        </message>
+        <message>
+            <source>端口：</source>
+            <translation>埠：</translation>
+        </message>
+        <message>
+            <source>账号：</source>
+            <translation>帳號：</translation>
+        </message>
+        <message>
+            <source>密码：</source>
+            <translation>密碼：</translation>
+        </message>
+        <message>
+            <source>确定</source>
+            <translation>確定</translation>
+        </message>
+    </context>
+    <context>
         <name>QObject</name>
         <message>
             <source>数据流</source>
@@ -404,6 +435,21 @@
         </message>
     </context>
     <context>
+        <name>ReportEngine</name>
+        <message>
+            <source>另存为PDF</source>
+            <translation type="unfinished" />
+        </message>
+        <message>
+            <source>另存为HTML</source>
+            <translation type="unfinished" />
+        </message>
+        <message>
+            <source>保存文件</source>
+            <translation type="unfinished" />
+        </message>
+    </context>
+    <context>
         <name>SettingDlg</name>
         <message>
             <source>设置</source>
@@ -428,6 +474,168 @@
         <message>
             <source>应用</source>
             <translation>應用</translation>
+        </message>
+    </context>
+    <context>
+        <name>UserManage</name>
+        <message>
+            <source>用户登录</source>
+            <translation>用戶登錄</translation>
+        </message>
+        <message>
+            <source>立即登录，享受更多便捷服务</source>
+            <translation>立即登錄，享受更多便捷服務</translation>
+        </message>
+        <message>
+            <source>账户</source>
+            <translation>帳戶</translation>
+        </message>
+        <message>
+            <source>密码</source>
+            <translation>密碼</translation>
+        </message>
+        <message>
+            <source>自动登录</source>
+            <translation>自動登錄</translation>
+        </message>
+        <message>
+            <source>记住密码</source>
+            <translation>記住密碼</translation>
+        </message>
+        <message>
+            <source>找回密码</source>
+            <translation>找回密碼</translation>
+        </message>
+        <message>
+            <source>登录</source>
+            <translation>登錄</translation>
+        </message>
+        <message>
+            <source>注册成功</source>
+            <translation>註冊成功</translation>
+        </message>
+        <message>
+            <source>注册账号</source>
+            <translation>註冊帳號</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
+        <message>
+            <source>网络可能不通,请捡查网络是否正常。</source>
+            <translation>網絡可能不通,請檢查網絡是否正常。</translation>
+        </message>
+        <message>
+            <source>发生未知错误,请偿试重新提交。</source>
+            <translation>發生未知錯誤,請嘗試重新提交。</translation>
+        </message>
+        <message>
+            <source>账号或密码错误</source>
+            <translation>帳號或密碼錯誤</translation>
+        </message>
+        <message>
+            <source>服务异常,请偿试重新登录。</source>
+            <translation>服務異常,請嘗試重新登錄。</translation>
+        </message>
+    </context>
+    <context>
+        <name>UserReg</name>
+        <message>
+            <source>注册账号</source>
+            <translation>註冊帳號</translation>
+        </message>
+        <message>
+            <source>账户</source>
+            <translation>帳戶</translation>
+        </message>
+        <message>
+            <source>4至12位英文字符</source>
+            <translation>4至12位英文字元</translation>
+        </message>
+        <message>
+            <source>姓名</source>
+            <translation>姓名</translation>
+        </message>
+        <message>
+            <source>请输入2个中文字符或4-40个英文字符</source>
+            <translation>請輸入2個中文字元或4-40個英文字元</translation>
+        </message>
+        <message>
+            <source>密码</source>
+            <translation>密碼</translation>
+        </message>
+        <message>
+            <source>请输入密码</source>
+            <translation>請輸入密碼</translation>
+        </message>
+        <message>
+            <source>请再次输入密码</source>
+            <translation>請再次輸入密碼</translation>
+        </message>
+        <message>
+            <source>手机号码</source>
+            <translation>手機號碼</translation>
+        </message>
+        <message>
+            <source>请输入手机号码</source>
+            <translation>請輸入手機號碼</translation>
+        </message>
+        <message>
+            <source>邮箱</source>
+            <translation>郵箱</translation>
+        </message>
+        <message>
+            <source>请输入电子邮箱</source>
+            <translation>請輸入電子郵箱</translation>
+        </message>
+        <message>
+            <source>设备号</source>
+            <translation>設備號</translation>
+        </message>
+        <message>
+            <source>提交</source>
+            <translation>提交</translation>
+        </message>
+        <message>
+            <source>注册绑定可享受更长的售后服务</source>
+            <translation>註冊綁定可享受更長的售後服務</translation>
+        </message>
+        <message>
+            <source>用户名长度不符合要求</source>
+            <translation>用戶名長度不符合要求</translation>
+        </message>
+        <message>
+            <source>密码最少为8位字符</source>
+            <translation>密碼最少為8位字元</translation>
+        </message>
+        <message>
+            <source>两次密码输入不一致,请重新输入!</source>
+            <translation>兩次密碼輸入不一致,請重新輸入!</translation>
+        </message>
+        <message>
+            <source>手机号与邮箱不能同时留空</source>
+            <translation>手機號與郵箱不能同時留空</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
+        <message>
+            <source>网络可能不通,请捡查网络是否正常。</source>
+            <translation>網絡可能不通,請檢查網絡是否正常。</translation>
+        </message>
+        <message>
+            <source>发生未知错误,请偿试重新提交。</source>
+            <translation>發生未知錯誤,請嘗試重新提交。</translation>
+        </message>
+        <message>
+            <source>已存在同名账号</source>
+            <translation>已存在同名帳號</translation>
+        </message>
+        <message>
+            <source>服务异常,请偿试重新登录。</source>
+            <translation>服務異常,請嘗試重新登錄。</translation>
         </message>
     </context>
     <context>
