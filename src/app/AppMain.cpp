@@ -35,6 +35,7 @@ int RunUpdateAssist(int argc, char *argv[])
     MainWindow window;
     app.setMainWindow(&window);
     window.show();
+    window.FirstShow();
     ScheduleScreenshotFromEnvironment(&window);
 
     // Locals go in reverse order: the main window, then the drag filter, then
