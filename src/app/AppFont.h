@@ -5,3 +5,6 @@
 // on a scaled screen. Where that family is missing, Chinese-capable families
 // stand in for it.
 QFont AppFont();
+
+// The same for a given logical dpi.
+QFont AppFontForDpi(qreal dDpi);

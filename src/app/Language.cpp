@@ -20,9 +20,10 @@ void ApplyStoredLanguage()
     QCoreApplication::removeTranslator(&g_appTranslator);
     const QString sResource = LanguageResource(LanguageSetting());
     if (sResource.isEmpty() || !g_appTranslator.load(sResource)) {
-        // load() drops what was loaded before; a failed load of nothing leaves
-        // the translator empty, so an earlier language does not linger.
-        (void)g_appTranslator.load(QString());
+        // Loading empty data drops what was loaded before, so an earlier
+        // language does not linger.
+        static const uchar kNoData[1] = {0};
+        (void)g_appTranslator.load(kNoData, 0);
     }
     QCoreApplication::installTranslator(&g_appTranslator);
 }

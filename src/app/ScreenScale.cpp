@@ -17,11 +17,15 @@ double ScaleFactorForDpi(qreal dDpi)
     return 2.0;
 }
 
+int ScaledSizeForDpi(int n, qreal dDpi)
+{
+    return static_cast<int>(n * ScaleFactorForDpi(dDpi));
+}
+
 int ScaledSize(int n)
 {
-    double dFactor = 1.0;
     const QList<QScreen *> screens = QGuiApplication::screens();
-    if (!screens.isEmpty())
-        dFactor = ScaleFactorForDpi(screens.first()->logicalDotsPerInch());
-    return static_cast<int>(n * dFactor);
+    if (screens.isEmpty())
+        return n;
+    return ScaledSizeForDpi(n, screens.first()->logicalDotsPerInch());
 }

@@ -5,6 +5,9 @@
 // ratio to 96 dpi.
 double ScaleFactorForDpi(qreal dDpi);
 
+// n scaled for that dpi, truncated.
+int ScaledSizeForDpi(int n, qreal dDpi);
+
 // Scales a pixel size by the first screen's logical dpi (factor 1.0 without a
 // screen), truncating: 10 at 150 % gives 15.
 int ScaledSize(int n);

@@ -1,0 +1,131 @@
+#include "app/FileUtils.h"
+
+#include <QtTest>
+
+class tst_FileUtils : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void fileMd5_data();
+    void fileMd5();
+    void fileMd5OfUnreadableFileIsEmpty();
+    void fileMd5OfLargeFile();
+    void copyFileReplacing_data();
+    void copyFileReplacing();
+
+private:
+    QString WriteFile(const QString &sName, const QByteArray &baData);
+    std::unique_ptr<QTemporaryDir> dir;
+};
+
+void tst_FileUtils::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+}
+
+QString tst_FileUtils::WriteFile(const QString &sName, const QByteArray &baData)
+{
+    const QString sPath = dir->filePath(sName);
+    QFile file(sPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(baData) != baData.size())
+        return QString();
+    return sPath;
+}
+
+void tst_FileUtils::fileMd5_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("md5");
+    QTest::newRow("empty file") << QByteArray() << "d41d8cd98f00b204e9800998ecf8427e";
+    QTest::newRow("text") << QByteArray("The quick brown fox jumps over the lazy dog")
+                          << "9e107d9d372bb6826bd81d3542a419d6";
+    QTest::newRow("binary") << QByteArray("\x00\xff\x10", 3)
+                            << QString::fromLatin1(
+                                   QCryptographicHash::hash(QByteArray("\x00\xff\x10", 3),
+                                                            QCryptographicHash::Md5)
+                                       .toHex());
+}
+
+void tst_FileUtils::fileMd5()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, md5);
+    const QString sPath = WriteFile("f.bin", content);
+    QVERIFY(!sPath.isEmpty());
+    QCOMPARE(FileMd5(sPath), md5);
+}
+
+void tst_FileUtils::fileMd5OfUnreadableFileIsEmpty()
+{
+    QCOMPARE(FileMd5(dir->filePath("missing.bin")), QString());
+    // A folder opens as a file on some systems but cannot be read as one.
+    QCOMPARE(FileMd5(dir->path()), QString());
+    // It matches only an empty manifest hash, never a real one.
+    QVERIFY(FileMd5(dir->filePath("missing.bin")) != "d41d8cd98f00b204e9800998ecf8427e");
+}
+
+void tst_FileUtils::fileMd5OfLargeFile()
+{
+    // Several read chunks, with a tail that does not fill one.
+    QByteArray baData;
+    for (int i = 0; i < 300000; ++i)
+        baData.append(char(i * 7));
+    const QString sPath = WriteFile("large.bin", baData);
+    QCOMPARE(
+        FileMd5(sPath),
+        QString::fromLatin1(QCryptographicHash::hash(baData, QCryptographicHash::Md5).toHex()));
+}
+
+void tst_FileUtils::copyFileReplacing_data()
+{
+    QTest::addColumn<QString>("source"); // relative to the folder; "src" exists
+    QTest::addColumn<QString>("target"); // relative to the folder; "old" exists
+    QTest::addColumn<bool>("overwrite");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QByteArray>("targetAfter"); // empty: target must not exist
+    QTest::newRow("new target") << "src"
+                                << "new" << false << true << QByteArray("source");
+    QTest::newRow("existing target kept") << "src"
+                                          << "old" << false << false << QByteArray("old");
+    QTest::newRow("existing target replaced") << "src"
+                                              << "old" << true << true << QByteArray("source");
+    QTest::newRow("missing source") << "nothing"
+                                    << "new" << true << false << QByteArray();
+    QTest::newRow("missing source keeps target") << "nothing"
+                                                 << "old" << true << false << QByteArray("old");
+    QTest::newRow("same path") << "src"
+                               << "src" << true << true << QByteArray("source");
+    // Two spellings of one file: the source must survive "overwrite".
+    QTest::newRow("same file, other spelling")
+        << "src"
+        << "./sub/../src" << true << true << QByteArray("source");
+}
+
+void tst_FileUtils::copyFileReplacing()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    QFETCH(bool, overwrite);
+    QFETCH(bool, result);
+    QFETCH(QByteArray, targetAfter);
+    QVERIFY(!WriteFile("src", "source").isEmpty());
+    QVERIFY(!WriteFile("old", "old").isEmpty());
+    QVERIFY(QDir(dir->path()).mkdir("sub"));
+    const QString sTarget = dir->path() + "/" + target;
+    QCOMPARE(CopyFileReplacing(dir->path() + "/" + source, sTarget, overwrite), result);
+    QFile file(sTarget);
+    if (targetAfter.isEmpty()) {
+        QVERIFY(!file.exists());
+    } else {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), targetAfter);
+    }
+    QFile sourceFile(dir->filePath("src"));
+    QVERIFY(sourceFile.open(QIODevice::ReadOnly));
+    QCOMPARE(sourceFile.readAll(), QByteArray("source"));
+}
+
+QTEST_GUILESS_MAIN(tst_FileUtils)
+#include "tst_FileUtils.moc"
