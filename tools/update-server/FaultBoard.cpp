@@ -3,10 +3,10 @@
 std::optional<Fault> Fault::FromJson(const QJsonObject &joFault, QString *pError)
 {
     static const QStringList slKnown = {
-        QStringLiteral("on"),      QStringLiteral("match"),   QStringLiteral("status"),
-        QStringLiteral("empty"),   QStringLiteral("notjson"), QStringLiteral("code"),
-        QStringLiteral("msg"),     QStringLiteral("delay"),   QStringLiteral("reset"),
-        QStringLiteral("trickle"), QStringLiteral("times")};
+        QStringLiteral("on"),    QStringLiteral("match"),   QStringLiteral("status"),
+        QStringLiteral("empty"), QStringLiteral("notjson"), QStringLiteral("code"),
+        QStringLiteral("body"),  QStringLiteral("msg"),     QStringLiteral("delay"),
+        QStringLiteral("reset"), QStringLiteral("trickle"), QStringLiteral("times")};
     for (const QString &sKey : joFault.keys()) {
         if (!slKnown.contains(sKey)) {
             *pError = QStringLiteral("unknown fault member \"%1\"").arg(sKey);
@@ -36,6 +36,8 @@ std::optional<Fault> Fault::FromJson(const QJsonObject &joFault, QString *pError
     fault.bEmpty = joFault.value(QStringLiteral("empty")).toBool();
     fault.bNotJson = joFault.value(QStringLiteral("notjson")).toBool();
     fault.sCode = joFault.value(QStringLiteral("code")).toString();
+    if (joFault.contains(QStringLiteral("body")))
+        fault.sBody = joFault.value(QStringLiteral("body")).toString();
     if (joFault.contains(QStringLiteral("msg")))
         fault.sMsg = joFault.value(QStringLiteral("msg")).toString();
     fault.nDelayMs = joFault.value(QStringLiteral("delay")).toInt();
@@ -64,6 +66,8 @@ QJsonObject Fault::ToJson() const
         joFault.insert(QStringLiteral("notjson"), true);
     if (!sCode.isEmpty())
         joFault.insert(QStringLiteral("code"), sCode);
+    if (sBody)
+        joFault.insert(QStringLiteral("body"), *sBody);
     if (sMsg)
         joFault.insert(QStringLiteral("msg"), *sMsg);
     if (nDelayMs != 0)

@@ -17,12 +17,13 @@ struct Fault {
     int nStatus = 0;       // answer with this HTTP status (body "update-server: status N\n")
     bool bEmpty = false;   // status 200 with an empty body
     bool bNotJson = false; // a body that decodes to text that is not JSON
-    QString sCode;         // replace "code" of the reply
-    std::optional<QString> sMsg; // replace "msg" of the reply
-    int nDelayMs = 0;            // wait before answering
-    bool bReset = false;         // send part of the body, then reset the connection
-    int nTrickleMs = 0;          // send the body one byte per this many milliseconds
-    int nTimes = 0;              // play it this many times, then forget it (0 = for ever)
+    std::optional<QString> sBody; // a body that decodes to this text
+    QString sCode;                // replace "code" of the reply
+    std::optional<QString> sMsg;  // replace "msg" of the reply
+    int nDelayMs = 0;             // wait before answering
+    bool bReset = false;          // send part of the body, then reset the connection
+    int nTrickleMs = 0;           // send the body one byte per this many milliseconds
+    int nTimes = 0;               // play it this many times, then forget it (0 = for ever)
 
     static std::optional<Fault> FromJson(const QJsonObject &joFault, QString *pError);
     QJsonObject ToJson() const;

@@ -219,9 +219,11 @@ void UpdateServer::HandleCommand(const httplib::Request &req, httplib::Response 
     if (fault && fault->sMsg)
         joReply.insert(QStringLiteral("msg"), *fault->sMsg);
 
-    const QByteArray baReply = (fault && fault->bNotJson)
-                                   ? QByteArray(kNotJson)
-                                   : QJsonDocument(joReply).toJson(QJsonDocument::Compact);
+    QByteArray baReply = QJsonDocument(joReply).toJson(QJsonDocument::Compact);
+    if (fault && fault->bNotJson)
+        baReply = QByteArray(kNotJson);
+    else if (fault && fault->sBody)
+        baReply = fault->sBody->toUtf8();
     reply.sBody =
         (bSealed ? SealPayload(baReply, PayloadKey()) : CompressBody(baReply)).toStdString();
     Answer(req, res, reply, fault);

@@ -25,7 +25,7 @@ const char kDescription[] =
     "(the log of received requests, JSON), POST /control/clear (empty the log),\n"
     "GET /control/fault, POST /control/fault (replace the faults with a JSON object\n"
     "or array of objects with the members on, match, status, empty, notjson, code,\n"
-    "msg, delay, reset, trickle, times; {} clears them).\n"
+    "body, msg, delay, reset, trickle, times; {} clears them).\n"
     "\n"
     "Once both ports listen it prints \"update-server: ready\" and a blank-free\n"
     "address line to standard output and writes the ready file, if one was given.\n"
@@ -104,6 +104,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption optFaultNotJson(
         QStringLiteral("fault-not-json"),
         QStringLiteral("Answer with a body that decodes to text that is not JSON."));
+    const QCommandLineOption optFaultBody(
+        QStringLiteral("fault-body"),
+        QStringLiteral("Answer with a body that decompresses / unseals to this text."),
+        QStringLiteral("text"));
     const QCommandLineOption optFaultCode(QStringLiteral("fault-code"),
                                           QStringLiteral("Replace \"code\" of the reply."),
                                           QStringLiteral("code"));
@@ -160,9 +164,10 @@ int main(int argc, char *argv[])
 
     UpdateServer server(settings, accounts, catalogue);
     const bool bAnyFault = parser.isSet(optFaultStatus) || parser.isSet(optFaultEmpty) ||
-                           parser.isSet(optFaultNotJson) || parser.isSet(optFaultCode) ||
-                           parser.isSet(optFaultMsg) || parser.isSet(optFaultDelay) ||
-                           parser.isSet(optFaultReset) || parser.isSet(optFaultTrickle);
+                           parser.isSet(optFaultNotJson) || parser.isSet(optFaultBody) ||
+                           parser.isSet(optFaultCode) || parser.isSet(optFaultMsg) ||
+                           parser.isSet(optFaultDelay) || parser.isSet(optFaultReset) ||
+                           parser.isSet(optFaultTrickle);
     if (bAnyFault) {
         QJsonObject joFault;
         if (parser.isSet(optFaultOn))
@@ -175,6 +180,8 @@ int main(int argc, char *argv[])
             joFault.insert(QStringLiteral("empty"), true);
         if (parser.isSet(optFaultNotJson))
             joFault.insert(QStringLiteral("notjson"), true);
+        if (parser.isSet(optFaultBody))
+            joFault.insert(QStringLiteral("body"), parser.value(optFaultBody));
         if (parser.isSet(optFaultCode))
             joFault.insert(QStringLiteral("code"), parser.value(optFaultCode));
         if (parser.isSet(optFaultMsg))

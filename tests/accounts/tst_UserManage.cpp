@@ -1,0 +1,285 @@
+// The login window against the stand-in server on 127.0.2.30.
+
+#include "UpdateServerProcess.h"
+#include "accounts/LoginReply.h"
+#include "accounts/PasswordDigest.h"
+#include "accounts/StoredCredentials.h"
+#include "accounts/UserManage.h"
+#include "accounts/UserReg.h"
+#include "net/ServerProtocol.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+#include <curl/curl.h>
+
+class tst_UserManage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void freshWindow();
+    void failureMessages_data();
+    void failureMessages();
+    void rememberedPasswordIsSentAsStored();
+    void autoWithoutRememberShowsNoPassword();
+    void neitherBoxKeepsNoPassword();
+    void editedStarsAreHashed();
+    void registerButtonOpensRegistration();
+    void successfulLogin();
+
+private:
+    UserManage *OpenWindow();
+    QString TakeMessage();
+    QString SentPassword();
+
+    UpdateServerProcess m_server{QStringLiteral("127.0.2.30")};
+    QTemporaryDir m_dir;
+    QPointer<UserManage> m_pWindow;
+};
+
+void tst_UserManage::initTestCase()
+{
+    curl_global_init(CURL_GLOBAL_ALL);
+    QVERIFY(m_dir.isValid());
+    // "./User.bin" lives in the working directory.
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    m_server.AddAccount(QStringLiteral("alice"), QStringLiteral("secret123"));
+    QVERIFY2(m_server.Start(), qPrintable(m_server.Output()));
+    SetServerAddress(m_server.Address());
+}
+
+void tst_UserManage::init()
+{
+    QFile::remove(UserFilePath());
+    SetServerAddress(m_server.Address());
+    QVERIFY(m_server.ClearFaults());
+    QVERIFY(m_server.ClearRequests());
+}
+
+void tst_UserManage::cleanup()
+{
+    TakeMessage();
+    delete m_pWindow;
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (QWidget *pWidget : widgets) {
+        if (qobject_cast<UserManage *>(pWidget) || qobject_cast<UserReg *>(pWidget))
+            delete pWidget;
+    }
+}
+
+UserManage *tst_UserManage::OpenWindow()
+{
+    m_pWindow = new UserManage;
+    m_pWindow->setAttribute(Qt::WA_DeleteOnClose);
+    m_pWindow->show();
+    return m_pWindow;
+}
+
+// Text of the open message box, which is closed; empty when there is none.
+QString tst_UserManage::TakeMessage()
+{
+    QString sText;
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (QWidget *pWidget : widgets) {
+        auto *pBox = qobject_cast<QMessageBox *>(pWidget);
+        if (pBox == nullptr || !pBox->isVisible())
+            continue;
+        sText = pBox->text();
+        pBox->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return sText;
+}
+
+QString tst_UserManage::SentPassword()
+{
+    const QJsonArray jaLogins = m_server.Requests(QStringLiteral("login"));
+    if (jaLogins.size() != 1)
+        return QStringLiteral("<%1 login requests>").arg(jaLogins.size());
+    return jaLogins.at(0)
+        .toObject()
+        .value(QStringLiteral("data"))
+        .toObject()
+        .value(QStringLiteral("password"))
+        .toString();
+}
+
+void tst_UserManage::freshWindow()
+{
+    UserManage *pWindow = OpenWindow();
+    QCOMPARE(pWindow->objectName(), QStringLiteral("UserManage"));
+    QVERIFY(pWindow->windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(pWindow->property("CanMove").toBool());
+    QVERIFY(pWindow->property("Form").toBool());
+    QVERIFY(pWindow->findChild<QLineEdit *>("edtUserName")->text().isEmpty());
+    QCOMPARE(pWindow->findChild<QLineEdit *>("edtPassword")->echoMode(), QLineEdit::Password);
+    QVERIFY(!pWindow->findChild<QLabel *>("lbRegSuccess")->isVisible());
+    QVERIFY(!pWindow->findChild<QPushButton *>("btnFindBack")->isVisible());
+    QVERIFY(!pWindow->findChild<QCheckBox *>("cbAutoLogin")->isChecked());
+}
+
+void tst_UserManage::failureMessages_data()
+{
+    QTest::addColumn<QJsonObject>("joFault");
+    QTest::addColumn<QString>("sPassword");
+    QTest::addColumn<bool>("bServerDown");
+    QTest::addColumn<QString>("sMessage");
+    const QString sNetwork = QStringLiteral("网络可能不通,请捡查网络是否正常。");
+    const QString sUnknown = QStringLiteral("发生未知错误,请偿试重新提交。");
+    const QString sService = QStringLiteral("服务异常,请偿试重新登录。");
+    QTest::newRow("wrong password")
+        << QJsonObject() << "wrong" << false << QStringLiteral("账号或密码错误");
+    QTest::newRow("status 500") << QJsonObject{{"status", 500}} << "secret123" << false << sNetwork;
+    QTest::newRow("no server") << QJsonObject() << "secret123" << true << sNetwork;
+    QTest::newRow("not JSON") << QJsonObject{{"notjson", true}} << "secret123" << false << sUnknown;
+    QTest::newRow("empty body") << QJsonObject{{"empty", true}} << "secret123" << false << sUnknown;
+    QTest::newRow("code 10003") << QJsonObject{{"code", "10003"}} << "secret123" << false
+                                << sService;
+    QTest::newRow("unknown code") << QJsonObject{{"code", "999999"}} << "secret123" << false
+                                  << sService;
+    QTest::newRow("JSON array reply")
+        << QJsonObject{{"body", "[]"}} << "secret123" << false << sService;
+}
+
+void tst_UserManage::failureMessages()
+{
+    QFETCH(QJsonObject, joFault);
+    QFETCH(QString, sPassword);
+    QFETCH(bool, bServerDown);
+    QFETCH(QString, sMessage);
+    QVERIFY(m_server.SetFault(joFault));
+    if (bServerDown)
+        SetServerAddress(QStringLiteral("127.0.2.31"));
+
+    UserManage *pWindow = OpenWindow();
+    QSignalSpy spySuccess(pWindow, &UserManage::LoginSuccess);
+    QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtUserName"), QStringLiteral(" alice "));
+    QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtPassword"), sPassword);
+    pWindow->findChild<QCheckBox *>("cbRememberPsw")->setChecked(true);
+    QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
+
+    QCOMPARE(TakeMessage(), sMessage);
+    QVERIFY(m_pWindow && m_pWindow->isVisible());
+    QCOMPARE(spySuccess.count(), 0);
+    // The attempt is remembered all the same, with the trimmed account.
+    StoredCredentials stored;
+    QVERIFY(ReadStoredCredentials(&stored));
+    QCOMPARE(stored.sUserName, QStringLiteral("alice"));
+    QCOMPARE(stored.sPassword, PasswordDigest(sPassword));
+    QVERIFY(stored.bRemember);
+    QVERIFY(!stored.bAuto);
+}
+
+void tst_UserManage::rememberedPasswordIsSentAsStored()
+{
+    const QString sDigest = PasswordDigest(QStringLiteral("not-this-one"));
+    QVERIFY(WriteStoredCredentials({QStringLiteral("alice"), sDigest, false, true}));
+    UserManage *pWindow = OpenWindow();
+    auto *pPassword = pWindow->findChild<QLineEdit *>("edtPassword");
+    QCOMPARE(pWindow->findChild<QLineEdit *>("edtUserName")->text(), QStringLiteral("alice"));
+    QCOMPARE(pPassword->text(), QStringLiteral("********"));
+    QCOMPARE(pPassword->property("password").toString(), sDigest);
+    QVERIFY(pWindow->findChild<QCheckBox *>("cbRememberPsw")->isChecked());
+    QVERIFY(!pWindow->findChild<QCheckBox *>("cbAutoLogin")->isChecked());
+
+    QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
+    QCOMPARE(SentPassword(), sDigest);
+    QCOMPARE(TakeMessage(), QStringLiteral("账号或密码错误"));
+}
+
+void tst_UserManage::autoWithoutRememberShowsNoPassword()
+{
+    QVERIFY(WriteStoredCredentials(
+        {QStringLiteral("alice"), PasswordDigest(QStringLiteral("secret123")), true, false}));
+    UserManage *pWindow = OpenWindow();
+    auto *pPassword = pWindow->findChild<QLineEdit *>("edtPassword");
+    QVERIFY(pPassword->text().isEmpty());
+    QVERIFY(pPassword->property("password").toString().isEmpty());
+    QVERIFY(pWindow->findChild<QCheckBox *>("cbAutoLogin")->isChecked());
+}
+
+void tst_UserManage::neitherBoxKeepsNoPassword()
+{
+    QVERIFY(WriteStoredCredentials(
+        {QStringLiteral("alice"), PasswordDigest(QStringLiteral("wrong")), true, true}));
+    UserManage *pWindow = OpenWindow();
+    pWindow->findChild<QCheckBox *>("cbAutoLogin")->setChecked(false);
+    pWindow->findChild<QCheckBox *>("cbRememberPsw")->setChecked(false);
+    QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
+    QCOMPARE(TakeMessage(), QStringLiteral("账号或密码错误"));
+    StoredCredentials stored;
+    QVERIFY(ReadStoredCredentials(&stored));
+    QCOMPARE(stored.sUserName, QStringLiteral("alice"));
+    QCOMPARE(stored.sPassword, QString());
+    QVERIFY(!stored.bAuto);
+    QVERIFY(!stored.bRemember);
+}
+
+void tst_UserManage::editedStarsAreHashed()
+{
+    QVERIFY(WriteStoredCredentials(
+        {QStringLiteral("alice"), PasswordDigest(QStringLiteral("secret123")), false, true}));
+    UserManage *pWindow = OpenWindow();
+    auto *pPassword = pWindow->findChild<QLineEdit *>("edtPassword");
+    pPassword->setFocus();
+    pPassword->end(false);
+    QTest::keyClick(pPassword, Qt::Key_Backspace);
+    QCOMPARE(pPassword->text(), QStringLiteral("*******"));
+    QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
+    QCOMPARE(SentPassword(), PasswordDigest(QStringLiteral("*******")));
+    QCOMPARE(TakeMessage(), QStringLiteral("账号或密码错误"));
+}
+
+void tst_UserManage::registerButtonOpensRegistration()
+{
+    UserManage *pWindow = OpenWindow();
+    QTest::mouseClick(pWindow->findChild<QPushButton *>("btnReg"), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(m_pWindow.isNull());
+    UserReg *pReg = nullptr;
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (QWidget *pWidget : widgets) {
+        if (auto *pCandidate = qobject_cast<UserReg *>(pWidget))
+            pReg = pCandidate;
+    }
+    QVERIFY(pReg != nullptr);
+    QVERIFY(pReg->isVisible());
+    QCOMPARE(pReg->windowModality(), Qt::ApplicationModal);
+    QVERIFY(pReg->testAttribute(Qt::WA_DeleteOnClose));
+}
+
+void tst_UserManage::successfulLogin()
+{
+    QVERIFY(!HasLoginReply());
+    UserManage *pWindow = OpenWindow();
+    QSignalSpy spySuccess(pWindow, &UserManage::LoginSuccess);
+    QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtUserName"), QStringLiteral("alice"));
+    QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtPassword"), QStringLiteral(" secret123"));
+    pWindow->findChild<QCheckBox *>("cbAutoLogin")->setChecked(true);
+    QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
+
+    QCOMPARE(TakeMessage(), QString());
+    QCOMPARE(spySuccess.count(), 1);
+    QVERIFY(m_pWindow.isNull()); // closed and deleted
+    QVERIFY(HasLoginReply());
+    QCOMPARE(LoginReply().value(QStringLiteral("code")).toString(), QStringLiteral("000000"));
+    QCOMPARE(LoginReply().value(QStringLiteral("username")).toString(), QStringLiteral("alice"));
+    QCOMPARE(SentPassword(), PasswordDigest(QStringLiteral("secret123")));
+    StoredCredentials stored;
+    QVERIFY(ReadStoredCredentials(&stored));
+    QCOMPARE(stored.sPassword, PasswordDigest(QStringLiteral("secret123")));
+    QVERIFY(stored.bAuto);
+    QVERIFY(!stored.bRemember);
+}
+
+QTEST_MAIN(tst_UserManage)
+#include "tst_UserManage.moc"
