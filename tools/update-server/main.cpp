@@ -27,8 +27,8 @@ const char kDescription[] =
     "or array of objects with the members on, match, status, empty, notjson, code,\n"
     "body, msg, delay, reset, trickle, times; {} clears them).\n"
     "\n"
-    "Once both ports listen it prints \"update-server: ready\" and a blank-free\n"
-    "address line to standard output and writes the ready file, if one was given.\n"
+    "Once both ports listen it prints \"update-server: ready\" and the address\n"
+    "and ports to standard output and writes the ready file, if one was given.\n"
     "SIGINT or SIGTERM stop it.";
 
 int Fail(const QString &sMessage)
@@ -128,11 +128,11 @@ int main(int argc, char *argv[])
         QStringLiteral("fault-times"),
         QStringLiteral("Play the fault this many times, then answer normally (default: always)."),
         QStringLiteral("N"));
-    parser.addOptions({optAddress,    optPort,         optLoginPort,    optPackages,
-                       optAccounts,   optAddAccount,   optRoot,         optReadyFile,
-                       optVerbose,    optFaultOn,      optFaultMatch,   optFaultStatus,
-                       optFaultEmpty, optFaultNotJson, optFaultCode,    optFaultMsg,
-                       optFaultDelay, optFaultReset,   optFaultTrickle, optFaultTimes});
+    parser.addOptions(
+        {optAddress,    optPort,         optLoginPort, optPackages,  optAccounts,   optAddAccount,
+         optRoot,       optReadyFile,    optVerbose,   optFaultOn,   optFaultMatch, optFaultStatus,
+         optFaultEmpty, optFaultNotJson, optFaultBody, optFaultCode, optFaultMsg,   optFaultDelay,
+         optFaultReset, optFaultTrickle, optFaultTimes});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return Fail(
