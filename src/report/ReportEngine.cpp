@@ -4,12 +4,22 @@
 #include "report/ReportFieldObject.h"
 #include "report/ReportPageObject.h"
 
+#include <QAction>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QToolBar>
 #include <QUrl>
+
+#include "report/ReportHtmlWriter.h"
+#include "report/ReportRenderer.h"
 
 ReportEngine::ReportEngine(QObject *parent) : QObject(parent)
 {
@@ -76,17 +86,31 @@ QObject *ReportEngine::page(int nIndex) const
 
 int ReportEngine::CurrentPage() const
 {
-    return 0;
+    return m_pRenderer ? m_pRenderer->CurrentPage() : 0;
 }
 
 int ReportEngine::TotalPages() const
 {
-    return m_nLastTotalPages;
+    return m_pRenderer ? m_pRenderer->TotalPages() : m_nLastTotalPages;
 }
 
 void ReportEngine::printPreview(QPrinter *printer)
 {
-    Q_UNUSED(printer)
+    Render(printer);
+}
+
+bool ReportEngine::Render(QPrinter *pPrinter)
+{
+    if (!pPrinter || m_pRenderer)
+        return false;
+    if (m_pages.isEmpty())
+        return false;
+    ReportRenderer renderer(this, pPrinter, m_mode, &m_sHtml);
+    m_pRenderer = &renderer;
+    const bool bOk = renderer.Run();
+    m_nLastTotalPages = renderer.TotalPages();
+    m_pRenderer = nullptr;
+    return bOk;
 }
 
 bool ReportEngine::setTargetPrinter(QPrinter *printer)
@@ -99,27 +123,119 @@ bool ReportEngine::setTargetPrinter(QPrinter *printer)
 
 void ReportEngine::printReport(bool maximized, bool direct, const QString &printerName)
 {
-    Q_UNUSED(maximized)
-    Q_UNUSED(direct)
-    Q_UNUSED(printerName)
+    QPrinter *pPrinter = m_pTargetPrinter;
+    if (!pPrinter) {
+        if (!m_pPrintPrinter)
+            m_pPrintPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        pPrinter = m_pPrintPrinter.get();
+    }
+    if (!printerName.isEmpty()) {
+        pPrinter->setPrinterName(printerName);
+        if (!pPrinter->isValid())
+            pPrinter->setPrinterName(QPrinterInfo::defaultPrinter().printerName());
+    }
+    m_mode = PrintMode;
+    if (direct) {
+        Render(pPrinter);
+    } else {
+        QPrintPreviewDialog dialog(pPrinter);
+        dialog.setObjectName(QStringLiteral("ReportPreviewDialog"));
+        auto *pToolBar = dialog.findChild<QToolBar *>();
+        if (pToolBar) {
+            pToolBar->addSeparator();
+            QAction *pPdf =
+                pToolBar->addAction(QIcon(QStringLiteral(":/pdf.png")), tr("另存为PDF"));
+            pPdf->setObjectName(QStringLiteral("actExpToPdf"));
+            connect(pPdf, &QAction::triggered, this, &ReportEngine::exportTo);
+            QAction *pHtml =
+                pToolBar->addAction(QIcon(QStringLiteral(":/html.png")), tr("另存为HTML"));
+            pHtml->setObjectName(QStringLiteral("actExpToHtml"));
+            connect(pHtml, &QAction::triggered, this, &ReportEngine::exportTo);
+        }
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *pTarget) {
+            m_mode = PrintMode;
+            Render(pTarget);
+        });
+        if (maximized)
+            dialog.showMaximized();
+        dialog.exec();
+        emit previewDestroyed();
+    }
     m_pTargetPrinter = nullptr;
+}
+
+QPrinter *ReportEngine::PdfPrinter()
+{
+    if (!m_pPdfPrinter)
+        m_pPdfPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return m_pPdfPrinter.get();
 }
 
 bool ReportEngine::exportToPdf(const QString &filePath, bool open)
 {
-    Q_UNUSED(filePath)
-    Q_UNUSED(open)
-    return false;
+    if (filePath.isEmpty() || m_pages.isEmpty())
+        return false;
+    QPrinter *pPrinter = PdfPrinter();
+    pPrinter->setOutputFormat(QPrinter::PdfFormat);
+    pPrinter->setOutputFileName(filePath);
+    pPrinter->setFromTo(0, 0);
+    m_mode = PdfMode;
+    const bool bOk = Render(pPrinter);
+    m_mode = PrintMode;
+    if (!bOk || !QFileInfo::exists(filePath))
+        return false;
+    if (open)
+        OpenFile(filePath);
+    return true;
 }
 
 bool ReportEngine::exportToHtml(const QString &filePath, bool open)
 {
-    Q_UNUSED(filePath)
-    Q_UNUSED(open)
-    return false;
+    if (filePath.isEmpty() || m_pages.isEmpty())
+        return false;
+    QFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate))
+        return false;
+    // The layout needs a printer to measure on; a scratch one keeps any
+    // earlier PDF export untouched.
+    QTemporaryDir scratch;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(scratch.filePath(QStringLiteral("measure.pdf")));
+    m_mode = HtmlMode;
+    m_sHtml = ReportHtmlWriter::Prefix();
+    const bool bOk = Render(&printer);
+    m_mode = PrintMode;
+    m_sHtml += ReportHtmlWriter::Suffix();
+    QTextStream stream(&file);
+    stream.setCodec("UTF-8");
+    stream << m_sHtml;
+    stream.flush();
+    file.close();
+    m_sHtml.clear();
+    if (!bOk || file.error() != QFile::NoError)
+        return false;
+    if (open)
+        OpenFile(filePath);
+    return true;
 }
 
-void ReportEngine::exportTo() {}
+void ReportEngine::exportTo()
+{
+    const QString sAction = sender() ? sender()->objectName() : QString();
+    QWidget *pParent = qobject_cast<QWidget *>(sender() ? sender()->parent() : nullptr);
+    if (sAction == QLatin1String("actExpToPdf")) {
+        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("保存文件"), QString(),
+                                                           QStringLiteral("PDF Files (*.pdf)"));
+        if (!sFile.isEmpty())
+            exportToPdf(sFile, false);
+    } else if (sAction == QLatin1String("actExpToHtml")) {
+        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("保存文件"), QString(),
+                                                           QStringLiteral("HTML Files (*.html)"));
+        if (!sFile.isEmpty())
+            exportToHtml(sFile, true);
+    }
+}
 
 void ReportEngine::OpenFile(const QString &filePath)
 {

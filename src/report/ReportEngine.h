@@ -83,6 +83,8 @@ private:
     void BuildObjects();
     void ClearPages();
     void OpenFile(const QString &filePath);
+    bool Render(QPrinter *pPrinter);
+    QPrinter *PdfPrinter();
 
     QDomDocument m_document;
     bool m_bLoaded = false;

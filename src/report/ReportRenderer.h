@@ -1,0 +1,93 @@
+#pragma once
+
+#include "report/ReportEngine.h"
+#include "report/ReportFieldPainter.h"
+#include "report/ReportScriptEngine.h"
+#include "report/ReportTextEvaluator.h"
+
+#include <QHash>
+#include <QPainter>
+#include <QVector>
+
+class QPrinter;
+class ReportBand;
+class ReportPageObject;
+
+// One rendering of a report onto a printer: a counting pass that asks the
+// application for record counts and counts pages, then a drawing pass.
+class ReportRenderer
+{
+public:
+    ReportRenderer(ReportEngine *pEngine, QPrinter *pPrinter, ReportEngine::OutputMode mode,
+                   QString *pHtml);
+
+    // False when the printer could not be painted on.
+    bool Run();
+    int CurrentPage() const { return m_nCurrentPage; }
+    int TotalPages() const { return m_nTotalPages; }
+
+    // Sets up a printer's paper and margins for a report page.
+    static void ApplyPageLayout(QPrinter *pPrinter, const ReportPageObject &page);
+
+private:
+    struct FieldLayout {
+        ReportFieldObject *pField = nullptr;
+        QString sText;
+        bool bPrint = true;
+        ReportFieldStyle style;
+    };
+    struct BandLayout {
+        ReportBand *pBand = nullptr;
+        int nHeight = 0;
+        QVector<FieldLayout> fields;
+        QHash<QString, QVariantList> values;
+    };
+
+    void ProcessPage(int nPage, bool bFirst);
+    void SetupPage(ReportPageObject *pPage);
+    void DrawBackground();
+    void NewPage(bool bWithTitle);
+    void DrawHeaderBand(ReportBand *pBand);
+    void DrawPageFooter();
+    void ProcessDataBands();
+    void RecordLoop(ReportBand *pData, ReportBand *pHeader, ReportBand *pFooter,
+                    ReportBand *pGroupHeader, ReportBand *pGroupFooter);
+    void DrawFitting(ReportBand *pBand);
+    int RecordCount(const ReportBand *pData) const;
+
+    BandLayout LayoutBand(ReportBand *pBand);
+    void DrawBand(const BandLayout &layout);
+    void DrawField(const BandLayout &layout, const FieldLayout &item);
+    bool DrawingHere() const;
+    bool InRange(int nPage) const;
+    ReportTextContext Context() const;
+    void ExposeFields(ReportPageObject *pPage);
+    int BandHeight(const ReportBand *pBand) const;
+
+    ReportEngine *m_pEngine;
+    QPrinter *m_pPrinter;
+    ReportEngine::OutputMode m_mode;
+    QString *m_pHtml;
+    QPainter m_painter;
+    ReportScriptEngine m_script;
+    ReportTextEvaluator m_evaluator;
+    ReportFieldPainter m_fieldPainter;
+
+    ReportPageObject *m_pPage = nullptr;
+    int m_nReportPage = 0;
+    int m_nCurrentPage = 1;
+    int m_nTotalPages = 0;
+    int m_nRecNo = 0;
+    int m_nLineNo = 1;
+    int m_nLineCount = 0;
+    int m_nLineCounter = 0;
+    int m_nFromPage = 0;
+    int m_nToPage = 0;
+    bool m_bDraw = false;
+    bool m_bSheetUsed = false;
+    double m_dY = 0; // template units from the top of the printable area
+    double m_dH = 0; // usable page height
+    ReportBand *m_pRepeatHeader = nullptr;
+    QHash<QString, QVariantList> m_bandValues;
+    QHash<QString, QVariantList> m_groupValues;
+};

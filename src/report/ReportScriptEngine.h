@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QHash>
+#include <QScriptEngine>
+#include <QString>
+#include <QVariantList>
+
+class ReportEngine;
+
+// Evaluates report expressions: conditions, aggregates and highlighting
+// rules, with the template's script loaded and the report functions
+// (Replace, ToUpper, ToLower, NumberToWords, Frac, Floor, Ceil, Round, debug,
+// QColor, and the aggregate function) defined.
+class ReportScriptEngine : public QScriptEngine
+{
+    Q_OBJECT
+public:
+    enum AggregateKind { Sum = 0, Average = 1, Count = 2, Maximum = 3, Minimum = 4 };
+
+    explicit ReportScriptEngine(QObject *parent = nullptr);
+
+    // Loads the template's script; false (and a debug line) on an error.
+    bool LoadScript(const QString &sScript);
+    void SetReportEngine(ReportEngine *pEngine);
+    void SetObject(const QString &sName, QObject *pObject);
+
+    // Evaluates an expression; on an error writes the line and the text to
+    // the debug channel and returns an invalid value, with *pOk false.
+    QVariant Evaluate(const QString &sExpression, bool *pOk = nullptr);
+    bool HasFunction(const QString &sName);
+    void CallFunction(const QString &sName);
+
+    // Values the record loop collected per placeholder, for aggregates.
+    void SetAggregateValues(const QHash<QString, QVariantList> *pValues) { m_pValues = pValues; }
+    QVariant Aggregate(int nKind, const QString &sName) const;
+
+    static QVariant ToVariant(const QScriptValue &value);
+
+private:
+    void DefineFunctions();
+
+    const QHash<QString, QVariantList> *m_pValues = nullptr;
+};

@@ -1,0 +1,812 @@
+// Rendering and export of the report engine, checked on the PDF and HTML
+// files it writes.
+
+#include "ReportTestUtil.h"
+
+#include "report/ReportEngine.h"
+#include "report/ReportFieldObject.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDomDocument>
+#include <QFileDialog>
+#include <QImage>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QtTest>
+
+using namespace ReportTest;
+
+namespace
+{
+// MasterHeader, one data row of height 24 and a page footer with page numbers.
+QString TableTemplate(int nRowHeight = 24, const QString &sDataExtra = QString(),
+                      const QString &sRowFields = QString())
+{
+    const QString sRow = sRowFields.isEmpty()
+                             ? Label(QStringLiteral("row [n]"), 0, 0, 300, nRowHeight,
+                                     QStringLiteral("borderTop=\"rgba(0,0,0,255)\""))
+                             : sRowFields;
+    return Document(Page(
+        Band(QStringLiteral("MasterHeader"), 24, Label(QStringLiteral("HEADER"), 0, 0, 300, 24)) +
+        Band(QStringLiteral("MasterData"), nRowHeight, sRow, sDataExtra) +
+        Band(QStringLiteral("PageFooter"), 24,
+             Label(QStringLiteral("<Page> / <TotalPages>"), 246, 5, 272, 17,
+                   QStringLiteral("aligmentH=\"hCenter\"")))));
+}
+
+QVariant RowValue(int nRecNo, const QString &sName)
+{
+    if (sName == QLatin1String("n"))
+        return nRecNo;
+    return QVariant();
+}
+
+// Divisions of an HTML export as (text, style) pairs.
+QList<QPair<QString, QString>> HtmlDivisions(const QString &sHtml)
+{
+    QList<QPair<QString, QString>> divisions;
+    static const QRegularExpression pattern(QStringLiteral("<div style='([^']*)'>(.*?)</div>\\n"));
+    QRegularExpressionMatchIterator it = pattern.globalMatch(sHtml);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        divisions.append({match.captured(2), match.captured(1)});
+    }
+    return divisions;
+}
+
+int StyleNumber(const QString &sStyle, const QString &sName)
+{
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("(?:^|;|\\s)") + sName + QStringLiteral(": (-?\\d+);"))
+            .match(sStyle);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+QString ReadText(const QString &sPath)
+{
+    QFile file(sPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}
+
+// Fraction of dark pixels in a rectangle of a page rendered at 36 dpi.
+double DarkShare(const QString &sPdf, const QRect &area)
+{
+    const QString sPrefix = sPdf + QStringLiteral("-png");
+    RunTool(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QStringLiteral("36"), QStringLiteral("-f"), QStringLiteral("1"),
+             QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-png"),
+             QStringLiteral("-singlefile"), sPdf, sPrefix});
+    const QImage image(sPrefix + QStringLiteral(".png"));
+    if (image.isNull())
+        return -1;
+    int nDark = 0;
+    int nAll = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (!image.rect().contains(x, y))
+                continue;
+            ++nAll;
+            if (qGray(image.pixel(x, y)) < 128)
+                ++nDark;
+        }
+    }
+    return nAll ? double(nDark) / nAll : 0;
+}
+} // namespace
+
+class tst_ReportEngine : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void OpenUrl(const QUrl &url) { m_openedUrls.append(url); }
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void pageBreaksRepeatMasterHeader();
+    void pageNumbersInPreviewRepaint();
+    void autoHeightGrowsWholeRow();
+    void zeroRecordsPrintOnlyHeader();
+    void bandTallerThanPageEnds();
+    void oddFieldsStillRender();
+    void pageWithoutWidthIsA4();
+    void rectangleSpelling_data();
+    void rectangleSpelling();
+    void placeholdersAndConditions();
+    void sumInMasterFooter();
+    void printingConditionHidesField();
+    void highlightingSetsBoldAndColour();
+    void htmlExportIsOneSheet();
+    void htmlExportUnwritableFile();
+    void exportToPdfOpensFile();
+    void exportToPdfWithoutTemplate();
+    void signalsDuringRendering();
+    void scriptHidesPageAndMovesField();
+    void groupsWithNumbering();
+    void inlineDataSource();
+    void printerPageRange();
+    void targetPrinterAdoption();
+    void previewDialogHasExportActions();
+    void cancelledExportSavesNothing();
+    void pdfPrinterNotReusedForHtml();
+
+private:
+    QString Template(const QString &sName, const QString &sXml)
+    {
+        return WriteFile(m_dir, sName, sXml);
+    }
+    QString Pdf(const QString &sName) const { return m_dir.filePath(sName); }
+
+    QTemporaryDir m_dir;
+    QList<QUrl> m_openedUrls;
+};
+
+void tst_ReportEngine::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    // For looking at the output by hand.
+    m_dir.setAutoRemove(qEnvironmentVariableIsEmpty("REPORT_TEST_KEEP"));
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
+}
+
+void tst_ReportEngine::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+// A4, margins 40, rows of 24 under a header of 24 and above a footer of 24:
+// a row is moved to the next page when y + 24 would pass 1108 - 24.
+void tst_ReportEngine::pageBreaksRepeatMasterHeader()
+{
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("table.xml"), TableTemplate())));
+    DataProvider data(&engine);
+    data.counts[1] = 100;
+    data.value = RowValue;
+    QList<int> breakRecords;
+    connect(&engine, &ReportEngine::newPage, this,
+            [&](int) { breakRecords.append(data.recNos.last()); });
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("table.pdf"))));
+
+    QCOMPARE(PdfPageCount(Pdf(QStringLiteral("table.pdf"))), 3);
+    // Rows 0-43 fit on page 1 (y = 24 + 44 * 24 = 1080 > 1084 - 24).
+    QCOMPARE(breakRecords, QList<int>({44, 88}));
+    const QList<QPair<int, int>> expectedRows = {{0, 43}, {44, 87}, {88, 99}};
+    for (int nPage = 1; nPage <= 3; ++nPage) {
+        const QStringList slLines = PdfLines(Pdf(QStringLiteral("table.pdf")), nPage);
+        QCOMPARE(slLines.first(), QStringLiteral("HEADER"));
+        QCOMPARE(slLines.count(QStringLiteral("HEADER")), 1);
+        QCOMPARE(slLines.last(), QStringLiteral("%1 / 3").arg(nPage));
+        QStringList slRows = slLines.filter(QRegularExpression(QStringLiteral("^row \\d+$")));
+        QCOMPARE(slRows.first(), QStringLiteral("row %1").arg(expectedRows[nPage - 1].first));
+        QCOMPARE(slRows.last(), QStringLiteral("row %1").arg(expectedRows[nPage - 1].second));
+        QCOMPARE(slRows.size(), expectedRows[nPage - 1].second - expectedRows[nPage - 1].first + 1);
+    }
+}
+
+void tst_ReportEngine::pageNumbersInPreviewRepaint()
+{
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("preview.xml"), TableTemplate())));
+    DataProvider data(&engine);
+    data.counts[1] = 100;
+    data.value = RowValue;
+    QStringList slFooters;
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewWidget preview(&printer);
+    connect(&preview, &QPrintPreviewWidget::paintRequested, &engine, &ReportEngine::printPreview);
+    connect(&engine, &ReportEngine::setValue, this, [&](int, const QString &, QVariant &, int) {
+        slFooters.append(QString::number(engine.CurrentPage()));
+    });
+    preview.updatePreview();
+    QCOMPARE(preview.pageCount(), 3);
+    QCOMPARE(engine.TotalPages(), 3);
+    // The data changes between two repaints: the engine asks again.
+    data.counts[1] = 50;
+    preview.updatePreview();
+    QCOMPARE(preview.pageCount(), 2);
+    QCOMPARE(engine.TotalPages(), 2);
+    data.counts[1] = 100;
+    preview.updatePreview();
+    QCOMPARE(preview.pageCount(), 3);
+
+    // The same engine exporting after the repaints still numbers "2 / 3".
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("preview.pdf"))));
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("preview.pdf")), 2).last(), QStringLiteral("2 / 3"));
+}
+
+void tst_ReportEngine::autoHeightGrowsWholeRow()
+{
+    const QString sRow =
+        Label(QStringLiteral("[long]"), 0, 0, 200, 24, QStringLiteral("autoHeight=\"1\"")) +
+        Label(QStringLiteral("[short]"), 199, 0, 200, 24, QStringLiteral("autoHeight=\"1\"")) +
+        Label(QStringLiteral("fixed"), 398, 0, 200, 24);
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(
+        Template(QStringLiteral("auto.xml"), TableTemplate(24, QString(), sRow))));
+    DataProvider data(&engine);
+    data.counts[1] = 2;
+    data.value = [](int nRecNo, const QString &sName) -> QVariant {
+        if (sName == QLatin1String("short"))
+            return QStringLiteral("s%1").arg(nRecNo);
+        if (sName == QLatin1String("long"))
+            return nRecNo == 0 ? QStringLiteral("word ").repeated(40) + QStringLiteral("end")
+                               : QStringLiteral("brief");
+        return QVariant();
+    };
+    const QString sHtml = m_dir.filePath(QStringLiteral("auto.html"));
+    QVERIFY(engine.exportToHtml(sHtml));
+    const auto divisions = HtmlDivisions(ReadText(sHtml));
+    // header, then two rows of three cells
+    QCOMPARE(divisions.size(), 7);
+    const QString sLongStyle = divisions.at(1).second;
+    const int nGrown = StyleNumber(sLongStyle, QStringLiteral("height"));
+    QVERIFY2(nGrown > 48, qPrintable(sLongStyle));
+    QCOMPARE(StyleNumber(divisions.at(2).second, QStringLiteral("height")), nGrown);
+    QCOMPARE(StyleNumber(divisions.at(3).second, QStringLiteral("height")), 24);
+    // The second row starts below the grown one and keeps the template height.
+    QCOMPARE(StyleNumber(divisions.at(4).second, QStringLiteral("top")),
+             StyleNumber(sLongStyle, QStringLiteral("top")) + nGrown);
+    QCOMPARE(StyleNumber(divisions.at(4).second, QStringLiteral("height")), 24);
+
+    // On paper all of the long text is printed.
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("auto.pdf"))));
+    QVERIFY(PdfText(Pdf(QStringLiteral("auto.pdf")), 1).contains(QStringLiteral("end")));
+}
+
+void tst_ReportEngine::zeroRecordsPrintOnlyHeader()
+{
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("zero.xml"), TableTemplate())));
+    DataProvider data(&engine);
+    data.value = RowValue;
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("zero.pdf"))));
+    QCOMPARE(PdfPageCount(Pdf(QStringLiteral("zero.pdf"))), 1);
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("zero.pdf")), 1),
+             QStringList({QStringLiteral("HEADER"), QStringLiteral("1 / 1")}));
+    QVERIFY(!data.slAsked.contains(QStringLiteral("n")));
+}
+
+void tst_ReportEngine::bandTallerThanPageEnds()
+{
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("tall.xml"), TableTemplate(2000))));
+    DataProvider data(&engine);
+    data.counts[1] = 3;
+    data.value = RowValue;
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("tall.pdf"))));
+    // Each record gets its own page after one break; the header stays alone
+    // on the first page.
+    QCOMPARE(PdfPageCount(Pdf(QStringLiteral("tall.pdf"))), 4);
+    QCOMPARE(engine.TotalPages(), 4);
+}
+
+void tst_ReportEngine::oddFieldsStillRender()
+{
+    const QString sFields =
+        Label(QString(), 0, 0, 100, 24) + Label(QStringLiteral("zero"), 0, 0, 0, 0) +
+        Label(QStringLiteral("[huge]"), 100, 0, 300, 24,
+              QStringLiteral(
+                  "autoHeight=\"1\" fontColor=\"rgba(nope)\" backgroundColor=\"rgba(1,2)\" "
+                  "borderTop=\"\" borderWidth=\"abc\" rotate=\"45\" fontSize=\"-3\" "
+                  "unknownAttribute=\"x\"")) +
+        QStringLiteral(
+            "<pic type=\"image\" picture=\"not base64 at all\" left=\"0\" top=\"0\" "
+            "width=\"10\" height=\"10\"/>"
+            "<x type=\"textRich\" value=\"&lt;b&gt;rich&lt;/b&gt;\" left=\"0\" top=\"0\" "
+            "width=\"0\" height=\"0\"/>"
+            "<x type=\"crossTab\" colCount=\"100000\" left=\"0\" top=\"0\" width=\"50\" "
+            "height=\"20\"/>"
+            "<x type=\"barcode\" value=\"123\" left=\"0\" top=\"0\" width=\"50\" height=\"20\"/>"
+            "<x type=\"diagram\" left=\"0\" top=\"0\" width=\"50\" height=\"20\"/>"
+            "<x type=\"line\" lineStartX=\"0\" lineEndX=\"0\" arrowEnd=\"1\" "
+            "borderColor=\"rgba(0,0,0,255)\"/>");
+    const QString sXml = Document(Page(Band(QStringLiteral("MasterData"), 24, sFields),
+                                       QStringLiteral("pageHeight=\"0\" marginsTop=\"5000\" "
+                                                      "border=\"1\" borderColor=\"bad\"")));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("odd.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 2;
+    data.value = [](int, const QString &) -> QVariant {
+        return QStringLiteral("x ").repeated(200000);
+    };
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("odd.pdf"))));
+    QVERIFY(PdfPageCount(Pdf(QStringLiteral("odd.pdf"))) >= 1);
+    QVERIFY(engine.exportToHtml(m_dir.filePath(QStringLiteral("odd.html"))));
+}
+
+void tst_ReportEngine::pageWithoutWidthIsA4()
+{
+    const QString sXml = QStringLiteral("<Reports><Report>%1</Report></Reports>")
+                             .arg(Band(QStringLiteral("ReportTitle"), 24,
+                                       Label(QStringLiteral("title"), 0, 0, 100, 24)));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("plain.xml"), sXml)));
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("plain.pdf"))));
+    const QSizeF size = PdfPageSize(Pdf(QStringLiteral("plain.pdf")));
+    QVERIFY2(qAbs(size.width() - 595.28) < 1 && qAbs(size.height() - 841.89) < 1,
+             qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("plain.pdf")), 1), QStringList({QStringLiteral("title")}));
+}
+
+void tst_ReportEngine::rectangleSpelling_data()
+{
+    QTest::addColumn<QString>("sType");
+    QTest::addColumn<bool>("bShape");
+    QTest::newRow("reactangle") << QStringLiteral("reactangle") << true;
+    QTest::newRow("rectangle") << QStringLiteral("rectangle") << false;
+}
+
+// The frame of a shape is drawn from borderColor; a text field has no frame
+// from it but prints its value.
+void tst_ReportEngine::rectangleSpelling()
+{
+    QFETCH(QString, sType);
+    QFETCH(bool, bShape);
+    const QString sField = QStringLiteral("<f type=\"%1\" value=\"SHAPETEXT\" left=\"0\" top=\"0\" "
+                                          "width=\"400\" height=\"400\" borderWidth=\"12\" "
+                                          "borderColor=\"rgba(0,0,0,255)\" fontSize=\"10\"/>")
+                               .arg(sType);
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(
+        Template(QStringLiteral("shape.xml"),
+                 Document(Page(Band(QStringLiteral("ReportTitle"), 400, sField))))));
+    const QString sPdf = Pdf(QStringLiteral("shape-%1.pdf").arg(sType));
+    QVERIFY(engine.exportToPdf(sPdf));
+    QCOMPARE(PdfText(sPdf, 1).contains(QStringLiteral("SHAPETEXT")), !bShape);
+    // At 36 dpi the printable area starts at 10 mm (14 px); the left edge of
+    // the 100 mm square runs down x = 14.
+    const double dEdge = DarkShare(sPdf, QRect(13, 30, 3, 100));
+    QVERIFY(dEdge >= 0);
+    QCOMPARE(dEdge > 0.5, bShape);
+}
+
+void tst_ReportEngine::placeholdersAndConditions()
+{
+    const QString sFields =
+        Label(QStringLiteral("Brand:[VehicleName]"), 0, 0, 700, 24) +
+        Label(QStringLiteral("A[Missing]B"), 0, 24, 700, 24) +
+        Label(QStringLiteral("if ([n] &lt-; 5) 'small'; else 'big';"), 0, 48, 700, 24) +
+        Label(QStringLiteral("[n] [n]"), 0, 72, 700, 24);
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(
+        Template(QStringLiteral("values.xml"),
+                 Document(Page(Band(QStringLiteral("MasterData"), 96, sFields))))));
+    DataProvider data(&engine);
+    data.counts[1] = 2;
+    data.value = [](int nRecNo, const QString &sName) -> QVariant {
+        if (sName == QLatin1String("VehicleName"))
+            return QStringLiteral("Audi A4");
+        if (sName == QLatin1String("n"))
+            return nRecNo * 10;
+        return QVariant();
+    };
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("values.pdf"))));
+    QCOMPARE(
+        PdfLines(Pdf(QStringLiteral("values.pdf")), 1),
+        QStringList({QStringLiteral("Brand:Audi A4"), QStringLiteral("AB"), QStringLiteral("small"),
+                     QStringLiteral("0 0"), QStringLiteral("Brand:Audi A4"), QStringLiteral("AB"),
+                     QStringLiteral("big"), QStringLiteral("10 10")}));
+}
+
+void tst_ReportEngine::sumInMasterFooter()
+{
+    const QString sXml = Document(Page(
+        Band(QStringLiteral("MasterData"), 24, Label(QStringLiteral("[price]"), 0, 0, 300, 24)) +
+        Band(QStringLiteral("MasterFooter"), 24,
+             Label(QStringLiteral("Total: SUM([price]) Avg: AVG([price]) Max: MAX([price]) Rows: "
+                                  "COUNT([price])"),
+                   0, 0, 700, 24)) +
+        Band(QStringLiteral("ReportSummary"), 24,
+             Label(QStringLiteral("Min: min([price])"), 0, 0, 700, 24))));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("sum.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 4;
+    data.value = [](int nRecNo, const QString &) -> QVariant { return (nRecNo + 1) * 10.5; };
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("sum.pdf"))));
+    const QStringList slLines = PdfLines(Pdf(QStringLiteral("sum.pdf")), 1);
+    QCOMPARE(slLines.mid(4), QStringList({QStringLiteral("Total: 105 Avg: 26.25 Max: 42 Rows: 4"),
+                                          QStringLiteral("Min: 10.5")}));
+}
+
+void tst_ReportEngine::printingConditionHidesField()
+{
+    const QString sFields =
+        Label(QStringLiteral("shown [n]"), 0, 0, 300, 24, QStringLiteral("printing=\"[n] == 1\"")) +
+        Label(QStringLiteral("never"), 300, 0, 300, 24, QStringLiteral("printing=\"0\""));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(
+        Template(QStringLiteral("printing.xml"),
+                 Document(Page(Band(QStringLiteral("MasterData"), 24, sFields))))));
+    DataProvider data(&engine);
+    data.counts[1] = 3;
+    data.value = RowValue;
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("printing.pdf"))));
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("printing.pdf")), 1),
+             QStringList({QStringLiteral("shown 1")}));
+}
+
+void tst_ReportEngine::highlightingSetsBoldAndColour()
+{
+    const QString sRule =
+        QStringLiteral("bold=[n] &gt+; 5;fontColor=[n] &gt+; 5 ? QColor(255,0,0) : '';"
+                       "backgroundColor=[n] == 0 ? 'rgba(0,0,255,255)' : ''");
+    const QString sFields = Label(QStringLiteral("v[n]"), 0, 0, 300, 24,
+                                  QStringLiteral("highlighting=\"%1\"").arg(sRule.toHtmlEscaped()));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(
+        Template(QStringLiteral("highlight.xml"),
+                 Document(Page(Band(QStringLiteral("MasterData"), 24, sFields))))));
+    DataProvider data(&engine);
+    data.counts[1] = 2;
+    data.value = [](int nRecNo, const QString &) -> QVariant { return nRecNo * 10; };
+    const QString sHtml = m_dir.filePath(QStringLiteral("highlight.html"));
+    QVERIFY(engine.exportToHtml(sHtml));
+    const auto divisions = HtmlDivisions(ReadText(sHtml));
+    QCOMPARE(divisions.size(), 2);
+    QCOMPARE(divisions.at(0).first, QStringLiteral("v0"));
+    QVERIFY(divisions.at(0).second.startsWith(QStringLiteral("color:#000000;background:#0000ff;")));
+    QVERIFY(!divisions.at(0).second.contains(QStringLiteral("font-weight: bold;")));
+    QCOMPARE(divisions.at(1).first, QStringLiteral("v10"));
+    QVERIFY(
+        divisions.at(1).second.startsWith(QStringLiteral("color:#ff0000;background:transparent;")));
+    QVERIFY(divisions.at(1).second.endsWith(QStringLiteral("font-weight: bold;")));
+}
+
+void tst_ReportEngine::htmlExportIsOneSheet()
+{
+    const QString sXml = Document(Page(
+        Band(QStringLiteral("PageHeader"), 24, Label(QStringLiteral("PAGEHEAD"), 0, 0, 300, 24)) +
+        Band(QStringLiteral("ReportTitle"), 50,
+             Label(QStringLiteral("Title <b>bold</b> & <script>"), 10, 20, 300, 24,
+                   QStringLiteral("aligmentH=\"hRight\" fontBold=\"1\" fontSize=\"12\" "
+                                  "borderLeft=\"rgba(18,52,86,255)\""))) +
+        Band(QStringLiteral("MasterData"), 24, Label(QStringLiteral("row [n]"), 5, 0, 300, 24)) +
+        Band(QStringLiteral("PageFooter"), 24,
+             Label(QStringLiteral("<Page> / <TotalPages>"), 0, 0, 300, 24))));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("html.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 60; // two pages on paper
+    data.value = RowValue;
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("html.pdf"))));
+    QCOMPARE(PdfPageCount(Pdf(QStringLiteral("html.pdf"))), 2);
+
+    const QString sPath = m_dir.filePath(QStringLiteral("report.html"));
+    QVERIFY(engine.exportToHtml(sPath));
+    const QString sHtml = ReadText(sPath);
+    QVERIFY(sHtml.startsWith(QStringLiteral("<HTML><HEAD><meta charset=\"UTF-8\"></HEAD><BODY>")));
+    QVERIFY(sHtml.endsWith(QStringLiteral("</BODY></HTML>")));
+    QCOMPARE(sHtml.count(QStringLiteral("<BODY>")), 1);
+    QVERIFY(!sHtml.contains(QStringLiteral("PAGEHEAD")));
+    QVERIFY(!sHtml.contains(QStringLiteral(" / ")));
+    const auto divisions = HtmlDivisions(sHtml);
+    QCOMPARE(divisions.size(), 61);
+    QCOMPARE(divisions.at(0).first, QStringLiteral("Title <b>bold</b> &amp; &lt;script&gt;"));
+    QCOMPARE(
+        divisions.at(0).second,
+        QStringLiteral("color:#000000;background:transparent;border-left: solid thin #123456;"
+                       "border-right: solid thin transparent;border-top: solid thin transparent;"
+                       "border-bottom: solid thin transparent;text-align:right;font-size:17px;"
+                       "position: absolute; left: 10;top: 20;width: 300;height: 24;"
+                       "font-weight: bold;"));
+    // One continuous sheet: the rows go on downwards past the page height.
+    for (int i = 1; i < divisions.size(); ++i) {
+        QCOMPARE(divisions.at(i).first, QStringLiteral("row %1").arg(i - 1));
+        QCOMPARE(StyleNumber(divisions.at(i).second, QStringLiteral("top")), 50 + (i - 1) * 24);
+        QCOMPARE(StyleNumber(divisions.at(i).second, QStringLiteral("left")), 5);
+    }
+}
+
+void tst_ReportEngine::htmlExportUnwritableFile()
+{
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("unwritable.xml"), TableTemplate())));
+    m_openedUrls.clear();
+    QVERIFY(!engine.exportToHtml(m_dir.filePath(QStringLiteral("no/such/dir/x.html")), true));
+    QVERIFY(m_openedUrls.isEmpty());
+}
+
+void tst_ReportEngine::exportToPdfOpensFile()
+{
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("open.xml"), TableTemplate())));
+    DataProvider data(&engine);
+    data.counts[1] = 1;
+    data.value = RowValue;
+    m_openedUrls.clear();
+    // A name with characters that a URL would otherwise misread.
+    const QString sPath = m_dir.filePath(QStringLiteral("report #1 100%.pdf"));
+    QVERIFY(engine.exportToPdf(sPath, true));
+    QCOMPARE(PdfPageCount(sPath), 1);
+    QCOMPARE(m_openedUrls.size(), 1);
+    QCOMPARE(m_openedUrls.first().scheme(), QStringLiteral("file"));
+    QCOMPARE(m_openedUrls.first().toLocalFile(), sPath);
+
+    m_openedUrls.clear();
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("closed.pdf")), false));
+    QVERIFY(m_openedUrls.isEmpty());
+    QVERIFY(!engine.exportToPdf(m_dir.filePath(QStringLiteral("missing/dir/x.pdf")), true));
+    QVERIFY(m_openedUrls.isEmpty());
+}
+
+void tst_ReportEngine::exportToPdfWithoutTemplate()
+{
+    ReportEngine engine;
+    m_openedUrls.clear();
+    QVERIFY(!engine.exportToPdf(Pdf(QStringLiteral("none.pdf")), true));
+    QVERIFY(!QFile::exists(Pdf(QStringLiteral("none.pdf"))));
+    QVERIFY(m_openedUrls.isEmpty());
+    QVERIFY(!engine.loadTemplate(
+        Template(QStringLiteral("broken.xml"), QStringLiteral("<Reports><Report>"))));
+    QVERIFY(!engine.exportToPdf(Pdf(QStringLiteral("broken.pdf"))));
+}
+
+void tst_ReportEngine::signalsDuringRendering()
+{
+    const QString sXml = Document(
+        Page(Band(QStringLiteral("MasterData"), 24, Label(QStringLiteral("a[n]"), 0, 0, 100, 24),
+                  QStringLiteral("bandNo=\"1\"")) +
+             Band(QStringLiteral("MasterData"), 24, Label(QStringLiteral("b[n]"), 0, 0, 100, 24),
+                  QStringLiteral("bandNo=\"2\" dataSourceName=\"second\""))) +
+        Page(Band(QStringLiteral("MasterData"), 24, Label(QStringLiteral("c[n]"), 0, 0, 100, 24))));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("signals.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 2;
+    data.counts[2] = 1;
+    data.value = RowValue;
+    QStringList slFields;
+    QList<int> pages;
+    connect(&engine, &ReportEngine::setField, this, [&](ReportFieldObject &field) {
+        slFields.append(field.sValue);
+        if (field.sValue == QLatin1String("c[n]"))
+            field.sValue = QStringLiteral("changed [n]");
+    });
+    connect(&engine, &ReportEngine::newPage, this, [&](int nPage) { pages.append(nPage); });
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("signals.pdf"))));
+
+    QCOMPARE(data.dsInfos.size(), 3);
+    QCOMPARE(data.dsInfos.at(0).reportPage, 0);
+    QCOMPARE(data.dsInfos.at(0).dataBandNo, 1);
+    QCOMPARE(data.dsInfos.at(0).dataSetName, QString());
+    QCOMPARE(data.dsInfos.at(1).dataBandNo, 2);
+    QCOMPARE(data.dsInfos.at(1).dataSetName, QStringLiteral("second"));
+    QCOMPARE(data.dsInfos.at(2).reportPage, 1);
+    QCOMPARE(data.dsInfos.at(2).dataBandNo, 1);
+    QCOMPARE(engine.DataSets().size(), 3);
+    QCOMPARE(slFields,
+             QStringList({QStringLiteral("a[n]"), QStringLiteral("b[n]"), QStringLiteral("c[n]")}));
+    QCOMPARE(pages, QList<int>({2}));
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("signals.pdf")), 1),
+             QStringList({QStringLiteral("a0"), QStringLiteral("a1"), QStringLiteral("b0")}));
+    // A change made in setField shows in the drawing pass.
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("signals.pdf")), 2),
+             QStringList({QStringLiteral("changed 0"), QStringLiteral("changed 1")}));
+}
+
+void tst_ReportEngine::scriptHidesPageAndMovesField()
+{
+    const QString sScript = QStringLiteral(
+        "ReportEngine.page(1).visible = false;\n"
+        "function cellBeforeData() { cell.left = 400; cell.fontColor = 'rgba(0,128,0,255)'; }\n");
+    const QString sCell =
+        QStringLiteral("<c type=\"label\" name=\"cell\" value=\"&lt;LineNo&gt;/&lt;LineCount&gt;: "
+                       "NumberToWords\" left=\"0\" top=\"0\" width=\"300\" "
+                       "height=\"24\"/>");
+    const QString sWords =
+        Label(QStringLiteral("if (true) NumberToWords('ENG', [n] + 40);"), 0, 24, 500, 24);
+    const QString sXml =
+        Document(Page(Band(QStringLiteral("MasterData"), 48, sCell + sWords)) +
+                     Page(Band(QStringLiteral("ReportTitle"), 24,
+                               Label(QStringLiteral("hidden page"), 0, 0, 300, 24))),
+                 sScript);
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("script.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 3;
+    data.value = [](int nRecNo, const QString &) -> QVariant { return nRecNo; };
+    const QString sHtml = m_dir.filePath(QStringLiteral("script.html"));
+    QVERIFY(engine.exportToHtml(sHtml));
+    const auto divisions = HtmlDivisions(ReadText(sHtml));
+    QCOMPARE(divisions.size(), 6);
+    QCOMPARE(divisions.at(0).first, QStringLiteral("1/3: NumberToWords"));
+    QCOMPARE(StyleNumber(divisions.at(0).second, QStringLiteral("left")), 400);
+    QVERIFY(divisions.at(0).second.startsWith(QStringLiteral("color:#008000;")));
+    QCOMPARE(divisions.at(1).first, QStringLiteral("forty"));
+    QCOMPARE(divisions.at(3).first, QStringLiteral("forty-one"));
+    QCOMPARE(divisions.at(4).first, QStringLiteral("3/3: NumberToWords"));
+
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("script.pdf"))));
+    QCOMPARE(PdfPageCount(Pdf(QStringLiteral("script.pdf"))), 1);
+    QCOMPARE(engine.TotalPages(), 1);
+}
+
+void tst_ReportEngine::groupsWithNumbering()
+{
+    const QString sXml =
+        Document(Page(Band(QStringLiteral("DataGroupHeader"), 24,
+                           Label(QStringLiteral("Group [cat]"), 0, 0, 300, 24),
+                           QStringLiteral("startNewNumeration=\"1\"")) +
+                      Band(QStringLiteral("MasterData"), 24,
+                           Label(QStringLiteral("<LineNo>. [price]"), 0, 0, 300, 24),
+                           QStringLiteral("groupingField=\"cat\"")) +
+                      Band(QStringLiteral("DataGroupFooter"), 24,
+                           Label(QStringLiteral("Subtotal SUM([price])"), 0, 0, 300, 24)) +
+                      Band(QStringLiteral("MasterFooter"), 24,
+                           Label(QStringLiteral("Total SUM([price])"), 0, 0, 300, 24))));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("groups.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 5;
+    data.value = [](int nRecNo, const QString &sName) -> QVariant {
+        if (sName == QLatin1String("cat"))
+            return nRecNo < 3 ? QStringLiteral("A") : QStringLiteral("B");
+        return (nRecNo + 1) * 100;
+    };
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("groups.pdf"))));
+    QCOMPARE(
+        PdfLines(Pdf(QStringLiteral("groups.pdf")), 1),
+        QStringList({QStringLiteral("Group A"), QStringLiteral("1. 100"), QStringLiteral("2. 200"),
+                     QStringLiteral("3. 300"), QStringLiteral("Subtotal 600"),
+                     QStringLiteral("Group B"), QStringLiteral("1. 400"), QStringLiteral("2. 500"),
+                     QStringLiteral("Subtotal 900"), QStringLiteral("Total 1500")}));
+}
+
+void tst_ReportEngine::inlineDataSource()
+{
+    const QString sXml = Document(Page(
+        Band(QStringLiteral("MasterData"), 24,
+             Label(QStringLiteral("[parts.name]: [parts.qty] [other]"), 0, 0, 500, 24),
+             QStringLiteral("dataSourceName=\"parts\"")) +
+        QStringLiteral("<DataSource type=\"INLINE\" name=\"parts\" delimiter=\";\" rowCount=\"2\" "
+                       "value=\"name;qty&#10;bolt;4&#10;nut;7&#10;washer;9\"/>")));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("inline.xml"), sXml)));
+    DataProvider data(&engine);
+    data.value = [](int, const QString &sName) -> QVariant { return sName.toUpper(); };
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("inline.pdf"))));
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("inline.pdf")), 1),
+             QStringList({QStringLiteral("bolt: 4 OTHER"), QStringLiteral("nut: 7 OTHER")}));
+    QCOMPARE(data.slAsked.filter(QStringLiteral("parts.")), QStringList());
+}
+
+void tst_ReportEngine::printerPageRange()
+{
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("range.xml"), TableTemplate())));
+    DataProvider data(&engine);
+    data.counts[1] = 100;
+    data.value = RowValue;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(Pdf(QStringLiteral("range.pdf")));
+    printer.setFromTo(2, 2);
+    engine.printPreview(&printer);
+    QCOMPARE(PdfPageCount(Pdf(QStringLiteral("range.pdf"))), 1);
+    const QStringList slLines = PdfLines(Pdf(QStringLiteral("range.pdf")), 1);
+    QCOMPARE(slLines.at(1), QStringLiteral("row 44"));
+    QCOMPARE(slLines.last(), QStringLiteral("2 / 3"));
+}
+
+void tst_ReportEngine::targetPrinterAdoption()
+{
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("target.xml"), TableTemplate())));
+    DataProvider data(&engine);
+    data.counts[1] = 2;
+    data.value = RowValue;
+    QPrinter first(QPrinter::HighResolution);
+    first.setOutputFormat(QPrinter::PdfFormat);
+    first.setOutputFileName(Pdf(QStringLiteral("target1.pdf")));
+    QPrinter second(QPrinter::HighResolution);
+    second.setOutputFormat(QPrinter::PdfFormat);
+    second.setOutputFileName(Pdf(QStringLiteral("target2.pdf")));
+
+    QVERIFY(engine.setTargetPrinter(&first));
+    QVERIFY(!engine.setTargetPrinter(&second));
+    engine.printReport(true, true);
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("target1.pdf")), 1).at(1), QStringLiteral("row 0"));
+    // The adoption ends with the print: the next one goes to the new printer.
+    QVERIFY(engine.setTargetPrinter(&second));
+    engine.printReport(true, true);
+    QCOMPARE(PdfPageCount(Pdf(QStringLiteral("target2.pdf"))), 1);
+}
+
+void tst_ReportEngine::previewDialogHasExportActions()
+{
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("dialog.xml"), TableTemplate())));
+    DataProvider data(&engine);
+    data.counts[1] = 3;
+    data.value = RowValue;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(Pdf(QStringLiteral("dialog.pdf")));
+    QVERIFY(engine.setTargetPrinter(&printer));
+    QStringList slActions;
+    int nPages = -1;
+    QTimer::singleShot(0, this, [&]() {
+        for (QWidget *pWidget : QApplication::topLevelWidgets()) {
+            auto *pDialog = qobject_cast<QPrintPreviewDialog *>(pWidget);
+            if (!pDialog)
+                continue;
+            for (QAction *pAction : pDialog->findChildren<QAction *>()) {
+                if (pAction->objectName().startsWith(QLatin1String("actExp")))
+                    slActions.append(pAction->objectName() + QLatin1Char('=') + pAction->text());
+            }
+            if (auto *pPreview = pDialog->findChild<QPrintPreviewWidget *>())
+                nPages = pPreview->pageCount();
+            pDialog->reject();
+        }
+    });
+    bool bDestroyed = false;
+    connect(&engine, &ReportEngine::previewDestroyed, this, [&]() { bDestroyed = true; });
+    engine.printReport(false, false);
+    slActions.sort();
+    QCOMPARE(slActions.size(), 2);
+    QVERIFY(slActions.at(0).startsWith(QStringLiteral("actExpToHtml=")));
+    QVERIFY(slActions.at(1).startsWith(QStringLiteral("actExpToPdf=")));
+    QCOMPARE(nPages, 1);
+    QVERIFY(bDestroyed);
+    QVERIFY(engine.setTargetPrinter(&printer));
+}
+
+void tst_ReportEngine::cancelledExportSavesNothing()
+{
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("cancel.xml"), TableTemplate())));
+    QAction action;
+    action.setObjectName(QStringLiteral("actExpToPdf"));
+    connect(&action, &QAction::triggered, &engine, &ReportEngine::exportTo);
+    bool bSeen = false;
+    QTimer::singleShot(0, this, [&]() {
+        for (QWidget *pWidget : QApplication::topLevelWidgets()) {
+            if (auto *pDialog = qobject_cast<QFileDialog *>(pWidget)) {
+                bSeen = true;
+                pDialog->reject();
+            }
+        }
+    });
+    m_openedUrls.clear();
+    const QStringList slBefore = QDir(m_dir.path()).entryList(QDir::Files);
+    action.trigger();
+    QVERIFY(bSeen);
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), slBefore);
+    QVERIFY(m_openedUrls.isEmpty());
+}
+
+// An HTML export after a PDF export leaves the PDF alone.
+void tst_ReportEngine::pdfPrinterNotReusedForHtml()
+{
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("keep.xml"), TableTemplate())));
+    DataProvider data(&engine);
+    data.counts[1] = 60;
+    data.value = RowValue;
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("keep.pdf"))));
+    QFile pdf(Pdf(QStringLiteral("keep.pdf")));
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QByteArray baBefore = pdf.readAll();
+    pdf.close();
+    data.counts[1] = 1;
+    QVERIFY(engine.exportToHtml(m_dir.filePath(QStringLiteral("keep.html"))));
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    QCOMPARE(pdf.readAll(), baBefore);
+    QCOMPARE(PdfPageCount(Pdf(QStringLiteral("keep.pdf"))), 2);
+}
+
+QTEST_MAIN(tst_ReportEngine)
+#include "tst_ReportEngine.moc"
