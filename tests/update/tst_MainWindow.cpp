@@ -96,6 +96,25 @@ private:
         return pLayout->indexOf(w.findChild<QWidget *>(QLatin1String(szButton)));
     }
 
+    static QWidget *FindTopLevel(const char *szName)
+    {
+        for (QWidget *pWidget : QApplication::topLevelWidgets()) {
+            if (pWidget->objectName() == QLatin1String(szName))
+                return pWidget;
+        }
+        return nullptr;
+    }
+
+    static int CountTopLevel(const char *szName)
+    {
+        int nCount = 0;
+        for (QWidget *pWidget : QApplication::topLevelWidgets()) {
+            if (pWidget->objectName() == QLatin1String(szName))
+                ++nCount;
+        }
+        return nCount;
+    }
+
     static void CloseTopLevelBoxes()
     {
         const QWidgetList widgets = QApplication::topLevelWidgets();
@@ -605,6 +624,72 @@ private slots:
         QVERIFY(StatusMessage(w).startsWith(QStringLiteral("SN:A123\t 磁盘:E\t 可用:")));
         QCOMPARE(w.findChild<QToolButton *>(QStringLiteral("btnDownload"))->text(),
                  QStringLiteral("下载"));
+    }
+
+    void loginGateOpensOneLoginWindow()
+    {
+        // Nobody signed in and no remembered account: selecting a device asks.
+        SetLoginReply(QJsonObject());
+        QFile::remove(QStringLiteral("User.bin"));
+        const QString sE = MakeDisk(QStringLiteral("E"), "D000000000001");
+        SetDeviceDiskFolders({sE});
+        MainWindow w;
+        w.show();
+        w.FirstShow();
+        QWidget *pLogin = nullptr;
+        QTRY_VERIFY((pLogin = FindTopLevel("UserManage")) != nullptr);
+        QVERIFY(pLogin->isVisible());
+        QVERIFY(pLogin->parentWidget() == nullptr);
+        QCOMPARE(pLogin->windowModality(), Qt::ApplicationModal);
+        QVERIFY(pLogin->testAttribute(Qt::WA_DeleteOnClose));
+
+        // Asking again while it is open adds no second window.
+        emit w.ShowLogin();
+        QCoreApplication::processEvents();
+        QCOMPARE(CountTopLevel("UserManage"), 1);
+
+        pLogin->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(CountTopLevel("UserManage"), 0);
+        QVERIFY(w.isVisible());
+    }
+
+    void noDeviceOrSignedInAsksNobody()
+    {
+        SetLoginReply(QJsonObject());
+        {
+            MainWindow w;
+            w.show();
+            w.FirstShow();
+            QCoreApplication::processEvents();
+            QCOMPARE(CountTopLevel("UserManage"), 0);
+        }
+        SetLoginReply(QJsonObject{{QStringLiteral("code"), QStringLiteral("000000")}});
+        SetDeviceDiskFolders({MakeDisk(QStringLiteral("E"), "D000000000001")});
+        MainWindow w;
+        w.show();
+        w.FirstShow();
+        QCoreApplication::processEvents();
+        QCOMPARE(CountTopLevel("UserManage"), 0);
+    }
+
+    void proxyButtonOpensProxySettings()
+    {
+        MainWindow w;
+        w.show();
+        QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("btnProxySetting")),
+                          Qt::LeftButton);
+        QWidget *pProxy = nullptr;
+        for (QWidget *pWidget : QApplication::topLevelWidgets()) {
+            if (pWidget->inherits("ProxySetting"))
+                pProxy = pWidget;
+        }
+        QVERIFY(pProxy != nullptr);
+        QVERIFY(pProxy->isVisible());
+        QCOMPARE(pProxy->windowModality(), Qt::ApplicationModal);
+        QVERIFY(pProxy->testAttribute(Qt::WA_DeleteOnClose));
+        pProxy->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void messageSignalShowsPrompt()

@@ -1,0 +1,290 @@
+#include "update/DiffDownload.h"
+
+#include "app/FileUtils.h"
+#include "device/DeviceState.h"
+#include "net/HttpPost.h"
+#include "net/ProxyInfo.h"
+#include "update/PackageManifest.h"
+#include "update/SafePath.h"
+
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+const char *const DiffDownload::TemporarySuffix = ".uapart";
+
+namespace
+{
+
+struct CurlDeleter {
+    void operator()(CURL *pHandle) const { curl_easy_cleanup(pHandle); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist *pList) const { curl_slist_free_all(pList); }
+};
+
+std::filesystem::path FsPath(const QString &sPath)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(sPath.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(sPath).toStdString());
+#endif
+}
+
+// Replaces sTarget by sSource in one step (rename over an existing file).
+bool ReplaceFile(const QString &sSource, const QString &sTarget)
+{
+    std::error_code error;
+    std::filesystem::rename(FsPath(sSource), FsPath(sTarget), error);
+    if (error)
+        qDebug() << "cannot replace" << sTarget << QString::fromStdString(error.message());
+    return !error;
+}
+
+QString FileNameOf(const QString &sPath)
+{
+    return sPath.mid(sPath.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+} // namespace
+
+// What the libcurl callbacks of one transfer work on.
+struct DiffDownload::Transfer {
+    DiffDownload *pSelf;
+    QFile *pFile;
+    QCryptographicHash hash{QCryptographicHash::Md5};
+    bool bWriteFailed = false;
+};
+
+DiffDownload::DiffDownload(QObject *parent) : QObject(parent) {}
+
+DiffDownload::~DiffDownload()
+{
+    bStop = true;
+    QMutexLocker lock(&mutex);
+    if (bFinished)
+        return;
+    bFinished = true;
+    const int nOk = nSuccess, nFailed = nErr;
+    const bool bInstall = bNeedInstall;
+    lock.unlock();
+    emit DownloadFinish(nOk, nFailed, bInstall);
+}
+
+void DiffDownload::SetSavePath(const QString &sPath)
+{
+    sSavePath = sPath;
+}
+
+void DiffDownload::SetPackageJson(const QJsonObject &joNewPackage)
+{
+    joPackage = joNewPackage;
+}
+
+void DiffDownload::StartDownload()
+{
+    {
+        QMutexLocker lock(&mutex);
+        nReceived = 0;
+        nTotal = 0;
+        nSuccess = 0;
+        nErr = 0;
+        nLastPercent = -1;
+    }
+    const FileList files = BuildFileList();
+    if (files.isEmpty()) {
+        QMutexLocker lock(&mutex);
+        if (bFinished)
+            return;
+        bFinished = true;
+        lock.unlock();
+        emit DownloadFinish(-1, 0, false);
+        return;
+    }
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        const std::shared_ptr<const ProxyInfo> pProxy = ActiveProxy();
+        DownloadFile(it.key(), it.value(), pProxy.get());
+    }
+}
+
+DiffDownload::FileList DiffDownload::BuildFileList()
+{
+    const PackageManifest manifest(joPackage);
+    const QString sRoot = manifest.Root();
+    const QString sLang = manifest.Lang();
+    bool bFolderOk = false;
+    const QStringList slFolder = manifest.FolderComponents(sLang, &bFolderOk);
+    if (!bFolderOk)
+        qDebug() << "package folder refused:" << manifest.Dir();
+
+    FileList files;
+    quint64 nBytes = 0;
+    const QList<FileEntry> entries = manifest.Files();
+    for (const FileEntry &entry : entries) {
+        const QString sRelative = PackageManifest::WithoutLanguagePrefix(entry.sPath, sLang);
+        const QString sUrl = sRoot + entry.sPath;
+        if (sRelative.endsWith(QLatin1String("config.json"), Qt::CaseInsensitive))
+            continue;
+
+        bool bPathOk = false;
+        const QStringList slPath = SafeRelativeComponents(sRelative, &bPathOk);
+        QString sLocal;
+        if (bFolderOk && bPathOk && ComponentsInside(slPath, slFolder))
+            sLocal = PathInside(sSavePath, sRelative);
+        if (sLocal.isEmpty()) {
+            qDebug() << "file path refused:" << entry.sPath << "package folder" << manifest.Dir();
+            files.insert(sUrl, FileTarget{QString(), entry.sHash});
+            continue;
+        }
+
+        // A killed run may have left a half-received copy; it is never used.
+        const QString sTemporary = sLocal + QLatin1String(TemporarySuffix);
+        if (QFileInfo::exists(sTemporary))
+            QFile::remove(sTemporary);
+
+        const bool bFetch = sLocal.endsWith(QLatin1String("main.bin"), Qt::CaseInsensitive) ||
+                            FileMd5(sLocal).compare(entry.sHash, Qt::CaseInsensitive) != 0;
+        if (!bFetch)
+            continue;
+        nBytes += quint64(entry.nSize);
+        files.insert(sUrl, FileTarget{sLocal, entry.sHash});
+    }
+
+    QMutexLocker lock(&mutex);
+    nTotal = nBytes;
+    nFileCount = files.size();
+    return files;
+}
+
+bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
+                                const ProxyInfo *pProxy)
+{
+    const QString &sLocal = target.sLocalPath;
+    if (sLocal.isEmpty())
+        return CountFile(false, sLocal);
+
+    QDir().mkpath(sLocal.left(sLocal.lastIndexOf(QLatin1Char('/'))));
+    const QString sTemporary = sLocal + QLatin1String(TemporarySuffix);
+    QFile file(sTemporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        qDebug() << "cannot write" << sTemporary << file.errorString();
+        return CountFile(false, sLocal);
+    }
+    std::unique_ptr<CURL, CurlDeleter> pHandle(curl_easy_init());
+    if (!pHandle) {
+        file.close();
+        file.remove();
+        return CountFile(false, sLocal);
+    }
+    // Joining the shared store also lets the files of a package reuse one connection.
+    AttachSharedCookies(pHandle.get());
+
+    QString sEscaped = sUrl;
+    sEscaped.replace(QLatin1Char(' '), QLatin1String("%20"));
+    const QByteArray baUrl = EncodedUrl(sEscaped);
+    qDebug() << baUrl;
+
+    std::unique_ptr<curl_slist, SlistDeleter> pHeaders(
+        curl_slist_append(nullptr, "User-Agent: KX"));
+    Transfer transfer{this, &file};
+    CURL *pCurl = pHandle.get();
+    curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, pHeaders.get());
+    curl_easy_setopt(pCurl, CURLOPT_URL, baUrl.constData());
+    curl_easy_setopt(pCurl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, 0L);
+    curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &DiffDownload::WriteChunk);
+    curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(pCurl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(pCurl, CURLOPT_XFERINFOFUNCTION, &DiffDownload::CheckAbort);
+    curl_easy_setopt(pCurl, CURLOPT_XFERINFODATA, &transfer);
+    ApplyTransferTimeouts(pCurl); // includes the low-speed abort (1 byte/s for 60 s)
+    ApplyProxy(pCurl, pProxy);
+
+    const CURLcode nResult = curl_easy_perform(pCurl);
+    long nStatus = 0;
+    curl_easy_getinfo(pCurl, CURLINFO_RESPONSE_CODE, &nStatus);
+    pHandle.reset();
+    pHeaders.reset();
+    const bool bFlushed = file.flush();
+    file.close();
+
+    bool bSuccess = nResult == CURLE_OK && nStatus == 200 && !transfer.bWriteFailed && bFlushed &&
+                    file.error() == QFileDevice::NoError;
+    if (!bSuccess) {
+        qDebug() << "download failed:" << baUrl << "curl" << int(nResult) << "http" << nStatus
+                 << (transfer.bWriteFailed ? "write failed" : "");
+    } else if (!target.sHash.isEmpty()) {
+        const QString sReceived = QString::fromLatin1(transfer.hash.result().toHex());
+        if (sReceived.compare(target.sHash, Qt::CaseInsensitive) != 0) {
+            qDebug() << "digest mismatch:" << baUrl << sReceived << "expected" << target.sHash;
+            bSuccess = false;
+        }
+    }
+    if (bSuccess)
+        bSuccess = ReplaceFile(sTemporary, sLocal);
+    if (!bSuccess)
+        QFile::remove(sTemporary);
+    return CountFile(bSuccess, sLocal);
+}
+
+bool DiffDownload::CountFile(bool bSuccess, const QString &sLocalPath)
+{
+    QMutexLocker lock(&mutex);
+    if (!bNeedInstall && !sLocalPath.isEmpty())
+        bNeedInstall =
+            FileNameOf(sLocalPath).compare(QLatin1String("MAIN.bin"), Qt::CaseInsensitive) == 0;
+    if (bSuccess)
+        ++nSuccess;
+    else
+        ++nErr;
+    if (nSuccess + nErr != nFileCount || bFinished)
+        return bSuccess;
+    bFinished = true;
+    const int nOk = nSuccess, nFailed = nErr;
+    const bool bInstall = bNeedInstall;
+    lock.unlock();
+    emit DownloadFinish(nOk, nFailed, bInstall);
+    return bSuccess;
+}
+
+void DiffDownload::AddReceived(quint64 nBytes)
+{
+    QMutexLocker lock(&mutex);
+    nReceived += nBytes;
+    if (nTotal == 0)
+        return;
+    const int nPercent = int(double(nReceived) / double(nTotal) * 100.0);
+    if (nPercent == nLastPercent)
+        return; // the same value again tells the window nothing
+    nLastPercent = nPercent;
+    lock.unlock();
+    emit Progress(nPercent);
+}
+
+size_t DiffDownload::WriteChunk(char *pData, size_t nSize, size_t nCount, void *pUser)
+{
+    auto *pTransfer = static_cast<Transfer *>(pUser);
+    const size_t nBytes = nSize * nCount;
+    if (pTransfer->pFile->write(pData, qint64(nBytes)) != qint64(nBytes)) {
+        // A short write (disk full, disk gone) must fail the file, not pass silently.
+        pTransfer->bWriteFailed = true;
+        return 0;
+    }
+    pTransfer->hash.addData(pData, int(nBytes));
+    pTransfer->pSelf->AddReceived(nBytes);
+    return nBytes;
+}
+
+int DiffDownload::CheckAbort(void *pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const auto *pTransfer = static_cast<const Transfer *>(pUser);
+    return (pTransfer->pSelf->bStop || TransferStopFlag.load() != 0) ? 1 : 0;
+}

@@ -1,0 +1,79 @@
+#pragma once
+// Brings one package on the device disk up to date with its manifest: every
+// listed file whose MD5 differs from the copy on the disk (and every
+// "main.bin") is fetched over HTTP, one after the other. A file is received
+// into a temporary file beside its target and replaces the target in one
+// rename only when it arrived complete and with the manifest's digest, so a
+// failed or interrupted update keeps the copy that worked.
+//
+// StartDownload blocks; it is meant for a worker thread. The signals are
+// emitted on that thread.
+
+#include <QJsonObject>
+#include <QMap>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <curl/curl.h>
+
+struct ProxyInfo;
+
+class DiffDownload : public QObject
+{
+    Q_OBJECT
+public:
+    // Where a URL goes on the disk. An empty local path marks a file whose
+    // "Path" was refused (it would lead out of the disk or the package).
+    struct FileTarget {
+        QString sLocalPath;
+        QString sHash;
+    };
+    using FileList = QMap<QString, FileTarget>; // by URL: the order of the transfers
+
+    // Appended to a target's name while it is being received.
+    static const char *const TemporarySuffix;
+
+    explicit DiffDownload(QObject *parent = nullptr);
+    // Aborts a running transfer and reports the end if it was not reported yet.
+    ~DiffDownload() override;
+
+    void SetSavePath(const QString &sPath);
+    void SetPackageJson(const QJsonObject &joPackage);
+
+    // Fetches what differs; returns when every file has been tried. Emits
+    // DownloadFinish once (-1, 0, false when nothing had to be fetched).
+    void StartDownload();
+
+    // The files to fetch; also sets the total size and the file count, and
+    // removes temporary files that a killed run left beside the targets.
+    FileList BuildFileList();
+
+    // One file; true when it arrived complete, verified and in place.
+    bool DownloadFile(const QString &sUrl, const FileTarget &target, const ProxyInfo *pProxy);
+
+signals:
+    void DownloadFinish(int nSuccess, int nErr, bool bNeedInstall = false);
+    void Progress(int nPercent);
+
+private:
+    struct Transfer;
+    static size_t WriteChunk(char *pData, size_t nSize, size_t nCount, void *pUser);
+    static int CheckAbort(void *pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+    bool CountFile(bool bSuccess, const QString &sLocalPath);
+    void AddReceived(quint64 nBytes);
+
+    QString sSavePath = QStringLiteral("./");
+    QJsonObject joPackage;
+
+    QMutex mutex; // guards everything below except bStop
+    quint64 nReceived = 0;
+    quint64 nTotal = 0;
+    int nSuccess = 0;
+    int nErr = 0;
+    int nFileCount = 0;
+    int nLastPercent = -1;
+    bool bFinished = false;
+    bool bNeedInstall = false;
+    std::atomic<bool> bStop{false};
+};

@@ -1,0 +1,36 @@
+#pragma once
+// The packages installed on a device disk: folders that hold an installed
+// manifest ("Update.json", any letter case). Found breadth-first; a package's
+// own subfolders are not searched, so a package inside a package is never
+// found. Links are not followed, so nothing outside the disk is reached.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+struct InstalledPackage {
+    QString sName;      // "%1_name" of the manifest, L from the translation of "lang"
+    QString sRev;       // "rev"
+    QString sBranch;    // "branch", lower case
+    bool bRead = false; // the manifest opened and parsed as an object
+};
+
+// Searches sDisk breadth-first and calls onFound with each package folder.
+// Stops at once when the transfer stop flag is raised (the device is going
+// away) and returns false; true when the whole disk was searched.
+bool ScanInstalledPackages(const QString &sDisk,
+                           const std::function<void(const QString &)> &onFound);
+
+// The installed manifest's name, revision and branch; sNameKey is "CN_name" etc.
+InstalledPackage ReadInstalledPackage(const QString &sDir, const QString &sNameKey);
+
+// The main program's folder ends in "home" and cannot be uninstalled.
+bool IsHomeFolder(const QString &sDir);
+
+// Sum of the sizes of all files under sPath (hidden entries and links left
+// out); 0 when it does not exist.
+quint64 DirectorySize(const QString &sPath);
+
+// Removes each folder with everything in it, in order, ignoring failures. A
+// folder that is the disk itself (or not inside sDisk) is never removed.
+void RemovePackages(const QString &sDisk, const QStringList &slPaths);

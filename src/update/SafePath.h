@@ -1,0 +1,22 @@
+#pragma once
+// Paths named by the update server ("dir" of a package, "Path" of a file) are
+// joined under a local folder only when they cannot lead out of it.
+
+#include <QString>
+#include <QStringList>
+
+// The components of a relative path with "/" or "\" separators ("." and empty
+// components dropped). *pOk is false, and the list empty, when the path is
+// absolute (leading separator, drive letter, UNC), holds a ".." component, a
+// ":" or a NUL character.
+QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk);
+
+// sBase + "/" + the cleaned relative path, or the empty text when the relative
+// path is unsafe (above), names sBase itself, or reaches outside sBase through
+// a symbolic link among its existing folders.
+QString PathInside(const QString &sBase, const QString &sRelative);
+
+// Whether the component list slPath lies inside the folder slFolder (compared
+// without regard to case, as on the device's file system). An empty folder
+// list stands for the base itself and contains everything.
+bool ComponentsInside(const QStringList &slPath, const QStringList &slFolder);

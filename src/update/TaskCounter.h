@@ -1,0 +1,45 @@
+#pragma once
+// The download flow's busy state (the main window's nTaskCount): how many
+// pieces of work of the current batch (download-information requests and
+// package downloads) are queued or running. A batch ends when the count
+// returns to 0.
+//
+// Each batch carries a generation number. Resetting the counter (the device
+// went away) starts a new generation, so the late reports of the abandoned
+// work neither drive the count below 0 nor end a newer batch early.
+// Safe from any thread.
+
+#include <QMutex>
+#include <QtGlobal>
+
+class TaskCounter
+{
+public:
+    TaskCounter() = default;
+    TaskCounter(const TaskCounter &) = delete;
+    TaskCounter &operator=(const TaskCounter &) = delete;
+
+    // Adds one piece of work and returns the generation of the batch it
+    // joins; *pNewBatch tells whether the counter was idle before.
+    quint64 Add(bool *pNewBatch = nullptr);
+    // Adds one piece of work to batch nGeneration; false (nothing added) when
+    // that batch has been abandoned.
+    bool AddTo(quint64 nGeneration);
+    // Ends one piece of work of batch nGeneration; true when it was the last
+    // one of the current batch. Work of an abandoned batch changes nothing.
+    bool Done(quint64 nGeneration);
+    bool IsCurrent(quint64 nGeneration) const;
+    // Forgets every running piece of work (device removal).
+    void Reset();
+
+    int load() const;
+    operator int() const { return load(); }
+    // Only 0 is meaningful: the same as Reset().
+    TaskCounter &operator=(int nValue);
+    void store(int nValue) { *this = nValue; }
+
+private:
+    mutable QMutex mutex;
+    int nCount = 0;
+    quint64 nGeneration = 1;
+};

@@ -1,0 +1,165 @@
+#pragma once
+// A small HTTP/1.1 file server on its own thread for downloader tests: files
+// answer normally, with an error status, cut off half-way, or stalled
+// half-way. It counts connections and records request paths (as sent, still
+// percent-encoded). Keep-alive is honoured so connection reuse can be seen.
+
+#include <QHash>
+#include <QHostAddress>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <functional>
+
+class TestHttpServer : public QObject
+{
+public:
+    enum Mode { Normal, Truncated, Stalled };
+    struct Resource {
+        QByteArray baBody;
+        int nStatus = 200;
+        Mode mode = Normal;
+    };
+
+    explicit TestHttpServer(const QHostAddress &address)
+    {
+        moveToThread(&thread);
+        thread.start();
+        // The listening socket belongs to the server thread from the start.
+        QMetaObject::invokeMethod(
+            this,
+            [this, address] {
+                pServer = new QTcpServer(this);
+                connect(pServer, &QTcpServer::newConnection, this, &TestHttpServer::OnConnection);
+                pServer->listen(address, 0);
+                nPort = pServer->serverPort();
+            },
+            Qt::BlockingQueuedConnection);
+        sBaseUrl = QStringLiteral("http://%1:%2/").arg(address.toString()).arg(nPort);
+    }
+    ~TestHttpServer() override
+    {
+        QMetaObject::invokeMethod(
+            this, [this] { Shutdown(); }, Qt::BlockingQueuedConnection);
+        thread.quit();
+        thread.wait();
+    }
+
+    QString BaseUrl() const { return sBaseUrl; }
+    bool IsListening() const { return nPort != 0; }
+
+    void SetFile(const QString &sPath, const QByteArray &baBody, int nStatus = 200,
+                 Mode mode = Normal)
+    {
+        QMutexLocker lock(&mutex);
+        resources.insert(sPath, Resource{baBody, nStatus, mode});
+    }
+    // Called on the server thread when a stalled answer has sent its first half.
+    void OnStall(std::function<void()> callback)
+    {
+        QMutexLocker lock(&mutex);
+        stallCallback = std::move(callback);
+    }
+    int Connections() const
+    {
+        QMutexLocker lock(&mutex);
+        return nConnections;
+    }
+    QStringList Requests() const
+    {
+        QMutexLocker lock(&mutex);
+        return slRequests;
+    }
+
+private:
+    void Shutdown()
+    {
+        pServer->close();
+        const auto sockets = findChildren<QTcpSocket *>();
+        for (QTcpSocket *pSocket : sockets)
+            pSocket->abort();
+    }
+
+    void OnConnection()
+    {
+        while (QTcpSocket *pSocket = pServer->nextPendingConnection()) {
+            pSocket->setParent(this);
+            {
+                QMutexLocker lock(&mutex);
+                ++nConnections;
+            }
+            connect(pSocket, &QTcpSocket::readyRead, this, [this, pSocket] { OnRead(pSocket); });
+            connect(pSocket, &QTcpSocket::disconnected, this, [this, pSocket] {
+                buffers.remove(pSocket);
+                pSocket->deleteLater();
+            });
+        }
+    }
+
+    void OnRead(QTcpSocket *pSocket)
+    {
+        buffers[pSocket] += pSocket->readAll();
+        QPointer<QTcpSocket> pAlive(pSocket);
+        for (;;) {
+            QByteArray &baBuffer = buffers[pSocket];
+            const int nEnd = baBuffer.indexOf("\r\n\r\n");
+            if (nEnd < 0)
+                break;
+            const QByteArray baHead = baBuffer.left(nEnd);
+            baBuffer.remove(0, nEnd + 4);
+            const QList<QByteArray> parts = baHead.split('\n').value(0).trimmed().split(' ');
+            Answer(pSocket, QString::fromLatin1(parts.value(1)));
+            // Answering may close the connection (and forget its buffer).
+            if (!pAlive || !buffers.contains(pSocket))
+                break;
+        }
+    }
+
+    void Answer(QTcpSocket *pSocket, const QString &sPath)
+    {
+        Resource resource;
+        bool bKnown = false;
+        std::function<void()> callback;
+        {
+            QMutexLocker lock(&mutex);
+            slRequests << sPath;
+            bKnown = resources.contains(sPath);
+            resource = resources.value(sPath);
+            callback = stallCallback;
+        }
+        if (!bKnown)
+            resource = Resource{QByteArrayLiteral("not found"), 404, Normal};
+        QByteArray baHead = "HTTP/1.1 " + QByteArray::number(resource.nStatus) + " X\r\n";
+        baHead += "Content-Length: " + QByteArray::number(resource.baBody.size()) + "\r\n";
+        baHead += "Content-Type: application/octet-stream\r\n\r\n";
+        pSocket->write(baHead);
+        if (resource.mode == Normal) {
+            pSocket->write(resource.baBody);
+            return;
+        }
+        pSocket->write(resource.baBody.left(resource.baBody.size() / 2));
+        pSocket->flush();
+        if (resource.mode == Truncated) {
+            pSocket->disconnectFromHost();
+            return;
+        }
+        if (callback)
+            callback();
+    }
+
+    QThread thread;
+    QTcpServer *pServer = nullptr;
+    quint16 nPort = 0;
+    QString sBaseUrl;
+    QHash<QTcpSocket *, QByteArray> buffers;
+    mutable QMutex mutex;
+    QHash<QString, Resource> resources;
+    std::function<void()> stallCallback;
+    QStringList slRequests;
+    int nConnections = 0;
+};

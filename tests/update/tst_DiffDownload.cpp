@@ -1,0 +1,464 @@
+// The package downloader against a local HTTP server: which files it fetches,
+// where they go, how it counts and reports, and that a failed, interrupted,
+// corrupted or unsafe file never destroys the copy that worked.
+
+#include "TestHttpServer.h"
+#include "device/DeviceState.h"
+#include "net/HttpPost.h"
+#include "update/DiffDownload.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace
+{
+
+struct TestFile {
+    QString sPath;
+    QString sHash;
+    int nSize;
+};
+
+QString Md5(const QByteArray &baData)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(baData, QCryptographicHash::Md5).toHex());
+}
+
+QJsonObject Manifest(const QString &sRoot, const QString &sLang, const QString &sDir,
+                     const QList<TestFile> &files)
+{
+    QJsonArray jaFiles;
+    for (const TestFile &file : files)
+        jaFiles.append(
+            QJsonObject{{"Path", file.sPath}, {"Hash", file.sHash}, {"Size", file.nSize}});
+    return QJsonObject{
+        {"root", sRoot}, {"lang", sLang}, {"dir", sDir}, {"rev", "2.0"}, {"files", jaFiles}};
+}
+
+void WriteFile(const QString &sPath, const QByteArray &baData)
+{
+    QDir().mkpath(QFileInfo(sPath).absolutePath());
+    QFile file(sPath);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(baData);
+}
+
+QByteArray ReadFile(const QString &sPath)
+{
+    QFile file(sPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+// Files whose name ends in the downloader's temporary suffix, anywhere below sDir.
+QStringList TemporaryFiles(const QString &sDir)
+{
+    QStringList slFound;
+    QDirIterator it(sDir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString sPath = it.next();
+        if (sPath.endsWith(QLatin1String(DiffDownload::TemporarySuffix)))
+            slFound << sPath;
+    }
+    return slFound;
+}
+
+using Finish = QList<QVariant>;
+
+} // namespace
+
+class tst_DiffDownload : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void configJsonIsNeverFetched_data();
+    void configJsonIsNeverFetched();
+    void mainBinIsAlwaysFetched_data();
+    void mainBinIsAlwaysFetched();
+    void languageFolderAndSpaces();
+    void digestComparisonIgnoresCase();
+    void httpErrorKeepsOldCopy();
+    void interruptedTransferKeepsOldCopy();
+    void wrongDigestKeepsOldCopy();
+    void emptyHashAcceptsContent();
+    void unsafePathsWriteNothing_data();
+    void unsafePathsWriteNothing();
+    void linkOutOfDiskIsRefused();
+    void leftoverTemporaryFilesAreRemoved();
+    void noProgressWithoutSizes();
+    void progressReachesHundred();
+    void finishOnceAfterLastFile();
+    void secondRunAndDestructionReportNothingMore();
+    void destructionBeforeFinishReports();
+    void filesShareOneConnection();
+    void stopFlagAbortsTransfer();
+    void lowSpeedLimitAbortsStalledTransfer();
+
+private:
+    std::unique_ptr<TestHttpServer> pServer;
+    std::unique_ptr<QTemporaryDir> pDisk;
+    QString sDisk;
+
+    QList<Finish> Run(const QJsonObject &joManifest, QList<int> *pProgress = nullptr);
+};
+
+void tst_DiffDownload::initTestCase()
+{
+    curl_global_init(CURL_GLOBAL_ALL);
+    pServer = std::make_unique<TestHttpServer>(QHostAddress(QStringLiteral("127.0.6.1")));
+    QVERIFY(pServer->IsListening());
+}
+
+void tst_DiffDownload::init()
+{
+    pDisk = std::make_unique<QTemporaryDir>();
+    QVERIFY(pDisk->isValid());
+    sDisk = pDisk->path() + QStringLiteral("/disk");
+    QVERIFY(QDir().mkpath(sDisk));
+}
+
+void tst_DiffDownload::cleanup()
+{
+    TransferStopFlag = 0;
+    SetTransferTimeouts(TransferTimeouts());
+    pServer->OnStall(nullptr);
+}
+
+QList<Finish> tst_DiffDownload::Run(const QJsonObject &joManifest, QList<int> *pProgress)
+{
+    DiffDownload downloader;
+    QSignalSpy finished(&downloader, &DiffDownload::DownloadFinish);
+    QSignalSpy progress(&downloader, &DiffDownload::Progress);
+    downloader.SetSavePath(sDisk);
+    downloader.SetPackageJson(joManifest);
+    downloader.StartDownload();
+    if (pProgress) {
+        for (const QList<QVariant> &args : progress)
+            *pProgress << args.at(0).toInt();
+    }
+    return finished;
+}
+
+void tst_DiffDownload::configJsonIsNeverFetched_data()
+{
+    QTest::addColumn<QString>("sPath");
+    QTest::newRow("top level") << "config.json";
+    QTest::newRow("deep, upper case") << "Diag/Car/CONFIG.JSON";
+}
+
+void tst_DiffDownload::configJsonIsNeverFetched()
+{
+    QFETCH(QString, sPath);
+    const int nRequests = pServer->Requests().size();
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "", {{sPath, Md5("x"), 1}}));
+    QCOMPARE(finished, (QList<Finish>{{-1, 0, false}}));
+    QCOMPARE(pServer->Requests().size(), nRequests);
+    QVERIFY(!QFile::exists(sDisk + "/" + sPath));
+}
+
+void tst_DiffDownload::mainBinIsAlwaysFetched_data()
+{
+    QTest::addColumn<QString>("sPath");
+    QTest::addColumn<bool>("bNeedInstall");
+    QTest::newRow("Home/MAIN.bin") << "Home/MAIN.bin" << true;
+    QTest::newRow("home/main.BIN") << "home/main.BIN" << true;
+    QTest::newRow("xmain.bin") << "Home/xmain.bin" << false;
+}
+
+void tst_DiffDownload::mainBinIsAlwaysFetched()
+{
+    QFETCH(QString, sPath);
+    QFETCH(bool, bNeedInstall);
+    const QByteArray baImage("firmware image");
+    pServer->SetFile("/" + sPath, baImage);
+    WriteFile(sDisk + "/" + sPath, baImage); // already equal
+    const int nRequests = pServer->Requests().size();
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "", {{sPath, Md5(baImage), baImage.size()}}));
+    QCOMPARE(finished, (QList<Finish>{{1, 0, bNeedInstall}}));
+    QCOMPARE(pServer->Requests().size(), nRequests + 1);
+}
+
+void tst_DiffDownload::languageFolderAndSpaces()
+{
+    const QByteArray baData("diagnostic data");
+    pServer->SetFile("/en/Diag/x%20y.bin", baData);
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "EN", "EN/Diag", {{"en/Diag/x y.bin", Md5(baData), 15}}));
+    QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
+    QCOMPARE(pServer->Requests().constLast(), QStringLiteral("/en/Diag/x%20y.bin"));
+    QCOMPARE(ReadFile(sDisk + "/Diag/x y.bin"), baData);
+    QVERIFY(!QFile::exists(sDisk + "/en"));
+}
+
+void tst_DiffDownload::digestComparisonIgnoresCase()
+{
+    const QByteArray baData("same content");
+    WriteFile(sDisk + "/Diag/a.bin", baData);
+    const int nRequests = pServer->Requests().size();
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/a.bin", Md5(baData).toUpper(), 12}}));
+    QCOMPARE(finished, (QList<Finish>{{-1, 0, false}}));
+    QCOMPARE(pServer->Requests().size(), nRequests);
+}
+
+void tst_DiffDownload::httpErrorKeepsOldCopy()
+{
+    WriteFile(sDisk + "/Diag/gone.bin", "old copy");
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/gone.bin", Md5("new copy"), 8}}));
+    QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/gone.bin"), QByteArray("old copy"));
+    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+}
+
+void tst_DiffDownload::interruptedTransferKeepsOldCopy()
+{
+    const QByteArray baNew(200000, 'n');
+    pServer->SetFile("/Diag/cut.bin", baNew, 200, TestHttpServer::Truncated);
+    WriteFile(sDisk + "/Diag/cut.bin", "old copy");
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/cut.bin", Md5(baNew), baNew.size()}}));
+    QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/cut.bin"), QByteArray("old copy"));
+    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+}
+
+void tst_DiffDownload::wrongDigestKeepsOldCopy()
+{
+    pServer->SetFile("/Diag/bad.bin", "corrupted on the way");
+    WriteFile(sDisk + "/Diag/bad.bin", "old copy");
+    const QList<Finish> finished = Run(
+        Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/bad.bin", Md5("what was meant"), 14}}));
+    QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/bad.bin"), QByteArray("old copy"));
+    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+}
+
+void tst_DiffDownload::emptyHashAcceptsContent()
+{
+    // Without a digest there is nothing to check the content against.
+    pServer->SetFile("/Diag/nohash.bin", "fresh");
+    WriteFile(sDisk + "/Diag/nohash.bin", "stale");
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/nohash.bin", "", 5}}));
+    QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/nohash.bin"), QByteArray("fresh"));
+}
+
+void tst_DiffDownload::unsafePathsWriteNothing_data()
+{
+    QTest::addColumn<QString>("sLang");
+    QTest::addColumn<QString>("sDir");
+    QTest::addColumn<QString>("sPath");
+    QTest::newRow("parent of the disk") << ""
+                                        << ""
+                                        << "../outside.bin";
+    QTest::newRow("parent through the package") << ""
+                                                << "Diag"
+                                                << "Diag/../../outside.bin";
+    QTest::newRow("backslash parent") << ""
+                                      << "Diag"
+                                      << "Diag\\..\\..\\outside.bin";
+    QTest::newRow("absolute") << "EN"
+                              << ""
+                              << "/outside.bin";
+    QTest::newRow("drive letter") << ""
+                                  << ""
+                                  << "C:/outside.bin";
+    QTest::newRow("outside the package folder") << ""
+                                                << "Diag"
+                                                << "Other/outside.bin";
+    QTest::newRow("unsafe package folder") << ""
+                                           << "../x"
+                                           << "../x/outside.bin";
+}
+
+void tst_DiffDownload::unsafePathsWriteNothing()
+{
+    QFETCH(QString, sLang);
+    QFETCH(QString, sDir);
+    QFETCH(QString, sPath);
+    const QByteArray baData("payload");
+    pServer->SetFile("/outside.bin", baData);
+    pServer->SetFile("/Other/outside.bin", baData);
+    const QString sParent = QFileInfo(sDisk).absolutePath();
+    const int nRequests = pServer->Requests().size();
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), sLang, sDir, {{sPath, Md5(baData), baData.size()}}));
+    QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
+    QCOMPARE(pServer->Requests().size(), nRequests);
+    QVERIFY(!QFile::exists(sParent + "/outside.bin"));
+    QVERIFY(!QFile::exists(sDisk + "/Other/outside.bin"));
+    QVERIFY(!QFile::exists(QFileInfo(sParent).absolutePath() + "/outside.bin"));
+}
+
+void tst_DiffDownload::linkOutOfDiskIsRefused()
+{
+    const QString sOutside = pDisk->path() + "/elsewhere";
+    QVERIFY(QDir().mkpath(sOutside));
+    QVERIFY(QFile::link(sOutside, sDisk + "/Diag"));
+    pServer->SetFile("/Diag/a.bin", "payload");
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/a.bin", Md5("payload"), 7}}));
+    QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
+    QVERIFY(QDir(sOutside).isEmpty());
+}
+
+void tst_DiffDownload::leftoverTemporaryFilesAreRemoved()
+{
+    const QByteArray baData("current");
+    WriteFile(sDisk + "/Diag/a.bin", baData);
+    WriteFile(sDisk + "/Diag/a.bin" + DiffDownload::TemporarySuffix, "half of an old run");
+    WriteFile(sDisk + "/Diag/b.bin" + DiffDownload::TemporarySuffix, "half of an old run");
+    pServer->SetFile("/Diag/b.bin", "bee");
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag",
+                     {{"Diag/a.bin", Md5(baData), 7}, {"Diag/b.bin", Md5("bee"), 3}}));
+    QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/b.bin"), QByteArray("bee"));
+    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+}
+
+void tst_DiffDownload::noProgressWithoutSizes()
+{
+    pServer->SetFile("/Diag/s1.bin", "one");
+    pServer->SetFile("/Diag/s2.bin", "two");
+    QList<int> progress;
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag",
+                     {{"Diag/s1.bin", Md5("one"), 0}, {"Diag/s2.bin", Md5("two"), 0}}),
+            &progress);
+    QCOMPARE(finished, (QList<Finish>{{2, 0, false}}));
+    QVERIFY(progress.isEmpty());
+}
+
+void tst_DiffDownload::progressReachesHundred()
+{
+    const QByteArray baBig(300000, 'b');
+    pServer->SetFile("/Diag/big.bin", baBig);
+    QList<int> progress;
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/big.bin", Md5(baBig), baBig.size()}}),
+            &progress);
+    QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
+    QVERIFY(!progress.isEmpty());
+    QCOMPARE(progress.constLast(), 100);
+    QVERIFY(std::is_sorted(progress.cbegin(), progress.cend()));
+}
+
+void tst_DiffDownload::finishOnceAfterLastFile()
+{
+    pServer->SetFile("/Diag/f1.bin", "one");
+    pServer->SetFile("/Diag/f3.bin", "three");
+    // f2 is missing on the server: 404
+    DiffDownload downloader;
+    QList<Finish> finished;
+    QList<int> requestsAtFinish;
+    const int nRequests = pServer->Requests().size();
+    connect(&downloader, &DiffDownload::DownloadFinish, this,
+            [&](int nSuccess, int nErr, bool bNeedInstall) {
+                finished << Finish{nSuccess, nErr, bNeedInstall};
+                requestsAtFinish << pServer->Requests().size() - nRequests;
+            });
+    downloader.SetSavePath(sDisk);
+    downloader.SetPackageJson(Manifest(pServer->BaseUrl(), "", "Diag",
+                                       {{"Diag/f1.bin", Md5("one"), 3},
+                                        {"Diag/f2.bin", Md5("two"), 3},
+                                        {"Diag/f3.bin", Md5("three"), 5}}));
+    downloader.StartDownload();
+    QCOMPARE(finished, (QList<Finish>{{2, 1, false}}));
+    QCOMPARE(requestsAtFinish, QList<int>{3});
+}
+
+void tst_DiffDownload::secondRunAndDestructionReportNothingMore()
+{
+    pServer->SetFile("/Diag/once.bin", "once");
+    auto pDownloader = std::make_unique<DiffDownload>();
+    QSignalSpy finished(pDownloader.get(), &DiffDownload::DownloadFinish);
+    pDownloader->SetSavePath(sDisk);
+    pDownloader->SetPackageJson(
+        Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/once.bin", Md5("once"), 4}}));
+    pDownloader->StartDownload();
+    QCOMPARE(finished.size(), 1);
+    QFile::remove(sDisk + "/Diag/once.bin");
+    pDownloader->StartDownload();
+    pDownloader.reset();
+    QCOMPARE(finished.size(), 1);
+}
+
+void tst_DiffDownload::destructionBeforeFinishReports()
+{
+    QList<Finish> finished;
+    {
+        DiffDownload downloader;
+        connect(&downloader, &DiffDownload::DownloadFinish, this,
+                [&](int nSuccess, int nErr, bool bNeedInstall) {
+                    finished << Finish{nSuccess, nErr, bNeedInstall};
+                });
+    }
+    QCOMPARE(finished, (QList<Finish>{{0, 0, false}}));
+}
+
+void tst_DiffDownload::filesShareOneConnection()
+{
+    TestHttpServer server(QHostAddress(QStringLiteral("127.0.6.2")));
+    QVERIFY(server.IsListening());
+    QList<TestFile> files;
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray baData = QByteArray::number(i).repeated(1000);
+        server.SetFile(QStringLiteral("/Diag/c%1.bin").arg(i), baData);
+        files << TestFile{QStringLiteral("Diag/c%1.bin").arg(i), Md5(baData), baData.size()};
+    }
+    const QList<Finish> finished = Run(Manifest(server.BaseUrl(), "", "Diag", files));
+    QCOMPARE(finished, (QList<Finish>{{4, 0, false}}));
+    QCOMPARE(server.Requests().size(), 4);
+    QCOMPARE(server.Connections(), 1);
+}
+
+void tst_DiffDownload::stopFlagAbortsTransfer()
+{
+    const QByteArray baNew(100000, 's');
+    pServer->SetFile("/Diag/stop.bin", baNew, 200, TestHttpServer::Stalled);
+    pServer->SetFile("/Diag/z-after.bin", "after");
+    pServer->OnStall([] { TransferStopFlag = 1; }); // the device goes away mid-transfer
+    WriteFile(sDisk + "/Diag/stop.bin", "old copy");
+    const QList<Finish> finished = Run(Manifest(
+        pServer->BaseUrl(), "", "Diag",
+        {{"Diag/stop.bin", Md5(baNew), baNew.size()}, {"Diag/z-after.bin", Md5("after"), 5}}));
+    // While the flag stays up the next file fails as well; every file was tried.
+    QCOMPARE(finished, (QList<Finish>{{0, 2, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/stop.bin"), QByteArray("old copy"));
+    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+}
+
+void tst_DiffDownload::lowSpeedLimitAbortsStalledTransfer()
+{
+    TransferTimeouts timeouts;
+    timeouts.nLowSpeedSeconds = 1;
+    SetTransferTimeouts(timeouts);
+    const QByteArray baNew(100000, 'l');
+    pServer->SetFile("/Diag/slow.bin", baNew, 200, TestHttpServer::Stalled);
+    WriteFile(sDisk + "/Diag/slow.bin", "old copy");
+    const QList<Finish> finished = Run(
+        Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/slow.bin", Md5(baNew), baNew.size()}}));
+    QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/slow.bin"), QByteArray("old copy"));
+}
+
+QTEST_GUILESS_MAIN(tst_DiffDownload)
+#include "tst_DiffDownload.moc"
