@@ -10,6 +10,7 @@
 #include "update/MainWindow.h"
 #include "widgets/AppInit.h"
 
+#include <QDebug>
 #include <QDir>
 #include <curl/curl.h>
 
@@ -37,6 +38,7 @@ int RunUpdateAssist(int argc, char *argv[])
     window.show();
     window.FirstShow();
     ScheduleScreenshotFromEnvironment(&window);
+    qDebug() << "UpdateAssist started in" << QDir::currentPath();
 
     // Locals go in reverse order: the main window, then the drag filter, then
     // the application object.

@@ -1,0 +1,2 @@
+add_dependencies(tst_AppMain UpdateAssist)
+set_tests_properties(tst_AppMain PROPERTIES TIMEOUT 600)
