@@ -1,11 +1,16 @@
 // record-gen: writes sample diagnostic records of all five kinds, in the
 // device's file format, below a "SaveData" folder.
 //
-// Usage: record-gen <SaveData folder>
+// Usage: record-gen [--pdf <folder>] <SaveData folder>
+//   --pdf  also renders the first record of each report kind into
+//          <folder>/report-<n>.pdf through the report page (n = 2..5).
 
 #include "dataviewer/RecordWriter.h"
+#include "dataviewer/Report.h"
+#include "report/ReportEngine.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -113,14 +118,17 @@ QByteArray VehicleVersion(int nVariant)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     QTextStream err(stderr);
-    const QStringList slArgs = app.arguments();
-    if (slArgs.size() != 2) {
-        err << "usage: record-gen <SaveData folder>\n";
+    QCommandLineParser parser;
+    parser.addOption({"pdf", "Render the report of each kind into <folder>.", "folder"});
+    parser.addPositionalArgument("SaveData", "Folder to write the records into.");
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1) {
+        err << "usage: record-gen [--pdf <folder>] <SaveData folder>\n";
         return 2;
     }
-    const QDir saveDir(slArgs.at(1));
+    const QDir saveDir(parser.positionalArguments().at(0));
     struct Sample {
         const char *szFolder;
         const char *szName;
@@ -133,6 +141,7 @@ int main(int argc, char *argv[])
         {"SystemData", "SCAN_%1.dat", SystemScan},
         {"VehicleVersion", "VER_ENGINE_%1.dat", VehicleVersion},
     };
+    QStringList slFirstOfKind;
     for (const Sample &sample : samples) {
         for (int nVariant = 0; nVariant < 2; ++nVariant) {
             const QString sPath = saveDir.filePath(
@@ -141,6 +150,24 @@ int main(int argc, char *argv[])
                 err << "record-gen: cannot write " << sPath << "\n";
                 return 1;
             }
+            if (nVariant == 0)
+                slFirstOfKind << sPath;
+        }
+    }
+    if (!parser.isSet("pdf"))
+        return 0;
+
+    const QDir pdfDir(parser.value("pdf"));
+    QDir().mkpath(pdfDir.path());
+    Report report;
+    for (int nKind = 2; nKind <= 5; ++nKind) {
+        report.SetTemplate(QString(":/other/%1.xml").arg(nKind));
+        report.Load(slFirstOfKind.at(nKind - 1));
+        const QString sPdf = pdfDir.filePath(QString("report-%1.pdf").arg(nKind));
+        report.Engine()->exportToPdf(sPdf, false); // no viewer here
+        if (!QFileInfo::exists(sPdf)) {
+            err << "record-gen: cannot write " << sPdf << "\n";
+            return 1;
         }
     }
     return 0;
