@@ -1,7 +1,9 @@
 #include "update/MainWindow.h"
 #include "ui_MainWindow.h"
 
+#include "accounts/AutoUserLogin.h"
 #include "accounts/LoginReply.h"
+#include "accounts/UserManage.h"
 #include "app/Language.h"
 #include "app/ScreenScale.h"
 #include "app/SettingDlg.h"
@@ -11,6 +13,7 @@
 #include "device/DeviceDiskWatcher.h"
 #include "device/DeviceDisks.h"
 #include "device/DeviceState.h"
+#include "net/ProxySetting.h"
 #include "platform/DeviceNotification.h"
 #include "platform/WindowCorners.h"
 #include "widgets/IconHelper.h"
@@ -18,19 +21,6 @@
 #include "widgets/KXCheckBoxHeaderView.h"
 #include "widgets/KXProgressBarDelegate.h"
 #include "widgets/MessageBox.h"
-
-#if __has_include("accounts/AutoUserLogin.h")
-#include "accounts/AutoUserLogin.h"
-#define UA_HAVE_AUTO_LOGIN 1
-#endif
-#if __has_include("accounts/UserManage.h")
-#include "accounts/UserManage.h"
-#define UA_HAVE_USER_MANAGE 1
-#endif
-#if __has_include("net/ProxySetting.h")
-#include "net/ProxySetting.h"
-#define UA_HAVE_PROXY_SETTING 1
-#endif
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -48,6 +38,8 @@
 #include <QQueue>
 #include <QSoundEffect>
 #include <QSpacerItem>
+#include <QStatusBar>
+#include <QStyleOption>
 #include <QThread>
 #include <QToolButton>
 #include <QToolTip>
@@ -64,6 +56,8 @@ const QChar kIconMinimize(0xF068);
 const QChar kIconSettings(0xF013);
 const QChar kIconDisk(0xF1E6);
 const QChar kIconUsb(0xF287);
+// Where the status message starts: the bar's left padding.
+const int kStatusTextLeft = 100;
 
 // A tool-bar icon drawn from the icon font.
 QIcon GlyphIcon(QChar cGlyph, const QColor &color)
@@ -175,6 +169,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->statusBar->addPermanentWidget(labDeviceIcon);
     ui->statusBar->addPermanentWidget(labDeviceState);
     ui->statusBar->setSizeGripEnabled(false);
+    ui->statusBar->installEventFilter(this);
     auto *pStatusLayout = new QHBoxLayout(ui->wgStatus);
     pStatusLayout->setContentsMargins(0, 0, 0, 0);
     pStatusLayout->addWidget(ui->statusBar);
@@ -242,6 +237,7 @@ void MainWindow::RefreshDiskButtons(const QStringList &slDisks)
         ui->statusBar->removeWidget(pButton);
         delete pButton;
     }
+    int nPosition = 0;
     for (const QString &sDisk : slDisks) {
         auto *pButton = new QPushButton;
         pButton->installEventFilter(this);
@@ -252,7 +248,9 @@ void MainWindow::RefreshDiskButtons(const QStringList &slDisks)
         IconHelper::Instance()->SetIcon(pButton, kIconDisk, 11);
         connect(pButton, &QPushButton::clicked, this, &MainWindow::OnDiskButtonClicked);
         pDiskButtons->addButton(pButton);
-        ui->statusBar->insertWidget(1, pButton);
+        // Permanent, in list order before the device state: the status message
+        // hides normal status widgets and is drawn over the place they take.
+        ui->statusBar->insertPermanentWidget(nPosition++, pButton);
         pButton->show();
         if (sDisk.compare(sCurDisk, Qt::CaseInsensitive) == 0)
             pButton->setChecked(true);
@@ -307,9 +305,7 @@ void MainWindow::SwichSD(QString sDisk)
     RefreshDeviceState();
     // Sign in automatically once a device is known and nobody is signed in yet.
     if (!CurrentSerialNumber().isEmpty() && !HasLoginReply()) {
-#ifdef UA_HAVE_AUTO_LOGIN
         RunOnNewThread([this]() { AutoUserLogin(this); });
-#endif
     }
 }
 
@@ -543,7 +539,34 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == ui->lab_Ico && event->type() == QEvent::MouseButtonDblClick)
         bToolBarEffect = true;
+    if (watched == ui->statusBar && event->type() == QEvent::Paint &&
+        !ui->statusBar->currentMessage().isEmpty()) {
+        PaintStatusMessage();
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::PaintStatusMessage()
+{
+    // QStatusBar draws its message at its very left edge, over the emblem of its
+    // background; the message starts after the bar's 100-pixel left padding instead.
+    QStatusBar *pBar = ui->statusBar;
+    QPainter painter(pBar);
+    QStyleOption option;
+    option.initFrom(pBar);
+    pBar->style()->drawPrimitive(QStyle::PE_PanelStatusBar, &option, &painter, pBar);
+    QRect rect = pBar->rect();
+    rect.setLeft(kStatusTextLeft);
+    const QList<QWidget *> children =
+        pBar->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *pChild : children) {
+        if (pChild->isVisible() && pChild->x() > kStatusTextLeft)
+            rect.setRight(qMin(rect.right(), pChild->x() - 4));
+    }
+    painter.setPen(pBar->palette().windowText().color());
+    painter.drawText(rect, Qt::AlignLeading | Qt::AlignVCenter | Qt::TextSingleLine,
+                     pBar->currentMessage());
 }
 
 void MainWindow::ToggleMaximized()
@@ -563,12 +586,10 @@ void MainWindow::ToggleMaximized()
 
 void MainWindow::OpenProxySetting()
 {
-#ifdef UA_HAVE_PROXY_SETTING
     auto *pWindow = new ProxySetting;
     pWindow->setAttribute(Qt::WA_DeleteOnClose);
     pWindow->setWindowModality(Qt::ApplicationModal);
     pWindow->show();
-#endif
 }
 
 void MainWindow::OpenLoginWindow()
@@ -578,12 +599,10 @@ void MainWindow::OpenLoginWindow()
         if (pWidget->objectName() == QLatin1String("UserManage"))
             return;
     }
-#ifdef UA_HAVE_USER_MANAGE
     auto *pWindow = new UserManage;
     pWindow->setAttribute(Qt::WA_DeleteOnClose);
     pWindow->setWindowModality(Qt::ApplicationModal);
     pWindow->show();
-#endif
 }
 
 void MainWindow::ShowMessageBox(QString sMsg)

@@ -95,6 +95,7 @@ private slots:
 private:
     void RefreshDeviceState();
     void PlayClickSound();
+    void PaintStatusMessage();
     static void ApplyColumnWidths(QTableWidget *pTable, const QString &sWidths);
 
     Ui::MainWindow *ui;

@@ -139,8 +139,10 @@ private slots:
 
     void init()
     {
-        // Somebody is signed in, so selecting a disk starts no automatic login.
-        SetLoginReply(QJsonObject{{QStringLiteral("code"), QStringLiteral("000000")}});
+        // Somebody is signed in, so selecting a disk starts no automatic login
+        // (except in the test of that login, which runs first).
+        if (qstrcmp(QTest::currentTestFunction(), "loginGateAsksOnceForDevice") != 0)
+            SetLoginReply(QJsonObject{{QStringLiteral("code"), QStringLiteral("000000")}});
         SetDeviceDiskFolders(QStringList());
         SetCurrentSerialNumber(QString());
         TransferStopFlag = 0;
@@ -152,6 +154,53 @@ private slots:
         CloseTopLevelBoxes();
         StoreLanguage(0);
         ApplyStoredLanguage();
+    }
+
+    // First: nobody has signed in yet in this process.
+    void loginGateAsksOnceForDevice()
+    {
+        QVERIFY(!HasLoginReply());
+        QFile::remove(QStringLiteral("User.bin"));
+        {
+            // Without a device nobody is asked.
+            MainWindow w;
+            w.show();
+            w.FirstShow();
+            QCoreApplication::processEvents();
+            QCOMPARE(CountTopLevel("UserManage"), 0);
+        }
+        // Without a remembered account, selecting a device opens the login window.
+        const QString sE = MakeDisk(QStringLiteral("E"), "D000000000001");
+        SetDeviceDiskFolders({sE});
+        MainWindow w;
+        w.show();
+        w.FirstShow();
+        QWidget *pLogin = nullptr;
+        QTRY_VERIFY((pLogin = FindTopLevel("UserManage")) != nullptr);
+        QVERIFY(pLogin->isVisible());
+        QVERIFY(pLogin->parentWidget() == nullptr);
+        QCOMPARE(pLogin->windowModality(), Qt::ApplicationModal);
+        QVERIFY(pLogin->testAttribute(Qt::WA_DeleteOnClose));
+
+        // Asking again while it is open adds no second window.
+        emit w.ShowLogin();
+        QCoreApplication::processEvents();
+        QCOMPARE(CountTopLevel("UserManage"), 1);
+
+        pLogin->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(CountTopLevel("UserManage"), 0);
+        QVERIFY(w.isVisible());
+    }
+
+    void signedInAsksNobody()
+    {
+        SetDeviceDiskFolders({MakeDisk(QStringLiteral("E"), "D000000000001")});
+        MainWindow w;
+        w.show();
+        w.FirstShow();
+        QCoreApplication::processEvents();
+        QCOMPARE(CountTopLevel("UserManage"), 0);
     }
 
     void formCarriesNamesSizesAndColumns()
@@ -624,53 +673,6 @@ private slots:
         QVERIFY(StatusMessage(w).startsWith(QStringLiteral("SN:A123\t 磁盘:E\t 可用:")));
         QCOMPARE(w.findChild<QToolButton *>(QStringLiteral("btnDownload"))->text(),
                  QStringLiteral("下载"));
-    }
-
-    void loginGateOpensOneLoginWindow()
-    {
-        // Nobody signed in and no remembered account: selecting a device asks.
-        SetLoginReply(QJsonObject());
-        QFile::remove(QStringLiteral("User.bin"));
-        const QString sE = MakeDisk(QStringLiteral("E"), "D000000000001");
-        SetDeviceDiskFolders({sE});
-        MainWindow w;
-        w.show();
-        w.FirstShow();
-        QWidget *pLogin = nullptr;
-        QTRY_VERIFY((pLogin = FindTopLevel("UserManage")) != nullptr);
-        QVERIFY(pLogin->isVisible());
-        QVERIFY(pLogin->parentWidget() == nullptr);
-        QCOMPARE(pLogin->windowModality(), Qt::ApplicationModal);
-        QVERIFY(pLogin->testAttribute(Qt::WA_DeleteOnClose));
-
-        // Asking again while it is open adds no second window.
-        emit w.ShowLogin();
-        QCoreApplication::processEvents();
-        QCOMPARE(CountTopLevel("UserManage"), 1);
-
-        pLogin->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(CountTopLevel("UserManage"), 0);
-        QVERIFY(w.isVisible());
-    }
-
-    void noDeviceOrSignedInAsksNobody()
-    {
-        SetLoginReply(QJsonObject());
-        {
-            MainWindow w;
-            w.show();
-            w.FirstShow();
-            QCoreApplication::processEvents();
-            QCOMPARE(CountTopLevel("UserManage"), 0);
-        }
-        SetLoginReply(QJsonObject{{QStringLiteral("code"), QStringLiteral("000000")}});
-        SetDeviceDiskFolders({MakeDisk(QStringLiteral("E"), "D000000000001")});
-        MainWindow w;
-        w.show();
-        w.FirstShow();
-        QCoreApplication::processEvents();
-        QCOMPARE(CountTopLevel("UserManage"), 0);
     }
 
     void proxyButtonOpensProxySettings()
