@@ -149,8 +149,12 @@ void DataList::on_btnOK_clicked()
             ui->tbDetailList->setItem(nRow, nColumn,
                                       new QTableWidgetItem(joItem.value(keys[nColumn]).toString()));
     }
-    FitColumnsToContents(ui->tbDetailList);
+    // Shown first, so that the share of the spare width is taken from the
+    // table's real width.
     ui->stackedWidget->setCurrentWidget(ui->Detailpage);
+    if (ui->Detailpage->layout())
+        ui->Detailpage->layout()->activate();
+    FitColumnsToContents(ui->tbDetailList);
 }
 
 void DataList::on_btnPlay_clicked()
