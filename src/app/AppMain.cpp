@@ -12,6 +12,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QIcon>
 #include <curl/curl.h>
 
 int RunUpdateAssist(int argc, char *argv[])
@@ -31,6 +32,7 @@ int RunUpdateAssist(int argc, char *argv[])
     ApplyStoredLanguage();
     app.setStyleSheet(AppStyleSheet());
     QApplication::setFont(AppFont());
+    QApplication::setWindowIcon(QIcon(":/images/logo.png"));
 
     AppInit appInit;
     MainWindow window;
