@@ -70,10 +70,13 @@ void tst_UserManage::cleanup()
     TakeMessage();
     delete m_pWindow;
     const QWidgetList widgets = QApplication::topLevelWidgets();
+    QList<QPointer<QWidget>> doomed;
     for (QWidget *pWidget : widgets) {
         if (qobject_cast<UserManage *>(pWidget) || qobject_cast<UserReg *>(pWidget))
-            delete pWidget;
+            doomed.append(pWidget);
     }
+    for (const QPointer<QWidget> &pWidget : doomed)
+        delete pWidget.data();
 }
 
 UserManage *tst_UserManage::OpenWindow()

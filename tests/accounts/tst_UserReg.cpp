@@ -65,10 +65,13 @@ void tst_UserReg::cleanup()
     TakeMessage();
     delete m_pWindow;
     const QWidgetList widgets = QApplication::topLevelWidgets();
+    QList<QPointer<QWidget>> doomed;
     for (QWidget *pWidget : widgets) {
         if (qobject_cast<UserManage *>(pWidget) || qobject_cast<UserReg *>(pWidget))
-            delete pWidget;
+            doomed.append(pWidget);
     }
+    for (const QPointer<QWidget> &pWidget : doomed)
+        delete pWidget.data();
 }
 
 UserReg *tst_UserReg::OpenWindow()

@@ -92,6 +92,14 @@ void UpdateServer::Route(httplib::Server &server, bool bCommandPort)
 
 bool UpdateServer::Bind(QString *pError)
 {
+    // Without the library's SO_REUSEPORT: a second server on the same address
+    // must fail to start instead of silently sharing the port.
+    const auto socketOptions = [](socket_t sock) {
+        int nYes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &nYes, sizeof(nYes));
+    };
+    m_commandServer.set_socket_options(socketOptions);
+    m_loginServer.set_socket_options(socketOptions);
     const std::string sHost = m_settings.sAddress.toStdString();
     if (!m_commandServer.bind_to_port(sHost, m_settings.nCommandPort)) {
         *pError = QStringLiteral("cannot listen on %1:%2")

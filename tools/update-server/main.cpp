@@ -10,6 +10,10 @@
 #include <QFile>
 #include <QSaveFile>
 #include <csignal>
+#ifdef __linux__
+#include <sys/prctl.h>
+#include <unistd.h>
+#endif
 #include <cstdio>
 #include <thread>
 
@@ -85,6 +89,9 @@ int main(int argc, char *argv[])
         QStringLiteral("ready-file"),
         QStringLiteral("Written (with the text \"ready\") once both ports listen."),
         QStringLiteral("file"));
+    const QCommandLineOption optExitWithParent(
+        QStringLiteral("exit-with-parent"),
+        QStringLiteral("Stop when the process that started the server ends (for tests)."));
     const QCommandLineOption optVerbose(QStringLiteral("verbose"),
                                         QStringLiteral("One line per request on standard error."));
     const QCommandLineOption optFaultOn(
@@ -128,15 +135,25 @@ int main(int argc, char *argv[])
         QStringLiteral("fault-times"),
         QStringLiteral("Play the fault this many times, then answer normally (default: always)."),
         QStringLiteral("N"));
-    parser.addOptions(
-        {optAddress,    optPort,         optLoginPort, optPackages,  optAccounts,   optAddAccount,
-         optRoot,       optReadyFile,    optVerbose,   optFaultOn,   optFaultMatch, optFaultStatus,
-         optFaultEmpty, optFaultNotJson, optFaultBody, optFaultCode, optFaultMsg,   optFaultDelay,
-         optFaultReset, optFaultTrickle, optFaultTimes});
+    parser.addOptions({optAddress,        optPort,       optLoginPort,    optPackages,
+                       optAccounts,       optAddAccount, optRoot,         optReadyFile,
+                       optExitWithParent, optVerbose,    optFaultOn,      optFaultMatch,
+                       optFaultStatus,    optFaultEmpty, optFaultNotJson, optFaultBody,
+                       optFaultCode,      optFaultMsg,   optFaultDelay,   optFaultReset,
+                       optFaultTrickle,   optFaultTimes});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return Fail(
             QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().at(0)));
+
+#ifdef __linux__
+    if (parser.isSet(optExitWithParent)) {
+        const pid_t nParent = getppid();
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != nParent)
+            return 0; // the parent was already gone
+    }
+#endif
 
     ServerSettings settings;
     settings.sAddress = parser.value(optAddress);
