@@ -1,0 +1,99 @@
+// Command 1043 for one row: its data, and which packages of the reply belong
+// to the row.
+
+#include "update/DownloadRequest.h"
+
+#include <QJsonArray>
+#include <QtTest>
+
+class tst_DownloadRequest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lastPathComponent_data();
+    void lastPathComponent();
+    void requestData();
+    void matchingPackages();
+    void unusableReplies();
+};
+
+void tst_DownloadRequest::lastPathComponent_data()
+{
+    QTest::addColumn<QString>("sPath");
+    QTest::addColumn<QString>("sLast");
+    QTest::newRow("plain") << "/Diag/Engine"
+                           << "Engine";
+    QTest::newRow("backslashes, trailing") << "Diag\\Keys\\\\"
+                                           << "Keys";
+    QTest::newRow("single") << "Home"
+                            << "Home";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("only slashes") << "///"
+                                  << "";
+}
+
+void tst_DownloadRequest::lastPathComponent()
+{
+    QFETCH(QString, sPath);
+    QFETCH(QString, sLast);
+    QCOMPARE(LastPathComponent(sPath), sLast);
+}
+
+void tst_DownloadRequest::requestData()
+{
+    DownloadRequest request;
+    request.sDir = "/Diag/Engine/";
+    request.sBranch = "dash";
+    request.sDevID = "ID7";
+    request.sSN = "T0001";
+    request.bTest = false;
+    QCOMPARE(DownloadRequestData(request), (QJsonObject{{"devid", "ID7"},
+                                                        {"sn", "T0001"},
+                                                        {"pwd", ""},
+                                                        {"lang", ""},
+                                                        {"type", QJsonArray{"Engine"}},
+                                                        {"branch", "dash"},
+                                                        {"devtype", "kx410"},
+                                                        {"test", false}}));
+}
+
+void tst_DownloadRequest::matchingPackages()
+{
+    DownloadRequest request;
+    request.sDir = "/Diag/Engine";
+    const QJsonObject joReply{
+        {"root", "http://127.0.6.9/files/"},
+        {"list", QJsonArray{QJsonObject{{"dir", "/Diag/engine"}, {"rev", "1"}},
+                            QJsonObject{{"dir", "/Diag/Keys"}, {"rev", "1"}},
+                            QJsonObject{{"dir", "Other\\Engine\\"}, {"rev", "2"}}}}};
+    bool bUsable = false;
+    const QList<QJsonObject> packages = MatchingPackages(joReply, true, request, &bUsable);
+    QVERIFY(bUsable);
+    QCOMPARE(packages.size(), 2);
+    QCOMPARE(packages.at(0).value("root").toString(), QStringLiteral("http://127.0.6.9/files/"));
+    QCOMPARE(packages.at(0).value("lang").toString(), QString());
+    QCOMPARE(packages.at(1).value("rev").toString(), QStringLiteral("2"));
+
+    request.sDir = "/Diag/Nothing";
+    QVERIFY(MatchingPackages(joReply, true, request, &bUsable).isEmpty());
+    QVERIFY(bUsable); // usable, just nothing for this row
+}
+
+void tst_DownloadRequest::unusableReplies()
+{
+    DownloadRequest request;
+    request.sDir = "/Home";
+    bool bUsable = true;
+    QVERIFY(MatchingPackages(QJsonObject{}, false, request, &bUsable).isEmpty());
+    QVERIFY(!bUsable);
+    bUsable = true;
+    QVERIFY(MatchingPackages(QJsonObject{{"root", "x"}, {"list", QJsonArray{}}}, true, request,
+                             &bUsable)
+                .isEmpty());
+    QVERIFY(!bUsable);
+}
+
+QTEST_GUILESS_MAIN(tst_DownloadRequest)
+#include "tst_DownloadRequest.moc"

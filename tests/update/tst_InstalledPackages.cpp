@@ -1,0 +1,145 @@
+// Finding installed packages on a device disk, their sizes and removal.
+
+#include "device/DeviceState.h"
+#include "update/InstalledPackages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace
+{
+
+void WriteFile(const QString &sPath, const QByteArray &baData)
+{
+    QDir().mkpath(QFileInfo(sPath).absolutePath());
+    QFile file(sPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(baData);
+}
+
+QStringList Scan(const QString &sDisk, bool *pComplete = nullptr)
+{
+    QStringList slFound;
+    const bool bComplete = ScanInstalledPackages(
+        sDisk, [&](const QString &sDir) { slFound << QDir::cleanPath(sDir); });
+    if (pComplete)
+        *pComplete = bComplete;
+    slFound.sort();
+    return slFound;
+}
+
+} // namespace
+
+class tst_InstalledPackages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scanFindsPackagesBreadthFirst();
+    void scanStopsWhenDeviceGoes();
+    void noDiskNoPackages();
+    void homeFolders_data();
+    void homeFolders();
+    void readsNameRevisionAndBranch();
+    void directorySize();
+    void removeDeletesOnlyInsideTheDisk();
+};
+
+void tst_InstalledPackages::scanFindsPackagesBreadthFirst()
+{
+    QTemporaryDir root;
+    const QString sDisk = root.path();
+    WriteFile(sDisk + "/Diag/Engine/Update.json", "{}");
+    WriteFile(sDisk + "/Diag/Engine/Inner/update.json", "{}"); // inside a package: never found
+    WriteFile(sDisk + "/Diag/Keys/UPDATE.JSON", "{}");
+    WriteFile(sDisk + "/Home/Update.json", "{}");
+    WriteFile(sDisk + "/.hidden/Update.json", "{}");
+    WriteFile(sDisk + "/Diag/NotAPackage/data.bin", "x");
+    QVERIFY(QDir().mkpath(sDisk + "/Diag/Update.json.d")); // a folder of that name is no manifest
+    bool bComplete = false;
+    QCOMPARE(Scan(sDisk, &bComplete),
+             (QStringList{sDisk + "/Diag/Engine", sDisk + "/Diag/Keys", sDisk + "/Home"}));
+    QVERIFY(bComplete);
+}
+
+void tst_InstalledPackages::scanStopsWhenDeviceGoes()
+{
+    QTemporaryDir root;
+    WriteFile(root.path() + "/Diag/Engine/Update.json", "{}");
+    TransferStopFlag = 1;
+    bool bComplete = true;
+    const QStringList slFound = Scan(root.path(), &bComplete);
+    TransferStopFlag = 0;
+    QVERIFY(slFound.isEmpty());
+    QVERIFY(!bComplete);
+}
+
+void tst_InstalledPackages::noDiskNoPackages()
+{
+    QVERIFY(Scan(QString()).isEmpty());
+}
+
+void tst_InstalledPackages::homeFolders_data()
+{
+    QTest::addColumn<QString>("sDir");
+    QTest::addColumn<bool>("bHome");
+    QTest::newRow("E:/Diag/Home") << "E:/Diag/Home" << true;
+    QTest::newRow("/disk/HOME") << "/disk/HOME" << true;
+    QTest::newRow("/disk/Homepage") << "/disk/Homepage" << false;
+}
+
+void tst_InstalledPackages::homeFolders()
+{
+    QFETCH(QString, sDir);
+    QFETCH(bool, bHome);
+    QCOMPARE(IsHomeFolder(sDir), bHome);
+}
+
+void tst_InstalledPackages::readsNameRevisionAndBranch()
+{
+    QTemporaryDir root;
+    WriteFile(root.path() + "/Keys/update.json",
+              R"({"EN_name": "Keys", "rev": "1.2", "branch": "IMMO"})");
+    const InstalledPackage package = ReadInstalledPackage(root.path() + "/Keys", "EN_name");
+    QVERIFY(package.bRead);
+    QCOMPARE(package.sName, QStringLiteral("Keys"));
+    QCOMPARE(package.sRev, QStringLiteral("1.2"));
+    QCOMPARE(package.sBranch, QStringLiteral("immo"));
+
+    WriteFile(root.path() + "/Broken/Update.json", "not json");
+    const InstalledPackage broken = ReadInstalledPackage(root.path() + "/Broken", "EN_name");
+    QVERIFY(!broken.bRead);
+    QCOMPARE(broken.sName, QString());
+}
+
+void tst_InstalledPackages::directorySize()
+{
+    QTemporaryDir root;
+    QCOMPARE(DirectorySize(root.path() + "/missing"), quint64(0));
+    QCOMPARE(DirectorySize(root.path()), quint64(0));
+    WriteFile(root.path() + "/a.bin", QByteArray(1000, 'a'));
+    WriteFile(root.path() + "/sub/deeper/b.bin", QByteArray(24, 'b'));
+    WriteFile(root.path() + "/.hidden", QByteArray(500, 'h'));
+    QVERIFY(QFile::link(root.path() + "/a.bin", root.path() + "/sub/link.bin"));
+    QCOMPARE(DirectorySize(root.path()), quint64(1024));
+}
+
+void tst_InstalledPackages::removeDeletesOnlyInsideTheDisk()
+{
+    QTemporaryDir root;
+    const QString sDisk = root.path() + "/disk";
+    WriteFile(sDisk + "/Diag/Engine/Update.json", "{}");
+    WriteFile(sDisk + "/Diag/Keys/Update.json", "{}");
+    WriteFile(root.path() + "/outside/keep.bin", "x");
+    QVERIFY(QFile::link(root.path() + "/outside", sDisk + "/Diag/Link"));
+    RemovePackages(sDisk, {sDisk + "/Diag/Engine", sDisk + "/Diag/Missing", sDisk,
+                           root.path() + "/outside", sDisk + "/Diag/Link"});
+    QVERIFY(!QFileInfo::exists(sDisk + "/Diag/Engine"));
+    QVERIFY(QFileInfo::exists(sDisk + "/Diag/Keys/Update.json"));
+    QVERIFY(QFileInfo::exists(root.path() + "/outside/keep.bin"));
+}
+
+QTEST_GUILESS_MAIN(tst_InstalledPackages)
+#include "tst_InstalledPackages.moc"

@@ -1,0 +1,129 @@
+// Which server-given paths may be joined under the device disk.
+
+#include "update/PackageManifest.h"
+#include "update/SafePath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class tst_PackagePaths : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void relativeComponents_data();
+    void relativeComponents();
+    void pathInside();
+    void linkLeadingOutIsRefused();
+    void componentsInside_data();
+    void componentsInside();
+    void languagePrefix_data();
+    void languagePrefix();
+};
+
+void tst_PackagePaths::relativeComponents_data()
+{
+    QTest::addColumn<QString>("sPath");
+    QTest::addColumn<bool>("bOk");
+    QTest::addColumn<QStringList>("slParts");
+    QTest::newRow("plain") << "Diag/Car/x.bin" << true << QStringList{"Diag", "Car", "x.bin"};
+    QTest::newRow("backslashes") << "Diag\\x.bin" << true << QStringList{"Diag", "x.bin"};
+    QTest::newRow("dots and doubled slashes")
+        << "./Diag//x.bin" << true << QStringList{"Diag", "x.bin"};
+    QTest::newRow("dotdot at the end") << "Diag/.." << false << QStringList();
+    QTest::newRow("dotdot inside") << "Diag/../Home/x" << false << QStringList();
+    QTest::newRow("leading slash") << "/etc/passwd" << false << QStringList();
+    QTest::newRow("leading backslash") << "\\\\server\\share" << false << QStringList();
+    QTest::newRow("drive letter") << "C:/Windows" << false << QStringList();
+    QTest::newRow("drive-relative") << "C:Windows" << false << QStringList();
+    QTest::newRow("name with dots is fine") << "a..b/..c" << true << QStringList{"a..b", "..c"};
+    QTest::newRow("empty") << "" << true << QStringList();
+}
+
+void tst_PackagePaths::relativeComponents()
+{
+    QFETCH(QString, sPath);
+    QFETCH(bool, bOk);
+    QFETCH(QStringList, slParts);
+    bool bResult = !bOk;
+    QCOMPARE(SafeRelativeComponents(sPath, &bResult), slParts);
+    QCOMPARE(bResult, bOk);
+}
+
+void tst_PackagePaths::pathInside()
+{
+    QTemporaryDir dir;
+    const QString sDisk = dir.path();
+    QCOMPARE(PathInside(sDisk, "Diag/x.bin"), sDisk + "/Diag/x.bin");
+    QCOMPARE(PathInside(sDisk, "Diag\\.\\x.bin"), sDisk + "/Diag/x.bin");
+    QCOMPARE(PathInside(sDisk, "../x.bin"), QString());
+    QCOMPARE(PathInside(sDisk, ""), QString()); // the disk itself is no file or package
+    QCOMPARE(PathInside(sDisk, "/"), QString());
+}
+
+void tst_PackagePaths::linkLeadingOutIsRefused()
+{
+    QTemporaryDir dir;
+    const QString sDisk = dir.path() + "/disk";
+    QVERIFY(QDir().mkpath(sDisk + "/Real"));
+    QVERIFY(QDir().mkpath(dir.path() + "/outside"));
+    QVERIFY(QFile::link(dir.path() + "/outside", sDisk + "/Out"));
+    QVERIFY(QFile::link(sDisk + "/Real", sDisk + "/In"));
+    QCOMPARE(PathInside(sDisk, "Out/x.bin"), QString());
+    QCOMPARE(PathInside(sDisk, "Out"), QString());
+    QCOMPARE(PathInside(sDisk, "In/x.bin"), sDisk + "/In/x.bin");
+    QCOMPARE(PathInside(sDisk, "Real/new/deeper/x.bin"), sDisk + "/Real/new/deeper/x.bin");
+}
+
+void tst_PackagePaths::componentsInside_data()
+{
+    QTest::addColumn<QStringList>("slPath");
+    QTest::addColumn<QStringList>("slFolder");
+    QTest::addColumn<bool>("bInside");
+    QTest::newRow("inside") << QStringList{"Diag", "x"} << QStringList{"Diag"} << true;
+    QTest::newRow("case ignored") << QStringList{"home", "MAIN.bin"} << QStringList{"Home"} << true;
+    QTest::newRow("sibling") << QStringList{"Other", "x"} << QStringList{"Diag"} << false;
+    QTest::newRow("prefix of a name")
+        << QStringList{"Diagnose", "x"} << QStringList{"Diag"} << false;
+    QTest::newRow("disk as folder") << QStringList{"any", "x"} << QStringList() << true;
+}
+
+void tst_PackagePaths::componentsInside()
+{
+    QFETCH(QStringList, slPath);
+    QFETCH(QStringList, slFolder);
+    QFETCH(bool, bInside);
+    QCOMPARE(ComponentsInside(slPath, slFolder), bInside);
+}
+
+void tst_PackagePaths::languagePrefix_data()
+{
+    QTest::addColumn<QString>("sText");
+    QTest::addColumn<QString>("sLang");
+    QTest::addColumn<QString>("sResult");
+    QTest::newRow("prefix in other case") << "en/Diag/x y.bin"
+                                          << "EN"
+                                          << "Diag/x y.bin";
+    QTest::newRow("no prefix") << "Diag/x.bin"
+                               << "EN"
+                               << "Diag/x.bin";
+    QTest::newRow("language as a name start") << "english/x"
+                                              << "EN"
+                                              << "english/x";
+    QTest::newRow("empty language drops one slash") << "//Diag"
+                                                    << ""
+                                                    << "/Diag";
+}
+
+void tst_PackagePaths::languagePrefix()
+{
+    QFETCH(QString, sText);
+    QFETCH(QString, sLang);
+    QFETCH(QString, sResult);
+    QCOMPARE(PackageManifest::WithoutLanguagePrefix(sText, sLang), sResult);
+}
+
+QTEST_GUILESS_MAIN(tst_PackagePaths)
+#include "tst_PackagePaths.moc"

@@ -1,0 +1,65 @@
+// The download flow's busy counter across a device removal.
+
+#include "update/TaskCounter.h"
+
+#include <QtTest>
+
+class tst_TaskCounter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void batchEndsWithItsLastPiece();
+    void abandonedWorkCannotEndANewerBatch();
+    void abandonedRequestQueuesNothing();
+};
+
+void tst_TaskCounter::batchEndsWithItsLastPiece()
+{
+    TaskCounter counter;
+    bool bNew = false;
+    const quint64 nBatch = counter.Add(&bNew);
+    QVERIFY(bNew);
+    QVERIFY(counter.AddTo(nBatch)); // a download queued by the request
+    counter.Add(&bNew);
+    QVERIFY(!bNew);
+    QCOMPARE(counter.load(), 3);
+    QVERIFY(!counter.Done(nBatch));
+    QVERIFY(!counter.Done(nBatch));
+    QVERIFY(counter.Done(nBatch));
+    QCOMPARE(int(counter), 0);
+}
+
+void tst_TaskCounter::abandonedWorkCannotEndANewerBatch()
+{
+    TaskCounter counter;
+    const quint64 nOld = counter.Add();
+    counter.AddTo(nOld);
+    counter = 0; // the device went away
+    QCOMPARE(counter.load(), 0);
+    QVERIFY(!counter.Done(nOld));
+    QCOMPARE(counter.load(), 0); // never below 0
+
+    bool bNew = false;
+    const quint64 nNew = counter.Add(&bNew);
+    QVERIFY(bNew);
+    QVERIFY(nNew != nOld);
+    QVERIFY(!counter.Done(nOld)); // late report of the old batch
+    QCOMPARE(counter.load(), 1);
+    QVERIFY(counter.IsCurrent(nNew));
+    QVERIFY(!counter.IsCurrent(nOld));
+    QVERIFY(counter.Done(nNew));
+}
+
+void tst_TaskCounter::abandonedRequestQueuesNothing()
+{
+    TaskCounter counter;
+    const quint64 nOld = counter.Add();
+    counter.store(0);
+    counter.Add();
+    QVERIFY(!counter.AddTo(nOld));
+    QCOMPARE(counter.load(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_TaskCounter)
+#include "tst_TaskCounter.moc"
