@@ -1,3 +1,4 @@
+#include <QImage>
 #include <QLocalSocket>
 #include <QtTest>
 
@@ -17,6 +18,7 @@ private slots:
     void staleSocketOfKilledCopyIsTakenOver();
     void copiesUnderOtherNamesRunSideBySide();
     void crashDumpBesideProgramWhateverTheWorkingDirectory();
+    void screenshotForUnattendedRuns();
 
 private:
     QString InstallCopy(const QString &sName);
@@ -79,8 +81,7 @@ bool tst_AppMain::WaitStarted(QProcess *pProcess)
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 60000) {
-        if (!pProcess->waitForReadyRead(200) &&
-            pProcess->state() == QProcess::NotRunning)
+        if (!pProcess->waitForReadyRead(200) && pProcess->state() == QProcess::NotRunning)
             return false;
         baErr += pProcess->readAllStandardError();
         if (baErr.contains("UpdateAssist started in"))
@@ -153,6 +154,26 @@ void tst_AppMain::crashDumpBesideProgramWhateverTheWorkingDirectory()
     QVERIFY(dump.open(QIODevice::ReadOnly));
     QVERIFY(dump.readAll().startsWith("Fatal signal SIGSEGV"));
     QVERIFY(!QFileInfo::exists(dir->filePath("elsewhere/crash.dmp")));
+}
+
+void tst_AppMain::screenshotForUnattendedRuns()
+{
+    const QString sProgram = InstallCopy("UpdateAssist");
+    QVERIFY(!sProgram.isEmpty());
+    const QString sShot = dir->filePath("elsewhere/shot.png");
+    qputenv("UA_SCREENSHOT", sShot.toLocal8Bit());
+    qputenv("UA_SCREENSHOT_DELAY_MS", "100");
+    QProcess *pProcess = Start(sProgram, dir->filePath("elsewhere"));
+    qunsetenv("UA_SCREENSHOT");
+    qunsetenv("UA_SCREENSHOT_DELAY_MS");
+    // It ends by itself once the picture is saved.
+    QVERIFY(pProcess->waitForFinished(60000));
+    QCOMPARE(pProcess->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(pProcess->exitCode(), 0);
+    QImage image(sShot);
+    QVERIFY(!image.isNull());
+    // The whole main window, not a part of the screen.
+    QVERIFY(image.width() >= 765 && image.height() >= 565);
 }
 
 QTEST_GUILESS_MAIN(tst_AppMain)
