@@ -116,4 +116,7 @@ void Report::on_btnBack_clicked()
 void Report::Retranslate()
 {
     ui->retranslateUi(this);
+    // The report's own headings are translated while it renders.
+    if (!sTemplatePath.isEmpty())
+        pPreview->updatePreview();
 }

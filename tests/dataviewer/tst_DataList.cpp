@@ -271,6 +271,13 @@ void tst_DataList::pauseAndResume()
     QCOMPARE(DetailText(0, 2), QString("a2"));
     QCOMPARE(progress->value(), 2);
     QCOMPARE(btnPlay->text(), QString(QChar(kIconPause)));
+
+    // A language change keeps the icon that fits the state.
+    pList->Retranslate();
+    QCOMPARE(btnPlay->text(), QString(QChar(kIconPause)));
+    QTest::mouseClick(btnPlay, Qt::LeftButton);
+    pList->Retranslate();
+    QCOMPARE(btnPlay->text(), QString(QChar(kIconPlay)));
 }
 
 void tst_DataList::backStopsReplay()

@@ -2,6 +2,7 @@
 #include "dataviewer/DataManage.h"
 #include "dataviewer/RecordWriter.h"
 #include "dataviewer/Report.h"
+#include "widgets/KXButtonDelegate.h"
 
 #include <QHeaderView>
 #include <QPushButton>
@@ -282,6 +283,9 @@ void tst_DataManage::titlesFollowLanguage()
     QCOMPARE(pStyled->displayText(title, QLocale()), QString("Code"));
     QCOMPARE(pManage->findChild<QPushButton *>("btnDelete")->text(), QString("Delete"));
     QCOMPARE(tbList->horizontalHeaderItem(2)->text(), QString("Size"));
+    QCOMPARE(KXButtonDelegate::TranslateCellText(
+                 tbList->item(0, 3)->data(Qt::UserRole + 100).toString()),
+             QString("Report"));
     QCoreApplication::removeTranslator(&translator);
     pManage->Retranslate();
     QCOMPARE(pManage->findChild<QPushButton *>("btnDelete")->text(), QString("删除"));

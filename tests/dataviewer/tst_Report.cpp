@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 #include <QtTest>
 
 namespace
@@ -93,6 +94,7 @@ private slots:
     void unreadableRecordEmptiesTheTable();
     void saveButtonWritesAndOpensPdf();
     void printsOnTheLatestPrinter();
+    void headingsFollowLanguage();
 
 private:
     QString WriteRecord(const QString &sName, const QString &sTitle, const QJsonArray &jaItems);
@@ -341,6 +343,22 @@ void tst_Report::printsOnTheLatestPrinter()
     QVERIFY(!QFile::exists(sFirst));
     QVERIFY(!QFile::exists(sSaved));
     QVERIFY(sink.lstUrls.size() == 1);
+}
+
+void tst_Report::headingsFollowLanguage()
+{
+    pReport->SetTemplate(":/other/3.xml");
+    pReport->Load(WriteRecord("ff.dat", "Engine", {QJsonObject{{"LB", "Speed"}, {"VA", "5"}}}));
+    QTranslator translator;
+    QVERIFY(translator.load(":/other/en.qm"));
+    QCoreApplication::installTranslator(&translator);
+    pReport->Retranslate();
+    const QString sText = PdfText(Save("en.pdf"));
+    QCoreApplication::removeTranslator(&translator);
+    QVERIFY2(sText.contains("Vehicle Diagnostic Report"), qPrintable(sText));
+    QVERIFY(sText.contains("Vehicle information"));
+    QCOMPARE(LinesWith(sText, "Unit"), QStringList{"Name Value Unit"});
+    QCOMPARE(pReport->findChild<QPushButton *>("btnPrint")->text(), QString("Print"));
 }
 
 QTEST_MAIN(tst_Report)
