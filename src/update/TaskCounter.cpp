@@ -1,53 +1,78 @@
 #include "update/TaskCounter.h"
 
+#include <QMutex>
 #include <QMutexLocker>
+
+struct TaskCounter::State {
+    QMutex mutex;
+    int nCount = 0;
+    quint64 nGeneration = 1;
+
+    bool IsRunning(quint64 nBatch) const { return nBatch == nGeneration && nCount > 0; }
+};
+
+TaskCounter::TaskCounter() : pState(std::make_shared<State>()) {}
+
+bool TaskCounter::Ticket::IsCurrent() const
+{
+    if (!pState)
+        return false;
+    QMutexLocker lock(&pState->mutex);
+    return pState->IsRunning(nGeneration);
+}
 
 quint64 TaskCounter::Add(bool *pNewBatch)
 {
-    QMutexLocker lock(&mutex);
+    QMutexLocker lock(&pState->mutex);
+    const bool bNew = pState->nCount == 0;
     if (pNewBatch)
-        *pNewBatch = nCount == 0;
-    if (nCount == 0)
-        ++nGeneration; // every batch has its own number
-    ++nCount;
-    return nGeneration;
+        *pNewBatch = bNew;
+    if (bNew)
+        ++pState->nGeneration; // every batch has its own number
+    ++pState->nCount;
+    return pState->nGeneration;
 }
 
 bool TaskCounter::AddTo(quint64 nBatch)
 {
-    QMutexLocker lock(&mutex);
-    if (nBatch != nGeneration || nCount == 0)
+    QMutexLocker lock(&pState->mutex);
+    if (!pState->IsRunning(nBatch))
         return false;
-    ++nCount;
+    ++pState->nCount;
     return true;
 }
 
 bool TaskCounter::Done(quint64 nBatch)
 {
-    QMutexLocker lock(&mutex);
-    if (nBatch != nGeneration || nCount == 0)
+    QMutexLocker lock(&pState->mutex);
+    if (!pState->IsRunning(nBatch))
         return false;
-    --nCount;
-    return nCount == 0;
+    --pState->nCount;
+    return pState->nCount == 0;
 }
 
 bool TaskCounter::IsCurrent(quint64 nBatch) const
 {
-    QMutexLocker lock(&mutex);
-    return nBatch == nGeneration;
+    QMutexLocker lock(&pState->mutex);
+    return pState->IsRunning(nBatch);
+}
+
+TaskCounter::Ticket TaskCounter::TicketFor(quint64 nBatch) const
+{
+    return Ticket(pState, nBatch);
 }
 
 void TaskCounter::Reset()
 {
-    QMutexLocker lock(&mutex);
-    nCount = 0;
-    ++nGeneration;
+    QMutexLocker lock(&pState->mutex);
+    pState->nCount = 0;
+    ++pState->nGeneration;
 }
 
 int TaskCounter::load() const
 {
-    QMutexLocker lock(&mutex);
-    return nCount;
+    QMutexLocker lock(&pState->mutex);
+    return pState->nCount;
 }
 
 TaskCounter &TaskCounter::operator=(int nValue)

@@ -5,17 +5,37 @@
 // returns to 0.
 //
 // Each batch carries a generation number. Resetting the counter (the device
-// went away) starts a new generation, so the late reports of the abandoned
-// work neither drive the count below 0 nor end a newer batch early.
-// Safe from any thread.
+// went away) abandons the batch, so the late reports of its work neither drive
+// the count below 0 nor end a newer batch early. Safe from any thread.
 
-#include <QMutex>
 #include <QtGlobal>
+#include <memory>
 
 class TaskCounter
 {
+    struct State;
+
 public:
-    TaskCounter() = default;
+    // Lets a worker ask whether its batch is still the running one, even
+    // after the counter itself has gone away.
+    class Ticket
+    {
+    public:
+        Ticket() = default;
+        bool IsCurrent() const;
+        quint64 Generation() const { return nGeneration; }
+
+    private:
+        friend class TaskCounter;
+        Ticket(std::shared_ptr<State> pState, quint64 nGeneration)
+            : pState(std::move(pState)), nGeneration(nGeneration)
+        {
+        }
+        std::shared_ptr<State> pState;
+        quint64 nGeneration = 0;
+    };
+
+    TaskCounter();
     TaskCounter(const TaskCounter &) = delete;
     TaskCounter &operator=(const TaskCounter &) = delete;
 
@@ -23,12 +43,13 @@ public:
     // joins; *pNewBatch tells whether the counter was idle before.
     quint64 Add(bool *pNewBatch = nullptr);
     // Adds one piece of work to batch nGeneration; false (nothing added) when
-    // that batch has been abandoned.
+    // that batch is no longer running.
     bool AddTo(quint64 nGeneration);
     // Ends one piece of work of batch nGeneration; true when it was the last
     // one of the current batch. Work of an abandoned batch changes nothing.
     bool Done(quint64 nGeneration);
     bool IsCurrent(quint64 nGeneration) const;
+    Ticket TicketFor(quint64 nGeneration) const;
     // Forgets every running piece of work (device removal).
     void Reset();
 
@@ -39,7 +60,5 @@ public:
     void store(int nValue) { *this = nValue; }
 
 private:
-    mutable QMutex mutex;
-    int nCount = 0;
-    quint64 nGeneration = 1;
+    std::shared_ptr<State> pState;
 };

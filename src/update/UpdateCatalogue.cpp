@@ -41,13 +41,6 @@ bool IsFirmwarePackageName(const QString &sName)
            sName.compare(QStringLiteral("主程序"), Qt::CaseInsensitive) == 0;
 }
 
-QString NormalisedFirmwareVersion(const QString &sVersion)
-{
-    if (sVersion.size() > 2 && sVersion.at(1) == QLatin1Char('0'))
-        return sVersion.left(1) + sVersion.mid(2);
-    return sVersion;
-}
-
 QJsonObject CatalogueRequestData(const QString &sDevID, const QString &sSN, bool bTest)
 {
     QJsonObject joData;

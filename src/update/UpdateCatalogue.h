@@ -22,10 +22,6 @@ bool IsMandatoryName(const QString &sName);
 // Packages whose installed version is the device's firmware version.
 bool IsFirmwarePackageName(const QString &sName);
 
-// The device's firmware version as the catalogue compares it: a "0" in the
-// second place is dropped when the text is longer than 2 (V01.2 -> V1.2).
-QString NormalisedFirmwareVersion(const QString &sVersion);
-
 // The data of command 1042.
 QJsonObject CatalogueRequestData(const QString &sDevID, const QString &sSN, bool bTest);
 

@@ -12,6 +12,7 @@ private slots:
     void batchEndsWithItsLastPiece();
     void abandonedWorkCannotEndANewerBatch();
     void abandonedRequestQueuesNothing();
+    void ticketOutlivesCounter();
 };
 
 void tst_TaskCounter::batchEndsWithItsLastPiece()
@@ -49,6 +50,21 @@ void tst_TaskCounter::abandonedWorkCannotEndANewerBatch()
     QVERIFY(counter.IsCurrent(nNew));
     QVERIFY(!counter.IsCurrent(nOld));
     QVERIFY(counter.Done(nNew));
+}
+
+void tst_TaskCounter::ticketOutlivesCounter()
+{
+    TaskCounter::Ticket ticket;
+    {
+        TaskCounter counter;
+        const quint64 nBatch = counter.Add();
+        ticket = counter.TicketFor(nBatch);
+        QVERIFY(ticket.IsCurrent());
+        counter = 0;
+        QVERIFY(!ticket.IsCurrent());
+    }
+    QVERIFY(!ticket.IsCurrent());
+    QVERIFY(!TaskCounter::Ticket().IsCurrent());
 }
 
 void tst_TaskCounter::abandonedRequestQueuesNothing()

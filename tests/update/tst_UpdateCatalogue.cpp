@@ -34,8 +34,6 @@ class tst_UpdateCatalogue : public QObject
 private slots:
     void deviceType_data();
     void deviceType();
-    void firmwareVersion_data();
-    void firmwareVersion();
     void requestData();
     void listingRule();
     void mandatoryAndOptionalRows();
@@ -66,29 +64,6 @@ void tst_UpdateCatalogue::deviceType()
     QFETCH(QString, sSN);
     QFETCH(QString, sType);
     QCOMPARE(DeviceType(sSN), sType);
-}
-
-void tst_UpdateCatalogue::firmwareVersion_data()
-{
-    QTest::addColumn<QString>("sDevice");
-    QTest::addColumn<QString>("sShown");
-    QTest::newRow("V01.2") << "V01.2"
-                           << "V1.2";
-    QTest::newRow("V01") << "V01"
-                         << "V1";
-    QTest::newRow("V0 stays") << "V0"
-                              << "V0";
-    QTest::newRow("V10 stays") << "V10"
-                               << "V10";
-    QTest::newRow("empty") << ""
-                           << "";
-}
-
-void tst_UpdateCatalogue::firmwareVersion()
-{
-    QFETCH(QString, sDevice);
-    QFETCH(QString, sShown);
-    QCOMPARE(NormalisedFirmwareVersion(sDevice), sShown);
 }
 
 void tst_UpdateCatalogue::requestData()
