@@ -438,15 +438,15 @@
         <name>ReportEngine</name>
         <message>
             <source>另存为PDF</source>
-            <translation type="unfinished" />
+            <translation>另存為PDF</translation>
         </message>
         <message>
             <source>另存为HTML</source>
-            <translation type="unfinished" />
+            <translation>另存為HTML</translation>
         </message>
         <message>
             <source>保存文件</source>
-            <translation type="unfinished" />
+            <translation>儲存檔案</translation>
         </message>
     </context>
     <context>
