@@ -46,6 +46,13 @@ void tst_ProxyTransfer::initTestCase()
     curl_global_init(CURL_GLOBAL_ALL);
     QVERIFY(m_dir.isValid());
     QVERIFY(QDir::setCurrent(m_dir.path()));
+    {
+        QTcpSocket probe;
+        probe.connectToHost(m_sProxyAddress, static_cast<quint16>(m_nProxyPort));
+        QVERIFY2(
+            !probe.waitForConnected(300),
+            "something (a proxy left from an earlier run?) already listens on 127.0.2.21:19330");
+    }
     m_server.AddAccount(QStringLiteral("alice"), QStringLiteral("secret123"));
     QVERIFY2(m_server.Start(), qPrintable(m_server.Output()));
     SetServerAddress(m_server.Address());

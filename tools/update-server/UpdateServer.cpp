@@ -188,6 +188,7 @@ void UpdateServer::HandleCommand(const httplib::Request &req, httplib::Response 
     joEntry.insert(QStringLiteral("path"), FromStd(req.path));
     joEntry.insert(QStringLiteral("target"), FromStd(req.target));
     joEntry.insert(QStringLiteral("kind"), sKind);
+    joEntry.insert(QStringLiteral("remote_port"), req.remote_port);
     joEntry.insert(QStringLiteral("command"), nCommand);
     joEntry.insert(QStringLiteral("data"), joData);
     joEntry.insert(QStringLiteral("cookie"), FromStd(req.get_header_value("Cookie")));
