@@ -1,0 +1,132 @@
+#include "device/FirmwareUpgradeTask.h"
+
+#include "app/FileUtils.h"
+#include "device/DeviceState.h"
+#include "device/MainInstall.h"
+#include "device/device.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QThread>
+
+namespace
+{
+
+// Runs fn(window) on the GUI thread if the window has not been deleted by then.
+template <class Fn> void PostToWindow(const QPointer<MainInstall> &pWindow, Fn fn)
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [pWindow, fn] {
+            if (pWindow)
+                fn(pWindow.data());
+        },
+        Qt::QueuedConnection);
+}
+
+void CloseWindow(const QPointer<MainInstall> &pWindow)
+{
+    PostToWindow(pWindow, [](MainInstall *p) { p->close(); });
+}
+
+void ShowHint(const QPointer<MainInstall> &pWindow, const QString &sMsg, bool bProgress)
+{
+    PostToWindow(pWindow, [sMsg, bProgress](MainInstall *p) { p->showHint(sMsg, bProgress); });
+}
+
+void ConnectToWindow(device &dev, const QPointer<MainInstall> &pWindow)
+{
+    QObject *pGui = QCoreApplication::instance();
+    QObject::connect(
+        &dev, &device::sendprogress, pGui,
+        [pWindow](int nCurrent, int nMax) {
+            if (pWindow)
+                pWindow->setprogress(nCurrent, nMax);
+        },
+        Qt::QueuedConnection);
+    QObject::connect(
+        &dev, &device::Finish, pGui,
+        [pWindow] {
+            if (pWindow)
+                pWindow->close();
+        },
+        Qt::QueuedConnection);
+    QObject::connect(
+        &dev, &device::feedback, pGui,
+        [pWindow](const QString &sCode) {
+            if (pWindow)
+                pWindow->showMessage(sCode);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+quint16 UpgradeProductId(const QString &sSN)
+{
+    return sSN.startsWith(QLatin1Char('D'), Qt::CaseInsensitive) ? device::UpgradeProductIdD
+                                                                 : device::ProductId;
+}
+
+QString FirmwareImagePath(const QString &sDisk)
+{
+    return QStringLiteral("%1/Home/MAIN.bin").arg(sDisk);
+}
+
+void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QString sDisk, QString sSN)
+{
+    if (sSN.isEmpty())
+        sSN = CurrentSerialNumber();
+    QElapsedTimer timer;
+    timer.start();
+
+    device dev;
+    ConnectToWindow(dev, pWindow);
+    dev.Init(true);
+    if (!dev.OpenPort(device::VendorId, UpgradeProductId(sSN))) {
+        qDebug() << "firmware: no device port";
+        CloseWindow(pWindow);
+        return;
+    }
+
+    ShowHint(pWindow, QCoreApplication::translate("MainWindow", "正在升级GD32..."), false);
+    if (!dev.SendRaw(QByteArray::fromHex(device::EnterUpgradeFrame))) {
+        qDebug() << "firmware: device did not enter upgrade mode";
+        CloseWindow(pWindow);
+        return;
+    }
+    QThread::msleep(50);
+
+    const QString sFile = FirmwareImagePath(sDisk);
+    bool bDone = false;
+    if (QFileInfo::exists(sFile)) {
+        const QString sFileMd5 = FileMd5(sFile);
+        ShowHint(pWindow, QCoreApplication::translate("MainWindow", "正在升级固件，请稍候..."),
+                 true);
+        QString sDeviceMd5;
+        if (!dev.ReadFirmwareHash(sDeviceMd5) ||
+            sDeviceMd5.compare(sFileMd5, Qt::CaseInsensitive) == 0) {
+            qDebug() << "firmware: nothing to flash" << sDeviceMd5;
+            CloseWindow(pWindow);
+            return;
+        }
+        const quint32 nSize = quint32(QFileInfo(sFile).size() & 0xFFFFFFFFu);
+        dev.ResetTiming();
+        bDone = dev.BeginUpgrade(nSize) && dev.SendFile(sFile) && dev.FinishUpgrade();
+        const device::Timing timing = dev.LastTiming();
+        qDebug().noquote() << QStringLiteral(
+                                  "firmware: %1 bytes, %2 exchanges, %3 ms in all, %4 ms waiting "
+                                  "for replies, %5 ms waiting for silence")
+                                  .arg(nSize)
+                                  .arg(timing.nExchanges)
+                                  .arg(timer.elapsed())
+                                  .arg(timing.nReplyWaitNs / 1000000.0, 0, 'f', 1)
+                                  .arg(timing.nSilenceWaitNs / 1000000.0, 0, 'f', 1);
+    } else {
+        qDebug() << "firmware: no image at" << sFile;
+    }
+    qDebug() << (bDone ? "成功" : "firmware: upgrade ended");
+    // Leaving the scope closes the port; its Finish closes the window on every path here.
+}

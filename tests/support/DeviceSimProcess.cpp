@@ -1,0 +1,93 @@
+#include "DeviceSimProcess.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+DeviceSimProcess::DeviceSimProcess()
+{
+    // Requests and statuses go to our stderr, which ctest shows for a failing test.
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+}
+
+DeviceSimProcess::~DeviceSimProcess()
+{
+    Stop();
+}
+
+QString DeviceSimProcess::ProgramPath()
+{
+    QString sBin = qEnvironmentVariable("UA_BIN_DIR");
+#ifdef UA_BIN_DIR
+    if (sBin.isEmpty())
+        sBin = QStringLiteral(UA_BIN_DIR);
+#endif
+    return QDir(sBin).filePath(QStringLiteral("device-sim"));
+}
+
+bool DeviceSimProcess::Start(const QStringList &slArgs, int nTimeoutMs)
+{
+    Stop();
+    m_sPtyPath.clear();
+    m_sError.clear();
+    QStringList slAll = slArgs;
+    const int nOutput = slArgs.indexOf(QStringLiteral("--output"));
+    if (nOutput >= 0 && nOutput + 1 < slArgs.size()) {
+        m_sOutput = slArgs.at(nOutput + 1);
+    } else {
+        m_sOutput = m_dir.filePath(QStringLiteral("flashed.bin"));
+        QFile::remove(m_sOutput);
+        slAll << QStringLiteral("--output") << m_sOutput;
+    }
+    const QString sProgram = ProgramPath();
+    if (!QFileInfo(sProgram).isExecutable()) {
+        m_sError = QStringLiteral("no simulator at %1").arg(sProgram);
+        return false;
+    }
+    m_process.start(sProgram, slAll);
+    if (!m_process.waitForStarted(nTimeoutMs)) {
+        m_sError = m_process.errorString();
+        return false;
+    }
+    QDeadlineTimer deadline(nTimeoutMs);
+    while (!m_process.canReadLine()) {
+        if (deadline.hasExpired() || m_process.state() != QProcess::Running ||
+            !m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
+            if (m_process.canReadLine())
+                break;
+            m_sError = QStringLiteral("simulator gave no terminal (exit code %1)")
+                           .arg(m_process.exitCode());
+            Stop();
+            return false;
+        }
+    }
+    m_sPtyPath = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    return !m_sPtyPath.isEmpty();
+}
+
+QByteArray DeviceSimProcess::FlashedImage() const
+{
+    QFile file(m_sOutput);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+bool DeviceSimProcess::WaitForExit(int nTimeoutMs)
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return true;
+    return m_process.waitForFinished(nTimeoutMs);
+}
+
+void DeviceSimProcess::Stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(3000)) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+}

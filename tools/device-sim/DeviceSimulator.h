@@ -1,0 +1,51 @@
+#pragma once
+// The device's side of the serial protocol: parses request frames, keeps the firmware image
+// and an upgrade in progress, and builds the replies.
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+struct SimOptions {
+    QByteArray baId;
+    QByteArray baVersion;
+    QByteArray baImage;
+    QString sOutput;
+    QHash<QString, quint8> failures; // target ("hash", "block", "block:3", ...) -> status
+    QSet<QString> silent;            // targets that get no reply
+    int nDelayMs = 0;
+    int nUnplugAfter = 0; // 0 = never
+    bool bLog = false;
+};
+
+class DeviceSimulator
+{
+public:
+    explicit DeviceSimulator(const SimOptions &options);
+
+    // Feeds bytes read from the terminal; returns the bytes to answer with (possibly empty).
+    QByteArray Feed(const QByteArray &baBytes);
+    // True once the simulated cable has been pulled.
+    bool Unplugged() const { return m_bUnplugged; }
+
+    static const QStringList &Targets();
+
+private:
+    QByteArray HandleFrame(const QByteArray &baFrame);
+    // Returns the status and fills baData with the reply data; sTarget names the command.
+    quint8 Handle(const QByteArray &baPayload, QString &sTarget, QString &sNumbered,
+                  QByteArray &baData);
+    void StoreImage();
+
+    SimOptions m_options;
+    QByteArray m_baInput;
+    QByteArray m_baImage;
+    QByteArray m_baStaging;
+    quint32 m_nAnnounced = 0;
+    int m_nExpectedBlock = 0;
+    bool m_bUpgrading = false;
+    bool m_bBlockPending = false;
+    int m_nBlocksAcked = 0;
+    bool m_bUnplugged = false;
+};

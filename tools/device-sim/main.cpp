@@ -1,0 +1,238 @@
+// device-sim: answers the device's serial protocol on a pseudo-terminal.
+#include "DeviceSimulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/prctl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+
+volatile sig_atomic_t g_bStop = 0;
+
+void OnSignal(int)
+{
+    g_bStop = 1;
+}
+
+// Closes the terminal pair when the simulator ends or the cable is pulled.
+class PtyPair
+{
+public:
+    bool Open()
+    {
+        termios raw = {};
+        cfmakeraw(&raw);
+        cfsetispeed(&raw, B115200);
+        cfsetospeed(&raw, B115200);
+        char name[256] = {};
+        if (openpty(&m_nMaster, &m_nSlave, name, &raw, nullptr) != 0)
+            return false;
+        m_sName = QString::fromLocal8Bit(name);
+        return true;
+    }
+    ~PtyPair() { Close(); }
+    void Close()
+    {
+        if (m_nMaster >= 0)
+            ::close(m_nMaster);
+        if (m_nSlave >= 0)
+            ::close(m_nSlave);
+        m_nMaster = m_nSlave = -1;
+    }
+    int Master() const { return m_nMaster; }
+    QString Name() const { return m_sName; }
+
+private:
+    // The simulator keeps its own handle on the terminal side so that the port can be
+    // opened and closed by clients any number of times without hanging the pair up.
+    int m_nMaster = -1;
+    int m_nSlave = -1;
+    QString m_sName;
+};
+
+bool WriteAll(int nFd, const QByteArray &baData)
+{
+    const char *p = baData.constData();
+    qint64 nLeft = baData.size();
+    while (nLeft > 0) {
+        const ssize_t n = ::write(nFd, p, size_t(nLeft));
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) {
+                pollfd pfd = {nFd, POLLOUT, 0};
+                poll(&pfd, 1, 100);
+                continue;
+            }
+            return false;
+        }
+        p += n;
+        nLeft -= n;
+    }
+    return true;
+}
+
+bool ParseTarget(const QString &sTarget)
+{
+    const QString sBase = sTarget.section(':', 0, 0);
+    if (!DeviceSimulator::Targets().contains(sBase))
+        return false;
+    if (!sTarget.contains(':'))
+        return true;
+    bool bOk = false;
+    const int nNumber = sTarget.section(':', 1).toInt(&bOk);
+    return bOk && nNumber >= 0 && (sBase == "block" || sBase == "end");
+}
+
+int Fail(const QString &sMsg)
+{
+    fprintf(stderr, "device-sim: %s\n", qPrintable(sMsg));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("device-sim");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Simulated diagnostic device: opens a pseudo-terminal pair, prints the terminal's\n"
+        "path on the first line of standard output and answers the device's framed serial\n"
+        "protocol on it (plain and encrypted frames) until it is terminated.\n\n"
+        "Targets for --fail and --silent: enter, id, version, hash, begin, block, end,\n"
+        "finish, or block:N / end:N for the data block numbered N (counted from 0).");
+    parser.addHelpOption();
+    QCommandLineOption idOption("id", "Device identifier as hexadecimal bytes.", "hex",
+                                "4B58353230000000000001");
+    QCommandLineOption versionOption("version", "Firmware version text.", "text", "V01.2");
+    QCommandLineOption imageOption("image",
+                                   "Initial firmware image; its MD5 is the digest the device "
+                                   "reports. Default: an empty image.",
+                                   "file");
+    QCommandLineOption outputOption(
+        "output", "Write the firmware image to this file each time an upgrade finishes.", "file");
+    QCommandLineOption ptyFileOption("pty-file", "Also write the terminal's path to this file.",
+                                     "file");
+    QCommandLineOption failOption(
+        "fail", "Answer the status code (hexadecimal, e.g. 1C) to the target. Repeatable.",
+        "target=code");
+    QCommandLineOption silentOption("silent", "Never answer the target. Repeatable.", "target");
+    QCommandLineOption delayOption("delay", "Wait this long before every reply.", "ms", "0");
+    QCommandLineOption unplugOption("unplug-after",
+                                    "Pull the cable (close the terminal and exit) at the first "
+                                    "transfer request after N blocks were acknowledged.",
+                                    "n", "0");
+    QCommandLineOption logOption("log", "Print every request and its status on standard error.");
+    parser.addOptions({idOption, versionOption, imageOption, outputOption, ptyFileOption,
+                       failOption, silentOption, delayOption, unplugOption, logOption});
+    parser.process(app);
+
+    SimOptions options;
+    const QString sIdHex = parser.value(idOption);
+    options.baId = QByteArray::fromHex(sIdHex.toLatin1());
+    if (options.baId.toHex().compare(sIdHex.toLatin1(), Qt::CaseInsensitive) != 0)
+        return Fail("--id needs an even number of hexadecimal digits");
+    options.baVersion = parser.value(versionOption).toLocal8Bit();
+    if (parser.isSet(imageOption)) {
+        QFile image(parser.value(imageOption));
+        if (!image.open(QIODevice::ReadOnly))
+            return Fail("cannot read " + image.fileName());
+        options.baImage = image.readAll();
+    }
+    options.sOutput = parser.value(outputOption);
+    const QStringList slFailures = parser.values(failOption);
+    for (const QString &sFailure : slFailures) {
+        const QString sTarget = sFailure.section('=', 0, 0);
+        bool bOk = false;
+        const uint nCode = sFailure.section('=', 1).toUInt(&bOk, 16);
+        if (!ParseTarget(sTarget) || !bOk || nCode > 0xFF)
+            return Fail("bad --fail " + sFailure);
+        options.failures.insert(sTarget, quint8(nCode));
+    }
+    const QStringList slSilent = parser.values(silentOption);
+    for (const QString &sTarget : slSilent) {
+        if (!ParseTarget(sTarget))
+            return Fail("bad --silent " + sTarget);
+        options.silent.insert(sTarget);
+    }
+    bool bOk = false;
+    options.nDelayMs = parser.value(delayOption).toInt(&bOk);
+    if (!bOk || options.nDelayMs < 0)
+        return Fail("bad --delay");
+    options.nUnplugAfter = parser.value(unplugOption).toInt(&bOk);
+    if (!bOk || options.nUnplugAfter < 0)
+        return Fail("bad --unplug-after");
+    options.bLog = parser.isSet(logOption);
+
+    PtyPair pty;
+    if (!pty.Open())
+        return Fail(QString("openpty failed: %1").arg(strerror(errno)));
+    if (parser.isSet(ptyFileOption)) {
+        QSaveFile file(parser.value(ptyFileOption));
+        if (!file.open(QIODevice::WriteOnly) || file.write(pty.Name().toLocal8Bit() + '\n') < 0 ||
+            !file.commit())
+            return Fail("cannot write " + file.fileName());
+    }
+    printf("%s\n", qPrintable(pty.Name()));
+    fflush(stdout);
+
+    // A test that dies must not leave its simulator behind.
+    const pid_t nParent = getppid();
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != nParent)
+        return 0;
+
+    struct sigaction action = {};
+    action.sa_handler = OnSignal;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+
+    DeviceSimulator simulator(options);
+    QByteArray baChunk(64 * 1024, '\0');
+    while (!g_bStop && getppid() == nParent) {
+        pollfd pfd = {pty.Master(), POLLIN, 0};
+        const int nReady = poll(&pfd, 1, 200);
+        if (nReady < 0 && errno != EINTR)
+            return Fail(QString("poll failed: %1").arg(strerror(errno)));
+        if (nReady <= 0)
+            continue;
+        const ssize_t nRead = ::read(pty.Master(), baChunk.data(), size_t(baChunk.size()));
+        if (nRead <= 0) {
+            if (nRead < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            // Nobody holds the terminal side any longer; wait for the next client.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            continue;
+        }
+        const QByteArray baReply = simulator.Feed(baChunk.left(int(nRead)));
+        if (simulator.Unplugged()) {
+            if (options.bLog)
+                fprintf(stderr, "device-sim: unplugged\n");
+            pty.Close();
+            return 0;
+        }
+        if (baReply.isEmpty())
+            continue;
+        if (options.nDelayMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(options.nDelayMs));
+        if (!WriteAll(pty.Master(), baReply))
+            return Fail(QString("write failed: %1").arg(strerror(errno)));
+    }
+    return 0;
+}
