@@ -1,0 +1,2 @@
+# The test runs the sample generator.
+add_dependencies(tst_RecordGen record-gen)
