@@ -104,11 +104,11 @@
         <name>MainInstall</name>
         <message>
             <source>正在升级固件，请稍候...</source>
-            <translation type="unfinished" />
+            <translation>Upgrading, please wait...</translation>
         </message>
         <message>
             <source>提示</source>
-            <translation type="unfinished">Prompt</translation>
+            <translation>Prompt</translation>
         </message>
     </context>
     <context>
@@ -199,11 +199,11 @@
         </message>
         <message>
             <source>正在升级GD32...</source>
-            <translation type="unfinished" />
+            <translation>GD32 Upgrading, please wait...</translation>
         </message>
         <message>
             <source>正在升级固件，请稍候...</source>
-            <translation type="unfinished" />
+            <translation>Upgrading, please wait...</translation>
         </message>
         <message>
             <source>主程序</source>
@@ -295,87 +295,87 @@
         </message>
         <message>
             <source>成功</source>
-            <translation type="unfinished" />
+            <translation>Success</translation>
         </message>
         <message>
             <source>擦除Flash失败</source>
-            <translation type="unfinished" />
+            <translation>Erase Flash failed</translation>
         </message>
         <message>
             <source>写入Flash失败</source>
-            <translation type="unfinished" />
+            <translation>Failed to write to Flash</translation>
         </message>
         <message>
             <source>校验文件失败</source>
-            <translation type="unfinished" />
+            <translation>Verify file failed</translation>
         </message>
         <message>
             <source>不支持的设备对象</source>
-            <translation type="unfinished" />
+            <translation>Unsupported device object</translation>
         </message>
         <message>
             <source>不支持的命令</source>
-            <translation type="unfinished" />
+            <translation>Unsupported command</translation>
         </message>
         <message>
             <source>参数错误</source>
-            <translation type="unfinished" />
+            <translation>Parameter error</translation>
         </message>
         <message>
             <source>命令执行流程错误</source>
-            <translation type="unfinished" />
+            <translation>Command execution flow error</translation>
         </message>
         <message>
             <source>参数超出范围</source>
-            <translation type="unfinished" />
+            <translation>Parameter out of range</translation>
         </message>
         <message>
             <source>分配内存空间失败</source>
-            <translation type="unfinished" />
+            <translation>Failed to allocate memory space</translation>
         </message>
         <message>
             <source>包格式错误</source>
-            <translation type="unfinished" />
+            <translation>Packet format error</translation>
         </message>
         <message>
             <source>校验镜像错误</source>
-            <translation type="unfinished" />
+            <translation>Verify image error</translation>
         </message>
         <message>
             <source>传输块序号出错</source>
-            <translation type="unfinished" />
+            <translation>Transport block sequence number error</translation>
         </message>
         <message>
             <source>不支持的文件类型</source>
-            <translation type="unfinished" />
+            <translation>Unsupported file type</translation>
         </message>
         <message>
             <source>写入文件失败</source>
-            <translation type="unfinished" />
+            <translation>Failed to write file</translation>
         </message>
         <message>
             <source>解密文件失败</source>
-            <translation type="unfinished" />
+            <translation>Failed to decrypt file</translation>
         </message>
         <message>
             <source>初始化Flash驱动失败</source>
-            <translation type="unfinished" />
+            <translation>Failed to initialize flash driver</translation>
         </message>
         <message>
             <source>读取文件失败</source>
-            <translation type="unfinished" />
+            <translation>Failed to read file</translation>
         </message>
         <message>
             <source>读FLASH失败</source>
-            <translation type="unfinished" />
+            <translation>Failed to read FLASH</translation>
         </message>
         <message>
             <source>校验数据错误</source>
-            <translation type="unfinished" />
+            <translation>Check data error</translation>
         </message>
         <message>
             <source>获取SN失败</source>
-            <translation type="unfinished" />
+            <translation>Failed to get SN</translation>
         </message>
         <message>
             <source>lang</source>
@@ -642,7 +642,7 @@
         <name>device</name>
         <message>
             <source>未知错误</source>
-            <translation type="unfinished" />
+            <translation>Unknown error</translation>
         </message>
     </context>
 </TS>

@@ -104,11 +104,11 @@
         <name>MainInstall</name>
         <message>
             <source>正在升级固件，请稍候...</source>
-            <translation type="unfinished" />
+            <translation>正在升級韌體，請稍候...</translation>
         </message>
         <message>
             <source>提示</source>
-            <translation type="unfinished">提示</translation>
+            <translation>提示</translation>
         </message>
     </context>
     <context>
@@ -199,11 +199,11 @@
         </message>
         <message>
             <source>正在升级GD32...</source>
-            <translation type="unfinished" />
+            <translation>正在升級GD32...</translation>
         </message>
         <message>
             <source>正在升级固件，请稍候...</source>
-            <translation type="unfinished" />
+            <translation>正在升級韌體，請稍候...</translation>
         </message>
         <message>
             <source>主程序</source>
@@ -295,87 +295,87 @@
         </message>
         <message>
             <source>成功</source>
-            <translation type="unfinished" />
+            <translation>成功</translation>
         </message>
         <message>
             <source>擦除Flash失败</source>
-            <translation type="unfinished" />
+            <translation>擦除Flash失敗</translation>
         </message>
         <message>
             <source>写入Flash失败</source>
-            <translation type="unfinished" />
+            <translation>寫入Flash失敗</translation>
         </message>
         <message>
             <source>校验文件失败</source>
-            <translation type="unfinished" />
+            <translation>校驗文件失敗</translation>
         </message>
         <message>
             <source>不支持的设备对象</source>
-            <translation type="unfinished" />
+            <translation>不支援的設備對象</translation>
         </message>
         <message>
             <source>不支持的命令</source>
-            <translation type="unfinished" />
+            <translation>不支援的命令</translation>
         </message>
         <message>
             <source>参数错误</source>
-            <translation type="unfinished" />
+            <translation>參數錯誤</translation>
         </message>
         <message>
             <source>命令执行流程错误</source>
-            <translation type="unfinished" />
+            <translation>命令執行流程錯誤</translation>
         </message>
         <message>
             <source>参数超出范围</source>
-            <translation type="unfinished" />
+            <translation>參數超出範圍</translation>
         </message>
         <message>
             <source>分配内存空间失败</source>
-            <translation type="unfinished" />
+            <translation>分配記憶體空間失敗</translation>
         </message>
         <message>
             <source>包格式错误</source>
-            <translation type="unfinished" />
+            <translation>包格式錯誤</translation>
         </message>
         <message>
             <source>校验镜像错误</source>
-            <translation type="unfinished" />
+            <translation>校驗鏡像錯誤</translation>
         </message>
         <message>
             <source>传输块序号出错</source>
-            <translation type="unfinished" />
+            <translation>傳輸塊序號出錯</translation>
         </message>
         <message>
             <source>不支持的文件类型</source>
-            <translation type="unfinished" />
+            <translation>不支援的文件類型</translation>
         </message>
         <message>
             <source>写入文件失败</source>
-            <translation type="unfinished" />
+            <translation>寫入文件失敗</translation>
         </message>
         <message>
             <source>解密文件失败</source>
-            <translation type="unfinished" />
+            <translation>解密文件失敗</translation>
         </message>
         <message>
             <source>初始化Flash驱动失败</source>
-            <translation type="unfinished" />
+            <translation>初始化Flash驅動失敗</translation>
         </message>
         <message>
             <source>读取文件失败</source>
-            <translation type="unfinished" />
+            <translation>讀取文件失敗</translation>
         </message>
         <message>
             <source>读FLASH失败</source>
-            <translation type="unfinished" />
+            <translation>讀FLASH失敗</translation>
         </message>
         <message>
             <source>校验数据错误</source>
-            <translation type="unfinished" />
+            <translation>校驗數據錯誤</translation>
         </message>
         <message>
             <source>获取SN失败</source>
-            <translation type="unfinished" />
+            <translation>獲取SN失敗</translation>
         </message>
         <message>
             <source>lang</source>
@@ -642,7 +642,7 @@
         <name>device</name>
         <message>
             <source>未知错误</source>
-            <translation type="unfinished" />
+            <translation>未知錯誤</translation>
         </message>
     </context>
 </TS>
