@@ -29,6 +29,8 @@ UserManage::UserManage(QWidget *parent) : QWidget(parent), ui(new Ui::UserManage
     IconHelper::Instance()->SetIcon(ui->btnClose, QChar(0xF00D), 12);
     ui->lbRegSuccess->hide();
     ui->btnFindBack->hide();
+    // Enter in the password field logs in, as in any login form.
+    connect(ui->edtPassword, &QLineEdit::returnPressed, ui->btnLogin, &QPushButton::click);
     LoadStoredCredentials();
 }
 

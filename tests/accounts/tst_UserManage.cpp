@@ -33,6 +33,7 @@ private slots:
     void autoWithoutRememberShowsNoPassword();
     void neitherBoxKeepsNoPassword();
     void editedStarsAreHashed();
+    void enterInPasswordLogsIn();
     void registerButtonOpensRegistration();
     void successfulLogin();
 
@@ -239,6 +240,17 @@ void tst_UserManage::editedStarsAreHashed()
     QCOMPARE(pPassword->text(), QStringLiteral("*******"));
     QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
     QCOMPARE(SentPassword(), PasswordDigest(QStringLiteral("*******")));
+    QCOMPARE(TakeMessage(), QStringLiteral("账号或密码错误"));
+}
+
+void tst_UserManage::enterInPasswordLogsIn()
+{
+    UserManage *pWindow = OpenWindow();
+    QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtUserName"), QStringLiteral("alice"));
+    auto *pPassword = pWindow->findChild<QLineEdit *>("edtPassword");
+    QTest::keyClicks(pPassword, QStringLiteral("typo"));
+    QTest::keyClick(pPassword, Qt::Key_Return);
+    QCOMPARE(SentPassword(), PasswordDigest(QStringLiteral("typo")));
     QCOMPARE(TakeMessage(), QStringLiteral("账号或密码错误"));
 }
 
