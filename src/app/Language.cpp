@@ -5,15 +5,17 @@
 #include <QCoreApplication>
 #include <QTranslator>
 
-namespace
-{
-QTranslator g_appTranslator;
-}
-
 QTranslator &AppTranslator()
 {
-    return g_appTranslator;
+    static QTranslator translator;
+    return translator;
 }
+
+namespace
+{
+// Created (empty) before main().
+QTranslator &g_appTranslator = AppTranslator();
+} // namespace
 
 void ApplyStoredLanguage()
 {

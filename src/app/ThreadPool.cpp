@@ -35,12 +35,15 @@ void ThreadPool::WorkerLoop()
     }
 }
 
-namespace
-{
-ThreadPool g_appThreadPool(10);
-}
-
 ThreadPool &AppThreadPool()
 {
-    return g_appThreadPool;
+    // Safe for callers from other static initialisers too.
+    static ThreadPool pool(10);
+    return pool;
 }
+
+namespace
+{
+// Created before main() even when nothing uses it that early.
+ThreadPool &g_appThreadPool = AppThreadPool();
+} // namespace
