@@ -141,7 +141,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
             &MainWindow::CheckAllUpdates);
     connect(pUnistallHeader, &KXCheckBoxHeaderView::checkStausChange, this,
             &MainWindow::CheckAllInstalled);
-    // The row download handler connects to pButtonDelegate's OnButtonClick(int) here.
+    connect(pButtonDelegate, &KXButtonDelegate::OnButtonClick, this,
+            &MainWindow::OnDownloadButtonClick);
     connect(this, &MainWindow::ShowMsgBox, this, &MainWindow::ShowMessageBox);
     connect(this, &MainWindow::ShowLogin, this, &MainWindow::OpenLoginWindow);
 
@@ -406,13 +407,13 @@ void MainWindow::PlayClickSound()
 void MainWindow::on_btnDownload_clicked()
 {
     ui->stackedWidget->setCurrentWidget(ui->page);
-    // The catalogue refresh for the current device follows here.
+    StartCatalogueRefresh();
 }
 
 void MainWindow::on_btnUnistall_clicked()
 {
     ui->stackedWidget->setCurrentWidget(ui->pageUnistall);
-    // The scan of the installed packages follows here.
+    StartInstalledScan();
 }
 
 void MainWindow::on_btnSetting_clicked()

@@ -2,10 +2,16 @@
 
 #include <QMainWindow>
 #include <QModelIndex>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
+#include "update/DownloadRequest.h"
+#include "update/TaskCounter.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
 
 namespace Ui
 {
@@ -19,6 +25,7 @@ class KXButtonDelegate;
 class KXCheckBoxHeaderView;
 class KXProgressBarDelegate;
 class QButtonGroup;
+class QColor;
 class QLabel;
 class QListWidgetItem;
 class QPushButton;
@@ -55,8 +62,27 @@ public:
     // the serial number read from its "/sn.txt"; both empty without a device.
     QString sCurDisk;
     QString sSN;
-    // Package downloads in progress; the device removal resets it.
-    std::atomic<int> nTaskCount{0};
+    // Package downloads (and their download-information requests) in
+    // progress; the device removal resets it (nTaskCount = 0).
+    TaskCounter nTaskCount;
+
+    // Update manager: catalogue, downloads, installed packages.
+    QString sDevID;       // device identifier read over the serial port
+    QString sPackageLang; // catalogue language code; nothing sets it
+    QString sRoot;        // "root" of the last catalogue reply
+    QByteArray baJson;    // the last catalogue reply
+    // A download of the current batch brought a new firmware image.
+    bool bInstallPending = false;
+
+    static QString ReadDeviceId();
+    static QString DeviceFirmwareVersion();
+    // Command 1042; the unsealed reply, empty when the transfer failed.
+    static QByteArray FetchUpdateCatalogue(const QString &sDevID, const QString &sSN, bool bTest);
+    // The catalogue thread's body.
+    void RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest);
+    QString LocalVersionOf(const QJsonObject &joPackage) const;
+    bool SaveInstalledManifest(const QJsonObject &joPackage, const QString &sDisk);
+    void StartFirmwareInstall(bool bNeedInstall);
 
 signals:
     void ShowMsgBox(QString sMsg);
@@ -64,6 +90,12 @@ signals:
     void DevHasDisconnected();
 
 public slots:
+    void ShowEnableDownload(QByteArray baJson);
+    void StartDownLoad(int nIndex);
+    void AddUnistallItem(QString sDir);
+    void SortTbUnistall();
+    void on_btnOneKeyUnistall_clicked();
+    void on_btnOneKeyUpdate_clicked();
     void onToolBarButtonClick();
     void on_btnDownload_clicked();
     void on_btnSetting_clicked();
@@ -91,12 +123,31 @@ private slots:
     void OpenLoginWindow();
     void ShowMessageBox(QString sMsg);
     void OnDiskButtonClicked();
+    // The download button of a row of the update table.
+    void OnDownloadButtonClick(int nIndex);
 
 private:
     void RefreshDeviceState();
     void PlayClickSound();
     void PaintStatusMessage();
     static void ApplyColumnWidths(QTableWidget *pTable, const QString &sWidths);
+
+    // Update manager (MainWindowUpdate.cpp).
+    void StartCatalogueRefresh();
+    void StartInstalledScan();
+    DownloadRequest RowRequest(int nRow) const;
+    int RowOfHandle(quint64 nRowId) const;
+    void SetRowState(int nRow, const QString &sState, const QColor &color);
+    void OnDownloadList(const DownloadRequest &request, const QList<QJsonObject> &packages,
+                        bool bUsable);
+    void OnPackageProgress(quint64 nRowId, int nPercent);
+    void OnPackageDownloadFinished(quint64 nRowId, quint64 nGeneration,
+                                   const QJsonObject &joPackage, const QString &sDisk,
+                                   int nSuccess, int nErr, bool bNeedInstall);
+    void EndBatchWork(quint64 nGeneration);
+    static void RequestDownloadList(QPointer<MainWindow> pWindow, DownloadRequest request);
+    static void DownloadPackage(QPointer<MainWindow> pWindow, TaskCounter::Ticket ticket,
+                                quint64 nRowId, QJsonObject joPackage, QString sDisk);
 
     Ui::MainWindow *ui;
     DataManage *pDataManage = nullptr;
@@ -115,4 +166,6 @@ private:
     void *pDeviceNotification = nullptr;
     bool bToolBarEffect = false;
     int nLastToolButton = 0;
+    quint64 nNextRowId = 1;      // handles of update table rows
+    quint64 nScanGeneration = 0; // the latest installed-package scan
 };

@@ -77,7 +77,8 @@ int TaskCounter::load() const
 
 TaskCounter &TaskCounter::operator=(int nValue)
 {
-    Q_ASSERT(nValue == 0);
-    Reset();
+    QMutexLocker lock(&pState->mutex);
+    ++pState->nGeneration;
+    pState->nCount = qMax(0, nValue);
     return *this;
 }

@@ -55,7 +55,8 @@ public:
 
     int load() const;
     operator int() const { return load(); }
-    // Only 0 is meaningful: the same as Reset().
+    // Abandons the running batch like Reset(); a count above 0 stands for
+    // that many pieces of work of a batch without reports (tests).
     TaskCounter &operator=(int nValue);
     void store(int nValue) { *this = nValue; }
 

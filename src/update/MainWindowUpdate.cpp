@@ -1,0 +1,549 @@
+// The main window's update manager: the catalogue on the download page, the
+// downloads it starts, and the installed packages on the uninstall page. The
+// rules live in plain classes (UpdateCatalogue, DownloadRequest, DiffDownload,
+// InstalledManifest, InstalledPackages, TaskCounter); this file ties them to
+// the window's tables and threads.
+//
+// Workers never touch a widget: what they need is read from the table on the
+// GUI thread before they are queued, and what they report comes back through
+// queued calls that find their row by its handle (a row of a rebuilt table
+// has a new handle, so late reports for a vanished row change nothing).
+
+#include "ui_MainWindow.h"
+#include "update/MainWindow.h"
+
+#include "app/Json.h"
+#include "app/Settings.h"
+#include "app/ThreadPool.h"
+#include "device/DeviceDisks.h"
+#include "device/MainInstall.h"
+#include "device/device.h"
+#include "net/ServerProtocol.h"
+#include "update/DiffDownload.h"
+#include "update/InstalledManifest.h"
+#include "update/InstalledPackages.h"
+#include "update/UpdateCatalogue.h"
+#include "widgets/PromptDlg.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QDebug>
+#include <QFileInfo>
+#include <QIcon>
+#include <QJsonDocument>
+#include <QTableWidgetItem>
+#include <QThread>
+
+namespace
+{
+
+// Column 0 of the update table: the row's handle.
+const int kRowHandleRole = Qt::UserRole + 10;
+
+enum UpdateColumn { ColName, ColLocal, ColServer, ColSize, ColProgress, ColState };
+
+// Row states, stored untranslated in column 5 and translated when drawn.
+const char *const kStateWaiting = QT_TRANSLATE_NOOP("MainWindow", "等待下载");
+const char *const kStateDownloading = QT_TRANSLATE_NOOP("MainWindow", "正在下载");
+const char *const kStateNoUpdate = QT_TRANSLATE_NOOP("MainWindow", "无需更新");
+const char *const kStatePartly = QT_TRANSLATE_NOOP("MainWindow", "部分下载失败");
+const char *const kStateFailed = QT_TRANSLATE_NOOP("MainWindow", "下载失败");
+const char *const kStateDone = QT_TRANSLATE_NOOP("MainWindow", "下载成功");
+const char *const kStateBadReply = QT_TRANSLATE_NOOP("MainWindow", "获取数据异常");
+
+// Branches the server uses; shown translated in front of a package's name.
+const char *const kBranchNames[] = {QT_TRANSLATE_NOOP("MainWindow", "dash"),
+                                    QT_TRANSLATE_NOOP("MainWindow", "immo")};
+
+QString BranchText(const QString &sBranch)
+{
+    if (sBranch.isEmpty())
+        return QString();
+    return QCoreApplication::translate("MainWindow", sBranch.toUtf8().constData());
+}
+
+// Runs f on the GUI thread, later, if the window still exists by then. Safe
+// from any thread, even while the window is being destroyed.
+template <class F> void PostToWindow(const QPointer<MainWindow> &pWindow, F f)
+{
+    QMetaObject::invokeMethod(
+        qApp,
+        [pWindow, f]() {
+            if (pWindow)
+                f(pWindow.data());
+        },
+        Qt::QueuedConnection);
+}
+
+bool IsHomeRow(QTableWidgetItem *pItem)
+{
+    const QString sName = pItem->text();
+    return sName.compare(QLatin1String("main"), Qt::CaseInsensitive) == 0 ||
+           sName.compare(QLatin1String("home"), Qt::CaseInsensitive) == 0 ||
+           pItem->data(Qt::UserRole + 1)
+                   .toString()
+                   .compare(QLatin1String("home"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+// ---- catalogue -------------------------------------------------------------
+
+QString MainWindow::ReadDeviceId()
+{
+    return device::ReadDeviceId();
+}
+
+QString MainWindow::DeviceFirmwareVersion()
+{
+    return device::ReadFirmwareVersion();
+}
+
+QByteArray MainWindow::FetchUpdateCatalogue(const QString &sDevID, const QString &sSN, bool bTest)
+{
+    const QJsonObject joData = CatalogueRequestData(sDevID, sSN, bTest);
+    qDebug() << "devtype" << joData.value(QLatin1String("devtype")).toString() << "devid" << sDevID
+             << "sn" << sSN << "test" << bTest;
+    const CommandReply reply = SendSealedCommand(CommandCatalogue, joData);
+    qDebug() << reply.baPlain;
+    return reply.baPlain;
+}
+
+void MainWindow::StartCatalogueRefresh()
+{
+    if (sCurDisk.isEmpty()) {
+        ui->tbUpdateList->setRowCount(0);
+        ui->btnOneKeyUpdate->setEnabled(true);
+        return;
+    }
+    if (nTaskCount.load() >= 1)
+        return; // the rows belong to the running downloads
+
+    PromptDlg prompt(this);
+    prompt.ShowPrompt(tr("请等候..."));
+    sDevID = ReadDeviceId();
+    if (sDevID.isEmpty()) {
+        qDebug() << "请插入设备";
+        return;
+    }
+    // Copies: the device may change while the prompt's event loop runs.
+    const QString sId = sDevID;
+    const QString sSerial = sSN;
+    const bool bTest = TestSetting();
+    auto *pThread = new QThread;
+    connect(
+        pThread, &QThread::started, pThread,
+        [this, sId, sSerial, bTest]() { RefreshCatalogue(sId, sSerial, bTest); },
+        Qt::DirectConnection);
+    connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
+    connect(pThread, &QThread::finished, &prompt, &QWidget::close);
+    pThread->start();
+    pThread->exit(0); // the thread ends as soon as RefreshCatalogue returns
+    prompt.exec();
+}
+
+void MainWindow::RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest)
+{
+    // Runs on the catalogue thread while the GUI thread sits in the wait
+    // prompt; it talks to the window only through queued calls.
+    const QByteArray baReply = FetchUpdateCatalogue(sDevID, sSN, bTest);
+    QMetaObject::invokeMethod(
+        this, [this, baReply]() { baJson = baReply; }, Qt::QueuedConnection);
+    if (baReply.isEmpty()) {
+        emit ShowMsgBox(tr("获取升级信息失败,请检查网络是否正常!"));
+        return;
+    }
+    bool bOk = false;
+    const QJsonObject joReply = ParseJsonObject(baReply, &bOk);
+    if (!bOk)
+        return;
+    if (joReply.value(QLatin1String("code")).toVariant().toString() != QLatin1String("000000")) {
+        emit ShowMsgBox(tr("获取升级信息失败!"));
+        return;
+    }
+    QMetaObject::invokeMethod(this, "ShowEnableDownload", Qt::AutoConnection,
+                              Q_ARG(QByteArray, baReply));
+}
+
+QString MainWindow::LocalVersionOf(const QJsonObject &joPackage) const
+{
+    return ::LocalVersionOf(sCurDisk, sPackageLang, joPackage);
+}
+
+void MainWindow::ShowEnableDownload(QByteArray baJson)
+{
+    QTableWidget *pTable = ui->tbUpdateList;
+    pTable->setRowCount(0);
+    // Fresh rows: whatever an abandoned batch left disabled is usable again.
+    ui->btnOneKeyUpdate->setEnabled(true);
+    bool bOk = false;
+    const QJsonObject joReply = ParseJsonObject(baJson, &bOk);
+    if (!bOk)
+        return;
+    sRoot = joReply.value(QLatin1String("root")).toString();
+    const QList<CatalogueEntry> entries = ListedPackages(
+        joReply, [] { return DeviceFirmwareVersion(); },
+        [this](const QJsonObject &joPackage) { return LocalVersionOf(joPackage); });
+    for (const CatalogueEntry &entry : entries) {
+        qDebug() << entry.sName;
+        auto *pName =
+            new QTableWidgetItem(QIcon(QStringLiteral(":/images/Icon_373.ico")), entry.sName);
+        if (entry.bMandatory) {
+            pName->setCheckState(Qt::Checked);
+        } else {
+            pName->setCheckState(Qt::Unchecked);
+            pName->setText(QStringLiteral("%1-%2").arg(BranchText(entry.sBranch), entry.sName));
+            pName->setData(Qt::UserRole + 2, entry.sBranch);
+        }
+        pName->setData(Qt::UserRole + 1, entry.sDir);
+        pName->setData(kRowHandleRole, nNextRowId++);
+
+        auto *pServer = new QTableWidgetItem(entry.sServerVersion);
+        pServer->setData(Qt::UserRole + 1, entry.sServerVersion);
+        auto *pProgress = new QTableWidgetItem;
+        pProgress->setData(Qt::UserRole + 2, 100);
+
+        const int nRow = pTable->rowCount();
+        pTable->insertRow(nRow);
+        pTable->setItem(nRow, ColName, pName);
+        pTable->setItem(nRow, ColLocal, new QTableWidgetItem(entry.sLocalVersion));
+        pTable->setItem(nRow, ColServer, pServer);
+        pTable->setItem(nRow, ColSize, new QTableWidgetItem);
+        pTable->setItem(nRow, ColProgress, pProgress);
+        pTable->setItem(nRow, ColState, new QTableWidgetItem);
+    }
+    qDebug() << "**************Item Sum:" << pTable->rowCount();
+}
+
+// ---- downloads ---------------------------------------------------------------
+
+DownloadRequest MainWindow::RowRequest(int nRow) const
+{
+    const QTableWidgetItem *pName = ui->tbUpdateList->item(nRow, ColName);
+    DownloadRequest request;
+    request.nRowId = pName->data(kRowHandleRole).toULongLong();
+    request.sDir = pName->data(Qt::UserRole + 1).toString();
+    request.sBranch = pName->data(Qt::UserRole + 2).toString();
+    request.sDevID = sDevID;
+    request.sSN = sSN;
+    request.sLang = sPackageLang;
+    request.sDisk = sCurDisk;
+    request.bTest = TestSetting();
+    return request;
+}
+
+int MainWindow::RowOfHandle(quint64 nRowId) const
+{
+    const QTableWidget *pTable = ui->tbUpdateList;
+    for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
+        const QTableWidgetItem *pName = pTable->item(nRow, ColName);
+        if (pName && pName->data(kRowHandleRole).toULongLong() == nRowId)
+            return nRow;
+    }
+    return -1;
+}
+
+void MainWindow::SetRowState(int nRow, const QString &sState, const QColor &color)
+{
+    QTableWidgetItem *pState = ui->tbUpdateList->item(nRow, ColState);
+    if (!pState)
+        return;
+    pState->setData(Qt::UserRole, sState);
+    if (color.isValid())
+        pState->setForeground(color);
+}
+
+void MainWindow::StartDownLoad(int nIndex)
+{
+    if (QThread::currentThread() != thread()) {
+        // Table items are read on the GUI thread only.
+        QMetaObject::invokeMethod(this, "StartDownLoad", Qt::QueuedConnection, Q_ARG(int, nIndex));
+        return;
+    }
+    if (!ui->tbUpdateList->item(nIndex, ColName) || !ui->tbUpdateList->item(nIndex, ColState))
+        return;
+    DownloadRequest request = RowRequest(nIndex);
+    bool bNewBatch = false;
+    request.nGeneration = nTaskCount.Add(&bNewBatch);
+    if (bNewBatch)
+        bInstallPending = false;
+    // Shown at once, so the row cannot be queued twice while its request runs.
+    SetRowState(nIndex, QLatin1String(kStateWaiting), QColor());
+    const QPointer<MainWindow> pWindow(this);
+    AppThreadPool().enqueue([pWindow, request]() { RequestDownloadList(pWindow, request); });
+}
+
+void MainWindow::RequestDownloadList(QPointer<MainWindow> pWindow, DownloadRequest request)
+{
+    const QJsonObject joData = DownloadRequestData(request);
+    qDebug() << QJsonDocument(joData).toJson(QJsonDocument::Compact);
+    const CommandReply reply = SendSealedCommand(CommandDownloadList, joData);
+    qDebug() << "*************************" << reply.baPlain;
+    bool bUsable = false;
+    const QList<QJsonObject> packages =
+        MatchingPackages(reply.joReply, reply.bParsed, request, &bUsable);
+    PostToWindow(pWindow, [request, packages, bUsable](MainWindow *pMain) {
+        pMain->OnDownloadList(request, packages, bUsable);
+    });
+}
+
+void MainWindow::OnDownloadList(const DownloadRequest &request, const QList<QJsonObject> &packages,
+                                bool bUsable)
+{
+    const int nRow = RowOfHandle(request.nRowId);
+    if (!nTaskCount.IsCurrent(request.nGeneration)) {
+        // The device went away meanwhile: nothing of this batch goes ahead.
+        if (nRow >= 0)
+            SetRowState(nRow, QString(), QColor());
+        return;
+    }
+    if (!bUsable) {
+        if (nRow >= 0)
+            SetRowState(nRow, QLatin1String(kStateBadReply), QColor());
+    } else if (packages.isEmpty()) {
+        if (nRow >= 0)
+            SetRowState(nRow, QString(), QColor()); // nothing for this row: it can be tried again
+    }
+    const QPointer<MainWindow> pWindow(this);
+    for (const QJsonObject &joPackage : packages) {
+        if (!nTaskCount.AddTo(request.nGeneration))
+            break;
+        const TaskCounter::Ticket ticket = nTaskCount.TicketFor(request.nGeneration);
+        const quint64 nRowId = request.nRowId;
+        const QString sDisk = request.sDisk;
+        AppThreadPool().enqueue([pWindow, ticket, nRowId, joPackage, sDisk]() {
+            DownloadPackage(pWindow, ticket, nRowId, joPackage, sDisk);
+        });
+    }
+    EndBatchWork(request.nGeneration);
+}
+
+void MainWindow::DownloadPackage(QPointer<MainWindow> pWindow, TaskCounter::Ticket ticket,
+                                 quint64 nRowId, QJsonObject joPackage, QString sDisk)
+{
+    if (!ticket.IsCurrent())
+        return; // abandoned while it waited in the queue
+    const quint64 nGeneration = ticket.Generation();
+    // Owned by this worker and destroyed here once StartDownload has returned;
+    // the receivers get copies of everything they need.
+    DiffDownload downloader;
+    connect(
+        &downloader, &DiffDownload::Progress, qApp,
+        [pWindow, nRowId](int nPercent) {
+            if (pWindow)
+                pWindow->OnPackageProgress(nRowId, nPercent);
+        },
+        Qt::QueuedConnection);
+    connect(
+        &downloader, &DiffDownload::DownloadFinish, qApp,
+        [pWindow, nRowId, nGeneration, joPackage, sDisk](int nSuccess, int nErr,
+                                                         bool bNeedInstall) {
+            if (pWindow)
+                pWindow->OnPackageDownloadFinished(nRowId, nGeneration, joPackage, sDisk, nSuccess,
+                                                   nErr, bNeedInstall);
+        },
+        Qt::QueuedConnection);
+    downloader.SetSavePath(sDisk);
+    downloader.SetPackageJson(joPackage);
+    downloader.StartDownload();
+}
+
+void MainWindow::OnPackageProgress(quint64 nRowId, int nPercent)
+{
+    const int nRow = RowOfHandle(nRowId);
+    if (nRow < 0)
+        return;
+    if (QTableWidgetItem *pProgress = ui->tbUpdateList->item(nRow, ColProgress)) {
+        pProgress->setData(Qt::UserRole + 1, nPercent);
+        pProgress->setData(Qt::UserRole + 2, 100);
+    }
+    SetRowState(nRow, QLatin1String(kStateDownloading), QColor());
+}
+
+void MainWindow::OnPackageDownloadFinished(quint64 nRowId, quint64 nGeneration,
+                                           const QJsonObject &joPackage, const QString &sDisk,
+                                           int nSuccess, int nErr, bool bNeedInstall)
+{
+    // A report of an abandoned batch may still show in its row, but it records
+    // nothing on the (possibly different) disk now present.
+    const bool bCurrent = nTaskCount.IsCurrent(nGeneration);
+    const int nRow = RowOfHandle(nRowId);
+    const bool bComplete = nSuccess != -1 && nErr == 0;
+    if (bComplete && bCurrent) {
+        SaveInstalledManifest(joPackage, sDisk);
+        if (bNeedInstall)
+            bInstallPending = true;
+    }
+    if (nRow >= 0) {
+        if (nSuccess == -1) {
+            SetRowState(nRow, QLatin1String(kStateNoUpdate), QColor());
+        } else if (nErr != 0 && nSuccess >= 1) {
+            SetRowState(nRow, QLatin1String(kStatePartly), QColor(0, 0, 255));
+        } else if (nErr != 0) {
+            SetRowState(nRow, QLatin1String(kStateFailed), QColor(255, 0, 0));
+        } else {
+            SetRowState(nRow, QLatin1String(kStateDone), QColor(0, 255, 0));
+            if (QTableWidgetItem *pLocal = ui->tbUpdateList->item(nRow, ColLocal))
+                pLocal->setText(joPackage.value(QLatin1String("rev")).toString());
+        }
+    }
+    qDebug() << QStringLiteral("DownFinsh: %1 Success %2 Fail").arg(nSuccess).arg(nErr);
+    EndBatchWork(nGeneration);
+}
+
+void MainWindow::EndBatchWork(quint64 nGeneration)
+{
+    if (!nTaskCount.Done(nGeneration))
+        return;
+    StartFirmwareInstall(bInstallPending);
+    ui->btnOneKeyUpdate->setEnabled(true);
+}
+
+bool MainWindow::SaveInstalledManifest(const QJsonObject &joPackage, const QString &sDisk)
+{
+    return InstalledManifest::Save(sDisk, joPackage, sPackageLang);
+}
+
+void MainWindow::StartFirmwareInstall(bool bNeedInstall)
+{
+    if (!bNeedInstall)
+        return;
+    auto *pWindow = new MainInstall(this);
+    pWindow->setAttribute(Qt::WA_DeleteOnClose);
+    pWindow->setWindowModality(Qt::ApplicationModal);
+    pWindow->show();
+    StartFirmwareUpgrade(pWindow, sCurDisk, sSN);
+}
+
+void MainWindow::OnDownloadButtonClick(int nIndex)
+{
+    StartDownLoad(nIndex);
+    // The main program comes along with any package.
+    QTableWidget *pTable = ui->tbUpdateList;
+    for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
+        QTableWidgetItem *pName = pTable->item(nRow, ColName);
+        QTableWidgetItem *pState = pTable->item(nRow, ColState);
+        if (!pName || !pState || !IsHomeRow(pName) ||
+            !pState->data(Qt::UserRole).toString().isEmpty())
+            continue;
+        StartDownLoad(nRow);
+        break;
+    }
+}
+
+void MainWindow::on_btnOneKeyUpdate_clicked()
+{
+    ui->btnOneKeyUpdate->setEnabled(false);
+    bool bQueued = false;
+    QTableWidget *pTable = ui->tbUpdateList;
+    for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
+        QTableWidgetItem *pName = pTable->item(nRow, ColName);
+        QTableWidgetItem *pState = pTable->item(nRow, ColState);
+        if (!pName || !pState || !pState->data(Qt::UserRole).toString().isEmpty())
+            continue;
+        const bool bHome = pName->data(Qt::UserRole + 1)
+                               .toString()
+                               .compare(QLatin1String("home"), Qt::CaseInsensitive) == 0;
+        if (pName->checkState() != Qt::Checked && !bHome)
+            continue;
+        StartDownLoad(nRow);
+        bQueued = true;
+    }
+    if (!bQueued)
+        ui->btnOneKeyUpdate->setEnabled(true);
+    qDebug() << "------------------"
+             << "on_btnOneKeyUpdate_clicked";
+}
+
+// ---- installed packages ----------------------------------------------------------
+
+void MainWindow::StartInstalledScan()
+{
+    ui->tbUnistallList->setRowCount(0);
+    // Rows of an earlier scan still on their way are dropped.
+    const quint64 nScan = ++nScanGeneration;
+    const QString sDisk = sCurDisk;
+    const QPointer<MainWindow> pWindow(this);
+    auto *pThread = new QThread;
+    connect(
+        pThread, &QThread::started, pThread,
+        [pWindow, sDisk, nScan]() {
+            const bool bComplete = ScanInstalledPackages(sDisk, [&](const QString &sDir) {
+                PostToWindow(pWindow, [sDir, nScan](MainWindow *pMain) {
+                    if (pMain->nScanGeneration == nScan)
+                        pMain->AddUnistallItem(sDir);
+                });
+            });
+            if (bComplete) {
+                PostToWindow(pWindow, [nScan](MainWindow *pMain) {
+                    if (pMain->nScanGeneration == nScan)
+                        pMain->SortTbUnistall();
+                });
+            }
+        },
+        Qt::DirectConnection);
+    connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
+    pThread->start();
+    pThread->exit(0);
+}
+
+void MainWindow::AddUnistallItem(QString sDir)
+{
+    if (IsHomeFolder(sDir))
+        return; // the main program cannot be uninstalled
+    const InstalledPackage package = ReadInstalledPackage(sDir, PackageNameKey());
+    QString sName;
+    if (package.bRead)
+        sName = QStringLiteral("%1-%2").arg(BranchText(package.sBranch), package.sName);
+    const QString sSize = FormatSize(DirectorySize(sDir));
+
+    QTableWidget *pTable = ui->tbUnistallList;
+    auto *pName = new QTableWidgetItem(QIcon(QStringLiteral(":/images/Icon_383.ico")), sName);
+    pName->setCheckState(Qt::Unchecked);
+    pName->setData(Qt::UserRole + 1, sDir);
+    pTable->insertRow(0);
+    pTable->setItem(0, 0, pName);
+    pTable->setItem(0, 1, new QTableWidgetItem(package.sRev));
+    pTable->setItem(0, 2, new QTableWidgetItem(sSize));
+    pTable->setItem(0, 3, new QTableWidgetItem(sDir));
+}
+
+void MainWindow::SortTbUnistall()
+{
+    ui->tbUnistallList->sortItems(0, Qt::AscendingOrder);
+}
+
+void MainWindow::on_btnOneKeyUnistall_clicked()
+{
+    QStringList slPaths;
+    QTableWidget *pTable = ui->tbUnistallList;
+    for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
+        const QTableWidgetItem *pName = pTable->item(nRow, 0);
+        if (!pName || pName->checkState() != Qt::Checked ||
+            pName->text().compare(QLatin1String("main"), Qt::CaseInsensitive) == 0)
+            continue;
+        const QString sPath = pName->data(Qt::UserRole + 1).toString();
+        if (!sPath.isEmpty() && QFileInfo(sPath).isDir())
+            slPaths << sPath;
+    }
+
+    PromptDlg prompt(this);
+    prompt.ShowPrompt(tr("请等候..."));
+    const QString sDisk = sCurDisk;
+    QAbstractButton *pRescan = ui->btnUnistall;
+    auto *pThread = new QThread;
+    connect(
+        pThread, &QThread::started, pThread,
+        [sDisk, slPaths, pRescan]() {
+            RemovePackages(sDisk, slPaths);
+            // Emitted on the GUI thread: the list is built again from the disk.
+            QMetaObject::invokeMethod(pRescan, "clicked", Qt::QueuedConnection, Q_ARG(bool, false));
+        },
+        Qt::DirectConnection);
+    connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
+    connect(pThread, &QThread::finished, &prompt, &QWidget::close);
+    connect(pThread, &QThread::finished, this, &MainWindow::RefreshDiskTips);
+    pThread->start();
+    pThread->exit(0);
+    prompt.exec();
+}
