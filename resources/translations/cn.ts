@@ -225,6 +225,54 @@
             <source>设备未连接</source>
             <translation>设备未连接</translation>
         </message>
+        <message>
+            <source>等待下载</source>
+            <translation>等待下载</translation>
+        </message>
+        <message>
+            <source>正在下载</source>
+            <translation>正在下载</translation>
+        </message>
+        <message>
+            <source>无需更新</source>
+            <translation>无需更新</translation>
+        </message>
+        <message>
+            <source>部分下载失败</source>
+            <translation>部分下载失败</translation>
+        </message>
+        <message>
+            <source>下载失败</source>
+            <translation>下载失败</translation>
+        </message>
+        <message>
+            <source>下载成功</source>
+            <translation>下载成功</translation>
+        </message>
+        <message>
+            <source>获取数据异常</source>
+            <translation>获取数据异常</translation>
+        </message>
+        <message>
+            <source>dash</source>
+            <translation>仪表</translation>
+        </message>
+        <message>
+            <source>immo</source>
+            <translation>防盗</translation>
+        </message>
+        <message>
+            <source>请等候...</source>
+            <translation>请等候...</translation>
+        </message>
+        <message>
+            <source>获取升级信息失败,请检查网络是否正常!</source>
+            <translation>获取升级信息失败,请检查网络是否正常!</translation>
+        </message>
+        <message>
+            <source>获取升级信息失败!</source>
+            <translation>获取升级信息失败!</translation>
+        </message>
     </context>
     <context>
         <name>MessageBox</name>
@@ -380,7 +428,7 @@
         <message>
             <source>lang</source>
             <extracomment>Language code of the package names the server sends: CN or EN</extracomment>
-            <translation>lang</translation>
+            <translation>CN</translation>
         </message>
         <message>
             <source>提示</source>

@@ -207,7 +207,7 @@
         </message>
         <message>
             <source>主程序</source>
-            <translation type="unfinished" />
+            <translation>Main program</translation>
         </message>
         <message>
             <source>磁盘</source>
@@ -224,6 +224,54 @@
         <message>
             <source>设备未连接</source>
             <translation>No device connected</translation>
+        </message>
+        <message>
+            <source>等待下载</source>
+            <translation>Waiting for Download</translation>
+        </message>
+        <message>
+            <source>正在下载</source>
+            <translation>Downloading</translation>
+        </message>
+        <message>
+            <source>无需更新</source>
+            <translation>No update required</translation>
+        </message>
+        <message>
+            <source>部分下载失败</source>
+            <translation>Some downloads failed</translation>
+        </message>
+        <message>
+            <source>下载失败</source>
+            <translation>Download failed</translation>
+        </message>
+        <message>
+            <source>下载成功</source>
+            <translation>Successful</translation>
+        </message>
+        <message>
+            <source>获取数据异常</source>
+            <translation>Unauthorized</translation>
+        </message>
+        <message>
+            <source>dash</source>
+            <translation>Dashboard</translation>
+        </message>
+        <message>
+            <source>immo</source>
+            <translation>Immobilizer</translation>
+        </message>
+        <message>
+            <source>请等候...</source>
+            <translation>Please wait...</translation>
+        </message>
+        <message>
+            <source>获取升级信息失败,请检查网络是否正常!</source>
+            <translation>Failed to obtain the upgrade information, please check whether the network is normal!</translation>
+        </message>
+        <message>
+            <source>获取升级信息失败!</source>
+            <translation>Failed to obtain the upgrade information!</translation>
         </message>
     </context>
     <context>
@@ -380,7 +428,7 @@
         <message>
             <source>lang</source>
             <extracomment>Language code of the package names the server sends: CN or EN</extracomment>
-            <translation type="unfinished" />
+            <translation>EN</translation>
         </message>
         <message>
             <source>提示</source>

@@ -207,7 +207,7 @@
         </message>
         <message>
             <source>主程序</source>
-            <translation type="unfinished" />
+            <translation>主程式</translation>
         </message>
         <message>
             <source>磁盘</source>
@@ -224,6 +224,54 @@
         <message>
             <source>设备未连接</source>
             <translation>裝置未連線</translation>
+        </message>
+        <message>
+            <source>等待下载</source>
+            <translation>等待下載</translation>
+        </message>
+        <message>
+            <source>正在下载</source>
+            <translation>正在下載</translation>
+        </message>
+        <message>
+            <source>无需更新</source>
+            <translation>無需更新</translation>
+        </message>
+        <message>
+            <source>部分下载失败</source>
+            <translation>部分下載失敗</translation>
+        </message>
+        <message>
+            <source>下载失败</source>
+            <translation>下載失敗</translation>
+        </message>
+        <message>
+            <source>下载成功</source>
+            <translation>下載成功</translation>
+        </message>
+        <message>
+            <source>获取数据异常</source>
+            <translation>獲取資料異常</translation>
+        </message>
+        <message>
+            <source>dash</source>
+            <translation>儀表</translation>
+        </message>
+        <message>
+            <source>immo</source>
+            <translation>防盜</translation>
+        </message>
+        <message>
+            <source>请等候...</source>
+            <translation>請稍候...</translation>
+        </message>
+        <message>
+            <source>获取升级信息失败,请检查网络是否正常!</source>
+            <translation>獲取升級資訊失敗,請檢查網路是否正常!</translation>
+        </message>
+        <message>
+            <source>获取升级信息失败!</source>
+            <translation>獲取升級資訊失敗!</translation>
         </message>
     </context>
     <context>
@@ -380,7 +428,7 @@
         <message>
             <source>lang</source>
             <extracomment>Language code of the package names the server sends: CN or EN</extracomment>
-            <translation type="unfinished" />
+            <translation>EN</translation>
         </message>
         <message>
             <source>提示</source>
