@@ -142,9 +142,11 @@ void device::Init(bool bEncrypt)
     connect(
         m_pPort, &QSerialPort::errorOccurred, this,
         [this](QSerialPort::SerialPortError error) {
+            if (error == QSerialPort::NoError)
+                return;
+            qDebug() << "device: port error" << error << m_pPort->errorString();
             if (error != QSerialPort::ResourceError)
                 return;
-            qDebug() << "device: port lost:" << m_pPort->errorString();
             m_bLost = true;
             emit Finish();
         },
@@ -220,17 +222,16 @@ bool device::Transact(const QByteArray &baFrame, char *pBuffer, quint16 &nLength
     QElapsedTimer timer;
     timer.start();
     m_pPort->write(baFrame);
-    if (m_pPort->bytesToWrite() > 0 && !m_pPort->waitForBytesWritten(nTimeoutMs))
-        return false;
     ++m_timing.nExchanges;
-    if (m_pPort->bytesAvailable() == 0) {
-        QElapsedTimer wait;
-        wait.start();
-        const bool bArrived = m_pPort->waitForReadyRead(nTimeoutMs);
-        m_timing.nReplyWaitNs += wait.nsecsElapsed();
-        if (!bArrived)
-            return false;
-    }
+    QElapsedTimer wait;
+    wait.start();
+    // Waiting for the frame to go out also takes in the reply's first bytes.
+    const bool bSent = m_pPort->bytesToWrite() == 0 || m_pPort->waitForBytesWritten(nTimeoutMs);
+    const bool bArrived =
+        bSent && (m_pPort->bytesAvailable() > 0 || m_pPort->waitForReadyRead(nTimeoutMs));
+    m_timing.nReplyWaitNs += wait.nsecsElapsed();
+    if (!bArrived)
+        return false;
 
     QByteArray baReply = m_pPort->readAll();
     qint64 nExpected = -1;
@@ -250,10 +251,11 @@ bool device::Transact(const QByteArray &baFrame, char *pBuffer, quint16 &nLength
         bool bMore = false;
         if (bHeadPending) {
             const qint64 nLeft = nTimeoutMs - timer.elapsed();
+            wait.restart();
             bMore = nLeft > 0 && m_pPort->waitForReadyRead(int(nLeft));
+            m_timing.nReplyWaitNs += wait.nsecsElapsed();
         } else {
-            QElapsedTimer wait;
-            wait.start();
+            wait.restart();
             bMore = m_pPort->waitForReadyRead(kSilenceMs);
             m_timing.nSilenceWaitNs += wait.nsecsElapsed();
         }

@@ -82,7 +82,7 @@ public:
     // Where the time of the last exchanges went, for diagnostics and benchmarks.
     struct Timing {
         qint64 nExchanges = 0;
-        qint64 nReplyWaitNs = 0;   // waiting for the first byte of each reply
+        qint64 nReplyWaitNs = 0;   // blocked on the port: sending, then until the reply is whole
         qint64 nSilenceWaitNs = 0; // waiting for silence after replies without a readable header
     };
     Timing LastTiming() const { return m_timing; }

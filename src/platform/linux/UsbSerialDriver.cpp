@@ -1,0 +1,61 @@
+#include "platform/UsbSerialDriver.h"
+#include "platform/linux/UdevRules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextStream>
+
+namespace
+{
+const char *const kVendor = "1fc9";
+const char *const kRuleFile = "60-updateassist.rules";
+} // namespace
+
+std::vector<std::string> UdevRuleFolders()
+{
+    return {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
+}
+
+bool UdevRuleCoversVendor(const std::vector<std::string> &folders, const std::string &sVendor)
+{
+    const QRegularExpression match(
+        QStringLiteral("(idVendor|ID_VENDOR_ID)\\}\\s*==\\s*\"%1\"")
+            .arg(QRegularExpression::escape(QString::fromStdString(sVendor))),
+        QRegularExpression::CaseInsensitiveOption);
+    for (const std::string &sFolder : folders) {
+        const QDir dir(QString::fromStdString(sFolder));
+        const QStringList slRules = dir.entryList({QStringLiteral("*.rules")}, QDir::Files);
+        for (const QString &sName : slRules) {
+            QFile file(dir.filePath(sName));
+            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+                continue;
+            QTextStream stream(&file);
+            while (!stream.atEnd()) {
+                const QString sLine = stream.readLine().trimmed();
+                if (!sLine.startsWith(QLatin1Char('#')) && match.match(sLine).hasMatch())
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::string UdevInstallHint(const std::string &sAppDir)
+{
+    const QString sRule = QDir(QString::fromStdString(sAppDir)).filePath("driver/") + kRuleFile;
+    return QStringLiteral("udev: no rule lets this user open the device's serial port (USB "
+                          "vendor %1); install it with: sudo install -m 644 '%2' "
+                          "/etc/udev/rules.d/ && sudo udevadm control --reload && sudo udevadm "
+                          "trigger --subsystem-match=tty")
+        .arg(QLatin1String(kVendor), sRule)
+        .toStdString();
+}
+
+void SetUpUsbSerialDriver(const std::string &sAppDir, const DriverLogFn &log)
+{
+    if (UdevRuleCoversVendor(UdevRuleFolders(), kVendor))
+        return;
+    if (log)
+        log(UdevInstallHint(sAppDir));
+}
