@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QTextStream>
 #include <cmath>
+#include <memory>
 
 namespace
 {
@@ -118,7 +119,15 @@ QByteArray VehicleVersion(int nVariant)
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    // Rendering needs the widgets, not a display; writing records needs neither.
+    bool bPdf = false;
+    for (int i = 1; i < argc; ++i)
+        bPdf = bPdf || qstrncmp(argv[i], "--pdf", 5) == 0;
+    if (bPdf && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> pApp(bPdf ? new QApplication(argc, argv)
+                                                : new QCoreApplication(argc, argv));
+    QCoreApplication &app = *pApp;
     QTextStream err(stderr);
     QCommandLineParser parser;
     parser.addOption({"pdf", "Render the report of each kind into <folder>.", "folder"});
