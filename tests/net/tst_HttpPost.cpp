@@ -7,8 +7,10 @@
 
 #include <QJsonDocument>
 #include <QtTest>
+#include <atomic>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 class tst_HttpPost : public QObject
@@ -23,6 +25,7 @@ private slots:
     void receiveErrorThenAnswer();
     void errorStatusBodyIsReturned();
     void loginCookieGoesWithNextCommand();
+    void concurrentTransfersShareCookies();
     void urlIsPercentEncoded_data();
     void urlIsPercentEncoded();
     void refusedConnectionFails();
@@ -145,6 +148,41 @@ void tst_HttpPost::loginCookieGoesWithNextCommand()
                 .contains(QStringLiteral("UASESSION=") +
                           login.joReply.value(QStringLiteral("token")).toString()));
     QCOMPARE(joRequest.value(QStringLiteral("session")).toString(), QStringLiteral("alice"));
+}
+
+void tst_HttpPost::concurrentTransfersShareCookies()
+{
+    // Many threads at once on the one shared store (its locks keep it whole);
+    // every request carries the session cookie set by the first login.
+    QJsonObject joLogin;
+    joLogin.insert(QStringLiteral("username"), QStringLiteral("alice"));
+    joLogin.insert(
+        QStringLiteral("password"),
+        QString::fromLatin1(
+            QCryptographicHash::hash("secret123", QCryptographicHash::Md5).toHex().toUpper()));
+    QVERIFY(SendCompressedCommand(LoginUrl(), CommandLogin, joLogin).IsSuccess());
+    QVERIFY(m_server.ClearRequests());
+
+    const int nThreads = 8;
+    const int nEach = 6;
+    std::atomic<int> nGood{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < nThreads; ++t) {
+        threads.emplace_back([&nGood] {
+            for (int i = 0; i < nEach; ++i) {
+                if (SendSealedCommand(CommandCatalogue, QJsonObject()).IsSuccess())
+                    ++nGood;
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    QCOMPARE(nGood.load(), nThreads * nEach);
+    const QJsonArray jaRequests = m_server.Requests(QStringLiteral("catalogue"));
+    QCOMPARE(jaRequests.size(), nThreads * nEach);
+    for (const QJsonValue &jvRequest : jaRequests)
+        QCOMPARE(jvRequest.toObject().value(QStringLiteral("session")).toString(),
+                 QStringLiteral("alice"));
 }
 
 void tst_HttpPost::urlIsPercentEncoded_data()
