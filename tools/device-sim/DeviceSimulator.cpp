@@ -112,7 +112,11 @@ QByteArray DeviceSimulator::HandleFrame(const QByteArray &baFrame)
     baReply.append(char(baPayload.size() > 1 ? baPayload[1] : 0));
     baReply.append(char(nStatus));
     baReply.append(baData);
-    return device::WrapFrame(bEncrypted ? device::EncryptPayload(baReply) : baReply, bEncrypted);
+    QByteArray baAnswer =
+        device::WrapFrame(bEncrypted ? device::EncryptPayload(baReply) : baReply, bEncrypted);
+    if (m_options.bBadMagic)
+        baAnswer[0] = baAnswer[1] = '\0';
+    return baAnswer;
 }
 
 quint8 DeviceSimulator::Handle(const QByteArray &baPayload, QString &sTarget, QString &sNumbered,

@@ -15,7 +15,8 @@ struct SimOptions {
     QHash<QString, quint8> failures; // target ("hash", "block", "block:3", ...) -> status
     QSet<QString> silent;            // targets that get no reply
     int nDelayMs = 0;
-    int nUnplugAfter = 0; // 0 = never
+    int nUnplugAfter = 0;   // 0 = never
+    bool bBadMagic = false; // replies whose header the host cannot read
     bool bLog = false;
 };
 

@@ -117,9 +117,11 @@ int main(int argc, char *argv[])
         "Targets for --fail and --silent: enter, id, version, hash, begin, block, end,\n"
         "finish, or block:N / end:N for the data block numbered N (counted from 0).");
     parser.addHelpOption();
-    QCommandLineOption idOption("id", "Device identifier as hexadecimal bytes.", "hex",
-                                "4B58353230000000000001");
-    QCommandLineOption versionOption("version", "Firmware version text.", "text", "V01.2");
+    QCommandLineOption idOption(
+        "id", "Device identifier as hexadecimal bytes (default 4B58353230000000000001).", "hex",
+        "4B58353230000000000001");
+    QCommandLineOption versionOption("version", "Firmware version text (default V01.2).", "text",
+                                     "V01.2");
     QCommandLineOption imageOption("image",
                                    "Initial firmware image; its MD5 is the digest the device "
                                    "reports. Default: an empty image.",
@@ -132,14 +134,20 @@ int main(int argc, char *argv[])
         "fail", "Answer the status code (hexadecimal, e.g. 1C) to the target. Repeatable.",
         "target=code");
     QCommandLineOption silentOption("silent", "Never answer the target. Repeatable.", "target");
-    QCommandLineOption delayOption("delay", "Wait this long before every reply.", "ms", "0");
-    QCommandLineOption unplugOption("unplug-after",
-                                    "Pull the cable (close the terminal and exit) at the first "
-                                    "transfer request after N blocks were acknowledged.",
-                                    "n", "0");
+    QCommandLineOption delayOption("delay", "Wait this long before every reply (default 0).", "ms",
+                                   "0");
+    QCommandLineOption unplugOption(
+        "unplug-after",
+        "Pull the cable (close the terminal and exit) at the first "
+        "transfer request after N blocks were acknowledged (default 0: never).",
+        "n", "0");
+    QCommandLineOption badMagicOption(
+        "bad-magic", "Send replies with a broken magic, so that the host cannot read their "
+                     "length and must wait for silence to end them.");
     QCommandLineOption logOption("log", "Print every request and its status on standard error.");
     parser.addOptions({idOption, versionOption, imageOption, outputOption, ptyFileOption,
-                       failOption, silentOption, delayOption, unplugOption, logOption});
+                       failOption, silentOption, delayOption, unplugOption, badMagicOption,
+                       logOption});
     parser.process(app);
 
     SimOptions options;
@@ -177,6 +185,7 @@ int main(int argc, char *argv[])
     options.nUnplugAfter = parser.value(unplugOption).toInt(&bOk);
     if (!bOk || options.nUnplugAfter < 0)
         return Fail("bad --unplug-after");
+    options.bBadMagic = parser.isSet(badMagicOption);
     options.bLog = parser.isSet(logOption);
 
     PtyPair pty;
