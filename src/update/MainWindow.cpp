@@ -585,11 +585,24 @@ void MainWindow::ToggleMaximized()
     IconHelper::Instance()->SetIcon(ui->btnMax, bWasMax ? kIconMaximize : kIconRestore, 10);
 }
 
+void MainWindow::CentreOverWindow(QWidget *pWindow) const
+{
+    // Parentless windows would otherwise open wherever the system puts them,
+    // which without a window manager is over this window's title bar.
+    if (!isVisible())
+        return;
+    pWindow->adjustSize();
+    QRect rect = pWindow->frameGeometry();
+    rect.moveCenter(frameGeometry().center());
+    pWindow->move(rect.topLeft());
+}
+
 void MainWindow::OpenProxySetting()
 {
     auto *pWindow = new ProxySetting;
     pWindow->setAttribute(Qt::WA_DeleteOnClose);
     pWindow->setWindowModality(Qt::ApplicationModal);
+    CentreOverWindow(pWindow);
     pWindow->show();
 }
 
@@ -603,6 +616,7 @@ void MainWindow::OpenLoginWindow()
     auto *pWindow = new UserManage;
     pWindow->setAttribute(Qt::WA_DeleteOnClose);
     pWindow->setWindowModality(Qt::ApplicationModal);
+    CentreOverWindow(pWindow);
     pWindow->show();
 }
 

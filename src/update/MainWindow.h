@@ -130,6 +130,7 @@ private:
     void RefreshDeviceState();
     void PlayClickSound();
     void PaintStatusMessage();
+    void CentreOverWindow(QWidget *pWindow) const;
     static void ApplyColumnWidths(QTableWidget *pTable, const QString &sWidths);
 
     // Update manager (MainWindowUpdate.cpp).

@@ -373,7 +373,8 @@ private slots:
             const QString sDisk = pButton->property("disk").toString();
             QVERIFY(sDisk == sE || sDisk == sF);
             QCOMPARE(pButton->isChecked(), sDisk == sE);
-            QCOMPARE(pButton->size(), QSize(20, 20));
+            QCOMPARE(pButton->minimumSize(), QSize(20, 20));
+            QCOMPARE(pButton->maximumSize(), QSize(20, 20));
             QCOMPARE(pButton->text(), QString(QChar(0xF1E6)));
             QCOMPARE(pButton->property("tip").toString(), DiskTipHtml(sDisk));
         }
@@ -393,7 +394,13 @@ private slots:
                 pF = pButton;
         }
         QVERIFY(pF != nullptr);
+        // Another device needs its own catalogue: the Download page reloads once.
+        QSignalSpy reloads(w.findChild<QToolButton *>(QStringLiteral("btnDownload")),
+                           &QToolButton::clicked);
         QTest::mouseClick(pF, Qt::LeftButton);
+        QCOMPARE(reloads.count(), 1);
+        QTest::mouseClick(pF, Qt::LeftButton);
+        QCOMPARE(reloads.count(), 1);
         QCOMPARE(w.sCurDisk, sF);
         QCOMPARE(w.sSN, QStringLiteral("g000000000002"));
         QCOMPARE(w.windowTitle(), QStringLiteral("KXW-B7 Update Assist 1.00"));
