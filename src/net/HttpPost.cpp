@@ -55,11 +55,18 @@ TransferTimeouts &TimeoutSlot()
     return timeouts;
 }
 
+// Command replies are small; a server that sends without end is cut off
+// (the transfer then fails) instead of filling the memory.
+const qint64 kMaxResponse = 64 * 1024 * 1024;
+
 size_t AppendToBuffer(char *pData, size_t nSize, size_t nCount, void *pUser)
 {
     auto *pBuffer = static_cast<QByteArray *>(pUser);
-    pBuffer->append(pData, static_cast<int>(nSize * nCount));
-    return nSize * nCount;
+    const size_t nBytes = nSize * nCount;
+    if (pBuffer->size() + static_cast<qint64>(nBytes) > kMaxResponse)
+        return 0;
+    pBuffer->append(pData, static_cast<int>(nBytes));
+    return nBytes;
 }
 
 struct EasyDeleter {

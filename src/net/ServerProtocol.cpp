@@ -17,6 +17,7 @@ namespace
 {
 
 const int kBlock = 16;
+const quint32 kMaxPlainBody = 64u * 1024u * 1024u;
 
 std::mutex &AddressMutex()
 {
@@ -120,9 +121,12 @@ QByteArray CompressBody(const QByteArray &baJson)
 
 QByteArray DecompressBody(const QByteArray &baBody)
 {
-    // qUncompress warns on input that is not its own format; a bad reply is
-    // an ordinary failure here, so check the frame first.
     if (baBody.size() < 4)
+        return QByteArray();
+    // The first four bytes claim the plain size, and qUncompress reserves that
+    // much up front: a reply is never near this size, so a larger claim is
+    // refused rather than allocated.
+    if (qFromBigEndian<quint32>(baBody.constData()) > kMaxPlainBody)
         return QByteArray();
     return qUncompress(baBody);
 }

@@ -35,7 +35,8 @@ QString CatalogueUrl();
 
 // qCompress format: 4-byte big-endian length, then a zlib stream.
 QByteArray CompressBody(const QByteArray &baJson);
-// The inverse; empty when the input is not in that format.
+// The inverse; empty when the input is not in that format or claims more than
+// 64 MiB of plain text.
 QByteArray DecompressBody(const QByteArray &baBody);
 
 // AES-128 ECB with PKCS#7 padding (a whole block of 16 when already aligned).

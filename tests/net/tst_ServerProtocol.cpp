@@ -157,6 +157,9 @@ void tst_ServerProtocol::decompressRejectsForeignData_data()
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("three bytes") << QByteArray("abc");
     QTest::newRow("plain JSON") << QByteArray("{\"code\":\"000000\"}");
+    QByteArray baHuge = qCompress(QByteArray("{}"));
+    qToBigEndian<quint32>(0x7fffffff, baHuge.data());
+    QTest::newRow("claims 2 GiB") << baHuge;
 }
 
 void tst_ServerProtocol::decompressRejectsForeignData()
