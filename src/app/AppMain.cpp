@@ -5,6 +5,7 @@
 #include "app/Language.h"
 #include "app/SingleApplication.h"
 #include "app/StyleSheet.h"
+#include "device/DriverInstall.h"
 #include "net/ProxyInfo.h"
 #include "platform/CrashHandler.h"
 #include "update/MainWindow.h"
@@ -13,6 +14,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QIcon>
+#include <QtConcurrent>
 #include <curl/curl.h>
 
 int RunUpdateAssist(int argc, char *argv[])
@@ -28,6 +30,8 @@ int RunUpdateAssist(int argc, char *argv[])
 
     curl_global_init(CURL_GLOBAL_ALL);
     LoadActiveProxy();
+    // The future is dropped: start-up never waits for the driver set-up.
+    QtConcurrent::run(InstallUsbDriver);
     InstallCrashHandler("crash.dmp");
     ApplyStoredLanguage();
     app.setStyleSheet(AppStyleSheet());
