@@ -235,15 +235,12 @@ void LanguageLists()
 
 int main(int argc, char **argv)
 {
-    EnsureFuzzApplication();
-    Q_UNUSED(argc);
-    const QStringList slArgs = QCoreApplication::arguments();
-    if (slArgs.size() != 2) {
+    if (argc != 2) {
         QTextStream(stderr) << "usage: fuzz-seeds <corpus folder>\n";
         return 2;
     }
-    Q_UNUSED(argv);
-    g_sOut = slArgs.at(1);
+    EnsureFuzzApplication();
+    g_sOut = QString::fromLocal8Bit(argv[1]);
     ServerReplies();
     CompressedBodies();
     DeviceReplies();
