@@ -6,19 +6,22 @@
 
 #include <QDebug>
 #include <QMetaObject>
+#include <QPointer>
 #include <QThread>
 
 namespace
 {
-void AskForLogin(QObject *pMainWindow)
+void AskForLogin(const QPointer<QObject> &pMainWindow)
 {
-    if (pMainWindow != nullptr)
-        QMetaObject::invokeMethod(pMainWindow, "ShowLogin", Qt::QueuedConnection);
+    // The window may have gone while the request ran.
+    if (!pMainWindow.isNull())
+        QMetaObject::invokeMethod(pMainWindow.data(), "ShowLogin", Qt::QueuedConnection);
 }
 } // namespace
 
-void AutoUserLogin(QObject *pMainWindow)
+void AutoUserLogin(QObject *pWindow)
 {
+    const QPointer<QObject> pMainWindow(pWindow);
     qDebug() << "AutoUserLogin"
              << "线程ID："
              << QString::asprintf("%p", static_cast<void *>(QThread::currentThread()));
