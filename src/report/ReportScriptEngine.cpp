@@ -93,6 +93,15 @@ QScriptValue FnAggregate(QScriptContext *pContext, QScriptEngine *pEngine)
 ReportScriptEngine::ReportScriptEngine(QObject *parent) : QScriptEngine(parent)
 {
     DefineFunctions();
+    // A long evaluation lets the event loop run now and then; the watchdog
+    // then aborts it once it is past the time limit.
+    setProcessEventsInterval(100);
+    m_watchdog.setInterval(50);
+    connect(&m_watchdog, &QTimer::timeout, this, [this]() {
+        if (isEvaluating() && Expired())
+            abortEvaluation(currentContext()->throwError(QScriptContext::UnknownError,
+                                                         QStringLiteral("time limit exceeded")));
+    });
 }
 
 void ReportScriptEngine::DefineFunctions()
@@ -132,21 +141,42 @@ bool ReportScriptEngine::LoadScript(const QString &sScript)
     return bOk;
 }
 
+QScriptValue ReportScriptEngine::Run(const QString &sProgram, const QString &sFunction)
+{
+    const bool bNested = m_watchdog.isActive();
+    if (!bNested) {
+        m_timer.start();
+        m_watchdog.start();
+    }
+    QScriptValue result;
+    if (sFunction.isEmpty()) {
+        result = evaluate(sProgram);
+    } else {
+        QScriptValue function = globalObject().property(sFunction);
+        result = function.call(globalObject());
+    }
+    const bool bAborted = Expired();
+    if (!bNested) {
+        m_watchdog.stop();
+        m_timer.invalidate();
+    }
+    if (hasUncaughtException() || bAborted) {
+        qDebug().noquote() << "uncaught exception at line" << uncaughtExceptionLineNumber() << ":"
+                           << (bAborted ? QStringLiteral("time limit exceeded")
+                                        : result.toString());
+        qDebug().noquote() << "formulaStr:" << (sFunction.isEmpty() ? sProgram : sFunction);
+        clearExceptions();
+        return QScriptValue();
+    }
+    return result.isValid() ? result : QScriptValue(QScriptValue::UndefinedValue);
+}
+
 QVariant ReportScriptEngine::Evaluate(const QString &sExpression, bool *pOk)
 {
-    const QScriptValue result = evaluate(sExpression);
-    if (hasUncaughtException()) {
-        qDebug().noquote() << "uncaught exception at line" << uncaughtExceptionLineNumber() << ":"
-                           << result.toString();
-        qDebug().noquote() << "formulaStr:" << sExpression;
-        clearExceptions();
-        if (pOk)
-            *pOk = false;
-        return QVariant();
-    }
+    const QScriptValue result = Run(sExpression, QString());
     if (pOk)
-        *pOk = true;
-    return ToVariant(result);
+        *pOk = result.isValid();
+    return result.isValid() ? ToVariant(result) : QVariant();
 }
 
 QVariant ReportScriptEngine::ToVariant(const QScriptValue &value)
@@ -169,16 +199,8 @@ bool ReportScriptEngine::HasFunction(const QString &sName)
 
 void ReportScriptEngine::CallFunction(const QString &sName)
 {
-    QScriptValue function = globalObject().property(sName);
-    if (!function.isFunction())
-        return;
-    const QScriptValue result = function.call(globalObject());
-    if (hasUncaughtException()) {
-        qDebug().noquote() << "uncaught exception at line" << uncaughtExceptionLineNumber() << ":"
-                           << result.toString();
-        qDebug().noquote() << "formulaStr:" << sName;
-        clearExceptions();
-    }
+    if (globalObject().property(sName).isFunction())
+        Run(QString(), sName);
 }
 
 QVariant ReportScriptEngine::Aggregate(int nKind, const QString &sName) const

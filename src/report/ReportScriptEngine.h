@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QScriptEngine>
 #include <QString>
+#include <QTimer>
 #include <QVariantList>
 
 class ReportEngine;
@@ -36,8 +38,18 @@ public:
 
     static QVariant ToVariant(const QScriptValue &value);
 
+    // Longest a single evaluation may run before it is aborted, so that a
+    // template's endless loop cannot stall the rendering.
+    void SetTimeLimit(int nMilliseconds) { m_nTimeLimit = nMilliseconds; }
+    int TimeLimit() const { return m_nTimeLimit; }
+    bool Expired() const { return m_timer.isValid() && m_timer.elapsed() > m_nTimeLimit; }
+
 private:
+    QScriptValue Run(const QString &sProgram, const QString &sFunction);
     void DefineFunctions();
 
     const QHash<QString, QVariantList> *m_pValues = nullptr;
+    QElapsedTimer m_timer;
+    QTimer m_watchdog;
+    int m_nTimeLimit = 5000;
 };

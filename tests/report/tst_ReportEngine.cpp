@@ -119,6 +119,7 @@ private slots:
     void zeroRecordsPrintOnlyHeader();
     void bandTallerThanPageEnds();
     void oddFieldsStillRender();
+    void endlessTemplateScriptEnds();
     void pageWithoutWidthIsA4();
     void rectangleSpelling_data();
     void rectangleSpelling();
@@ -324,6 +325,21 @@ void tst_ReportEngine::oddFieldsStillRender()
     QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("odd.pdf"))));
     QVERIFY(PdfPageCount(Pdf(QStringLiteral("odd.pdf"))) >= 1);
     QVERIFY(engine.exportToHtml(m_dir.filePath(QStringLiteral("odd.html"))));
+}
+
+void tst_ReportEngine::endlessTemplateScriptEnds()
+{
+    const QString sXml =
+        Document(Page(Band(QStringLiteral("ReportTitle"), 24,
+                           Label(QStringLiteral("after the loop"), 0, 0, 300, 24))),
+                 QStringLiteral("while (true) {}"));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("endless.xml"), sXml)));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^uncaught exception")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^formulaStr: while")));
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("endless.pdf"))));
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("endless.pdf")), 1),
+             QStringList({QStringLiteral("after the loop")}));
 }
 
 void tst_ReportEngine::pageWithoutWidthIsA4()

@@ -30,6 +30,8 @@ private slots:
     void highlighting();
     void scriptFunctions_data();
     void scriptFunctions();
+    void endlessScriptIsAborted_data();
+    void endlessScriptIsAborted();
 
 private:
     ReportTextContext Context(int nRecNo = 0) const
@@ -316,6 +318,28 @@ void tst_ReportTextEvaluator::scriptFunctions()
     QCOMPARE(result.type() == QVariant::Double ? QString::number(result.toDouble(), 'g', 15)
                                                : result.toString(),
              sExpected);
+}
+
+void tst_ReportTextEvaluator::endlessScriptIsAborted_data()
+{
+    QTest::addColumn<QString>("sExpression");
+    QTest::newRow("endless loop") << "while (true) {}";
+    QTest::newRow("endless recursion") << "function f() { return f() + 1; } f();";
+}
+
+void tst_ReportTextEvaluator::endlessScriptIsAborted()
+{
+    QFETCH(QString, sExpression);
+    ReportScriptEngine engine;
+    engine.SetTimeLimit(200);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^uncaught exception")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^formulaStr: ")));
+    bool bOk = true;
+    QVERIFY(!engine.Evaluate(sExpression, &bOk).isValid());
+    QVERIFY(!bOk);
+    // The engine is usable afterwards.
+    QCOMPARE(engine.Evaluate(QStringLiteral("1 + 1"), &bOk).toInt(), 2);
+    QVERIFY(bOk);
 }
 
 QTEST_MAIN(tst_ReportTextEvaluator)
