@@ -7,6 +7,7 @@
 #include "report/ReportFieldObject.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDomDocument>
@@ -16,6 +17,8 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -121,6 +124,9 @@ private slots:
     void oddFieldsStillRender();
     void endlessTemplateScriptEnds();
     void pageWithoutWidthIsA4();
+    void landscapePage();
+    void watermarkAndBorder();
+    void sqlDataSource();
     void rectangleSpelling_data();
     void rectangleSpelling();
     void placeholdersAndConditions();
@@ -354,6 +360,81 @@ void tst_ReportEngine::pageWithoutWidthIsA4()
     QVERIFY2(qAbs(size.width() - 595.28) < 1 && qAbs(size.height() - 841.89) < 1,
              qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
     QCOMPARE(PdfLines(Pdf(QStringLiteral("plain.pdf")), 1), QStringList({QStringLiteral("title")}));
+}
+
+void tst_ReportEngine::landscapePage()
+{
+    // The designer keeps the portrait size and sets the orientation.
+    QString sXml = Document(
+        Page(Band(QStringLiteral("ReportTitle"), 24, Label(QStringLiteral("wide"), 0, 0, 1000, 24)),
+             QStringLiteral("orientation=\"1\"")));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("landscape.xml"), sXml)));
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("landscape.pdf"))));
+    const QSizeF size = PdfPageSize(Pdf(QStringLiteral("landscape.pdf")));
+    QVERIFY2(qAbs(size.width() - 841.89) < 1 && qAbs(size.height() - 595.28) < 1,
+             qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("landscape.pdf")), 1),
+             QStringList({QStringLiteral("wide")}));
+}
+
+void tst_ReportEngine::watermarkAndBorder()
+{
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QByteArray baPng;
+    QBuffer buffer(&baPng);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    const QString sPage =
+        QStringLiteral("watermark=\"1\" watermarkOpacity=\"%1\" watermarkPixmap=\"%2\" "
+                       "border=\"1\" borderWidth=\"4\"");
+    for (const QString &sOpacity : {QStringLiteral("1"), QStringLiteral("0")}) {
+        ReportEngine engine;
+        QVERIFY(engine.loadTemplate(
+            Template(QStringLiteral("watermark.xml"),
+                     Document(Page(Band(QStringLiteral("ReportTitle"), 24,
+                                        Label(QStringLiteral("t"), 0, 0, 100, 24)),
+                                   sPage.arg(sOpacity, QString::fromLatin1(baPng.toBase64())))))));
+        const QString sPdf = Pdf(QStringLiteral("watermark-%1.pdf").arg(sOpacity));
+        QVERIFY(engine.exportToPdf(sPdf));
+        // The picture covers the middle of the page only when opaque.
+        const double dMiddle = DarkShare(sPdf, QRect(100, 200, 50, 50));
+        QCOMPARE(dMiddle > 0.9, sOpacity == QLatin1String("1"));
+        QCOMPARE(dMiddle < 0.1, sOpacity == QLatin1String("0"));
+        // The frame runs about 2 mm inside the paper's left edge.
+        QVERIFY(DarkShare(sPdf, QRect(2, 300, 2, 100)) > 0.4);
+    }
+}
+
+void tst_ReportEngine::sqlDataSource()
+{
+    const QString sDb = m_dir.filePath(QStringLiteral("parts.sqlite"));
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("setup"));
+        db.setDatabaseName(sDb);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec(QStringLiteral("CREATE TABLE parts (name TEXT, qty INTEGER)")));
+        QVERIFY(query.exec(
+            QStringLiteral("INSERT INTO parts VALUES ('gear', 3), ('belt', 1), ('pump', 2)")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("setup"));
+    const QString sXml = Document(Page(
+        Band(QStringLiteral("MasterData"), 24,
+             Label(QStringLiteral("[stock.name] x[stock.qty]"), 0, 0, 500, 24),
+             QStringLiteral("dataSourceName=\"stock\"")) +
+        QStringLiteral("<DataSource type=\"SQL\" name=\"stock\" dbType=\"QSQLITE\" dbName=\"%1\" "
+                       "value=\"SELECT name, qty FROM parts ORDER BY qty\"/>")
+            .arg(sDb.toHtmlEscaped())));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("sql.xml"), sXml)));
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("sql.pdf"))));
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("sql.pdf")), 1),
+             QStringList({QStringLiteral("belt x1"), QStringLiteral("pump x2"),
+                          QStringLiteral("gear x3")}));
 }
 
 void tst_ReportEngine::rectangleSpelling_data()
