@@ -75,6 +75,11 @@ QString FirmwareImagePath(const QString &sDisk)
     return QStringLiteral("%1/Home/MAIN.bin").arg(sDisk);
 }
 
+bool SameFirmwareDigest(const QString &sDeviceMd5, const QString &sFileMd5)
+{
+    return sDeviceMd5.compare(sFileMd5, Qt::CaseInsensitive) == 0;
+}
+
 void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QString sDisk, QString sSN)
 {
     if (sSN.isEmpty())
@@ -106,8 +111,7 @@ void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QString sDisk, QString s
         ShowHint(pWindow, QCoreApplication::translate("MainWindow", "正在升级固件，请稍候..."),
                  true);
         QString sDeviceMd5;
-        if (!dev.ReadFirmwareHash(sDeviceMd5) ||
-            sDeviceMd5.compare(sFileMd5, Qt::CaseInsensitive) == 0) {
+        if (!dev.ReadFirmwareHash(sDeviceMd5) || SameFirmwareDigest(sDeviceMd5, sFileMd5)) {
             qDebug() << "firmware: nothing to flash" << sDeviceMd5;
             CloseWindow(pWindow);
             return;

@@ -14,6 +14,9 @@ quint16 UpgradeProductId(const QString &sSN);
 // "%1/Home/MAIN.bin" on the device disk sDisk ("E:" or a mount folder).
 QString FirmwareImagePath(const QString &sDisk);
 
+// The device already runs the file's image: digests equal without regard to letter case.
+bool SameFirmwareDigest(const QString &sDeviceMd5, const QString &sFileMd5);
+
 // Runs on a worker thread. The window is only touched on the GUI thread and only while it
 // still exists; every path ends with a request to close it. An empty sSN falls back to the
 // process-wide serial number.

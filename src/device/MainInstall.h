@@ -5,7 +5,8 @@
 #include <QFuture>
 #include <QWidget>
 
-namespace Ui {
+namespace Ui
+{
 class MainInstall;
 }
 
@@ -28,5 +29,4 @@ private:
 // Flashes "<sDisk>/Home/MAIN.bin" into the device on Qt's global thread pool; pWindow shows
 // the progress and is closed when the work ends. Returns at once; the future lets callers
 // that care (tests, benchmarks) wait for the worker to end.
-QFuture<void> StartFirmwareUpgrade(MainInstall *pWindow, const QString &sDisk,
-                                   const QString &sSN);
+QFuture<void> StartFirmwareUpgrade(MainInstall *pWindow, const QString &sDisk, const QString &sSN);

@@ -216,6 +216,7 @@ bool device::Transact(const QByteArray &baFrame, char *pBuffer, quint16 &nLength
     if (!m_pPort)
         return false;
     // Bytes left over from an earlier, late reply must not be taken for this one.
+    m_pPort->clear(QSerialPort::Input);
     if (m_pPort->bytesAvailable() > 0)
         m_pPort->readAll();
 

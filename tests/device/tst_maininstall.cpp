@@ -67,6 +67,8 @@ private slots:
     void productIdFromSerialNumber_data();
     void productIdFromSerialNumber();
 
+    void sameFirmwareDigest_data();
+    void sameFirmwareDigest();
     void installs_data();
     void installs();
     void unplugDuringTransfer();
@@ -173,6 +175,29 @@ void TestMainInstall::productIdFromSerialNumber()
     QFETCH(int, nPid);
     QCOMPARE(int(UpgradeProductId(sSN)), nPid);
     QCOMPARE(FirmwareImagePath("E:"), QString("E:/Home/MAIN.bin"));
+}
+
+void TestMainInstall::sameFirmwareDigest_data()
+{
+    QTest::addColumn<QString>("sDevice");
+    QTest::addColumn<QString>("sFile");
+    QTest::addColumn<bool>("bSame");
+    QTest::newRow("equal") << "0123456789abcdef0123456789abcdef"
+                           << "0123456789abcdef0123456789abcdef" << true;
+    QTest::newRow("letter case") << "0123456789ABCDEF0123456789abcdef"
+                                 << "0123456789abcdef0123456789ABCDEF" << true;
+    QTest::newRow("different") << "0123456789abcdef0123456789abcdef"
+                               << "0123456789abcdef0123456789abcde0" << false;
+    QTest::newRow("nothing read") << ""
+                                  << "0123456789abcdef0123456789abcdef" << false;
+}
+
+void TestMainInstall::sameFirmwareDigest()
+{
+    QFETCH(QString, sDevice);
+    QFETCH(QString, sFile);
+    QFETCH(bool, bSame);
+    QCOMPARE(SameFirmwareDigest(sDevice, sFile), bSame);
 }
 
 void TestMainInstall::installs_data()
