@@ -5,6 +5,7 @@
 #include "app/Language.h"
 #include "app/SingleApplication.h"
 #include "app/StyleSheet.h"
+#include "app/WorkingFolder.h"
 #include "device/DriverInstall.h"
 #include "net/ProxyInfo.h"
 #include "platform/CrashHandler.h"
@@ -24,9 +25,11 @@ int RunUpdateAssist(int argc, char *argv[])
     if (app.IsRunning())
         return 0;
 
-    // "config.ini", "User.bin", "help", "Lang", the driver folder and
-    // "crash.dmp" all live beside the program, wherever it was started from.
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    // "config.ini", "User.bin" and "crash.dmp" live beside the program,
+    // wherever it was started from, or in the user's data folder when the
+    // program's folder is read-only (installed under /usr). "help", "Lang"
+    // and the driver folder are read from the program's folder.
+    QDir::setCurrent(ChooseWorkingFolder(ProgramFolder()));
 
     curl_global_init(CURL_GLOBAL_ALL);
     LoadActiveProxy();

@@ -3,6 +3,7 @@
 
 #include "app/Json.h"
 #include "app/Settings.h"
+#include "app/WorkingFolder.h"
 #include "widgets/IconHelper.h"
 
 #include <QApplication>
@@ -42,7 +43,7 @@ SettingDlg::~SettingDlg()
 void SettingDlg::LoadLanguageList()
 {
     const int nLanguage = LanguageSetting();
-    QFile file("./Lang/language.txt");
+    QFile file(ProgramFolder() + QStringLiteral("/Lang/language.txt"));
     if (!file.open(QIODevice::ReadOnly)) {
         ui->cmbLangluage->setCurrentIndex(nLanguage);
         return;

@@ -8,6 +8,7 @@
 #include "app/ScreenScale.h"
 #include "app/SettingDlg.h"
 #include "app/ThreadHelpers.h"
+#include "app/WorkingFolder.h"
 #include "dataviewer/DataList.h"
 #include "dataviewer/DataManage.h"
 #include "device/DeviceDiskWatcher.h"
@@ -432,7 +433,7 @@ void MainWindow::on_btnHelp_clicked()
 {
     ui->stackedWidget->setCurrentWidget(ui->pageHelp);
     ui->lstHelp->clear();
-    const QDir helpDir(QStringLiteral("./help"));
+    const QDir helpDir(ProgramFolder() + QStringLiteral("/help"));
     const QFileInfoList files =
         helpDir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     QFileIconProvider iconProvider;
