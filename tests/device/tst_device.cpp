@@ -74,6 +74,8 @@ private slots:
     void sendFileInBlocks();
     void replyLongerThanBufferIsHandled();
     void framedRepliesNeedNoSilence();
+    void replyInPiecesIsWaitedFor();
+    void unreadableHeaderEndsAtSilence();
     void openPortFailsWithoutDevice();
     void commandOnClosedPortFinishes();
 };
@@ -364,6 +366,50 @@ void TestDevice::framedRepliesNeedNoSilence()
     QVERIFY(!dev.QueryVersion().isEmpty());
     QCOMPARE(dev.LastTiming().nExchanges, qint64(2));
     QCOMPARE(dev.LastTiming().nSilenceWaitNs, qint64(0));
+}
+
+void TestDevice::replyInPiecesIsWaitedFor()
+{
+    // A pause inside a reply (longer than the 10 ms silence) must not cut it short.
+    QTemporaryDir dir;
+    const QByteArray baImage("firmware image");
+    QFile file(dir.filePath("image.bin"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(baImage);
+    file.close();
+    DeviceSimProcess sim;
+    QVERIFY2(sim.Start({"--split", "60", "--image", file.fileName()}),
+             qPrintable(sim.ErrorString()));
+    device::SetSerialOverride(sim.PtyPath());
+    device dev;
+    dev.Init(true);
+    QVERIFY(dev.OpenPort(device::VendorId, device::ProductId));
+    QString sHash;
+    QVERIFY(dev.ReadFirmwareHash(sHash));
+    QCOMPARE(sHash, QString::fromLatin1(
+                        QCryptographicHash::hash(baImage, QCryptographicHash::Md5).toHex()));
+    QCOMPARE(dev.QueryVersion(), QString("V01.2"));
+}
+
+void TestDevice::unreadableHeaderEndsAtSilence()
+{
+    // Replies are read at fixed positions, so a broken header still carries the answer; its
+    // end is then found by the silence after it.
+    DeviceSimProcess sim;
+    QVERIFY2(sim.Start({"--bad-magic", "--id", "0102", "--fail", "begin=1C"}),
+             qPrintable(sim.ErrorString()));
+    device::SetSerialOverride(sim.PtyPath());
+    SignalLog log;
+    device dev;
+    log.Attach(dev);
+    dev.Init(true);
+    QVERIFY(dev.OpenPort(device::VendorId, device::ProductId));
+    QString sId;
+    QVERIFY(dev.QueryDeviceId(sId));
+    QCOMPARE(sId, QString("0102"));
+    QVERIFY(!dev.BeginUpgrade(16));
+    QCOMPARE(log.slEvents, QStringList({QString::fromUtf8("feedback:传输块序号出错"), "Finish"}));
+    QVERIFY(dev.LastTiming().nSilenceWaitNs > 0);
 }
 
 void TestDevice::openPortFailsWithoutDevice()

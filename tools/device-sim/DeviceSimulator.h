@@ -15,6 +15,7 @@ struct SimOptions {
     QHash<QString, quint8> failures; // target ("hash", "block", "block:3", ...) -> status
     QSet<QString> silent;            // targets that get no reply
     int nDelayMs = 0;
+    int nSplitMs = 0;       // > 0: the reply header goes out first, the rest this much later
     int nUnplugAfter = 0;   // 0 = never
     bool bBadMagic = false; // replies whose header the host cannot read
     bool bLog = false;

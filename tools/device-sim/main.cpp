@@ -141,13 +141,17 @@ int main(int argc, char *argv[])
         "Pull the cable (close the terminal and exit) at the first "
         "transfer request after N blocks were acknowledged (default 0: never).",
         "n", "0");
+    QCommandLineOption splitOption("split",
+                                   "Send each reply in two pieces, its 8-byte header first and "
+                                   "the rest this long after it (default 0: in one piece).",
+                                   "ms", "0");
     QCommandLineOption badMagicOption(
         "bad-magic", "Send replies with a broken magic, so that the host cannot read their "
                      "length and must wait for silence to end them.");
     QCommandLineOption logOption("log", "Print every request and its status on standard error.");
     parser.addOptions({idOption, versionOption, imageOption, outputOption, ptyFileOption,
-                       failOption, silentOption, delayOption, unplugOption, badMagicOption,
-                       logOption});
+                       failOption, silentOption, delayOption, unplugOption, splitOption,
+                       badMagicOption, logOption});
     parser.process(app);
 
     SimOptions options;
@@ -182,6 +186,9 @@ int main(int argc, char *argv[])
     options.nDelayMs = parser.value(delayOption).toInt(&bOk);
     if (!bOk || options.nDelayMs < 0)
         return Fail("bad --delay");
+    options.nSplitMs = parser.value(splitOption).toInt(&bOk);
+    if (!bOk || options.nSplitMs < 0)
+        return Fail("bad --split");
     options.nUnplugAfter = parser.value(unplugOption).toInt(&bOk);
     if (!bOk || options.nUnplugAfter < 0)
         return Fail("bad --unplug-after");
@@ -229,7 +236,7 @@ int main(int argc, char *argv[])
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             continue;
         }
-        const QByteArray baReply = simulator.Feed(baChunk.left(int(nRead)));
+        QByteArray baReply = simulator.Feed(baChunk.left(int(nRead)));
         if (simulator.Unplugged()) {
             if (options.bLog)
                 fprintf(stderr, "device-sim: unplugged\n");
@@ -240,6 +247,12 @@ int main(int argc, char *argv[])
             continue;
         if (options.nDelayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(options.nDelayMs));
+        if (options.nSplitMs > 0 && baReply.size() > 8) {
+            if (!WriteAll(pty.Master(), baReply.left(8)))
+                return Fail(QString("write failed: %1").arg(strerror(errno)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(options.nSplitMs));
+            baReply.remove(0, 8);
+        }
         if (!WriteAll(pty.Master(), baReply))
             return Fail(QString("write failed: %1").arg(strerror(errno)));
     }
