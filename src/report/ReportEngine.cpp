@@ -39,6 +39,9 @@ void ReportEngine::ClearPages()
 
 bool ReportEngine::loadTemplate(const QString &fileName)
 {
+    // Not while rendering: the renderer walks the current page objects.
+    if (m_pRenderer)
+        return false;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -123,6 +126,8 @@ bool ReportEngine::setTargetPrinter(QPrinter *printer)
 
 void ReportEngine::printReport(bool maximized, bool direct, const QString &printerName)
 {
+    if (m_pRenderer)
+        return;
     QPrinter *pPrinter = m_pTargetPrinter;
     if (!pPrinter) {
         if (!m_pPrintPrinter)
@@ -173,7 +178,7 @@ QPrinter *ReportEngine::PdfPrinter()
 
 bool ReportEngine::exportToPdf(const QString &filePath, bool open)
 {
-    if (filePath.isEmpty() || m_pages.isEmpty())
+    if (filePath.isEmpty() || m_pages.isEmpty() || m_pRenderer)
         return false;
     QPrinter *pPrinter = PdfPrinter();
     pPrinter->setOutputFormat(QPrinter::PdfFormat);
@@ -191,7 +196,7 @@ bool ReportEngine::exportToPdf(const QString &filePath, bool open)
 
 bool ReportEngine::exportToHtml(const QString &filePath, bool open)
 {
-    if (filePath.isEmpty() || m_pages.isEmpty())
+    if (filePath.isEmpty() || m_pages.isEmpty() || m_pRenderer)
         return false;
     QFile file(filePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate))

@@ -146,6 +146,7 @@ private slots:
     void previewDialogHasExportActions();
     void cancelledExportSavesNothing();
     void pdfPrinterNotReusedForHtml();
+    void reentrantCallsAreRefused();
 
 private:
     QString Template(const QString &sName, const QString &sXml)
@@ -903,6 +904,28 @@ void tst_ReportEngine::pdfPrinterNotReusedForHtml()
     QVERIFY(pdf.open(QIODevice::ReadOnly));
     QCOMPARE(pdf.readAll(), baBefore);
     QCOMPARE(PdfPageCount(Pdf(QStringLiteral("keep.pdf"))), 2);
+}
+
+// A slot that answers the engine may not pull the template away under it.
+void tst_ReportEngine::reentrantCallsAreRefused()
+{
+    const QString sPath = Template(QStringLiteral("reentrant.xml"), TableTemplate());
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(sPath));
+    DataProvider data(&engine);
+    data.counts[1] = 3;
+    QList<bool> results;
+    data.value = [&](int nRecNo, const QString &) -> QVariant {
+        results.append(engine.loadTemplate(sPath));
+        results.append(engine.exportToPdf(Pdf(QStringLiteral("nested.pdf"))));
+        results.append(engine.exportToHtml(Pdf(QStringLiteral("reentrant.pdf"))));
+        return nRecNo;
+    };
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("reentrant.pdf"))));
+    QVERIFY(!results.isEmpty());
+    QVERIFY(!results.contains(true));
+    QVERIFY(!QFile::exists(Pdf(QStringLiteral("nested.pdf"))));
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("reentrant.pdf")), 1).at(3), QStringLiteral("row 2"));
 }
 
 QTEST_MAIN(tst_ReportEngine)
