@@ -1,5 +1,6 @@
 #include "DeviceSimProcess.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -18,11 +19,10 @@ DeviceSimProcess::~DeviceSimProcess()
 
 QString DeviceSimProcess::ProgramPath()
 {
+    // Tests run from <build>/tests and find the tools in <build>/bin (UA_BIN_DIR under ctest).
     QString sBin = qEnvironmentVariable("UA_BIN_DIR");
-#ifdef UA_BIN_DIR
     if (sBin.isEmpty())
-        sBin = QStringLiteral(UA_BIN_DIR);
-#endif
+        sBin = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
     return QDir(sBin).filePath(QStringLiteral("device-sim"));
 }
 
