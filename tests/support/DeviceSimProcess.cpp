@@ -32,6 +32,7 @@ bool DeviceSimProcess::Start(const QStringList &slArgs, int nTimeoutMs)
     m_sPtyPath.clear();
     m_sError.clear();
     QStringList slAll = slArgs;
+    slAll << QStringLiteral("--exit-with-parent");
     const int nOutput = slArgs.indexOf(QStringLiteral("--output"));
     if (nOutput >= 0 && nOutput + 1 < slArgs.size()) {
         m_sOutput = slArgs.at(nOutput + 1);

@@ -148,10 +148,12 @@ int main(int argc, char *argv[])
     QCommandLineOption badMagicOption(
         "bad-magic", "Send replies with a broken magic, so that the host cannot read their "
                      "length and must wait for silence to end them.");
+    QCommandLineOption parentOption("exit-with-parent",
+                                    "End when the process that started the simulator ends.");
     QCommandLineOption logOption("log", "Print every request and its status on standard error.");
     parser.addOptions({idOption, versionOption, imageOption, outputOption, ptyFileOption,
                        failOption, silentOption, delayOption, unplugOption, splitOption,
-                       badMagicOption, logOption});
+                       badMagicOption, parentOption, logOption});
     parser.process(app);
 
     SimOptions options;
@@ -208,10 +210,13 @@ int main(int argc, char *argv[])
     fflush(stdout);
 
     // A test that dies must not leave its simulator behind.
+    const bool bWithParent = parser.isSet(parentOption);
     const pid_t nParent = getppid();
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != nParent)
-        return 0;
+    if (bWithParent) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != nParent)
+            return 0;
+    }
 
     struct sigaction action = {};
     action.sa_handler = OnSignal;
@@ -221,7 +226,7 @@ int main(int argc, char *argv[])
 
     DeviceSimulator simulator(options);
     QByteArray baChunk(64 * 1024, '\0');
-    while (!g_bStop && getppid() == nParent) {
+    while (!g_bStop && (!bWithParent || getppid() == nParent)) {
         pollfd pfd = {pty.Master(), POLLIN, 0};
         const int nReady = poll(&pfd, 1, 200);
         if (nReady < 0 && errno != EINTR)
