@@ -56,14 +56,14 @@ public:
     static Qt::PenStyle ParsePenStyle(const QString &sStyle);
     static QString ColorToText(const QColor &color);
 
-    int getLeft() const { return rect.left(); }
-    int getTop() const { return rect.top(); }
-    int getWidth() const { return rect.width(); }
-    int getHeight() const { return rect.height(); }
-    bool getVisible() const { return bVisible; }
-    int getRotate() const { return nRotate; }
-    QString getFontColor() const { return ColorToText(fontColor); }
-    QString getBackgroundColor() const { return ColorToText(backgroundColor); }
+    Q_INVOKABLE int getLeft() const { return rect.left(); }
+    Q_INVOKABLE int getTop() const { return rect.top(); }
+    Q_INVOKABLE int getWidth() const { return rect.width(); }
+    Q_INVOKABLE int getHeight() const { return rect.height(); }
+    Q_INVOKABLE bool getVisible() const { return bVisible; }
+    Q_INVOKABLE int getRotate() const { return nRotate; }
+    Q_INVOKABLE QString getFontColor() const { return ColorToText(fontColor); }
+    Q_INVOKABLE QString getBackgroundColor() const { return ColorToText(backgroundColor); }
 
 public slots:
     void setLeft(int nValue) { rect.moveLeft(nValue); }

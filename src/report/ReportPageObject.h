@@ -19,7 +19,7 @@ public:
 
     void LoadFromElement(const QDomElement &element);
 
-    bool isVisible() const { return bVisible; }
+    Q_INVOKABLE bool isVisible() const { return bVisible; }
     // Bands of one kind (and, for data bands, one band number).
     QList<ReportBand *> BandsOfType(int nType) const;
     ReportBand *FindBand(int nType, int nBandNo = -1) const;

@@ -272,8 +272,7 @@ void ReportRenderer::DrawHeaderBand(ReportBand *pBand)
         (pBand->type == ReportBand::PageHeader || pBand->type == ReportBand::PageFooter))
         return;
     const BandLayout layout = LayoutBand(pBand);
-    if (DrawingHere())
-        DrawBand(layout);
+    CompleteBand(layout, DrawingHere());
     m_dY += layout.nHeight;
 }
 
@@ -285,8 +284,7 @@ void ReportRenderer::DrawPageFooter()
     const double dSavedY = m_dY;
     m_dY = m_dH - pFooter->nHeight;
     const BandLayout layout = LayoutBand(pFooter);
-    if (DrawingHere())
-        DrawBand(layout);
+    CompleteBand(layout, DrawingHere());
     m_dY = dSavedY;
 }
 
@@ -335,17 +333,18 @@ void ReportRenderer::DrawFitting(ReportBand *pBand)
 {
     if (!pBand)
         return;
-    const BandLayout layout = LayoutBand(pBand);
+    BandLayout layout = LayoutBand(pBand);
     ReportBand *pPageFooter = m_pPage->FindBand(ReportBand::PageFooter);
     if (m_mode != ReportEngine::HtmlMode &&
         m_dY + layout.nHeight > m_dH - BandHeight(pPageFooter)) {
+        CompleteBand(layout, false);
         NewPage(false);
-        DrawHeaderBand(m_pRepeatHeader);
+        if (m_pRepeatHeader != pBand)
+            DrawHeaderBand(m_pRepeatHeader);
+        layout = LayoutBand(pBand);
     }
-    const BandLayout final = LayoutBand(pBand);
-    if (DrawingHere())
-        DrawBand(final);
-    m_dY += final.nHeight;
+    CompleteBand(layout, DrawingHere());
+    m_dY += layout.nHeight;
 }
 
 void ReportRenderer::RecordLoop(ReportBand *pData, ReportBand *pHeader, ReportBand *pFooter,
@@ -404,6 +403,7 @@ void ReportRenderer::RecordLoop(ReportBand *pData, ReportBand *pHeader, ReportBa
             m_dY + layout.nHeight > m_dH - dPageFooter - dFooter) {
             // One break per record: a band taller than a page is then drawn
             // overflowing, so that the rendering always ends.
+            CompleteBand(layout, false);
             NewPage(false);
             DrawHeaderBand(pHeader);
             layout = LayoutBand(pData);
@@ -413,8 +413,7 @@ void ReportRenderer::RecordLoop(ReportBand *pData, ReportBand *pHeader, ReportBa
             if (bGrouped)
                 m_groupValues[it.key()] += it.value();
         }
-        if (DrawingHere())
-            DrawBand(layout);
+        CompleteBand(layout, DrawingHere());
         m_dY += layout.nHeight;
     }
     if (bInGroup)
@@ -430,8 +429,10 @@ ReportRenderer::BandLayout ReportRenderer::LayoutBand(ReportBand *pBand)
     for (ReportFieldObject *pField : pBand->fields) {
         const QString sBefore = pField->objectName() + QStringLiteral("BeforeData");
         if (pField->type != ReportFieldObject::Line && !pField->objectName().isEmpty() &&
-            m_script.HasFunction(sBefore))
+            m_script.HasFunction(sBefore)) {
             m_script.CallFunction(sBefore);
+            layout.scripted.append(pField);
+        }
         if (!pField->bVisible)
             continue;
         FieldLayout item;
@@ -466,14 +467,15 @@ ReportRenderer::BandLayout ReportRenderer::LayoutBand(ReportBand *pBand)
     return layout;
 }
 
-void ReportRenderer::DrawBand(const BandLayout &layout)
+void ReportRenderer::CompleteBand(const BandLayout &layout, bool bDraw)
 {
-    for (const FieldLayout &item : layout.fields) {
-        DrawField(layout, item);
-        ReportFieldObject *pField = item.pField;
+    if (bDraw) {
+        for (const FieldLayout &item : layout.fields)
+            DrawField(layout, item);
+    }
+    for (ReportFieldObject *pField : layout.scripted) {
         const QString sAfter = pField->objectName() + QStringLiteral("AfterData");
-        if (pField->type != ReportFieldObject::Line && !pField->objectName().isEmpty() &&
-            m_script.HasFunction(sAfter))
+        if (m_script.HasFunction(sAfter))
             m_script.CallFunction(sAfter);
     }
 }

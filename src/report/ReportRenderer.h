@@ -41,6 +41,7 @@ private:
         int nHeight = 0;
         QVector<FieldLayout> fields;
         QHash<QString, QVariantList> values;
+        QVector<ReportFieldObject *> scripted; // fields whose BeforeData ran
     };
 
     void ProcessPage(int nPage, bool bFirst);
@@ -56,7 +57,9 @@ private:
     int RecordCount(const ReportBand *pData) const;
 
     BandLayout LayoutBand(ReportBand *pBand);
-    void DrawBand(const BandLayout &layout);
+    // Draws the laid-out band when bDraw is set, then runs the AfterData
+    // functions: every layout is completed exactly once.
+    void CompleteBand(const BandLayout &layout, bool bDraw);
     void DrawField(const BandLayout &layout, const FieldLayout &item);
     bool DrawingHere() const;
     bool InRange(int nPage) const;

@@ -699,7 +699,9 @@ void tst_ReportEngine::scriptHidesPageAndMovesField()
 {
     const QString sScript = QStringLiteral(
         "ReportEngine.page(1).visible = false;\n"
-        "function cellBeforeData() { cell.left = 400; cell.fontColor = 'rgba(0,128,0,255)'; }\n");
+        "function cellBeforeData() { cell.setLeft(cell.getLeft() + 400); cell.left = cell.left; "
+        "cell.fontColor = 'rgba(0,128,0,255)'; }\n"
+        "function cellAfterData() { cell.left = 0; }\n");
     const QString sCell =
         QStringLiteral("<c type=\"label\" name=\"cell\" value=\"&lt;LineNo&gt;/&lt;LineCount&gt;: "
                        "NumberToWords\" left=\"0\" top=\"0\" width=\"300\" "
