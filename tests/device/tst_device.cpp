@@ -72,6 +72,8 @@ private slots:
     void errorStatusOnDigestReadIsAFailure();
     void noReplyGivesFinishAndFalse();
     void sendFileInBlocks();
+    void sendFileWithoutBlocks_data();
+    void sendFileWithoutBlocks();
     void replyLongerThanBufferIsHandled();
     void framedRepliesNeedNoSilence();
     void replyInPiecesIsWaitedFor();
@@ -331,6 +333,35 @@ void TestDevice::sendFileInBlocks()
     QVERIFY(dev.ReadFirmwareHash(sHash));
     QCOMPARE(sHash, QString::fromLatin1(
                         QCryptographicHash::hash(baImage, QCryptographicHash::Md5).toHex()));
+}
+
+void TestDevice::sendFileWithoutBlocks_data()
+{
+    QTest::addColumn<qint64>("nSize"); // -1: no file
+    QTest::addColumn<bool>("bResult");
+    QTest::newRow("missing file") << qint64(-1) << false;
+    QTest::newRow("empty file") << qint64(0) << true;
+    // Block numbers are 16 bits: one byte more than 65536 blocks must not wrap onto block 0.
+    QTest::newRow("too many blocks") << qint64(65536) * 4096 + 1 << false;
+}
+
+void TestDevice::sendFileWithoutBlocks()
+{
+    QFETCH(qint64, nSize);
+    QFETCH(bool, bResult);
+    QTemporaryDir dir;
+    const QString sPath = dir.filePath("image.bin");
+    if (nSize >= 0) {
+        QFile file(sPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(nSize)); // sparse: costs no disk space
+    }
+    SignalLog log;
+    device dev;
+    log.Attach(dev);
+    dev.Init(true);
+    QCOMPARE(dev.SendFile(sPath), bResult);
+    QCOMPARE(log.slEvents, QStringList({"Finish"}));
 }
 
 void TestDevice::replyLongerThanBufferIsHandled()
