@@ -174,19 +174,6 @@ void ReportRenderer::SetupPage(ReportPageObject *pPage)
     const PaperGeometry geometry = Geometry(*pPage);
     if (m_pPrinter->printerState() != QPrinter::Active)
         ApplyPageLayout(m_pPrinter, *pPage);
-    if (pPage->bBorder && m_painter.isActive() && m_bDraw && m_mode != ReportEngine::HtmlMode &&
-        InRange(m_nCurrentPage)) {
-        const QRectF page = m_pPrinter->pageRect(QPrinter::DevicePixel);
-        QRectF paper = m_pPrinter->paperRect(QPrinter::DevicePixel);
-        paper.translate(-page.topLeft());
-        m_painter.save();
-        m_painter.setPen(
-            QPen(pPage->borderColor, qMax(1, pPage->nBorderWidth) * 5, pPage->borderStyle));
-        m_painter.setBrush(Qt::NoBrush);
-        m_painter.drawRect(
-            QRectF(paper.left() + 92, paper.top() + 92, paper.width() - 192, paper.height() - 192));
-        m_painter.restore();
-    }
     m_dH = geometry.nHeight - geometry.nTop - geometry.nBottom;
     const double dW = geometry.nWidth - geometry.nLeft - geometry.nRight;
     const QRectF page = m_pPrinter->pageRect(QPrinter::DevicePixel);
@@ -198,6 +185,19 @@ void ReportRenderer::DrawBackground()
     if (!m_bDraw || m_mode == ReportEngine::HtmlMode || !m_pPage)
         return;
     m_painter.setBackgroundMode(Qt::TransparentMode);
+    // The frame goes on every sheet, not only on a report page's first one.
+    if (m_pPage->bBorder) {
+        const QRectF page = m_pPrinter->pageRect(QPrinter::DevicePixel);
+        QRectF paper = m_pPrinter->paperRect(QPrinter::DevicePixel);
+        paper.translate(-page.topLeft());
+        m_painter.save();
+        m_painter.setPen(
+            QPen(m_pPage->borderColor, qMax(1, m_pPage->nBorderWidth) * 5, m_pPage->borderStyle));
+        m_painter.setBrush(Qt::NoBrush);
+        m_painter.drawRect(
+            QRectF(paper.left() + 92, paper.top() + 92, paper.width() - 192, paper.height() - 192));
+        m_painter.restore();
+    }
     if (!m_pPage->bWatermark || m_pPage->watermarkPixmap.isNull())
         return;
     const PaperGeometry geometry = Geometry(*m_pPage);

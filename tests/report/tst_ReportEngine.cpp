@@ -81,13 +81,13 @@ QString ReadText(const QString &sPath)
 }
 
 // Fraction of dark pixels in a rectangle of a page rendered at 36 dpi.
-double DarkShare(const QString &sPdf, const QRect &area)
+double DarkShare(const QString &sPdf, const QRect &area, int nPage = 1)
 {
     const QString sPrefix = sPdf + QStringLiteral("-png");
     RunTool(QStringLiteral("pdftoppm"),
-            {QStringLiteral("-r"), QStringLiteral("36"), QStringLiteral("-f"), QStringLiteral("1"),
-             QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-png"),
-             QStringLiteral("-singlefile"), sPdf, sPrefix});
+            {QStringLiteral("-r"), QStringLiteral("36"), QStringLiteral("-f"),
+             QString::number(nPage), QStringLiteral("-l"), QString::number(nPage),
+             QStringLiteral("-png"), QStringLiteral("-singlefile"), sPdf, sPrefix});
     const QImage image(sPrefix + QStringLiteral(".png"));
     if (image.isNull())
         return -1;
@@ -399,16 +399,23 @@ void tst_ReportEngine::watermarkAndBorder()
         QVERIFY(engine.loadTemplate(
             Template(QStringLiteral("watermark.xml"),
                      Document(Page(Band(QStringLiteral("ReportTitle"), 24,
-                                        Label(QStringLiteral("t"), 0, 0, 100, 24)),
+                                        Label(QStringLiteral("t"), 0, 0, 100, 24)) +
+                                       Band(QStringLiteral("MasterData"), 600,
+                                            Label(QStringLiteral("r"), 0, 0, 100, 24)),
                                    sPage.arg(sOpacity, QString::fromLatin1(baPng.toBase64())))))));
+        DataProvider data(&engine);
+        data.counts[1] = 2; // two sheets
         const QString sPdf = Pdf(QStringLiteral("watermark-%1.pdf").arg(sOpacity));
         QVERIFY(engine.exportToPdf(sPdf));
+        QCOMPARE(PdfPageCount(sPdf), 2);
         // The picture covers the middle of the page only when opaque.
         const double dMiddle = DarkShare(sPdf, QRect(100, 200, 50, 50));
         QCOMPARE(dMiddle > 0.9, sOpacity == QLatin1String("1"));
         QCOMPARE(dMiddle < 0.1, sOpacity == QLatin1String("0"));
         // The frame runs about 2 mm inside the paper's left edge.
         QVERIFY(DarkShare(sPdf, QRect(2, 300, 2, 100)) > 0.4);
+        QVERIFY(DarkShare(sPdf, QRect(2, 300, 2, 100), 2) > 0.4);
+        QCOMPARE(DarkShare(sPdf, QRect(100, 200, 50, 50), 2) > 0.9, sOpacity == QLatin1String("1"));
     }
 }
 
