@@ -4,10 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <unistd.h>
 
 class tst_DeviceDisks : public QObject
 {
@@ -27,6 +26,20 @@ private:
             file.write(baSerial);
         }
         return sDisk;
+    }
+
+    // Runs a system tool; the empty text on success, else what went wrong.
+    static QString Run(const QString &sProgram, const QStringList &slArgs)
+    {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(sProgram, slArgs);
+        if (!process.waitForFinished(30000))
+            return QStringLiteral("%1 did not finish").arg(sProgram);
+        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+            return QString::fromLocal8Bit(process.readAll()).trimmed() +
+                   QStringLiteral(" (exit %1)").arg(process.exitCode());
+        return QString();
     }
 
 private slots:
@@ -96,14 +109,28 @@ private slots:
 
     void readOnlyFolderIsNoDevice()
     {
-        if (geteuid() == 0)
-            QSKIP("root may write anywhere, so no folder is read-only for this test");
+        // A read-only file system, since permissions do not stop root.
         QTemporaryDir root;
-        const QString sDisk = MakeDisk(root, QStringLiteral("RO"), "D000000000001");
-        QFile::setPermissions(sDisk, QFile::ReadOwner | QFile::ExeOwner);
+        const QString sDisk = MakeDisk(root, QStringLiteral("RO"), QByteArray());
+        const QString sError =
+            Run(QStringLiteral("mount"),
+                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                 QStringLiteral("size=64k"), QStringLiteral("tmpfs"), sDisk});
+        if (!sError.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("mounting a tmpfs is not permitted here: ") + sError));
+        QFile serial(sDisk + QStringLiteral("/sn.txt"));
+        const bool bWritten = serial.open(QIODevice::WriteOnly) && serial.write("D1") == 2;
+        serial.close();
         SetDeviceDiskFolders({sDisk});
-        QVERIFY(ListDeviceDisks().isEmpty());
-        QFile::setPermissions(sDisk, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QStringList slWritable = ListDeviceDisks();
+        const QString sRemountError = Run(
+            QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), sDisk});
+        const QStringList slReadOnly = ListDeviceDisks();
+        Run(QStringLiteral("umount"), {sDisk});
+        QVERIFY(bWritten);
+        QCOMPARE(slWritable, QStringList{sDisk});
+        QVERIFY2(sRemountError.isEmpty(), qPrintable(sRemountError));
+        QVERIFY(slReadOnly.isEmpty());
     }
 
     void folderShowsItsOwnName()
@@ -112,6 +139,30 @@ private slots:
         const QString sDisk = MakeDisk(root, QStringLiteral("KX520"), "D000000000001");
         QCOMPARE(DiskDisplayName(sDisk), QStringLiteral("KX520"));
         QCOMPARE(DiskDisplayName(sDisk + QStringLiteral("/")), QStringLiteral("KX520"));
+    }
+
+    void mountedVolumeShowsItsSpace()
+    {
+        // A real file system of known size: a tmpfs mounted on the disk's folder.
+        QTemporaryDir root;
+        const QString sDisk = root.filePath(QStringLiteral("KXDISK"));
+        QVERIFY(QDir().mkpath(sDisk));
+        const QString sError =
+            Run(QStringLiteral("mount"),
+                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                 QStringLiteral("size=64k"), QStringLiteral("tmpfs"), sDisk});
+        if (!sError.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("mounting a tmpfs is not permitted here: ") + sError));
+        const quint64 nAvailable = DiskAvailableBytes(sDisk);
+        const QString sName = DiskDisplayName(sDisk);
+        const QString sTip = DiskTipHtml(sDisk);
+        Run(QStringLiteral("umount"), {sDisk});
+        QCOMPARE(nAvailable, quint64(65536));
+        // tmpfs has no label: the folder's name stands in.
+        QCOMPARE(sName, QStringLiteral("KXDISK"));
+        QVERIFY2(sTip.contains(QStringLiteral("<div>文件系统:tmpfs</div>")), qPrintable(sTip));
+        QVERIFY(sTip.contains(QStringLiteral("<div>总空间:64.00 KB</div>")));
+        QVERIFY(sTip.contains(QStringLiteral("<b>可用空间:64.00 KB</b>")));
     }
 
     void tipNamesTheDiskAndItsSpace()
