@@ -76,7 +76,7 @@ public:
 
     static QString ReadDeviceId();
     static QString DeviceFirmwareVersion();
-    // Command 1042; the unsealed reply, empty when the transfer failed.
+    // Command 1042; the unsealed reply, empty when the transfer failed (or not 200).
     static QByteArray FetchUpdateCatalogue(const QString &sDevID, const QString &sSN, bool bTest);
     // The catalogue thread's body.
     void RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest);

@@ -106,6 +106,10 @@ QByteArray MainWindow::FetchUpdateCatalogue(const QString &sDevID, const QString
              << "sn" << sSN << "test" << bTest;
     const CommandReply reply = SendSealedCommand(CommandCatalogue, joData);
     qDebug() << reply.baPlain;
+    // An error page is no catalogue: it counts as a failed transfer, so the
+    // user hears about the network instead of nothing at all.
+    if (!reply.IsHttpOk())
+        return QByteArray();
     return reply.baPlain;
 }
 
@@ -268,7 +272,7 @@ void MainWindow::StartDownLoad(int nIndex)
     if (bNewBatch)
         bInstallPending = false;
     // Shown at once, so the row cannot be queued twice while its request runs.
-    SetRowState(nIndex, QLatin1String(kStateWaiting), QColor());
+    SetRowState(nIndex, QString::fromUtf8(kStateWaiting), QColor());
     const QPointer<MainWindow> pWindow(this);
     AppThreadPool().enqueue([pWindow, request]() { RequestDownloadList(pWindow, request); });
 }
@@ -299,7 +303,7 @@ void MainWindow::OnDownloadList(const DownloadRequest &request, const QList<QJso
     }
     if (!bUsable) {
         if (nRow >= 0)
-            SetRowState(nRow, QLatin1String(kStateBadReply), QColor());
+            SetRowState(nRow, QString::fromUtf8(kStateBadReply), QColor());
     } else if (packages.isEmpty()) {
         if (nRow >= 0)
             SetRowState(nRow, QString(), QColor()); // nothing for this row: it can be tried again
@@ -357,7 +361,7 @@ void MainWindow::OnPackageProgress(quint64 nRowId, int nPercent)
         pProgress->setData(Qt::UserRole + 1, nPercent);
         pProgress->setData(Qt::UserRole + 2, 100);
     }
-    SetRowState(nRow, QLatin1String(kStateDownloading), QColor());
+    SetRowState(nRow, QString::fromUtf8(kStateDownloading), QColor());
 }
 
 void MainWindow::OnPackageDownloadFinished(quint64 nRowId, quint64 nGeneration,
@@ -376,13 +380,13 @@ void MainWindow::OnPackageDownloadFinished(quint64 nRowId, quint64 nGeneration,
     }
     if (nRow >= 0) {
         if (nSuccess == -1) {
-            SetRowState(nRow, QLatin1String(kStateNoUpdate), QColor());
+            SetRowState(nRow, QString::fromUtf8(kStateNoUpdate), QColor());
         } else if (nErr != 0 && nSuccess >= 1) {
-            SetRowState(nRow, QLatin1String(kStatePartly), QColor(0, 0, 255));
+            SetRowState(nRow, QString::fromUtf8(kStatePartly), QColor(0, 0, 255));
         } else if (nErr != 0) {
-            SetRowState(nRow, QLatin1String(kStateFailed), QColor(255, 0, 0));
+            SetRowState(nRow, QString::fromUtf8(kStateFailed), QColor(255, 0, 0));
         } else {
-            SetRowState(nRow, QLatin1String(kStateDone), QColor(0, 255, 0));
+            SetRowState(nRow, QString::fromUtf8(kStateDone), QColor(0, 255, 0));
             if (QTableWidgetItem *pLocal = ui->tbUpdateList->item(nRow, ColLocal))
                 pLocal->setText(joPackage.value(QLatin1String("rev")).toString());
         }

@@ -1,0 +1,1 @@
+set_tests_properties(tst_UpdatePage PROPERTIES TIMEOUT 600)

@@ -1,0 +1,492 @@
+// The download page of the main window against the stand-in update server,
+// the simulated device and a device-disk folder: which packages the catalogue
+// lists and how, its failures, and the downloads it starts with their row
+// states, installed manifests, busy counter and firmware installation.
+
+#include "UpdateTestBench.h"
+#include "accounts/LoginReply.h"
+#include "device/DeviceState.h"
+#include "update/MainWindow.h"
+#include "widgets/KXButtonDelegate.h"
+
+#include <QTranslator>
+
+using namespace UpdateTestBench;
+
+namespace
+{
+
+const QByteArray kImage = QByteArray("new firmware image ").repeated(600); // 3 blocks
+
+QJsonObject HomePackage()
+{
+    return QJsonObject{{"dir", "Home"},       {"rev", "V1.3"},     {"mandatory", true},
+                       {"CN_name", "主程序"}, {"EN_name", "main"}, {"lang_name", "main"}};
+}
+
+QJsonObject EnginePackage(const QString &sRev = QStringLiteral("2.0"))
+{
+    return QJsonObject{{"dir", "Diag/Engine"},   {"rev", sRev},         {"branch", "DASH"},
+                       {"EN_name", "Engine EN"}, {"CN_name", "发动机"}, {"lang_name", "Engine"}};
+}
+
+const QMap<QString, QByteArray> kEngineFiles{
+    {"a.bin", "engine a"}, {"b.bin", "engine b"}, {"c.bin", "engine c"}};
+
+// Counts the firmware windows shown and what the given row showed at that moment.
+class FirmwareWindowWatch : public QObject
+{
+public:
+    FirmwareWindowWatch(QTableWidget *pTable, QString sRow) : pTable(pTable), sRow(std::move(sRow))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~FirmwareWindowWatch() override { qApp->removeEventFilter(this); }
+
+    int nShown = 0;
+    QString sRowStateAtShow;
+
+protected:
+    bool eventFilter(QObject *pWatched, QEvent *pEvent) override
+    {
+        if (pEvent->type() == QEvent::Show &&
+            pWatched->objectName() == QLatin1String("MainInstall")) {
+            ++nShown;
+            sRowStateAtShow = RowState(pTable, sRow);
+        }
+        return false;
+    }
+
+private:
+    QTableWidget *pTable;
+    QString sRow;
+};
+
+} // namespace
+
+class tst_UpdatePage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void catalogueListsWhatDiffers();
+    void namesFollowTheLanguage();
+    void catalogueFailures_data();
+    void catalogueFailures();
+    void noDeviceNoRequest();
+    void busyWindowKeepsItsRows();
+
+    void oneClickWithNothingSelected();
+    void mandatoryRowDownloadsAndFlashesFirmware();
+    void successRecordsInstalledManifest();
+    void twoPackagesIntoOneRow();
+    void nothingToFetch();
+    void failedFiles_data();
+    void failedFiles();
+    void unusableDownloadList();
+    void rowButtonBringsMainProgram();
+    void firmwareOnceAfterTheLastDownload();
+    void deviceRemovalAbandonsTheBatch();
+
+private:
+    Bench bench;
+    std::unique_ptr<MainWindow> pWindow;
+
+    MainWindow &OpenWindow();
+    QJsonObject LastRequestData(const QString &sKind);
+    void WaitForIdle(MainWindow &w, int nTimeoutMs = 20000);
+};
+
+void tst_UpdatePage::initTestCase()
+{
+    QVERIFY(bench.Start(QStringLiteral("127.0.6.10")));
+}
+
+void tst_UpdatePage::init()
+{
+    SetLoginReply(QJsonObject{{"code", "000000"}});
+    TransferStopFlag = 0;
+    bench.Reset();
+}
+
+void tst_UpdatePage::cleanup()
+{
+    if (pWindow)
+        WaitForIdle(*pWindow);
+    pWindow.reset();
+    TakeMessageBoxes();
+}
+
+MainWindow &tst_UpdatePage::OpenWindow()
+{
+    pWindow = std::make_unique<MainWindow>();
+    pWindow->show();
+    pWindow->FirstShow(); // selects the disk and lists the catalogue
+    return *pWindow;
+}
+
+QJsonObject tst_UpdatePage::LastRequestData(const QString &sKind)
+{
+    const QJsonArray jaRequests = bench.pServer->Requests(sKind);
+    return jaRequests.isEmpty() ? QJsonObject()
+                                : jaRequests.last().toObject().value("data").toObject();
+}
+
+void tst_UpdatePage::WaitForIdle(MainWindow &w, int nTimeoutMs)
+{
+    QTRY_COMPARE_WITH_TIMEOUT(w.nTaskCount.load(), 0, nTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!TopLevelNamed("MainInstall"), nTimeoutMs);
+}
+
+void tst_UpdatePage::catalogueListsWhatDiffers()
+{
+    bench.AddPackage("10-home", HomePackage(), {{"MAIN.bin", kImage}});
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    bench.AddPackage(
+        "30-keys",
+        QJsonObject{
+            {"dir", "Diag/Keys"}, {"rev", "1.0A"}, {"branch", "immo"}, {"lang_name", "Keys"}},
+        {{"k.bin", "k"}});
+    bench.AddPackage(
+        "40-public",
+        QJsonObject{{"dir", "Public"}, {"rev", "3"}, {"branch", "dash"}, {"lang_name", "Public"}},
+        {{"p.bin", "p"}});
+    bench.AddPackage("50-nameless", QJsonObject{{"dir", "Diag/Nameless"}, {"rev", "9"}},
+                     {{"n.bin", "n"}});
+    bench.Install("Diag/Keys", QJsonObject{{"rev", "1.0a"}});
+
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    QCOMPARE(ColumnTexts(pTable, 0), (QStringList{"main", "dash-Engine", "Public"}));
+    QCOMPARE(ColumnTexts(pTable, 1), (QStringList{"V1.2", "", ""})); // the device runs V01.2
+    QCOMPARE(ColumnTexts(pTable, 2), (QStringList{"V1.3", "2.0", "3"}));
+
+    QCOMPARE(pTable->item(0, 0)->checkState(), Qt::Checked);
+    QCOMPARE(pTable->item(1, 0)->checkState(), Qt::Unchecked);
+    QCOMPARE(pTable->item(2, 0)->checkState(), Qt::Checked);
+    QCOMPARE(pTable->item(0, 0)->data(Qt::UserRole + 1).toString(), QStringLiteral("Home"));
+    QCOMPARE(pTable->item(1, 0)->data(Qt::UserRole + 1).toString(), QStringLiteral("Diag/Engine"));
+    QCOMPARE(pTable->item(1, 0)->data(Qt::UserRole + 2).toString(), QStringLiteral("dash"));
+    QVERIFY(!pTable->item(2, 0)->data(Qt::UserRole + 2).isValid());
+    QCOMPARE(pTable->item(1, 2)->data(Qt::UserRole + 1).toString(), QStringLiteral("2.0"));
+    QCOMPARE(pTable->item(1, 3)->text(), QString());
+    QCOMPARE(pTable->item(1, 4)->data(Qt::UserRole + 2).toInt(), 100);
+    QVERIFY(!pTable->item(1, 4)->data(Qt::UserRole + 1).isValid());
+    QCOMPARE(RowState(pTable, 1), QString());
+
+    const QJsonObject joData = LastRequestData("catalogue");
+    QCOMPARE(joData.value("devtype").toString(), QStringLiteral("kx520"));
+    QCOMPARE(joData.value("sn").toString(), QStringLiteral("D000000000001"));
+    QCOMPARE(joData.value("pwd").toString(), QString());
+    QCOMPARE(joData.value("test"), QJsonValue(false));
+    QVERIFY(!joData.value("devid").toString().isEmpty());
+    QCOMPARE(w.sDevID, joData.value("devid").toString());
+}
+
+void tst_UpdatePage::namesFollowTheLanguage()
+{
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    QTranslator english;
+    QVERIFY(english.load(QStringLiteral(":/other/en.qm")));
+    QCoreApplication::installTranslator(&english);
+    MainWindow &w = OpenWindow();
+    const QStringList slNames = ColumnTexts(UpdateTable(w), 0);
+    QCoreApplication::removeTranslator(&english);
+    QCOMPARE(slNames, QStringList{QStringLiteral("Dashboard-Engine EN")});
+}
+
+void tst_UpdatePage::catalogueFailures_data()
+{
+    QTest::addColumn<QJsonObject>("joFault");
+    QTest::addColumn<QStringList>("slMessages");
+    QTest::newRow("empty reply") << QJsonObject{{"on", "catalogue"}, {"empty", true}}
+                                 << QStringList{"获取升级信息失败,请检查网络是否正常!"};
+    QTest::newRow("server down") << QJsonObject{{"on", "catalogue"}, {"status", 503}}
+                                 << QStringList{"获取升级信息失败,请检查网络是否正常!"};
+    QTest::newRow("refused") << QJsonObject{{"on", "catalogue"}, {"code", "999999"}}
+                             << QStringList{"获取升级信息失败!"};
+    QTest::newRow("not JSON") << QJsonObject{{"on", "catalogue"}, {"notjson", true}}
+                              << QStringList();
+}
+
+void tst_UpdatePage::catalogueFailures()
+{
+    QFETCH(QJsonObject, joFault);
+    QFETCH(QStringList, slMessages);
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    MainWindow &w = OpenWindow();
+    QCOMPARE(UpdateTable(w)->rowCount(), 1);
+
+    QVERIFY(bench.pServer->SetFault(joFault));
+    Click(w, "btnDownload");
+    QCOMPARE(bench.pServer->Requests("catalogue").size(), 2);
+    if (slMessages.isEmpty())
+        QTest::qWait(200);
+    else
+        QTRY_VERIFY(!MessageBoxes().isEmpty());
+    QCOMPARE(TakeMessageBoxes(), slMessages);
+    // A failed refresh leaves the rows of the last good one.
+    QCOMPARE(ColumnTexts(UpdateTable(w), 0), QStringList{"dash-Engine"});
+}
+
+void tst_UpdatePage::noDeviceNoRequest()
+{
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    device::SetSerialOverride(bench.dir.filePath("no-such-port"));
+    MainWindow &w = OpenWindow();
+    device::SetSerialOverride(bench.sim.PtyPath());
+    QCOMPARE(UpdateTable(w)->rowCount(), 0);
+    QVERIFY(bench.pServer->Requests("catalogue").isEmpty());
+    QVERIFY(!TopLevelNamed("PromptDlg"));
+}
+
+void tst_UpdatePage::busyWindowKeepsItsRows()
+{
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    MainWindow &w = OpenWindow();
+    w.nTaskCount = 1;
+    bench.AddPackage("30-keys",
+                     QJsonObject{{"dir", "Diag/Keys"}, {"rev", "1"}, {"lang_name", "Keys"}},
+                     {{"k.bin", "k"}});
+    Click(w, "btnDownload");
+    w.nTaskCount = 0;
+    QCOMPARE(bench.pServer->Requests("catalogue").size(), 1);
+    QCOMPARE(ColumnTexts(UpdateTable(w), 0), QStringList{"dash-Engine"});
+}
+
+void tst_UpdatePage::oneClickWithNothingSelected()
+{
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    MainWindow &w = OpenWindow();
+    Click(w, "btnOneKeyUpdate");
+    QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
+    QCOMPARE(RowState(UpdateTable(w), 0), QString());
+    QCOMPARE(w.nTaskCount.load(), 0);
+    QTest::qWait(200);
+    QVERIFY(bench.pServer->Requests("downloadlist").isEmpty());
+}
+
+void tst_UpdatePage::mandatoryRowDownloadsAndFlashesFirmware()
+{
+    bench.AddPackage("10-home", HomePackage(), {{"MAIN.bin", kImage}, {"config.json", "{}"}});
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    WriteFile(bench.DiskPath("Home/MAIN.bin"), "stale image");
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    pTable->item(RowNamed(pTable, "main"), 0)->setCheckState(Qt::Unchecked);
+
+    Click(w, "btnOneKeyUpdate");
+    QVERIFY(!w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "main"), QStringLiteral("下载成功"), 20000);
+    QCOMPARE(ReadFile(bench.DiskPath("Home/MAIN.bin")), kImage);
+    QVERIFY(!QFile::exists(bench.DiskPath("Home/config.json")));
+    QCOMPARE(RowState(pTable, "dash-Engine"), QString()); // unchecked, optional
+    QTRY_COMPARE_WITH_TIMEOUT(bench.sim.FlashedImage(), kImage, 30000);
+    WaitForIdle(w);
+    QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
+
+    const QJsonObject joData = LastRequestData("downloadlist");
+    QCOMPARE(joData.value("type").toArray(), QJsonArray{"Home"});
+    QCOMPARE(joData.value("branch").toString(), QString());
+    QCOMPARE(joData.value("devtype").toString(), QStringLiteral("kx520"));
+    QCOMPARE(joData.value("lang").toString(), QString());
+}
+
+void tst_UpdatePage::successRecordsInstalledManifest()
+{
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    bench.Install("Diag/Engine", QJsonObject{{"rev", "1.0"}});
+    WriteFile(bench.DiskPath("Diag/Engine/a.bin"), "old a");
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    QCOMPARE(ColumnTexts(pTable, 1), QStringList{"1.0"});
+    pTable->item(0, 0)->setCheckState(Qt::Checked);
+    Click(w, "btnOneKeyUpdate");
+    QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, 0), QStringLiteral("下载成功"), 20000);
+    QCOMPARE(pTable->item(0, 5)->foreground().color(), QColor(0, 255, 0));
+    QCOMPARE(pTable->item(0, 1)->text(), QStringLiteral("2.0"));
+    QCOMPARE(pTable->item(0, 4)->data(Qt::UserRole + 1).toInt(), 100);
+    for (auto it = kEngineFiles.cbegin(); it != kEngineFiles.cend(); ++it)
+        QCOMPARE(ReadFile(bench.DiskPath("Diag/Engine/" + it.key())), it.value());
+
+    const QJsonObject joInstalled = ReadJson(bench.DiskPath("Diag/Engine/Update.json"));
+    QCOMPARE(joInstalled.value("rev").toString(), QStringLiteral("2.0"));
+    QCOMPARE(joInstalled.value("lang_name").toString(), QStringLiteral("Engine"));
+    QVERIFY(!joInstalled.contains("root"));
+    QVERIFY(!joInstalled.contains("lang"));
+    QCOMPARE(joInstalled.value("files").toArray().size(), 3);
+    WaitForIdle(w);
+    QVERIFY(!TopLevelNamed("MainInstall")); // no firmware came down
+}
+
+void tst_UpdatePage::twoPackagesIntoOneRow()
+{
+    QJsonObject joFirst = EnginePackage();
+    joFirst.insert("dir", "Diag/A/Engine");
+    QJsonObject joSecond = EnginePackage();
+    joSecond.insert("dir", "Diag/B/Engine");
+    joSecond.insert("lang_name", "Engine B");
+    bench.AddPackage("20-engine-a", joFirst, {{"x.bin", "first"}});
+    bench.AddPackage("21-engine-b", joSecond, {{"y.bin", "second"}});
+    bench.Install("Diag/B/Engine", QJsonObject{{"rev", "2.0"}}); // listed once only
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    QCOMPARE(ColumnTexts(pTable, 0), QStringList{"dash-Engine"});
+    pTable->item(0, 0)->setCheckState(Qt::Checked);
+    Click(w, "btnOneKeyUpdate");
+    WaitForIdle(w);
+    QCOMPARE(RowState(pTable, 0), QStringLiteral("下载成功"));
+    QCOMPARE(ReadFile(bench.DiskPath("Diag/A/Engine/x.bin")), QByteArray("first"));
+    QCOMPARE(ReadFile(bench.DiskPath("Diag/B/Engine/y.bin")), QByteArray("second"));
+    QCOMPARE(ReadJson(bench.DiskPath("Diag/B/Engine/Update.json")).value("lang_name").toString(),
+             QStringLiteral("Engine B"));
+    QCOMPARE(bench.pServer->Requests("downloadlist").size(), 1);
+}
+
+void tst_UpdatePage::nothingToFetch()
+{
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    for (auto it = kEngineFiles.cbegin(); it != kEngineFiles.cend(); ++it)
+        WriteFile(bench.DiskPath("Diag/Engine/" + it.key()), it.value());
+    bench.Install("Diag/Engine", QJsonObject{{"rev", "1.0"}});
+    const QByteArray baManifest = ReadFile(bench.DiskPath("Diag/Engine/Update.json"));
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    pTable->item(0, 0)->setCheckState(Qt::Checked);
+    Click(w, "btnOneKeyUpdate");
+    WaitForIdle(w);
+    QCOMPARE(RowState(pTable, 0), QStringLiteral("无需更新"));
+    QCOMPARE(pTable->item(0, 1)->text(), QStringLiteral("1.0"));
+    QCOMPARE(ReadFile(bench.DiskPath("Diag/Engine/Update.json")), baManifest);
+    QVERIFY(bench.pServer->Requests("files").isEmpty());
+}
+
+void tst_UpdatePage::failedFiles_data()
+{
+    QTest::addColumn<QJsonObject>("joFault");
+    QTest::addColumn<QString>("sState");
+    QTest::addColumn<QColor>("color");
+    QTest::newRow("one of three") << QJsonObject{{"on", "files"},
+                                                 {"match", "c.bin"},
+                                                 {"status", 404}}
+                                  << "部分下载失败" << QColor(0, 0, 255);
+    QTest::newRow("all") << QJsonObject{{"on", "files"}, {"status", 500}} << "下载失败"
+                         << QColor(255, 0, 0);
+}
+
+void tst_UpdatePage::failedFiles()
+{
+    QFETCH(QJsonObject, joFault);
+    QFETCH(QString, sState);
+    QFETCH(QColor, color);
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    WriteFile(bench.DiskPath("Diag/Engine/c.bin"), "old c");
+    QVERIFY(bench.pServer->SetFault(joFault));
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    pTable->item(0, 0)->setCheckState(Qt::Checked);
+    Click(w, "btnOneKeyUpdate");
+    WaitForIdle(w);
+    QCOMPARE(RowState(pTable, 0), sState);
+    QCOMPARE(pTable->item(0, 5)->foreground().color(), color);
+    QCOMPARE(pTable->item(0, 1)->text(), QString());
+    QVERIFY(!QFile::exists(bench.DiskPath("Diag/Engine/Update.json")));
+    QCOMPARE(ReadFile(bench.DiskPath("Diag/Engine/c.bin")), QByteArray("old c"));
+    QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
+}
+
+void tst_UpdatePage::unusableDownloadList()
+{
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    QVERIFY(bench.pServer->SetFault(QJsonObject{{"on", "downloadlist"}, {"notjson", true}}));
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    pTable->item(0, 0)->setCheckState(Qt::Checked);
+    Click(w, "btnOneKeyUpdate");
+    QTRY_COMPARE(RowState(pTable, 0), QStringLiteral("获取数据异常"));
+    WaitForIdle(w);
+    QVERIFY(TakeMessageBoxes().isEmpty());
+    // Nothing runs any more, so the button is usable again.
+    QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
+}
+
+void tst_UpdatePage::rowButtonBringsMainProgram()
+{
+    bench.AddPackage("10-home", HomePackage(), {{"MAIN.bin", kImage}});
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    const int nRow = RowNamed(pTable, "dash-Engine");
+    const QRect cell = pTable->visualRect(pTable->model()->index(nRow, 5));
+    QTest::mouseClick(pTable->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      KXButtonDelegate::ButtonRect(cell).center());
+    QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "dash-Engine"), QStringLiteral("下载成功"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "main"), QStringLiteral("下载成功"), 20000);
+    QCOMPARE(bench.pServer->Requests("downloadlist").size(), 2);
+    WaitForIdle(w, 30000);
+    QCOMPARE(bench.sim.FlashedImage(), kImage);
+}
+
+void tst_UpdatePage::firmwareOnceAfterTheLastDownload()
+{
+    bench.AddPackage("10-home", HomePackage(), {{"MAIN.bin", kImage}});
+    bench.AddPackage("20-engine", EnginePackage(), {{"a.bin", "slow file"}});
+    // The main program arrives first; the firmware must wait for the engine package.
+    QVERIFY(bench.pServer->SetFault(
+        QJsonObject{{"on", "files"}, {"match", "Engine"}, {"delay", 1500}}));
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    pTable->item(RowNamed(pTable, "dash-Engine"), 0)->setCheckState(Qt::Checked);
+    FirmwareWindowWatch watch(pTable, "dash-Engine");
+    Click(w, "btnOneKeyUpdate");
+    QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "main"), QStringLiteral("下载成功"), 20000);
+    QCOMPARE(watch.nShown, 0);
+    WaitForIdle(w, 30000);
+    QCOMPARE(watch.nShown, 1);
+    QCOMPARE(watch.sRowStateAtShow, QStringLiteral("下载成功"));
+    QCOMPARE(bench.sim.FlashedImage(), kImage);
+}
+
+void tst_UpdatePage::deviceRemovalAbandonsTheBatch()
+{
+    bench.AddPackage("10-home", HomePackage(), {{"MAIN.bin", kImage}});
+    bench.AddPackage("20-engine", EnginePackage(), {{"a.bin", "engine"}});
+    QVERIFY(bench.pServer->SetFaults(
+        QJsonArray{QJsonObject{{"on", "files"}, {"match", "MAIN.bin"}, {"delay", 1000}},
+                   QJsonObject{{"on", "files"}, {"match", "Engine"}, {"delay", 3000}}}));
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    auto *pOneClick = w.findChild<QPushButton *>("btnOneKeyUpdate");
+    FirmwareWindowWatch watch(pTable, "dash-Engine");
+
+    // Batch one: the main program, by its row button.
+    const QRect cell = pTable->visualRect(pTable->model()->index(RowNamed(pTable, "main"), 5));
+    QTest::mouseClick(pTable->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      KXButtonDelegate::ButtonRect(cell).center());
+    QTRY_COMPARE(bench.pServer->Requests("files").size(), 1);
+    w.nTaskCount = 0; // what the device removal does
+
+    // Batch two: the engine package, by the one-click button.
+    pTable->item(RowNamed(pTable, "dash-Engine"), 0)->setCheckState(Qt::Checked);
+    pOneClick->click();
+    QVERIFY(!pOneClick->isEnabled());
+
+    // The abandoned download reports late: its row shows it, nothing else moves.
+    QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "main"), QStringLiteral("下载成功"), 20000);
+    QVERIFY(!pOneClick->isEnabled());
+    QVERIFY(w.nTaskCount.load() >= 1);
+    QVERIFY(!QFile::exists(bench.DiskPath("Home/Update.json")));
+
+    QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "dash-Engine"), QStringLiteral("下载成功"), 20000);
+    QTRY_VERIFY(pOneClick->isEnabled());
+    QCOMPARE(w.nTaskCount.load(), 0);
+    QTest::qWait(300);
+    QCOMPARE(watch.nShown, 0); // the firmware of the abandoned batch is not installed
+}
+
+QTEST_MAIN(tst_UpdatePage)
+#include "tst_UpdatePage.moc"
