@@ -145,6 +145,8 @@ private slots:
     void targetPrinterAdoption();
     void previewDialogHasExportActions();
     void cancelledExportSavesNothing();
+    void exportActionsSave_data();
+    void exportActionsSave();
     void pdfPrinterNotReusedForHtml();
     void reentrantCallsAreRefused();
 
@@ -897,6 +899,52 @@ void tst_ReportEngine::cancelledExportSavesNothing()
     QVERIFY(bSeen);
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), slBefore);
     QVERIFY(m_openedUrls.isEmpty());
+}
+
+void tst_ReportEngine::exportActionsSave_data()
+{
+    QTest::addColumn<QString>("sAction");
+    QTest::addColumn<QString>("sFile");
+    QTest::addColumn<bool>("bOpened");
+    QTest::newRow("pdf") << "actExpToPdf"
+                         << "saved.pdf" << false;
+    QTest::newRow("html") << "actExpToHtml"
+                          << "saved.html" << true;
+}
+
+void tst_ReportEngine::exportActionsSave()
+{
+    QFETCH(QString, sAction);
+    QFETCH(QString, sFile);
+    QFETCH(bool, bOpened);
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("actions.xml"), TableTemplate())));
+    DataProvider data(&engine);
+    data.counts[1] = 2;
+    data.value = RowValue;
+    QAction action;
+    action.setObjectName(sAction);
+    connect(&action, &QAction::triggered, &engine, &ReportEngine::exportTo);
+    const QString sPath = m_dir.filePath(sFile);
+    QString sFilter;
+    QTimer::singleShot(0, this, [&]() {
+        for (QWidget *pWidget : QApplication::topLevelWidgets()) {
+            if (auto *pDialog = qobject_cast<QFileDialog *>(pWidget)) {
+                sFilter = pDialog->nameFilters().join(QLatin1Char(';'));
+                pDialog->selectFile(sPath);
+                QMetaObject::invokeMethod(pDialog, "accept");
+            }
+        }
+    });
+    m_openedUrls.clear();
+    action.trigger();
+    QVERIFY(sFilter.contains(sFile.endsWith(QLatin1String(".pdf"))
+                                 ? QStringLiteral("PDF Files (*.pdf)")
+                                 : QStringLiteral("HTML Files (*.html)")));
+    QVERIFY(QFile::exists(sPath));
+    QCOMPARE(m_openedUrls.size(), bOpened ? 1 : 0);
+    if (bOpened)
+        QCOMPARE(m_openedUrls.first().toLocalFile(), sPath);
 }
 
 // An HTML export after a PDF export leaves the PDF alone.
