@@ -5,6 +5,7 @@
 
 #include "accounts/LoginReply.h"
 #include "app/Language.h"
+#include "app/WorkingFolder.h"
 #include "device/DeviceDisks.h"
 #include "device/DeviceState.h"
 #include "widgets/KXCheckBoxHeaderView.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -334,6 +336,39 @@ private slots:
                  QStringLiteral("SN:A123\t 磁盘:E\t 可用:1.50 KB"));
     }
 
+    void statusTextOfMountedDisk()
+    {
+        // A disk of known size, so the whole English text is known.
+        const QString sDisk = workDir.filePath(QStringLiteral("disks/E"));
+        QVERIFY(QDir().mkpath(sDisk));
+        QProcess mount;
+        mount.setProcessChannelMode(QProcess::MergedChannels);
+        mount.start(QStringLiteral("mount"),
+                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                     QStringLiteral("size=64k"), QStringLiteral("tmpfs"), sDisk});
+        if (!mount.waitForFinished(30000) || mount.exitStatus() != QProcess::NormalExit ||
+            mount.exitCode() != 0)
+            QSKIP(qPrintable(QStringLiteral("mounting a tmpfs is not permitted here: ") +
+                             QString::fromLocal8Bit(mount.readAll()).trimmed()));
+        QFile serial(sDisk + QStringLiteral("/sn.txt"));
+        const bool bWritten = serial.open(QIODevice::WriteOnly) && serial.write("A123") == 4;
+        serial.close();
+        SetDeviceDiskFolders({sDisk});
+        StoreLanguage(2);
+        ApplyStoredLanguage();
+        QString sStatus;
+        {
+            MainWindow w;
+            w.show();
+            w.FirstShow();
+            sStatus = StatusMessage(w);
+        }
+        QProcess::execute(QStringLiteral("umount"), {sDisk});
+        QVERIFY(bWritten);
+        // 64 KB less the page that holds "/sn.txt".
+        QCOMPARE(sStatus, QStringLiteral("SN:A123\t Disk:E\t Available:60.00 KB"));
+    }
+
     void noDeviceLeavesWindowAlone()
     {
         MainWindow w;
@@ -598,9 +633,16 @@ private slots:
 
     void helpPageListsAndOpensDocuments()
     {
-        QDir().mkpath(QStringLiteral("help/images"));
+        // The documents ship beside the program, wherever it works.
+        const QString sHelp = ProgramFolder() + QStringLiteral("/help");
+        QVERIFY2(!QFileInfo::exists(sHelp), "a help folder beside the test is in the way");
+        struct FolderRemover {
+            QString sPath;
+            ~FolderRemover() { QDir(sPath).removeRecursively(); }
+        } remover{sHelp};
+        QDir().mkpath(sHelp + QStringLiteral("/images"));
         for (const char *szName : {"b guide.html", "A#1.pdf"}) {
-            QFile file(QStringLiteral("help/") + QLatin1String(szName));
+            QFile file(sHelp + QLatin1Char('/') + QLatin1String(szName));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("x");
         }
@@ -633,12 +675,11 @@ private slots:
         QCOMPARE(catcher.urls.size(), 1);
         QCOMPARE(catcher.urls.first(), QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
                                                            QStringLiteral("/help/A#1.pdf")));
-        QDir(QStringLiteral("help")).removeRecursively();
     }
 
     void missingHelpFolderGivesEmptyList()
     {
-        QDir(QStringLiteral("help")).removeRecursively();
+        QVERIFY(!QFileInfo::exists(ProgramFolder() + QStringLiteral("/help")));
         MainWindow w;
         w.on_btnHelp_clicked();
         QCOMPARE(w.findChild<QListWidget *>(QStringLiteral("lstHelp"))->count(), 0);
