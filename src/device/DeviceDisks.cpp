@@ -91,6 +91,15 @@ void SetDeviceDiskFolders(const QStringList &slFolders)
         folders.slFolders.append(CleanFolder(sFolder));
 }
 
+bool IsSameDisk(const QString &sDisk, const QString &sOther)
+{
+#ifdef Q_OS_WIN
+    return sDisk.compare(sOther, Qt::CaseInsensitive) == 0;
+#else
+    return sDisk == sOther;
+#endif
+}
+
 bool HasSerialNumberFile(const QString &sDisk)
 {
     QFile file(sDisk + QLatin1String(kSerialFile));

@@ -18,6 +18,10 @@ QStringList ListDeviceDisks();
 QStringList DeviceDiskFolders();
 void SetDeviceDiskFolders(const QStringList &slFolders);
 
+// Whether two disk names denote the same disk: drive letters ignore case, mount
+// paths (case-sensitive file systems) do not.
+bool IsSameDisk(const QString &sDisk, const QString &sOther);
+
 // Whether sDisk + "/sn.txt" exists with a size of 1 to 1023 bytes.
 bool HasSerialNumberFile(const QString &sDisk);
 

@@ -254,7 +254,7 @@ void MainWindow::RefreshDiskButtons(const QStringList &slDisks)
         // hides normal status widgets and is drawn over the place they take.
         ui->statusBar->insertPermanentWidget(nPosition++, pButton);
         pButton->show();
-        if (sDisk.compare(sCurDisk, Qt::CaseInsensitive) == 0)
+        if (IsSameDisk(sDisk, sCurDisk))
             pButton->setChecked(true);
     }
 }
@@ -300,7 +300,7 @@ void MainWindow::SwichSD(QString sDisk)
     if (pDiskButtons != nullptr) {
         const QList<QAbstractButton *> buttons = pDiskButtons->buttons();
         for (QAbstractButton *pButton : buttons) {
-            if (pButton->property("disk").toString().compare(sCurDisk, Qt::CaseInsensitive) == 0)
+            if (IsSameDisk(pButton->property("disk").toString(), sCurDisk))
                 pButton->setChecked(true);
         }
     }

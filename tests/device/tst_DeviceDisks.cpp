@@ -133,6 +133,34 @@ private slots:
         QVERIFY(slReadOnly.isEmpty());
     }
 
+    void sameDisk_data()
+    {
+        QTest::addColumn<QString>("sDisk");
+        QTest::addColumn<QString>("sOther");
+        QTest::addColumn<bool>("bSame");
+        QTest::newRow("equal") << "/media/kx/KX"
+                               << "/media/kx/KX" << true;
+#ifdef Q_OS_WIN
+        QTest::newRow("drive letters in other case") << "e:"
+                                                     << "E:" << true;
+#else
+        QTest::newRow("paths in other case") << "/media/kx/kx"
+                                             << "/media/kx/KX" << false;
+#endif
+        QTest::newRow("other disk") << "/media/kx/KX"
+                                    << "/media/kx/KY" << false;
+        QTest::newRow("none") << ""
+                              << "/media/kx/KX" << false;
+    }
+
+    void sameDisk()
+    {
+        QFETCH(QString, sDisk);
+        QFETCH(QString, sOther);
+        QFETCH(bool, bSame);
+        QCOMPARE(IsSameDisk(sDisk, sOther), bSame);
+    }
+
     void folderShowsItsOwnName()
     {
         QTemporaryDir root;
