@@ -1,9 +1,14 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 // MD5 of the whole file as 32 lower-case hex digits, read in chunks; empty
 // when the file cannot be opened.
 QString FileMd5(const QString &sPath);
+
+// FileMd5 of each path, in the same order; the files are hashed on up to as
+// many threads as there are cores (at most 4).
+QStringList FileMd5List(const QStringList &slPaths);
 
 // Copies sSource to sTarget. The same file named twice counts as done; an
 // existing target is removed first only when bOverwrite is true.

@@ -124,8 +124,16 @@ DiffDownload::FileList DiffDownload::BuildFileList()
     if (!bFolderOk)
         qDebug() << "package folder refused:" << manifest.Dir();
 
-    FileList files;
-    quint64 nBytes = 0;
+    // First the entries and their places on the disk, then the digests of
+    // the copies there (all at once, on several cores), then the decision.
+    struct Candidate {
+        QString sUrl;
+        QString sLocal; // empty: refused
+        FileEntry entry;
+        int nDigest = -1; // index into the digests, -1 when none is needed
+    };
+    QList<Candidate> candidates;
+    QStringList slToHash;
     const QList<FileEntry> entries = manifest.Files();
     for (const FileEntry &entry : entries) {
         const QString sRelative = PackageManifest::WithoutLanguagePrefix(entry.sPath, sLang);
@@ -140,7 +148,7 @@ DiffDownload::FileList DiffDownload::BuildFileList()
             sLocal = PathInside(sSavePath, sRelative);
         if (sLocal.isEmpty()) {
             qDebug() << "file path refused:" << entry.sPath << "package folder" << manifest.Dir();
-            files.insert(sUrl, FileTarget{QString(), entry.sHash});
+            candidates.append(Candidate{sUrl, QString(), entry, -1});
             continue;
         }
 
@@ -149,12 +157,31 @@ DiffDownload::FileList DiffDownload::BuildFileList()
         if (QFileInfo::exists(sTemporary))
             QFile::remove(sTemporary);
 
-        const bool bFetch = sLocal.endsWith(QLatin1String("main.bin"), Qt::CaseInsensitive) ||
-                            FileMd5(sLocal).compare(entry.sHash, Qt::CaseInsensitive) != 0;
+        int nDigest = -1;
+        if (!sLocal.endsWith(QLatin1String("main.bin"), Qt::CaseInsensitive)) {
+            nDigest = slToHash.size();
+            slToHash.append(sLocal);
+        }
+        candidates.append(Candidate{sUrl, sLocal, entry, nDigest});
+    }
+    const QStringList slDigests = FileMd5List(slToHash);
+
+    FileList files;
+    quint64 nBytes = 0;
+    for (const Candidate &candidate : qAsConst(candidates)) {
+        if (candidate.sLocal.isEmpty()) {
+            files.insert(candidate.sUrl, FileTarget{QString(), candidate.entry.sHash});
+            continue;
+        }
+        // "main.bin" is always fetched; other files when their digest differs.
+        const bool bFetch =
+            candidate.nDigest < 0 ||
+            slDigests.at(candidate.nDigest).compare(candidate.entry.sHash, Qt::CaseInsensitive) !=
+                0;
         if (!bFetch)
             continue;
-        nBytes += quint64(entry.nSize);
-        files.insert(sUrl, FileTarget{sLocal, entry.sHash});
+        nBytes += quint64(candidate.entry.nSize);
+        files.insert(candidate.sUrl, FileTarget{candidate.sLocal, candidate.entry.sHash});
     }
 
     QMutexLocker lock(&mutex);

@@ -11,6 +11,7 @@ private slots:
     void fileMd5();
     void fileMd5OfUnreadableFileIsEmpty();
     void fileMd5OfLargeFile();
+    void fileMd5ListKeepsOrder();
     void copyFileReplacing_data();
     void copyFileReplacing();
 
@@ -76,6 +77,29 @@ void tst_FileUtils::fileMd5OfLargeFile()
     QCOMPARE(
         FileMd5(sPath),
         QString::fromLatin1(QCryptographicHash::hash(baData, QCryptographicHash::Md5).toHex()));
+}
+
+void tst_FileUtils::fileMd5ListKeepsOrder()
+{
+    // More files than threads, unreadable ones among them: each digest stays
+    // at its path's place.
+    QStringList slPaths;
+    QStringList slExpected;
+    for (int i = 0; i < 40; ++i) {
+        if (i % 13 == 5) {
+            slPaths << dir->filePath(QStringLiteral("missing%1.bin").arg(i));
+            slExpected << QString();
+            continue;
+        }
+        const QByteArray baData = QByteArray::number(i).repeated(i * 1000 + 1);
+        slPaths << WriteFile(QStringLiteral("f%1.bin").arg(i), baData);
+        slExpected << QString::fromLatin1(
+            QCryptographicHash::hash(baData, QCryptographicHash::Md5).toHex());
+    }
+    slPaths << dir->path();
+    slExpected << QString();
+    QCOMPARE(FileMd5List(slPaths), slExpected);
+    QCOMPARE(FileMd5List(QStringList()), QStringList());
 }
 
 void tst_FileUtils::copyFileReplacing_data()
