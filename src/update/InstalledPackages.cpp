@@ -5,21 +5,32 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QQueue>
 
 namespace
 {
 
-const QDir::Filters kFolders = QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks;
-
-bool HoldsManifest(const QDir &dir)
+// One pass over a folder's entries: whether it holds an installed manifest
+// (any letter case, hidden or not) and, if not, its subfolders (hidden ones
+// and links left out). Type and hidden state come from the listing itself,
+// so the scan costs no file status call per entry.
+bool ListFolder(const QString &sDir, QStringList *pSubFolders)
 {
-    const QStringList slNames =
-        dir.entryList({QLatin1String(InstalledManifest::FileName)}, QDir::Files | QDir::Hidden);
-    for (const QString &sName : slNames) {
-        if (sName.compare(QLatin1String(InstalledManifest::FileName), Qt::CaseInsensitive) == 0)
-            return true;
+    pSubFolders->clear();
+    QDirIterator it(sDir, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        if (!info.isDir()) {
+            if (info.fileName().compare(QLatin1String(InstalledManifest::FileName),
+                                        Qt::CaseInsensitive) == 0)
+                return true;
+            continue;
+        }
+        if (!info.isSymLink() && !info.isHidden())
+            pSubFolders->append(info.absoluteFilePath());
     }
     return false;
 }
@@ -38,18 +49,17 @@ bool ScanInstalledPackages(const QString &sDisk,
         return true;
     QQueue<QString> queue;
     queue.enqueue(sDisk + QLatin1Char('/'));
+    QStringList slSubFolders;
     while (!queue.isEmpty()) {
         if (TransferStopFlag.load() != 0)
             return false;
         const QString sDir = queue.dequeue();
-        const QDir dir(sDir);
-        if (HoldsManifest(dir)) {
+        if (ListFolder(sDir, &slSubFolders)) {
             onFound(sDir);
             continue;
         }
-        const QFileInfoList subFolders = dir.entryInfoList(kFolders, QDir::NoSort);
-        for (const QFileInfo &info : subFolders)
-            queue.enqueue(info.absoluteFilePath());
+        for (const QString &sSub : qAsConst(slSubFolders))
+            queue.enqueue(sSub);
     }
     return true;
 }
