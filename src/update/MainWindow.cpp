@@ -46,6 +46,8 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include <memory>
+
 namespace
 {
 
@@ -74,6 +76,16 @@ QIcon GlyphIcon(QChar cGlyph, const QColor &color)
     painter.end();
     return QIcon(pixmap);
 }
+
+// Stands in for the window on the login thread. The thread may outlive the
+// window (its login request can still be running when the program closes); the
+// relay outlives both, and once the window is gone its connection is too.
+class LoginRelay : public QObject
+{
+    Q_OBJECT
+signals:
+    void ShowLogin();
+};
 
 } // namespace
 
@@ -307,7 +319,11 @@ void MainWindow::SwichSD(QString sDisk)
     RefreshDeviceState();
     // Sign in automatically once a device is known and nobody is signed in yet.
     if (!CurrentSerialNumber().isEmpty() && !HasLoginReply()) {
-        RunOnNewThread([this]() { AutoUserLogin(this); });
+        auto *pRelay = new LoginRelay;
+        connect(pRelay, &LoginRelay::ShowLogin, this, &MainWindow::ShowLogin);
+        // Deleted on this thread, after any request it has queued.
+        const std::shared_ptr<LoginRelay> relay(pRelay, [](LoginRelay *p) { p->deleteLater(); });
+        RunOnNewThread([relay]() { AutoUserLogin(relay.get()); });
     }
 }
 
@@ -633,3 +649,5 @@ void MainWindow::ApplyColumnWidths(QTableWidget *pTable, const QString &sWidths)
     for (int i = 0; i < nCount; ++i)
         pTable->setColumnWidth(i, slWidths.at(i).trimmed().toInt());
 }
+
+#include "MainWindow.moc"

@@ -4,10 +4,12 @@
 #include "update/MainWindow.h"
 
 #include "accounts/LoginReply.h"
+#include "accounts/StoredCredentials.h"
 #include "app/Language.h"
 #include "app/WorkingFolder.h"
 #include "device/DeviceDisks.h"
 #include "device/DeviceState.h"
+#include "net/ServerProtocol.h"
 #include "widgets/KXCheckBoxHeaderView.h"
 
 #include <QApplication>
@@ -27,12 +29,16 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QToolTip>
 #include <QTranslator>
 #include <QVBoxLayout>
 #include <QtTest>
+
+#include <memory>
 
 // Receives the URLs the window hands to the desktop.
 class UrlCatcher : public QObject
@@ -142,8 +148,9 @@ private slots:
     void init()
     {
         // Somebody is signed in, so selecting a disk starts no automatic login
-        // (except in the test of that login, which runs first).
-        if (qstrcmp(QTest::currentTestFunction(), "loginGateAsksOnceForDevice") != 0)
+        // (except in the tests of that login, which run first).
+        if (qstrcmp(QTest::currentTestFunction(), "loginGateAsksOnceForDevice") != 0 &&
+            qstrcmp(QTest::currentTestFunction(), "loginAnswerAfterWindowIsGone") != 0)
             SetLoginReply(QJsonObject{{QStringLiteral("code"), QStringLiteral("000000")}});
         SetDeviceDiskFolders(QStringList());
         SetCurrentSerialNumber(QString());
@@ -193,6 +200,34 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(CountTopLevel("UserManage"), 0);
         QVERIFY(w.isVisible());
+    }
+
+    // Second, still with nobody signed in: the window goes away while the
+    // automatic login is waiting for the server.
+    void loginAnswerAfterWindowIsGone()
+    {
+        QVERIFY(!HasLoginReply());
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress(QStringLiteral("127.0.4.1")), kLoginPort));
+        SetServerAddress(QStringLiteral("127.0.4.1"));
+        StoredCredentials credentials;
+        credentials.sUserName = QStringLiteral("demo");
+        credentials.sPassword = QStringLiteral("0123456789abcdef0123456789abcdef");
+        credentials.bAuto = true;
+        QVERIFY(WriteStoredCredentials(credentials));
+        SetDeviceDiskFolders({MakeDisk(QStringLiteral("E"), "D000000000001")});
+
+        auto pWindow = std::make_unique<MainWindow>();
+        pWindow->show();
+        pWindow->FirstShow();
+        QVERIFY(server.waitForNewConnection(10000));
+        QTcpSocket *pRequest = server.nextPendingConnection();
+        pWindow.reset();
+        // The login fails now; its request for the login window has nobody to reach.
+        pRequest->abort();
+        QTest::qWait(1000);
+        QCOMPARE(CountTopLevel("UserManage"), 0);
+        QFile::remove(QStringLiteral("User.bin"));
     }
 
     void signedInAsksNobody()
