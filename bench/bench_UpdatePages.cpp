@@ -9,6 +9,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build-bench/bin/bench_UpdatePages
 
+#include "device/DeviceState.h"
 #include "update/MainWindow.h"
 
 #include <QAbstractButton>
@@ -61,6 +62,7 @@ void Catalogue(benchmark::State &state)
             QJsonObject{{"code", "000000"}, {"root", "http://127.0.10.1/"}, {"list", jaList}})
             .toJson(QJsonDocument::Compact);
 
+    TransferStopFlag = 0;
     MainWindow window;
     window.sCurDisk = disk.path();
     auto *pTable = window.findChild<QTableWidget *>(QStringLiteral("tbUpdateList"));
@@ -93,6 +95,9 @@ void InstalledScan(benchmark::State &state)
         state.SkipWithError("set UA_BENCH_SCAN_DISK");
         return;
     }
+    // A window closed by an earlier repetition leaves the stop flag raised,
+    // as at the end of the program.
+    TransferStopFlag = 0;
     MainWindow window;
     window.sCurDisk = sDisk;
     auto *pTable = window.findChild<QTableWidget *>(QStringLiteral("tbUnistallList"));
