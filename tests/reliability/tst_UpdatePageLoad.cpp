@@ -1,0 +1,160 @@
+// The one-click download of ten packages of 200 files each through the main
+// window, against the stand-in server and the simulated device, while the
+// user keeps switching pages and languages. Every row ends downloaded with
+// its progress at 100, the busy counter returns to 0 once, and the firmware
+// installation window opens exactly once.
+#include "UpdateTestBench.h"
+
+#include "accounts/LoginReply.h"
+#include "app/Settings.h"
+#include "device/DeviceState.h"
+#include "update/MainWindow.h"
+
+#include <QElapsedTimer>
+
+using namespace UpdateTestBench;
+
+namespace
+{
+const int kPackages = 10;
+const int kFilesEach = 200;
+
+QByteArray FileContent(int nPackage, int nFile)
+{
+    QByteArray ba(300 + (nFile * 53) % 1200, char('a' + nPackage));
+    for (int i = 0; i < ba.size(); i += 13)
+        ba[i] = char(nFile ^ i);
+    return ba;
+}
+
+// Counts the firmware installation windows that appear.
+class ShowCounter : public QObject
+{
+public:
+    int nShown = 0;
+
+protected:
+    bool eventFilter(QObject *pObject, QEvent *pEvent) override
+    {
+        if (pEvent->type() == QEvent::Show && pObject->isWidgetType() &&
+            pObject->objectName() == QLatin1String("MainInstall"))
+            ++nShown;
+        return false;
+    }
+};
+} // namespace
+
+class tst_UpdatePageLoad : public QObject
+{
+    Q_OBJECT
+
+private:
+    Bench bench;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(bench.Start(QStringLiteral("127.0.11.4")));
+        SetLoginReply(QJsonObject{{"code", "000000"}});
+        TransferStopFlag = 0;
+        bench.Reset();
+    }
+
+    void cleanupTestCase()
+    {
+        StoreLanguageSetting(0);
+        TakeMessageBoxes();
+    }
+
+    void tenPackagesWhileTheUserMovesAround()
+    {
+        for (int n = 0; n < kPackages; ++n) {
+            const QString sName = n == 0 ? QStringLiteral("main") : QStringLiteral("p%1").arg(n);
+            QJsonObject joPackage{
+                {"dir", n == 0 ? QStringLiteral("Home") : QStringLiteral("Diag/P%1").arg(n)},
+                {"rev", "1.0"},
+                {"CN_name", sName},
+                {"EN_name", sName},
+                {"lang_name", sName}};
+            if (n == 0)
+                joPackage.insert("mandatory", true);
+            else
+                joPackage.insert("branch", QStringLiteral("b%1").arg(n));
+            QMap<QString, QByteArray> files;
+            for (int f = 0; f < kFilesEach; ++f) {
+                const QString sFile = n == 0 && f == 0
+                                          ? QStringLiteral("MAIN.bin")
+                                          : QStringLiteral("s%1/f%2.bin").arg(f % 5).arg(f);
+                files.insert(sFile, FileContent(n, f));
+            }
+            bench.AddPackage(QStringLiteral("%1-p%2").arg(10 + n).arg(n), joPackage, files);
+        }
+
+        ShowCounter firmwareWindows;
+        qApp->installEventFilter(&firmwareWindows);
+        MainWindow w;
+        w.show();
+        w.FirstShow();
+        QTableWidget *pTable = UpdateTable(w);
+        QTRY_COMPARE_WITH_TIMEOUT(pTable->rowCount(), kPackages, 30000);
+        for (int nRow = 0; nRow < pTable->rowCount(); ++nRow)
+            pTable->item(nRow, 0)->setCheckState(Qt::Checked);
+
+        Click(w, "btnOneKeyUpdate");
+        QElapsedTimer timer;
+        timer.start();
+        int nReturnsToZero = 0;
+        int nLast = w.nTaskCount.load();
+        int nStep = 0;
+        const char *const pages[] = {"btnUnistall", "btnManage", "btnDownload"};
+        auto allDone = [&] {
+            for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
+                if (RowState(pTable, nRow).isEmpty() ||
+                    RowState(pTable, nRow) == QStringLiteral("等待下载"))
+                    return false;
+            }
+            return w.nTaskCount.load() == 0 && !TopLevelNamed("MainInstall");
+        };
+        while (timer.elapsed() < 900000) {
+            const int nNow = w.nTaskCount.load();
+            if (nLast > 0 && nNow == 0)
+                ++nReturnsToZero;
+            nLast = nNow;
+            if (nNow == 0 && allDone())
+                break;
+            // The user wanders: another page, another language.
+            if (nStep % 25 == 0) {
+                auto *pButton =
+                    w.findChild<QAbstractButton *>(QLatin1String(pages[(nStep / 25) % 3]));
+                if (pButton)
+                    pButton->click();
+                StoreLanguageSetting((nStep / 25) % 3);
+                w.SwitchLanguage(QString());
+            }
+            ++nStep;
+            TakeMessageBoxes();
+            QTest::qWait(20);
+        }
+        qInfo("%d packages x %d files in %lld ms", kPackages, kFilesEach, timer.elapsed());
+        QVERIFY2(allDone(), "the downloads did not end");
+
+        for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
+            QCOMPARE(RowState(pTable, nRow), QStringLiteral("下载成功"));
+            QCOMPARE(pTable->item(nRow, 4)->data(Qt::UserRole + 1).toInt(), 100);
+        }
+        QCOMPARE(nReturnsToZero, 1);
+        QCOMPARE(firmwareWindows.nShown, 1);
+        QCOMPARE(bench.sim.FlashedImage(), FileContent(0, 0));
+        for (int n = 1; n < kPackages; ++n) {
+            for (int f = 1; f < kFilesEach; f += 17) {
+                QCOMPARE(ReadFile(bench.DiskPath(
+                             QStringLiteral("Diag/P%1/s%2/f%3.bin").arg(n).arg(f % 5).arg(f))),
+                         FileContent(n, f));
+            }
+        }
+        qApp->removeEventFilter(&firmwareWindows);
+    }
+};
+
+QTEST_MAIN(tst_UpdatePageLoad)
+#include "tst_UpdatePageLoad.moc"
