@@ -6,8 +6,8 @@
 #include "net/ProxyInfo.h"
 #include "update/PackageManifest.h"
 #include "update/SafePath.h"
+#include "update/StreamMd5.h"
 
-#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -57,9 +57,10 @@ QString FileNameOf(const QString &sPath)
 
 // What the libcurl callbacks of one transfer work on.
 struct DiffDownload::Transfer {
+    Transfer(DiffDownload *pOwner, QFile *pOpenFile) : pSelf(pOwner), pFile(pOpenFile) {}
     DiffDownload *pSelf;
     QFile *pFile;
-    QCryptographicHash hash{QCryptographicHash::Md5};
+    StreamMd5 hash; // digested beside the transfer
     bool bWriteFailed = false;
 };
 
@@ -227,6 +228,8 @@ bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
     curl_easy_setopt(pCurl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, 0L);
+    // Large chunks: fewer write calls and hand-overs to the digest per file.
+    curl_easy_setopt(pCurl, CURLOPT_BUFFERSIZE, 512L * 1024);
     curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &DiffDownload::WriteChunk);
     curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(pCurl, CURLOPT_NOPROGRESS, 0L);
@@ -249,7 +252,7 @@ bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
         qDebug() << "download failed:" << baUrl << "curl" << int(nResult) << "http" << nStatus
                  << (transfer.bWriteFailed ? "write failed" : "");
     } else if (!target.sHash.isEmpty()) {
-        const QString sReceived = QString::fromLatin1(transfer.hash.result().toHex());
+        const QString sReceived = QString::fromLatin1(transfer.hash.Result().toHex());
         if (sReceived.compare(target.sHash, Qt::CaseInsensitive) != 0) {
             qDebug() << "digest mismatch:" << baUrl << sReceived << "expected" << target.sHash;
             bSuccess = false;
@@ -305,7 +308,7 @@ size_t DiffDownload::WriteChunk(char *pData, size_t nSize, size_t nCount, void *
         pTransfer->bWriteFailed = true;
         return 0;
     }
-    pTransfer->hash.addData(pData, int(nBytes));
+    pTransfer->hash.AddData(pData, qint64(nBytes));
     pTransfer->pSelf->AddReceived(nBytes);
     return nBytes;
 }
