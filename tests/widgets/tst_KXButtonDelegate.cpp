@@ -45,6 +45,7 @@ private slots:
     void paintsButtonOrText_data();
     void paintsButtonOrText();
     void pressedButtonDrawnSunken();
+    void stateTextKeepsItsColourWhenSelected();
 };
 
 void tst_KXButtonDelegate::click_data()
@@ -141,6 +142,28 @@ void tst_KXButtonDelegate::pressedButtonDrawnSunken()
     QCOMPARE(sunken.size(), 1);
     QCOMPARE(sunken.first().rect, table.ButtonRect(0));
     QTest::mouseRelease(table.view.viewport(), Qt::LeftButton, {}, pt);
+}
+
+void tst_KXButtonDelegate::stateTextKeepsItsColourWhenSelected()
+{
+    Table table;
+    table.model.setRowCount(1);
+    QStandardItem *pItem = table.model.item(0, kColumn);
+    pItem->setData(QStringLiteral("下载失败"), Qt::UserRole);
+    pItem->setForeground(QColor(255, 0, 0));
+    table.view.selectRow(0);
+    const QRect cell = table.view.visualRect(table.model.index(0, kColumn));
+    const QImage image = table.view.viewport()->grab().toImage();
+    int nRed = 0;
+    for (int y = cell.top(); y <= cell.bottom(); ++y) {
+        for (int x = cell.left(); x <= cell.right(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80)
+                ++nRed;
+        }
+    }
+    // The text is drawn in the cell's own colour, not the selection's.
+    QVERIFY(nRed > 10);
 }
 
 QTEST_MAIN(tst_KXButtonDelegate)
