@@ -122,6 +122,8 @@ void MainWindow::StartCatalogueRefresh()
     }
     if (nTaskCount.load() >= 1)
         return; // the rows belong to the running downloads
+    // Nothing runs (any more): whatever an abandoned batch left disabled is usable.
+    ui->btnOneKeyUpdate->setEnabled(true);
 
     PromptDlg prompt(this);
     prompt.ShowPrompt(tr("请等候..."));
@@ -178,8 +180,6 @@ void MainWindow::ShowEnableDownload(QByteArray baJson)
 {
     QTableWidget *pTable = ui->tbUpdateList;
     pTable->setRowCount(0);
-    // Fresh rows: whatever an abandoned batch left disabled is usable again.
-    ui->btnOneKeyUpdate->setEnabled(true);
     bool bOk = false;
     const QJsonObject joReply = ParseJsonObject(baJson, &bOk);
     if (!bOk)
