@@ -40,10 +40,20 @@ SettingDlg::~SettingDlg()
     delete ui;
 }
 
+// "./Lang/language.txt" in the working folder; an installed program whose
+// working folder is the user's data folder reads the one it ships with.
+QString SettingDlg::LanguageListFile()
+{
+    const QString sLocal = QStringLiteral("./Lang/language.txt");
+    if (QFile::exists(sLocal))
+        return sLocal;
+    return ProgramFolder() + QStringLiteral("/Lang/language.txt");
+}
+
 void SettingDlg::LoadLanguageList()
 {
     const int nLanguage = LanguageSetting();
-    QFile file(ProgramFolder() + QStringLiteral("/Lang/language.txt"));
+    QFile file(LanguageListFile());
     if (!file.open(QIODevice::ReadOnly)) {
         ui->cmbLangluage->setCurrentIndex(nLanguage);
         return;

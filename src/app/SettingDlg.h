@@ -28,6 +28,7 @@ protected:
 
 private:
     void LoadLanguageList();
+    static QString LanguageListFile();
 
     Ui::SettingDlg *ui;
 };
