@@ -33,7 +33,9 @@ bool HasLoginReply()
 
 void SetLoginReply(const QJsonObject &joReply)
 {
-    const QByteArray baReply = QJsonDocument(joReply).toJson(QJsonDocument::Compact);
+    // An empty object signs the user out rather than storing "{}".
+    const QByteArray baReply =
+        joReply.isEmpty() ? QByteArray() : QJsonDocument(joReply).toJson(QJsonDocument::Compact);
     std::lock_guard<std::mutex> lock(ReplyMutex());
     ReplySlot() = baReply;
 }

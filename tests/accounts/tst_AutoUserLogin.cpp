@@ -112,6 +112,11 @@ void tst_AutoUserLogin::signsInSilentlyOnItsOwnThread()
     QCOMPARE(m_server.Requests(QStringLiteral("login")).size(), 1);
     QTest::qWait(50);
     QCOMPARE(spyShowLogin.count(), 0);
+
+    // Clearing the reply signs the user out again.
+    SetLoginReply(QJsonObject());
+    QVERIFY(!HasLoginReply());
+    QVERIFY(LoginReply().isEmpty());
 }
 
 QTEST_MAIN(tst_AutoUserLogin)
