@@ -51,9 +51,10 @@ const char *const kStateFailed = QT_TRANSLATE_NOOP("MainWindow", "下载失败")
 const char *const kStateDone = QT_TRANSLATE_NOOP("MainWindow", "下载成功");
 const char *const kStateBadReply = QT_TRANSLATE_NOOP("MainWindow", "获取数据异常");
 
-// Branches the server uses; shown translated in front of a package's name.
-const char *const kBranchNames[] = {QT_TRANSLATE_NOOP("MainWindow", "dash"),
-                                    QT_TRANSLATE_NOOP("MainWindow", "immo")};
+// Branches the server uses; shown translated in front of a package's name
+// (listed here so that their translations are kept).
+[[maybe_unused]] const char *const kBranchNames[] = {QT_TRANSLATE_NOOP("MainWindow", "dash"),
+                                                     QT_TRANSLATE_NOOP("MainWindow", "immo")};
 
 QString BranchText(const QString &sBranch)
 {
