@@ -1,0 +1,499 @@
+// A walk through the real program as a user makes it, on a virtual X display:
+// the demo world of scripts/run-demo (stand-in server, simulated device, device
+// disk), the real UpdateAssist process, real input events from xdotool. Each
+// step leaves a screenshot in <build>/product-walk/screenshots; the outcome is
+// checked from outside the program (files on the disk, the flashed image, the
+// server's request log, "config.ini").
+//
+// The steps depend on each other and run in the order declared; once one
+// fails, the rest are skipped.
+
+#include <QCryptographicHash>
+#include <QEventLoop>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/types.h>
+
+namespace
+{
+const char *const kAddress = "127.0.9.2";
+const int kStepTimeoutMs = 30000;
+
+QByteArray ReadFile(const QString &sPath)
+{
+    QFile file(sPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray Md5Of(const QString &sPath)
+{
+    return QCryptographicHash::hash(ReadFile(sPath), QCryptographicHash::Md5).toHex();
+}
+
+bool ProcessAlive(qint64 nPid)
+{
+    return nPid > 0 && ::kill(static_cast<pid_t>(nPid), 0) == 0;
+}
+
+struct WindowInfo {
+    QString sId;
+    QString sName;
+    QRect rect;
+};
+} // namespace
+
+class tst_ProductWalk : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void signInThroughLoginWindow();
+    void catalogueListsWhatIsNewer();
+    void oneClickDownloadFlashesFirmware();
+    void uninstallPageListsInstalledPackages();
+    void switchLanguageToEnglish();
+    void closingWindowEndsProgram();
+    void cleanupTestCase();
+
+private:
+    QString Run(const QString &sProgram, const QStringList &slArgs, int nTimeoutMs = 10000);
+    QString Xdo(const QStringList &slArgs) { return Run(QStringLiteral("xdotool"), slArgs); }
+    QList<WindowInfo> VisibleWindows();
+    WindowInfo MainWindowInfo();
+    bool WaitForWindow(const std::function<bool(const WindowInfo &)> &match, WindowInfo *pFound,
+                       int nTimeoutMs = kStepTimeoutMs);
+    void Click(const WindowInfo &window, int nX, int nY);
+    bool Shot(const QString &sName);
+    QJsonArray ServerRequests();
+    QJsonArray RequestsOfKind(const QString &sKind);
+
+    QString sWalkDir;
+    QString sShotDir;
+    QString sWorldDir;
+    QProcess xvfb;
+    QProcess demo;
+    QProcess program;
+    QString sDisplay;
+    QMap<QString, QString> demoEnv;
+    QLockFile lock{QStringLiteral(UA_BIN_DIR "/../product-walk.lock")};
+    bool bStepFailed = false;
+    bool bReady = false;
+};
+
+QString tst_ProductWalk::Run(const QString &sProgram, const QStringList &slArgs, int nTimeoutMs)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), sDisplay);
+    process.setProcessEnvironment(env);
+    process.start(sProgram, slArgs);
+    if (!process.waitForFinished(nTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QList<WindowInfo> tst_ProductWalk::VisibleWindows()
+{
+    QList<WindowInfo> windows;
+    const QStringList slIds = Xdo({"search", "--onlyvisible", "--pid",
+                                   QString::number(program.processId()), "--name", ""})
+                                  .split('\n', Qt::SkipEmptyParts);
+    for (const QString &sId : slIds) {
+        WindowInfo info;
+        info.sId = sId.trimmed();
+        info.sName = Xdo({"getwindowname", info.sId}).trimmed();
+        QMap<QString, int> values;
+        const QStringList slLines = Xdo({"getwindowgeometry", "--shell", info.sId}).split('\n');
+        for (const QString &sLine : slLines) {
+            const int nEq = sLine.indexOf('=');
+            if (nEq > 0)
+                values.insert(sLine.left(nEq), sLine.mid(nEq + 1).toInt());
+        }
+        info.rect = QRect(values.value("X"), values.value("Y"), values.value("WIDTH"),
+                          values.value("HEIGHT"));
+        // Qt's own helper windows (and the root, which the search may list)
+        // have no name.
+        if (!info.sName.isEmpty() && info.rect.width() > 20 && info.rect.height() > 20)
+            windows << info;
+    }
+    return windows;
+}
+
+WindowInfo tst_ProductWalk::MainWindowInfo()
+{
+    const QList<WindowInfo> windows = VisibleWindows();
+    for (const WindowInfo &info : windows) {
+        if (info.sName.contains(QLatin1String("Update Assist")))
+            return info;
+    }
+    return WindowInfo();
+}
+
+bool tst_ProductWalk::WaitForWindow(const std::function<bool(const WindowInfo &)> &match,
+                                    WindowInfo *pFound, int nTimeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < nTimeoutMs) {
+        const QList<WindowInfo> windows = VisibleWindows();
+        for (const WindowInfo &info : windows) {
+            if (match(info)) {
+                if (pFound)
+                    *pFound = info;
+                return true;
+            }
+        }
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+void tst_ProductWalk::Click(const WindowInfo &window, int nX, int nY)
+{
+    // Negative coordinates count from the right or bottom edge.
+    const int nPosX = nX >= 0 ? nX : window.rect.width() + nX;
+    const int nPosY = nY >= 0 ? nY : window.rect.height() + nY;
+    Xdo({"mousemove", "--window", window.sId, QString::number(nPosX), QString::number(nPosY),
+         "click", "1"});
+    // Off the windows again, so no tool tip or hover look stays behind.
+    Xdo({"mousemove", "1010", "760"});
+}
+
+bool tst_ProductWalk::Shot(const QString &sName)
+{
+    // Let the last repaint reach the screen.
+    QTest::qWait(400);
+    const QString sPath = QDir(sShotDir).filePath(sName + QStringLiteral(".png"));
+    QFile::remove(sPath);
+    Run(QStringLiteral("import"), {"-window", "root", sPath}, 20000);
+    const QImage image(sPath);
+    qInfo("screenshot: %s", qUtf8Printable(sPath));
+    return !image.isNull();
+}
+
+QJsonArray tst_ProductWalk::ServerRequests()
+{
+    QNetworkAccessManager manager;
+    manager.setProxy(QNetworkProxy::NoProxy);
+    QNetworkReply *pReply = manager.get(
+        QNetworkRequest(QUrl(QStringLiteral("http://%1:19320/control/requests").arg(kAddress))));
+    QEventLoop loop;
+    connect(pReply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const QByteArray baBody = pReply->readAll();
+    delete pReply;
+    return QJsonDocument::fromJson(baBody).array();
+}
+
+QJsonArray tst_ProductWalk::RequestsOfKind(const QString &sKind)
+{
+    QJsonArray jaOut;
+    const QJsonArray jaAll = ServerRequests();
+    for (const QJsonValue &value : jaAll) {
+        if (value.toObject().value("kind").toString() == sKind)
+            jaOut.append(value);
+    }
+    return jaOut;
+}
+
+void tst_ProductWalk::initTestCase()
+{
+    for (const char *pTool : {"Xvfb", "xdotool", "import"}) {
+        if (QStandardPaths::findExecutable(QLatin1String(pTool)).isEmpty()) {
+            QSKIP(qPrintable(QStringLiteral("%1 is not installed: the walk through the window on a "
+                                            "virtual display is skipped (scripts/bootstrap "
+                                            "installs xvfb, xdotool and imagemagick)")
+                                 .arg(QLatin1String(pTool))));
+        }
+    }
+    sWalkDir = QDir::cleanPath(QStringLiteral(UA_BIN_DIR "/../product-walk"));
+    // One walk at a time per build tree: they share the folder and the address.
+    QVERIFY2(lock.tryLock(15 * 60 * 1000), "another walk holds product-walk.lock");
+    sShotDir = sWalkDir + QStringLiteral("/screenshots");
+    sWorldDir = sWalkDir + QStringLiteral("/world");
+    QDir(sShotDir).removeRecursively();
+    QVERIFY(QDir().mkpath(sShotDir));
+    qInfo("screenshots of the walk: %s", qUtf8Printable(sShotDir));
+
+    // A display of our own: the first number from 90 up that nobody holds.
+    int nDisplay = 90;
+    while (nDisplay < 200 &&
+           (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(nDisplay)) ||
+            QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(nDisplay))))
+        ++nDisplay;
+    sDisplay = QStringLiteral(":%1").arg(nDisplay);
+    xvfb.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    xvfb.start(QStringLiteral("Xvfb"),
+               {sDisplay, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    QVERIFY(xvfb.waitForStarted());
+    qInfo("virtual display %s", qUtf8Printable(sDisplay));
+    QVERIFY2(
+        QTest::qWaitFor([&] { return !Xdo({"getdisplaygeometry"}).trimmed().isEmpty(); }, 20000),
+        "the virtual display does not answer");
+
+    demo.setProcessChannelMode(QProcess::MergedChannels);
+    demo.start(QStringLiteral(UA_SOURCE_DIR "/scripts/run-demo"),
+               {"--no-build", "--world-only", "--no-saved-login", "--build-dir",
+                QStringLiteral(UA_BIN_DIR "/.."), "--demo-dir", sWorldDir, "--address", kAddress});
+    QVERIFY(demo.waitForStarted());
+    QByteArray baDemoOut;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     baDemoOut += demo.readAll();
+                     return baDemoOut.contains("demo world ready") ||
+                            demo.state() != QProcess::Running;
+                 },
+                 60000),
+             "run-demo did not lay out the world in time");
+    QVERIFY2(baDemoOut.contains("demo world ready"), baDemoOut.constData());
+
+    const QStringList slLines =
+        QString::fromUtf8(ReadFile(sWorldDir + QStringLiteral("/demo.env"))).split('\n');
+    for (const QString &sLine : slLines) {
+        const int nEq = sLine.indexOf('=');
+        if (nEq > 0)
+            demoEnv.insert(sLine.left(nEq), sLine.mid(nEq + 1));
+    }
+    QVERIFY(QFileInfo(demoEnv.value("UA_PROGRAM")).isExecutable());
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), sDisplay);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.remove(QStringLiteral("UA_SCREENSHOT"));
+    env.remove(QStringLiteral("QT_LOGGING_RULES"));
+    for (const char *pName :
+         {"UPDATEASSIST_SERVER", "UPDATEASSIST_DISKS", "UPDATEASSIST_SERIAL", "TMPDIR"})
+        env.insert(QLatin1String(pName), demoEnv.value(QLatin1String(pName)));
+    program.setProcessEnvironment(env);
+    program.setStandardOutputFile(sWalkDir + QStringLiteral("/program.log"));
+    program.setStandardErrorFile(sWalkDir + QStringLiteral("/program.log"), QIODevice::Append);
+    program.start(demoEnv.value("UA_PROGRAM"), QStringList());
+    QVERIFY(program.waitForStarted());
+    bReady = true;
+}
+
+void tst_ProductWalk::init()
+{
+    if (!bReady)
+        QSKIP("the demo world or the program did not start");
+    if (bStepFailed)
+        QSKIP("an earlier step of the walk failed");
+    QVERIFY2(program.state() == QProcess::Running, "the program is no longer running");
+}
+
+void tst_ProductWalk::cleanup()
+{
+    if (QTest::currentTestFailed()) {
+        bStepFailed = true;
+        Shot(QStringLiteral("failed-") + QLatin1String(QTest::currentTestFunction()));
+    }
+}
+
+void tst_ProductWalk::signInThroughLoginWindow()
+{
+    // Nobody has signed in on this computer yet: the login window opens by itself.
+    WindowInfo login;
+    QVERIFY2(WaitForWindow(
+                 [](const WindowInfo &w) { return w.sName == QStringLiteral("用户登录"); }, &login),
+             "the login window did not open");
+    QVERIFY(Shot("01-login-window"));
+
+    // The account field has the focus when the window opens.
+    Xdo({"windowfocus", "--sync", login.sId});
+    Xdo({"type", "--delay", "40", "demo"});
+    Xdo({"key", "Tab"});
+    Xdo({"type", "--delay", "40", "demo1234"});
+    QVERIFY(Shot("02-login-filled"));
+    Xdo({"key", "Return"});
+
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     const QList<WindowInfo> windows = VisibleWindows();
+                     return std::none_of(windows.cbegin(), windows.cend(), [](const WindowInfo &w) {
+                         return w.sName == QStringLiteral("用户登录");
+                     });
+                 },
+                 kStepTimeoutMs),
+             "the login window did not close after signing in");
+    const QJsonArray jaLogins = RequestsOfKind("login");
+    QVERIFY(!jaLogins.isEmpty());
+    QCOMPARE(jaLogins.last().toObject().value("data").toObject().value("username").toString(),
+             QStringLiteral("demo"));
+}
+
+void tst_ProductWalk::catalogueListsWhatIsNewer()
+{
+    QVERIFY2(
+        QTest::qWaitFor([&] { return !RequestsOfKind("catalogue").isEmpty(); }, kStepTimeoutMs),
+        "no catalogue request reached the server");
+    const QJsonObject joData =
+        RequestsOfKind("catalogue").last().toObject().value("data").toObject();
+    QCOMPARE(joData.value("sn").toString(), QStringLiteral("D520000000001"));
+    QCOMPARE(joData.value("devtype").toString(), QStringLiteral("kx520"));
+    QVERIFY(MainWindowInfo().rect.isValid());
+    QVERIFY(Shot("03-catalogue"));
+}
+
+void tst_ProductWalk::oneClickDownloadFlashesFirmware()
+{
+    const WindowInfo main = MainWindowInfo();
+    QVERIFY(!main.sId.isEmpty());
+    // Select every row ("全选", bottom left), then "一键下载" (bottom right).
+    Click(main, 96, -51);
+    QTest::qWait(300);
+    QVERIFY(Shot("04-all-selected"));
+    Click(main, -60, -51);
+
+    // The firmware window comes when the downloads are done...
+    WindowInfo firmware;
+    // (Tool tips and other small helper windows do not count.)
+    QVERIFY2(WaitForWindow(
+                 [&](const WindowInfo &w) {
+                     return w.sId != main.sId && w.rect.width() >= 150 && w.rect.height() >= 50;
+                 },
+                 &firmware, 60000),
+             "the firmware window did not open");
+    qInfo("firmware window: %s \"%s\" %dx%d", qUtf8Printable(firmware.sId),
+          qUtf8Printable(firmware.sName), firmware.rect.width(), firmware.rect.height());
+    QVERIFY(Shot("05-firmware-window"));
+    // ...and goes once the image is in the device.
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     const QList<WindowInfo> windows = VisibleWindows();
+                     return std::none_of(
+                         windows.cbegin(), windows.cend(),
+                         [&](const WindowInfo &w) { return w.sId == firmware.sId; });
+                 },
+                 60000),
+             "the firmware window did not close");
+    QVERIFY(Shot("06-downloaded"));
+
+    const QString sDisk = demoEnv.value("UPDATEASSIST_DISKS");
+    const QString sPackages = sWorldDir + QStringLiteral("/server/packages");
+    // The main program came down and went into the device.
+    const QByteArray baMain = Md5Of(sPackages + QStringLiteral("/10-home/files/MAIN.bin"));
+    QCOMPARE(Md5Of(sDisk + QStringLiteral("/Home/MAIN.bin")), baMain);
+    QCOMPARE(Md5Of(sWorldDir + QStringLiteral("/device/flashed.bin")), baMain);
+    // Every selected package is on the disk with its installed manifest.
+    const QList<QPair<QString, QString>> installed = {
+        {"Home", "V01.3"}, {"Diag/VW", "V2.10"}, {"Diag/Toyota", "V1.05"}};
+    for (const auto &package : installed) {
+        const QJsonObject joManifest =
+            QJsonDocument::fromJson(ReadFile(sDisk + '/' + package.first + "/Update.json"))
+                .object();
+        QCOMPARE(joManifest.value("rev").toString(), package.second);
+    }
+    QCOMPARE(Md5Of(sDisk + QStringLiteral("/Diag/Toyota/lib/toyota dtc.db")),
+             Md5Of(sPackages + QStringLiteral("/30-toyota/files/lib/toyota dtc.db")));
+    QCOMPARE(Md5Of(sDisk + QStringLiteral("/Diag/VW/VW.bin")),
+             Md5Of(sPackages + QStringLiteral("/20-vw/files/VW.bin")));
+    // Only what changed was fetched: the Volkswagen trouble-code library was
+    // already on the disk in its new form.
+    const QJsonArray jaFiles = RequestsOfKind("files");
+    QStringList slFetched;
+    for (const QJsonValue &value : jaFiles)
+        slFetched << value.toObject().value("path").toString();
+    QVERIFY2(slFetched.filter("VW.bin").size() == 1, qPrintable(slFetched.join(' ')));
+    QVERIFY2(slFetched.filter("vw_dtc.db").isEmpty(), qPrintable(slFetched.join(' ')));
+    // Mercedes-Benz was up to date and the immobiliser package is for another
+    // device type: neither was offered, so neither was fetched.
+    QVERIFY(slFetched.filter("BENZ.bin").isEmpty());
+    QVERIFY(slFetched.filter("IMMO.bin").isEmpty());
+}
+
+void tst_ProductWalk::uninstallPageListsInstalledPackages()
+{
+    const WindowInfo main = MainWindowInfo();
+    Click(main, 41, 145); // "卸载" in the side bar
+    QTest::qWait(1500);
+    QVERIFY(Shot("07-uninstall-page"));
+    // The page only lists; nothing was removed by opening it.
+    const QString sDisk = demoEnv.value("UPDATEASSIST_DISKS");
+    QVERIFY(QFileInfo::exists(sDisk + QStringLiteral("/Diag/Benz/BENZ.bin")));
+    QVERIFY(QFileInfo::exists(sDisk + QStringLiteral("/Diag/VW/Update.json")));
+}
+
+void tst_ProductWalk::switchLanguageToEnglish()
+{
+    const WindowInfo main = MainWindowInfo();
+    Click(main, 41, -72); // "设置" at the foot of the side bar
+    WindowInfo settings;
+    QVERIFY2(WaitForWindow([](const WindowInfo &w) { return w.sName == QStringLiteral("设置"); },
+                           &settings),
+             "the settings dialog did not open");
+    QVERIFY(Shot("08-settings"));
+
+    // Open the language list, go down to English (the third entry), apply.
+    Click(settings, settings.rect.width() / 2 + 20, 65);
+    QTest::qWait(500);
+    QVERIFY(Shot("09-language-list"));
+    Xdo({"key", "Down", "Down", "Return"});
+    QTest::qWait(300);
+    Click(settings, -37, -35);
+
+    const QString sConfig = sWorldDir + QStringLiteral("/program/config.ini");
+    QVERIFY2(
+        QTest::qWaitFor(
+            [&] {
+                return QSettings(sConfig, QSettings::IniFormat).value("config/language").toInt() ==
+                       2;
+            },
+            kStepTimeoutMs),
+        "config.ini does not hold English");
+    QTest::qWait(1000);
+    QVERIFY(Shot("10-english"));
+    QVERIFY(MainWindowInfo().rect.isValid());
+}
+
+void tst_ProductWalk::closingWindowEndsProgram()
+{
+    const WindowInfo main = MainWindowInfo();
+    Click(main, -17, 17); // the close button of the title bar
+    QVERIFY2(program.waitForFinished(kStepTimeoutMs), "the program did not end");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+}
+
+void tst_ProductWalk::cleanupTestCase()
+{
+    if (program.state() != QProcess::NotRunning) {
+        program.kill();
+        program.waitForFinished();
+    }
+    if (demo.state() != QProcess::NotRunning) {
+        // run-demo stops what it started: the server and the device.
+        demo.terminate();
+        QVERIFY(demo.waitForFinished(20000));
+        const qint64 nServer = demoEnv.value("DEMO_SERVER_PID").toLongLong();
+        const qint64 nDevice = demoEnv.value("DEMO_DEVICE_PID").toLongLong();
+        QVERIFY2(QTest::qWaitFor([&] { return !ProcessAlive(nServer) && !ProcessAlive(nDevice); },
+                                 10000),
+                 "the server or the device outlived run-demo");
+    }
+    if (xvfb.state() != QProcess::NotRunning) {
+        xvfb.terminate();
+        xvfb.waitForFinished(10000);
+    }
+    if (!sShotDir.isEmpty())
+        qInfo("screenshots of the walk: %s", qUtf8Printable(sShotDir));
+}
+
+QTEST_GUILESS_MAIN(tst_ProductWalk)
+#include "tst_ProductWalk.moc"
