@@ -154,9 +154,8 @@ DiffDownload::FileList DiffDownload::BuildFileList()
         }
 
         // A killed run may have left a half-received copy; it is never used.
-        const QString sTemporary = sLocal + QLatin1String(TemporarySuffix);
-        if (QFileInfo::exists(sTemporary))
-            QFile::remove(sTemporary);
+        // (Removed, not tested for: a dangling link does not "exist".)
+        QFile::remove(sLocal + QLatin1String(TemporarySuffix));
 
         int nDigest = -1;
         if (!sLocal.endsWith(QLatin1String("main.bin"), Qt::CaseInsensitive)) {
@@ -200,8 +199,10 @@ bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
 
     QDir().mkpath(sLocal.left(sLocal.lastIndexOf(QLatin1Char('/'))));
     const QString sTemporary = sLocal + QLatin1String(TemporarySuffix);
+    // A fresh file: whatever sits at that name (even a link) is not written through.
+    QFile::remove(sTemporary);
     QFile file(sTemporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         qDebug() << "cannot write" << sTemporary << file.errorString();
         return CountFile(false, sLocal);
     }

@@ -97,6 +97,7 @@ private slots:
     void unsafePathsWriteNothing_data();
     void unsafePathsWriteNothing();
     void linkOutOfDiskIsRefused();
+    void temporaryNameNeverWritesThroughALink();
     void leftoverTemporaryFilesAreRemoved();
     void noProgressWithoutSizes();
     void progressReachesHundred();
@@ -317,6 +318,22 @@ void tst_DiffDownload::linkOutOfDiskIsRefused()
         Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/a.bin", Md5("payload"), 7}}));
     QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
     QVERIFY(QDir(sOutside).isEmpty());
+}
+
+void tst_DiffDownload::temporaryNameNeverWritesThroughALink()
+{
+    // A leftover at the temporary name that is a link (even a dangling one) is
+    // replaced, never followed.
+    const QString sOutside = pDisk->path() + "/outside.bin";
+    QVERIFY(QDir().mkpath(sDisk + "/Diag"));
+    QVERIFY(QFile::link(sOutside, sDisk + "/Diag/l.bin" + DiffDownload::TemporarySuffix));
+    pServer->SetFile("/Diag/l.bin", "linked");
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/l.bin", Md5("linked"), 6}}));
+    QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
+    QVERIFY(!QFileInfo::exists(sOutside));
+    QCOMPARE(ReadFile(sDisk + "/Diag/l.bin"), QByteArray("linked"));
+    QVERIFY(!QFileInfo(sDisk + "/Diag/l.bin").isSymLink());
 }
 
 void tst_DiffDownload::leftoverTemporaryFilesAreRemoved()
