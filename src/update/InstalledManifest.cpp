@@ -83,6 +83,9 @@ bool InstalledManifest::Save(const QString &sDisk, const QJsonObject &joPackage,
     QString sPath = FindIn(sFolder);
     if (sPath.isEmpty())
         sPath = QDir(sFolder).filePath(QLatin1String(FileName));
+    // QSaveFile writes through a link to its target, which may lie anywhere.
+    if (QFileInfo(sPath).isSymLink() && !QFile::remove(sPath))
+        return false;
     QSaveFile file(sPath);
     if (!file.open(QIODevice::WriteOnly))
         return false;

@@ -44,6 +44,7 @@ private slots:
     void saveReplacesManifestOfAnyCase();
     void unsafeFoldersAreNotWritten_data();
     void unsafeFoldersAreNotWritten();
+    void linkedManifestIsReplacedNotFollowed();
     void readFindsAnyCase();
     void readRejectsNonObjects();
 };
@@ -112,6 +113,23 @@ void tst_InstalledManifest::unsafeFoldersAreNotWritten()
     QVERIFY(!InstalledManifest::Save(sDisk, Package(sDir), ""));
     QVERIFY(!QFile::exists(root.path() + "/Diag/Update.json"));
     QVERIFY(!QFile::exists(sDisk + "/Update.json"));
+}
+
+void tst_InstalledManifest::linkedManifestIsReplacedNotFollowed()
+{
+    QTemporaryDir root;
+    const QString sDisk = root.path() + "/disk";
+    QVERIFY(QDir().mkpath(sDisk + "/Diag"));
+    QFile outside(root.path() + "/outside.json");
+    QVERIFY(outside.open(QIODevice::WriteOnly));
+    outside.write("untouched");
+    outside.close();
+    QVERIFY(QFile::link(outside.fileName(), sDisk + "/Diag/Update.json"));
+    QVERIFY(InstalledManifest::Save(sDisk, Package("Diag"), "EN"));
+    QCOMPARE(ReadFile(outside.fileName()), QByteArray("untouched"));
+    QVERIFY(!QFileInfo(sDisk + "/Diag/Update.json").isSymLink());
+    QCOMPARE(QJsonDocument::fromJson(ReadFile(sDisk + "/Diag/Update.json")).object().value("rev"),
+             QJsonValue("2.1"));
 }
 
 void tst_InstalledManifest::readFindsAnyCase()
