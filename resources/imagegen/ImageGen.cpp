@@ -137,6 +137,20 @@ QImage Logo(int nSize)
     return image;
 }
 
+// The drop-down triangle of the combo boxes (the style sheet replaces their
+// native look).
+QImage DropArrow()
+{
+    QImage image = NewImage(10, 6);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x5a, 0x6b, 0x80));
+    const QPointF points[] = {{0, 0}, {10, 0}, {5, 6}};
+    painter.drawPolygon(points, 3);
+    return image;
+}
+
 bool Save(const QImage &image, const QDir &dir, const char *pName, const char *pFormat)
 {
     const QString sPath = dir.filePath(QString::fromLatin1(pName));
@@ -161,5 +175,8 @@ int main(int argc, char *argv[])
     bOk = Save(InstalledIcon(32), dir, "Icon_383.ico", "ICO") && bOk;
     bOk = Save(HeadBackground(), dir, "headbg.png", "PNG") && bOk;
     bOk = Save(Logo(64), dir, "logo.png", "PNG") && bOk;
+    // The desktop icon of the installed program.
+    bOk = Save(Logo(256), dir, "logo-256.png", "PNG") && bOk;
+    bOk = Save(DropArrow(), dir, "arrow-down.png", "PNG") && bOk;
     return bOk ? 0 : 1;
 }

@@ -25,6 +25,10 @@ int RunUpdateAssist(int argc, char *argv[])
     if (app.IsRunning())
         return 0;
 
+    // One name however the program was started (the installed command is a
+    // link called "updateassist"): it names the user data folder below and
+    // the window class the desktop entry refers to.
+    QCoreApplication::setApplicationName(QStringLiteral("UpdateAssist"));
     // "config.ini", "User.bin" and "crash.dmp" live beside the program,
     // wherever it was started from, or in the user's data folder when the
     // program's folder is read-only (installed under /usr). "help", "Lang"

@@ -180,6 +180,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     qDebug() << "主线程ID：" << static_cast<void *>(QThread::currentThread());
     labDeviceIcon = new QLabel(this);
     labDeviceState = new QLabel(this);
+    // Keep the device state off the window's right edge.
+    labDeviceState->setContentsMargins(0, 0, 10, 0);
     ui->statusBar->addPermanentWidget(labDeviceIcon);
     ui->statusBar->addPermanentWidget(labDeviceState);
     ui->statusBar->setSizeGripEnabled(false);

@@ -416,6 +416,7 @@ void MainWindow::StartFirmwareInstall(bool bNeedInstall)
     auto *pWindow = new MainInstall(this);
     pWindow->setAttribute(Qt::WA_DeleteOnClose);
     pWindow->setWindowModality(Qt::ApplicationModal);
+    CentreOverWindow(pWindow);
     pWindow->show();
     StartFirmwareUpgrade(pWindow, sCurDisk, sSN);
 }
