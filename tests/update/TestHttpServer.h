@@ -6,8 +6,6 @@
 
 #include <QHash>
 #include <QHostAddress>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -15,6 +13,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <functional>
+#include <mutex>
 
 class TestHttpServer : public QObject
 {
@@ -44,8 +43,7 @@ public:
     }
     ~TestHttpServer() override
     {
-        QMetaObject::invokeMethod(
-            this, [this] { Shutdown(); }, Qt::BlockingQueuedConnection);
+        RunOnServerThread([this] { Shutdown(); });
         thread.quit();
         thread.wait();
     }
@@ -56,33 +54,53 @@ public:
     void SetFile(const QString &sPath, const QByteArray &baBody, int nStatus = 200,
                  Mode mode = Normal)
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         resources.insert(sPath, Resource{baBody, nStatus, mode});
     }
     // Called on the server thread when a stalled answer has sent its first half.
     void OnStall(std::function<void()> callback)
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         stallCallback = std::move(callback);
     }
     int Connections() const
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         return nConnections;
     }
     QStringList Requests() const
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         return slRequests;
     }
 
 private:
+    // Runs f on the server thread and waits for it. The hand-over mutex makes
+    // the order visible to thread checkers, which do not see Qt's own waits.
+    template <class F> void RunOnServerThread(F f)
+    {
+        QMetaObject::invokeMethod(
+            this,
+            [this, f] {
+                f();
+                std::lock_guard<std::mutex> lock(handOver);
+            },
+            Qt::BlockingQueuedConnection);
+        std::lock_guard<std::mutex> lock(handOver);
+    }
+
     void Shutdown()
     {
         pServer->close();
         const auto sockets = findChildren<QTcpSocket *>();
-        for (QTcpSocket *pSocket : sockets)
+        for (QTcpSocket *pSocket : sockets) {
+            pSocket->disconnect(this);
             pSocket->abort();
+            delete pSocket;
+        }
+        delete pServer;
+        pServer = nullptr;
+        buffers.clear();
     }
 
     void OnConnection()
@@ -90,7 +108,7 @@ private:
         while (QTcpSocket *pSocket = pServer->nextPendingConnection()) {
             pSocket->setParent(this);
             {
-                QMutexLocker lock(&mutex);
+                std::lock_guard<std::mutex> lock(mutex);
                 ++nConnections;
             }
             connect(pSocket, &QTcpSocket::readyRead, this, [this, pSocket] { OnRead(pSocket); });
@@ -126,7 +144,7 @@ private:
         bool bKnown = false;
         std::function<void()> callback;
         {
-            QMutexLocker lock(&mutex);
+            std::lock_guard<std::mutex> lock(mutex);
             slRequests << sPath;
             bKnown = resources.contains(sPath);
             resource = resources.value(sPath);
@@ -157,7 +175,8 @@ private:
     quint16 nPort = 0;
     QString sBaseUrl;
     QHash<QTcpSocket *, QByteArray> buffers;
-    mutable QMutex mutex;
+    std::mutex handOver;
+    mutable std::mutex mutex;
     QHash<QString, Resource> resources;
     std::function<void()> stallCallback;
     QStringList slRequests;
