@@ -3,9 +3,9 @@
 one line per benchmark: our figure, the peer's figure measured in the same
 run, their ratio and whether the target holds.
 
-Both sides are timed best-of-N (in-process figures from Google Benchmark
-repetitions, whole processes with hyperfine), so that the noise of a shared
-machine mostly cancels; start-up is the median of 10 runs.
+Both sides are timed best-of-N, in alternating rounds (in-process figures
+from Google Benchmark, whole processes with hyperfine), so that the noise of
+a shared machine mostly cancels; start-up is the median of 10 runs.
 """
 
 import argparse
@@ -260,6 +260,17 @@ def peak_rss_mb(command, env, cwd=None):
     raise RuntimeError("no peak memory in the output of time -v")
 
 
+def paired(rounds, peer, ours):
+    """Alternates the peer (a hyperfine call of two runs) and our side (one
+    Google Benchmark repetition) for `rounds` rounds, so that both see the
+    same load; returns (peer best ms, our best ms, our runs)."""
+    peer_best, our_runs = float("inf"), []
+    for _ in range(rounds):
+        peer_best = min(peer_best, peer())
+        our_runs += ours()
+    return peer_best, min(ms(r) for r in our_runs), our_runs
+
+
 # ---- benchmarks --------------------------------------------------------------------
 
 
@@ -284,11 +295,12 @@ class Table:
 def bench_diff_check(a, t):
     folder = fixture(a.work, "check", build_check_disk)
     disk = os.path.join(folder, "disk")
-    # md5sum warms the page cache for both sides.
-    peer_min, _ = hyperfine("xargs -a files.txt md5sum > /dev/null", a.runs, cwd=folder, warmup=2)
-    runs = gbench(a.bin("bench_PackageDownload"), "^DiffCheck/", a.runs,
-                  {"UA_BENCH_DISK": disk, "UA_BENCH_MANIFEST": os.path.join(folder, "manifest.json")})
-    ours = min(ms(r) for r in runs)
+    # md5sum's warm-up runs warm the page cache for both sides.
+    env = {"UA_BENCH_DISK": disk, "UA_BENCH_MANIFEST": os.path.join(folder, "manifest.json")}
+    peer_min, ours, _ = paired(
+        a.runs,
+        lambda: hyperfine("xargs -a files.txt md5sum > /dev/null", 2, cwd=folder, warmup=2)[0],
+        lambda: gbench(a.bin("bench_PackageDownload"), "^DiffCheck/", 1, env))
     ratio = ours / peer_min
     t.add("1 diff check 1000x256KiB", f"{ours:.0f} ms", f"md5sum {peer_min:.0f} ms", f"{ratio:.2f}",
           "ratio <= 1.05", ratio <= 1.05)
@@ -299,12 +311,12 @@ def bench_small_files(a, t, server_root):
     out_ours = os.path.join(a.work, "out-small-ours")
     out_curl = os.path.join(a.work, "out-small-curl")
     os.makedirs(out_curl, exist_ok=True)
-    peer_min, _ = hyperfine(
-        f"curl -sS --fail --create-dirs --config {folder}/curl.cfg", a.runs, cwd=out_curl,
-        prepare=f"rm -rf {out_curl}/Diag")
-    runs = gbench(a.bin("bench_PackageDownload"), "^Fetch/", a.runs,
-                  {"UA_BENCH_TARGET": out_ours, "UA_BENCH_MANIFEST": os.path.join(folder, "manifest.json")})
-    ours = min(ms(r) for r in runs)
+    env = {"UA_BENCH_TARGET": out_ours, "UA_BENCH_MANIFEST": os.path.join(folder, "manifest.json")}
+    peer_min, ours, _ = paired(
+        a.runs,
+        lambda: hyperfine(f"curl -sS --fail --create-dirs --config {folder}/curl.cfg", 2,
+                          cwd=out_curl, prepare=f"rm -rf {out_curl}/Diag", warmup=0)[0],
+        lambda: gbench(a.bin("bench_PackageDownload"), "^Fetch/", 1, env))
     files = 2000
     ours_rate, peer_rate = files / ours * 1e3, files / peer_min * 1e3
     ratio = ours_rate / peer_rate
@@ -322,11 +334,12 @@ def bench_large_file(a, t):
     os.makedirs(out_curl, exist_ok=True)
     runs_n = max(2, min(a.runs, 3))
     url = f"http://{HOST}:{PORT}/large/Diag/Large/image.bin"
-    peer_min, _ = hyperfine(f"curl -sS --fail -o {out_curl}/image.bin {url}", runs_n,
-                            prepare=f"rm -f {out_curl}/image.bin")
-    runs = gbench(a.bin("bench_PackageDownload"), "^Fetch/", runs_n,
-                  {"UA_BENCH_TARGET": out_ours, "UA_BENCH_MANIFEST": os.path.join(folder, "manifest.json")})
-    ours = min(ms(r) for r in runs)
+    env = {"UA_BENCH_TARGET": out_ours, "UA_BENCH_MANIFEST": os.path.join(folder, "manifest.json")}
+    peer_min, ours, runs = paired(
+        runs_n,
+        lambda: hyperfine(f"curl -sS --fail -o {out_curl}/image.bin {url}", 2,
+                          prepare=f"rm -f {out_curl}/image.bin", warmup=0)[0],
+        lambda: gbench(a.bin("bench_PackageDownload"), "^Fetch/", 1, env))
     growth = max(r.get("peak_rss_growth_MB", 0) for r in runs)
     ours_rate, peer_rate = mib / ours * 1e3, mib / peer_min * 1e3
     ratio = ours_rate / peer_rate
@@ -359,9 +372,10 @@ def bench_catalogue(a, t):
 def bench_scan(a, t):
     folder = fixture(a.work, "scan", build_scan_disk)
     disk = os.path.join(folder, "disk")
-    peer_min, _ = hyperfine(f"find {disk} -iname update.json > /dev/null", a.runs, warmup=2)
-    runs = gbench(a.bin("bench_UpdatePages"), "^InstalledScan/", a.runs, {"UA_BENCH_SCAN_DISK": disk})
-    ours = min(ms(r) for r in runs)
+    peer_min, ours, runs = paired(
+        a.runs,
+        lambda: hyperfine(f"find {disk} -iname update.json > /dev/null", 2, warmup=1)[0],
+        lambda: gbench(a.bin("bench_UpdatePages"), "^InstalledScan/", 1, {"UA_BENCH_SCAN_DISK": disk}))
     ratio = ours / peer_min
     t.add("6 installed scan 20000 dirs", f"{ours:.0f} ms", f"find -iname {peer_min:.0f} ms", f"{ratio:.2f}",
           "ratio <= 1.5", ratio <= 1.5, f"{runs[0].get('rows', 0):.0f} rows")
@@ -397,7 +411,7 @@ def main():
     p = argparse.ArgumentParser(description=__doc__)
     p.add_argument("--build", required=True, help="Release build folder")
     p.add_argument("--work", required=True, help="folder for fixtures and outputs")
-    p.add_argument("--runs", type=int, default=5, help="repetitions per side (best of N)")
+    p.add_argument("--runs", type=int, default=5, help="rounds of both sides (best of N)")
     p.add_argument("--large-mib", type=int, default=1024, help="size of the large file")
     p.add_argument("--only", default=",".join(ALL), help="comma-separated subset of " + ",".join(ALL))
     a = p.parse_args()
