@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <cmath>
 
 namespace
 {
@@ -18,9 +19,12 @@ int IntAttr(const QDomElement &element, const QString &sName, int nDefault)
     const int nValue = sText.toInt(&bOk);
     if (bOk)
         return nValue;
-    // Designers sometimes write "12.0".
+    // Designers sometimes write "12.0". A number no int can hold is no
+    // usable value either (and rounding it would be undefined).
     const double dValue = sText.toDouble(&bOk);
-    return bOk ? qRound(dValue) : nDefault;
+    if (!bOk || !std::isfinite(dValue) || std::fabs(dValue) >= 2147483647.0)
+        return nDefault;
+    return qRound(dValue);
 }
 
 bool BoolAttr(const QDomElement &element, const QString &sName, bool bDefault)
