@@ -486,7 +486,21 @@ void tst_ProductWalk::switchLanguageToEnglish()
         "config.ini does not hold English");
     QTest::qWait(1000);
     QVERIFY(Shot("10-english"));
-    QVERIFY(MainWindowInfo().rect.isValid());
+
+    // The other pages and the dialog speak English too.
+    const WindowInfo mainAgain = MainWindowInfo();
+    Click(mainAgain, 41, 77); // "Download"
+    QTest::qWait(2000);
+    QVERIFY(Shot("11-english-download"));
+    Click(mainAgain, 41, -72);
+    WindowInfo settingsAgain;
+    QVERIFY2(
+        WaitForWindow([&](const WindowInfo &w) { return w.sId != mainAgain.sId; }, &settingsAgain),
+        "the settings dialog did not open again");
+    QVERIFY(Shot("12-english-settings"));
+    Click(settingsAgain, -21, 16); // its close button
+    QVERIFY2(QTest::qWaitFor([&] { return VisibleWindows().size() == 1; }, kStepTimeoutMs),
+             "the settings dialog did not close");
 }
 
 void tst_ProductWalk::closingWindowEndsProgram()
