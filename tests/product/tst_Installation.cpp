@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <csignal>
@@ -107,6 +108,16 @@ void tst_Installation::desktopEntryNamesInstalledCommandAndIcon()
     QVERIFY(QFileInfo::exists(sPrefix + "/share/icons/hicolor/256x256/apps/" +
                               entry.value("Icon").toString() + ".png"));
     QCOMPARE(entry.value("Terminal").toString(), QStringLiteral("false"));
+
+    // The desktop's own checker, when it is there.
+    if (QStandardPaths::findExecutable("desktop-file-validate").isEmpty())
+        QSKIP("desktop-file-validate is not installed (desktop-file-utils)");
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start("desktop-file-validate", {sPrefix + "/share/applications/updateassist.desktop"});
+    QVERIFY(validate.waitForFinished(30000));
+    const QByteArray baReport = validate.readAll().trimmed();
+    QVERIFY2(validate.exitCode() == 0 && baReport.isEmpty(), baReport.constData());
 }
 
 void tst_Installation::readOnlyProgramFolderUsesUserDataFolder()
