@@ -232,8 +232,9 @@ bool tst_ProductWalk::StartDisplayAndProgram()
         ++nDisplay;
     sDisplay = QStringLiteral(":%1").arg(nDisplay);
     xvfb.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    xvfb.start(QStringLiteral("Xvfb"),
-               {sDisplay, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    // setpriv ends the display and the program with this test, however it ends.
+    xvfb.start(QStringLiteral("setpriv"), {"--pdeathsig", "TERM", "--", "Xvfb", sDisplay, "-screen",
+                                           "0", "1024x768x24", "-nolisten", "tcp"});
     if (!xvfb.waitForStarted())
         return false;
     qInfo("virtual display %s", qUtf8Printable(sDisplay));
@@ -251,7 +252,8 @@ bool tst_ProductWalk::StartDisplayAndProgram()
     program.setProcessEnvironment(env);
     program.setStandardOutputFile(sWalkDir + QStringLiteral("/program.log"));
     program.setStandardErrorFile(sWalkDir + QStringLiteral("/program.log"), QIODevice::Append);
-    program.start(demoEnv.value("UA_PROGRAM"), QStringList());
+    program.start(QStringLiteral("setpriv"),
+                  {"--pdeathsig", "TERM", "--", demoEnv.value("UA_PROGRAM")});
     if (!program.waitForStarted())
         return false;
     const bool bShown = QTest::qWaitFor(
@@ -266,7 +268,7 @@ bool tst_ProductWalk::StartDisplayAndProgram()
 
 void tst_ProductWalk::initTestCase()
 {
-    for (const char *pTool : {"Xvfb", "xdotool", "import"}) {
+    for (const char *pTool : {"Xvfb", "xdotool", "import", "setpriv"}) {
         if (QStandardPaths::findExecutable(QLatin1String(pTool)).isEmpty()) {
             QSKIP(qPrintable(QStringLiteral("%1 is not installed: the walk through the window on a "
                                             "virtual display is skipped (scripts/bootstrap "
