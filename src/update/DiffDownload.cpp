@@ -135,6 +135,7 @@ DiffDownload::FileList DiffDownload::BuildFileList()
     };
     QList<Candidate> candidates;
     QStringList slToHash;
+    QHash<QString, QString> canonicalFolders; // the package's folders, looked up once
     const QList<FileEntry> entries = manifest.Files();
     for (const FileEntry &entry : entries) {
         const QString sRelative = PackageManifest::WithoutLanguagePrefix(entry.sPath, sLang);
@@ -146,7 +147,7 @@ DiffDownload::FileList DiffDownload::BuildFileList()
         const QStringList slPath = SafeRelativeComponents(sRelative, &bPathOk);
         QString sLocal;
         if (bFolderOk && bPathOk && ComponentsInside(slPath, slFolder))
-            sLocal = PathInside(sSavePath, sRelative);
+            sLocal = PathInside(sSavePath, sRelative, &canonicalFolders);
         if (sLocal.isEmpty()) {
             qDebug() << "file path refused:" << entry.sPath << "package folder" << manifest.Dir();
             candidates.append(Candidate{sUrl, QString(), entry, -1});

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk)
 {
@@ -27,13 +28,28 @@ QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk)
 namespace
 {
 
+// The canonical path of an existing sPath, remembered for folders in
+// *pFolders when given.
+QString CanonicalOf(const QString &sPath, const QFileInfo &info, QHash<QString, QString> *pFolders)
+{
+    const QString sCanonical = info.canonicalFilePath();
+    if (pFolders && info.isDir())
+        pFolders->insert(sPath, sCanonical);
+    return sCanonical;
+}
+
 // The deepest folder of sPath that exists, canonical (links resolved).
-QString CanonicalExistingAncestor(QString sPath)
+QString CanonicalExistingAncestor(QString sPath, QHash<QString, QString> *pFolders)
 {
     while (!sPath.isEmpty()) {
+        if (pFolders) {
+            const auto it = pFolders->constFind(sPath);
+            if (it != pFolders->constEnd())
+                return it.value();
+        }
         const QFileInfo info(sPath);
         if (info.exists())
-            return info.canonicalFilePath();
+            return CanonicalOf(sPath, info, pFolders);
         const int nSlash = sPath.lastIndexOf(QLatin1Char('/'));
         if (nSlash <= 0)
             break;
@@ -59,7 +75,8 @@ bool IsSameOrBelow(const QString &sPath, const QString &sFolder)
 
 } // namespace
 
-QString PathInside(const QString &sBase, const QString &sRelative)
+QString PathInside(const QString &sBase, const QString &sRelative,
+                   QHash<QString, QString> *pCanonicalFolders)
 {
     bool bOk = false;
     const QStringList slParts = SafeRelativeComponents(sRelative, &bOk);
@@ -69,10 +86,18 @@ QString PathInside(const QString &sBase, const QString &sRelative)
 
     // Lexically inside; a link on the way could still point elsewhere.
     // "E:" alone would mean the drive's current folder; "E:/" is its root.
-    const QString sCanonicalBase = QFileInfo(sBase + QLatin1Char('/')).canonicalFilePath();
+    const QString sBaseFolder = sBase + QLatin1Char('/');
+    QString sCanonicalBase;
+    if (pCanonicalFolders && pCanonicalFolders->contains(sBaseFolder)) {
+        sCanonicalBase = pCanonicalFolders->value(sBaseFolder);
+    } else {
+        const QFileInfo baseInfo(sBaseFolder);
+        if (baseInfo.exists())
+            sCanonicalBase = CanonicalOf(sBaseFolder, baseInfo, pCanonicalFolders);
+    }
     if (sCanonicalBase.isEmpty())
         return sJoined; // nothing of the base exists yet: nothing to be redirected
-    const QString sExisting = CanonicalExistingAncestor(sJoined);
+    const QString sExisting = CanonicalExistingAncestor(sJoined, pCanonicalFolders);
     if (sExisting.isEmpty() || !IsSameOrBelow(sExisting, sCanonicalBase))
         return QString();
     return sJoined;

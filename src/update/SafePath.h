@@ -2,6 +2,7 @@
 // Paths named by the update server ("dir" of a package, "Path" of a file) are
 // joined under a local folder only when they cannot lead out of it.
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -13,8 +14,12 @@ QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk);
 
 // sBase + "/" + the cleaned relative path, or the empty text when the relative
 // path is unsafe (above), names sBase itself, or reaches outside sBase through
-// a symbolic link among its existing folders.
-QString PathInside(const QString &sBase, const QString &sRelative);
+// a symbolic link among its existing folders. A caller that joins many paths
+// in one go may pass the same pCanonicalFolders to each call: the canonical
+// paths of the folders looked up are kept there (by path) and not looked up
+// again.
+QString PathInside(const QString &sBase, const QString &sRelative,
+                   QHash<QString, QString> *pCanonicalFolders = nullptr);
 
 // Whether the component list slPath lies inside the folder slFolder (compared
 // without regard to case, as on the device's file system). An empty folder
