@@ -8,6 +8,8 @@
 // The steps depend on each other and run in the order declared; once one
 // fails, the rest are skipped.
 
+#include "device/device.h"
+
 #include <QCryptographicHash>
 #include <QEventLoop>
 #include <QImage>
@@ -420,9 +422,12 @@ void tst_ProductWalk::oneClickDownloadFlashesFirmware()
     const QByteArray baMain = Md5Of(sPackages + QStringLiteral("/10-home/files/MAIN.bin"));
     QCOMPARE(Md5Of(sDisk + QStringLiteral("/Home/MAIN.bin")), baMain);
     QCOMPARE(Md5Of(sWorldDir + QStringLiteral("/device/flashed.bin")), baMain);
+    // The device now runs the new version (the program is idle, the port free).
+    device::SetSerialOverride(demoEnv.value("UPDATEASSIST_SERIAL"));
+    QCOMPARE(device::ReadFirmwareVersion(), QStringLiteral("V1.3"));
     // Every selected package is on the disk with its installed manifest.
     const QList<QPair<QString, QString>> installed = {
-        {"Home", "V01.3"}, {"Diag/VW", "V2.10"}, {"Diag/Toyota", "V1.05"}};
+        {"Home", "V1.3"}, {"Diag/VW", "V2.10"}, {"Diag/Toyota", "V1.05"}};
     for (const auto &package : installed) {
         const QJsonObject joManifest =
             QJsonDocument::fromJson(ReadFile(sDisk + '/' + package.first + "/Update.json"))

@@ -229,6 +229,9 @@ quint8 DeviceSimulator::Handle(const QByteArray &baPayload, QString &sTarget, QS
         m_baImage = m_baStaging;
         m_baStaging.clear();
         m_bUpgrading = false;
+        // The new firmware carries its own version, as on the real device.
+        if (!m_options.baFlashedVersion.isEmpty())
+            m_options.baVersion = m_options.baFlashedVersion;
         StoreImage();
         return kOk;
     default:

@@ -10,6 +10,7 @@
 struct SimOptions {
     QByteArray baId;
     QByteArray baVersion;
+    QByteArray baFlashedVersion; // reported once an upgrade has finished; empty: unchanged
     QByteArray baImage;
     QString sOutput;
     QHash<QString, quint8> failures; // target ("hash", "block", "block:3", ...) -> status

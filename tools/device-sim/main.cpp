@@ -122,6 +122,10 @@ int main(int argc, char *argv[])
         "4B58353230000000000001");
     QCommandLineOption versionOption("version", "Firmware version text (default V01.2).", "text",
                                      "V01.2");
+    QCommandLineOption flashedVersionOption(
+        "flashed-version",
+        "Firmware version text reported once an upgrade has finished (default: unchanged).",
+        "text");
     QCommandLineOption imageOption("image",
                                    "Initial firmware image; its MD5 is the digest the device "
                                    "reports. Default: an empty image.",
@@ -151,9 +155,9 @@ int main(int argc, char *argv[])
     QCommandLineOption parentOption("exit-with-parent",
                                     "End when the process that started the simulator ends.");
     QCommandLineOption logOption("log", "Print every request and its status on standard error.");
-    parser.addOptions({idOption, versionOption, imageOption, outputOption, ptyFileOption,
-                       failOption, silentOption, delayOption, unplugOption, splitOption,
-                       badMagicOption, parentOption, logOption});
+    parser.addOptions({idOption, versionOption, flashedVersionOption, imageOption, outputOption,
+                       ptyFileOption, failOption, silentOption, delayOption, unplugOption,
+                       splitOption, badMagicOption, parentOption, logOption});
     parser.process(app);
 
     SimOptions options;
@@ -162,6 +166,7 @@ int main(int argc, char *argv[])
     if (options.baId.toHex().compare(sIdHex.toLatin1(), Qt::CaseInsensitive) != 0)
         return Fail("--id needs an even number of hexadecimal digits");
     options.baVersion = parser.value(versionOption).toLocal8Bit();
+    options.baFlashedVersion = parser.value(flashedVersionOption).toLocal8Bit();
     if (parser.isSet(imageOption)) {
         QFile image(parser.value(imageOption));
         if (!image.open(QIODevice::ReadOnly))
