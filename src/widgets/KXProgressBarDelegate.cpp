@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QProgressBar>
 #include <QStyle>
 #include <QStyleOptionProgressBar>
 #include <QWidget>
 #include <limits>
 
 KXProgressBarDelegate::KXProgressBarDelegate(QObject *parent) : QStyledItemDelegate(parent) {}
+
+KXProgressBarDelegate::~KXProgressBarDelegate() = default;
 
 QString KXProgressBarDelegate::ProgressText(quint64 nCurrent, quint64 nTotal,
                                             const QString &sCaption)
@@ -56,7 +59,9 @@ void KXProgressBarDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     bar.state = QStyle::State_Enabled | QStyle::State_Horizontal;
     bar.palette = option.palette;
     QStyle *pStyle = option.widget ? option.widget->style() : QApplication::style();
-    pStyle->drawControl(QStyle::CE_ProgressBar, &bar, painter, option.widget);
+    if (!pStyleTarget)
+        pStyleTarget = std::make_unique<QProgressBar>();
+    pStyle->drawControl(QStyle::CE_ProgressBar, &bar, painter, pStyleTarget.get());
 }
 
 QSize KXProgressBarDelegate::sizeHint(const QStyleOptionViewItem &option,

@@ -1,5 +1,8 @@
 #pragma once
 #include <QStyledItemDelegate>
+#include <memory>
+
+class QProgressBar;
 
 // A progress bar drawn inside a table cell. Roles on the cell's index:
 //   Qt::UserRole + 1 (257) current amount, Qt::UserRole + 2 (258) total
@@ -10,6 +13,7 @@ class KXProgressBarDelegate : public QStyledItemDelegate
     Q_OBJECT
 public:
     explicit KXProgressBarDelegate(QObject *parent = nullptr);
+    ~KXProgressBarDelegate() override;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
@@ -18,4 +22,9 @@ public:
     // The bar's text: the caption when set, else the truncated percentage
     // when both numbers are non-zero, else nothing.
     static QString ProgressText(quint64 nCurrent, quint64 nTotal, const QString &sCaption);
+
+private:
+    // Never shown: handed to the style so that the application's style sheet
+    // rules for QProgressBar apply to the drawn bar as to a real one.
+    mutable std::unique_ptr<QProgressBar> pStyleTarget;
 };
