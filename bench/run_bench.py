@@ -308,8 +308,8 @@ def bench_diff_check(a, t):
 
 def bench_small_files(a, t, server_root):
     folder = a.small_folder
-    out_ours = os.path.join(a.work, "out-small-ours")
-    out_curl = os.path.join(a.work, "out-small-curl")
+    out_ours = os.path.join(a.out, "small-ours")
+    out_curl = os.path.join(a.out, "small-curl")
     os.makedirs(out_curl, exist_ok=True)
     env = {"UA_BENCH_TARGET": out_ours, "UA_BENCH_MANIFEST": os.path.join(folder, "manifest.json")}
     peer_min, ours, _ = paired(
@@ -329,8 +329,8 @@ def bench_small_files(a, t, server_root):
 def bench_large_file(a, t):
     folder = a.large_folder
     mib = a.large_mib
-    out_ours = os.path.join(a.work, "out-large-ours")
-    out_curl = os.path.join(a.work, "out-large-curl")
+    out_ours = os.path.join(a.out, "large-ours")
+    out_curl = os.path.join(a.out, "large-curl")
     os.makedirs(out_curl, exist_ok=True)
     runs_n = max(2, min(a.runs, 3))
     url = f"http://{HOST}:{PORT}/large/Diag/Large/image.bin"
@@ -413,6 +413,9 @@ def main():
     p.add_argument("--work", required=True, help="folder for fixtures and outputs")
     p.add_argument("--runs", type=int, default=5, help="rounds of both sides (best of N)")
     p.add_argument("--large-mib", type=int, default=1024, help="size of the large file")
+    p.add_argument("--out", default="/dev/shm" if os.access("/dev/shm", os.W_OK) else None,
+                   help="where downloads land (default /dev/shm: ext4 slows down creating "
+                        "files right after many were deleted, which would decide the figure)")
     p.add_argument("--only", default=",".join(ALL), help="comma-separated subset of " + ",".join(ALL))
     a = p.parse_args()
     a.work = os.path.abspath(a.work)
@@ -422,6 +425,7 @@ def main():
     os.makedirs(a.work, exist_ok=True)
     os.chmod(a.work, 0o755)
 
+    a.out = tempfile.mkdtemp(prefix="ua-bench-", dir=a.out or a.work)
     table = Table()
     server = None
     try:
@@ -463,6 +467,7 @@ def main():
     finally:
         if server:
             server.stop()
+        shutil.rmtree(a.out, ignore_errors=True)
     missed = [r for r in table.rows if r[5] != "yes"]
     print(f"\n{len(table.rows) - len(missed)} of {len(table.rows)} targets met", flush=True)
     return 1 if failed else 0
