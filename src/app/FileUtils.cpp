@@ -40,10 +40,11 @@ QString FileMd5(const QString &sPath)
 QStringList FileMd5List(const QStringList &slPaths)
 {
     QVector<QString> digests(slPaths.size());
+    QString *pDigests = digests.data(); // detached once, before the threads share it
     std::atomic<int> nNext{0};
     auto work = [&]() {
         for (int i = nNext++; i < slPaths.size(); i = nNext++)
-            digests[i] = FileMd5(slPaths.at(i));
+            pDigests[i] = FileMd5(slPaths.at(i));
     };
     // Hashing is bound by one core per file; the files are independent.
     const int nThreads = std::min(std::max(QThread::idealThreadCount(), 1), 4);
