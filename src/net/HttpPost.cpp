@@ -37,7 +37,6 @@ CURLSH *SharedCookieStore()
         curl_share_setopt(pNew, CURLSHOPT_UNLOCKFUNC, UnlockShare);
         curl_share_setopt(pNew, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
         curl_share_setopt(pNew, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-        curl_share_setopt(pNew, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
         return pNew;
     }();
     return pShare;

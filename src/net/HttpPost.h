@@ -1,9 +1,10 @@
 #pragma once
 // Blocking HTTP transfers on libcurl. Every transfer of the process joins one
 // libcurl share object (SharedCookieStore): it holds the cookie jar, so a
-// cookie set in one response goes out with all later requests, and a cache of
-// open connections that handles attached to it may reuse (HttpPost itself
-// never leaves a connection behind).
+// cookie set in one response goes out with all later requests, and the DNS
+// cache. Open connections are not shared: libcurl does not support sharing
+// them between concurrent threads, so a caller that wants reuse keeps one
+// handle on its own thread (HttpPost itself never leaves a connection behind).
 
 #include "net/ProxyInfo.h"
 
@@ -18,7 +19,7 @@
 QByteArray HttpPost(const QString &sUrl, const QByteArray &baBody, const ProxyInfo *pProxy,
                     int &nStatus);
 
-// Attaches a transfer handle to SharedCookieStore (cookies and connection cache).
+// Attaches a transfer handle to SharedCookieStore (cookies and DNS cache).
 void AttachSharedCookies(CURL *pHandle);
 
 // Sets the proxy options on a handle. The credentials are always set, ":" when

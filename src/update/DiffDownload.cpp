@@ -109,9 +109,12 @@ void DiffDownload::StartDownload()
         emit DownloadFinish(-1, 0, false);
         return;
     }
+    // One handle for the whole package, on this thread only: its files reuse one
+    // connection without sharing a connection cache between threads.
+    std::unique_ptr<CURL, CurlDeleter> pHandle(curl_easy_init());
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         const std::shared_ptr<const ProxyInfo> pProxy = ActiveProxy();
-        DownloadFile(it.key(), it.value(), pProxy.get());
+        DownloadFile(it.key(), it.value(), pProxy.get(), pHandle.get());
     }
 }
 
@@ -192,7 +195,7 @@ DiffDownload::FileList DiffDownload::BuildFileList()
 }
 
 bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
-                                const ProxyInfo *pProxy)
+                                const ProxyInfo *pProxy, void *pReusedHandle)
 {
     const QString &sLocal = target.sLocalPath;
     if (sLocal.isEmpty())
@@ -207,14 +210,20 @@ bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
         qDebug() << "cannot write" << sTemporary << file.errorString();
         return CountFile(false, sLocal);
     }
-    std::unique_ptr<CURL, CurlDeleter> pHandle(curl_easy_init());
-    if (!pHandle) {
+    std::unique_ptr<CURL, CurlDeleter> pOwnHandle;
+    CURL *pCurl = static_cast<CURL *>(pReusedHandle);
+    if (pCurl) {
+        curl_easy_reset(pCurl); // options go, the open connection stays
+    } else {
+        pOwnHandle.reset(curl_easy_init());
+        pCurl = pOwnHandle.get();
+    }
+    if (!pCurl) {
         file.close();
         file.remove();
         return CountFile(false, sLocal);
     }
-    // Joining the shared store also lets the files of a package reuse one connection.
-    AttachSharedCookies(pHandle.get());
+    AttachSharedCookies(pCurl);
 
     QString sEscaped = sUrl;
     sEscaped.replace(QLatin1Char(' '), QLatin1String("%20"));
@@ -224,7 +233,6 @@ bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
     std::unique_ptr<curl_slist, SlistDeleter> pHeaders(
         curl_slist_append(nullptr, "User-Agent: KX"));
     Transfer transfer{this, &file};
-    CURL *pCurl = pHandle.get();
     curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, pHeaders.get());
     curl_easy_setopt(pCurl, CURLOPT_URL, baUrl.constData());
     curl_easy_setopt(pCurl, CURLOPT_HTTPGET, 1L);
@@ -243,7 +251,7 @@ bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
     const CURLcode nResult = curl_easy_perform(pCurl);
     long nStatus = 0;
     curl_easy_getinfo(pCurl, CURLINFO_RESPONSE_CODE, &nStatus);
-    pHandle.reset();
+    pOwnHandle.reset();
     pHeaders.reset();
     const bool bFlushed = file.flush();
     file.close();

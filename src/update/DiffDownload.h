@@ -49,8 +49,10 @@ public:
     // removes temporary files that a killed run left beside the targets.
     FileList BuildFileList();
 
-    // One file; true when it arrived complete, verified and in place.
-    bool DownloadFile(const QString &sUrl, const FileTarget &target, const ProxyInfo *pProxy);
+    // One file; true when it arrived complete, verified and in place. A handle
+    // given by the caller is reset and reused, keeping its open connection.
+    bool DownloadFile(const QString &sUrl, const FileTarget &target, const ProxyInfo *pProxy,
+                      void *pReusedHandle = nullptr);
 
 signals:
     void DownloadFinish(int nSuccess, int nErr, bool bNeedInstall = false);

@@ -24,7 +24,7 @@ private slots:
     void filesAreServed_data();
     void filesAreServed();
     void changedFileGetsNewDigest();
-    void sharedHandlesReuseConnections();
+    void reusedHandleKeepsConnection();
     void commandsNeverReuseConnections();
     void registrationsArePersisted();
     void wrongEndpointAndUnknownCommand();
@@ -243,18 +243,19 @@ void tst_UpdateServer::changedFileGetsNewDigest()
     QCOMPARE(joFile.value("Size").toInt(), 15);
 }
 
-void tst_UpdateServer::sharedHandlesReuseConnections()
+void tst_UpdateServer::reusedHandleKeepsConnection()
 {
-    // Fresh handles per file, as the package downloader makes them; the shared
-    // store keeps the connection between them.
+    // One handle per package, reset between files as the package downloader
+    // does, keeps its connection while still joining the shared store.
+    CURL *pCurl = curl_easy_init();
     for (int i = 0; i < 3; ++i) {
-        CURL *pCurl = curl_easy_init();
+        curl_easy_reset(pCurl);
         AttachSharedCookies(pCurl);
         long nStatus = 0;
         Get(m_server.BaseUrl() + QStringLiteral("/files/Immo/VW/i.bin"), &nStatus, pCurl);
         QCOMPARE(nStatus, 200L);
-        curl_easy_cleanup(pCurl);
     }
+    curl_easy_cleanup(pCurl);
     const QJsonArray jaFiles = m_server.Requests(QStringLiteral("files"));
     QCOMPARE(jaFiles.size(), 3);
     const int nPort = jaFiles.at(0).toObject().value("remote_port").toInt();
