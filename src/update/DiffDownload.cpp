@@ -213,7 +213,7 @@ bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
     std::unique_ptr<CURL, CurlDeleter> pOwnHandle;
     CURL *pCurl = static_cast<CURL *>(pReusedHandle);
     if (pCurl) {
-        curl_easy_reset(pCurl); // options go, the open connection stays
+        ResetEasyHandle(pCurl); // options go, the open connection stays
     } else {
         pOwnHandle.reset(curl_easy_init());
         pCurl = pOwnHandle.get();

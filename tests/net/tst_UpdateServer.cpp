@@ -246,10 +246,14 @@ void tst_UpdateServer::changedFileGetsNewDigest()
 void tst_UpdateServer::reusedHandleKeepsConnection()
 {
     // One handle per package, reset between files as the package downloader
-    // does, keeps its connection while still joining the shared store.
+    // does, keeps its connection and still sends the shared store's cookies.
     CURL *pCurl = curl_easy_init();
+    AttachSharedCookies(pCurl);
+    const QByteArray baCookie =
+        m_server.Address().toLatin1() + "\tFALSE\t/\tFALSE\t0\tUASESSION\treused";
+    curl_easy_setopt(pCurl, CURLOPT_COOKIELIST, baCookie.constData());
     for (int i = 0; i < 3; ++i) {
-        curl_easy_reset(pCurl);
+        ResetEasyHandle(pCurl);
         AttachSharedCookies(pCurl);
         long nStatus = 0;
         Get(m_server.BaseUrl() + QStringLiteral("/files/Immo/VW/i.bin"), &nStatus, pCurl);
@@ -261,6 +265,8 @@ void tst_UpdateServer::reusedHandleKeepsConnection()
     const int nPort = jaFiles.at(0).toObject().value("remote_port").toInt();
     QCOMPARE(jaFiles.at(1).toObject().value("remote_port").toInt(), nPort);
     QCOMPARE(jaFiles.at(2).toObject().value("remote_port").toInt(), nPort);
+    for (const QJsonValue &jvFile : jaFiles)
+        QVERIFY(jvFile.toObject().value("cookie").toString().contains("UASESSION=reused"));
 }
 
 void tst_UpdateServer::commandsNeverReuseConnections()
