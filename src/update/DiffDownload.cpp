@@ -48,6 +48,21 @@ bool ReplaceFile(const QString &sSource, const QString &sTarget)
     return !error;
 }
 
+// Creates the file afresh: whatever sits at its name (even a link) is removed,
+// not written through. Its folder is made when missing.
+bool OpenNewFile(QFile &file)
+{
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly;
+    if (file.open(mode))
+        return true;
+    // Most files go into folders that exist and under names that are free;
+    // only a failure pays for the look-ups.
+    const QString sName = file.fileName();
+    QDir().mkpath(sName.left(sName.lastIndexOf(QLatin1Char('/'))));
+    QFile::remove(sName);
+    return file.open(mode);
+}
+
 QString FileNameOf(const QString &sPath)
 {
     return sPath.mid(sPath.lastIndexOf(QLatin1Char('/')) + 1);
@@ -149,11 +164,17 @@ DiffDownload::FileList DiffDownload::BuildFileList()
         bool bPathOk = false;
         const QStringList slPath = SafeRelativeComponents(sRelative, &bPathOk);
         QString sLocal;
+        bool bFolderExists = false;
         if (bFolderOk && bPathOk && ComponentsInside(slPath, slFolder))
-            sLocal = PathInside(sSavePath, sRelative, &canonicalFolders);
+            sLocal = PathInside(sSavePath, sRelative, &canonicalFolders, &bFolderExists);
         if (sLocal.isEmpty()) {
             qDebug() << "file path refused:" << entry.sPath << "package folder" << manifest.Dir();
             candidates.append(Candidate{sUrl, QString(), entry, -1});
+            continue;
+        }
+        // In a folder not there yet, there is nothing to clean up or compare.
+        if (!bFolderExists) {
+            candidates.append(Candidate{sUrl, sLocal, entry, -1});
             continue;
         }
 
@@ -201,12 +222,9 @@ bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
     if (sLocal.isEmpty())
         return CountFile(false, sLocal);
 
-    QDir().mkpath(sLocal.left(sLocal.lastIndexOf(QLatin1Char('/'))));
     const QString sTemporary = sLocal + QLatin1String(TemporarySuffix);
-    // A fresh file: whatever sits at that name (even a link) is not written through.
-    QFile::remove(sTemporary);
     QFile file(sTemporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    if (!OpenNewFile(file)) {
         qDebug() << "cannot write" << sTemporary << file.errorString();
         return CountFile(false, sLocal);
     }

@@ -28,6 +28,12 @@ QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk)
 namespace
 {
 
+QString ParentOf(const QString &sPath)
+{
+    const int nSlash = sPath.lastIndexOf(QLatin1Char('/'));
+    return nSlash > 0 ? sPath.left(nSlash) : QString();
+}
+
 // The canonical path of an existing sPath, remembered for folders in
 // *pFolders when given.
 QString CanonicalOf(const QString &sPath, const QFileInfo &info, QHash<QString, QString> *pFolders)
@@ -38,22 +44,41 @@ QString CanonicalOf(const QString &sPath, const QFileInfo &info, QHash<QString, 
     return sCanonical;
 }
 
-// The deepest folder of sPath that exists, canonical (links resolved).
-QString CanonicalExistingAncestor(QString sPath, QHash<QString, QString> *pFolders)
+// A folder remembered as missing has an empty canonical path.
+bool KnownMissing(const QString &sPath, const QHash<QString, QString> *pFolders)
 {
-    while (!sPath.isEmpty()) {
+    if (!pFolders || sPath.isEmpty())
+        return false;
+    const auto it = pFolders->constFind(sPath);
+    return it != pFolders->constEnd() && it.value().isEmpty();
+}
+
+// The canonical path of the deepest existing one of sPath and its folders;
+// *pFound is the (not canonical) path where the walk stopped. Folders found
+// missing are remembered too, so paths below them cost no further look-ups.
+QString CanonicalExistingAncestor(QString sPath, QHash<QString, QString> *pFolders, QString *pFound)
+{
+    bool bFirst = true;
+    for (; !sPath.isEmpty(); sPath = ParentOf(sPath), bFirst = false) {
+        const QString sParent = ParentOf(sPath);
+        if (KnownMissing(sParent, pFolders))
+            continue; // nothing exists below a missing folder
         if (pFolders) {
             const auto it = pFolders->constFind(sPath);
-            if (it != pFolders->constEnd())
+            if (it != pFolders->constEnd() && !it.value().isEmpty()) {
+                *pFound = sPath;
                 return it.value();
+            }
+            if (it != pFolders->constEnd())
+                continue;
         }
         const QFileInfo info(sPath);
-        if (info.exists())
+        if (info.exists()) {
+            *pFound = sPath;
             return CanonicalOf(sPath, info, pFolders);
-        const int nSlash = sPath.lastIndexOf(QLatin1Char('/'));
-        if (nSlash <= 0)
-            break;
-        sPath.truncate(nSlash);
+        }
+        if (pFolders && !bFirst)
+            pFolders->insert(sPath, QString());
     }
     return QString();
 }
@@ -76,8 +101,10 @@ bool IsSameOrBelow(const QString &sPath, const QString &sFolder)
 } // namespace
 
 QString PathInside(const QString &sBase, const QString &sRelative,
-                   QHash<QString, QString> *pCanonicalFolders)
+                   QHash<QString, QString> *pCanonicalFolders, bool *pFolderExists)
 {
+    if (pFolderExists)
+        *pFolderExists = false;
     bool bOk = false;
     const QStringList slParts = SafeRelativeComponents(sRelative, &bOk);
     if (!bOk || slParts.isEmpty())
@@ -94,12 +121,17 @@ QString PathInside(const QString &sBase, const QString &sRelative,
         const QFileInfo baseInfo(sBaseFolder);
         if (baseInfo.exists())
             sCanonicalBase = CanonicalOf(sBaseFolder, baseInfo, pCanonicalFolders);
+        else if (pCanonicalFolders)
+            pCanonicalFolders->insert(sBaseFolder, QString());
     }
     if (sCanonicalBase.isEmpty())
         return sJoined; // nothing of the base exists yet: nothing to be redirected
-    const QString sExisting = CanonicalExistingAncestor(sJoined, pCanonicalFolders);
+    QString sFound;
+    const QString sExisting = CanonicalExistingAncestor(sJoined, pCanonicalFolders, &sFound);
     if (sExisting.isEmpty() || !IsSameOrBelow(sExisting, sCanonicalBase))
         return QString();
+    if (pFolderExists)
+        *pFolderExists = sFound == sJoined || sFound == ParentOf(sJoined);
     return sJoined;
 }
 

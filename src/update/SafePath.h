@@ -16,10 +16,12 @@ QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk);
 // path is unsafe (above), names sBase itself, or reaches outside sBase through
 // a symbolic link among its existing folders. A caller that joins many paths
 // in one go may pass the same pCanonicalFolders to each call: the canonical
-// paths of the folders looked up are kept there (by path) and not looked up
-// again.
+// paths of the folders looked up are kept there (by path; an empty value for
+// a folder that does not exist) and not looked up again. *pFolderExists tells
+// whether the folder that would hold the joined path exists.
 QString PathInside(const QString &sBase, const QString &sRelative,
-                   QHash<QString, QString> *pCanonicalFolders = nullptr);
+                   QHash<QString, QString> *pCanonicalFolders = nullptr,
+                   bool *pFolderExists = nullptr);
 
 // Whether the component list slPath lies inside the folder slFolder (compared
 // without regard to case, as on the device's file system). An empty folder

@@ -32,7 +32,7 @@ public:
     // Streams shorter than this are digested without a helper thread.
     static constexpr qint64 InlineBytes = 512 * 1024;
     // The most that may wait for the helper.
-    static constexpr qint64 MaxQueuedBytes = 4 * 1024 * 1024;
+    static constexpr qint64 MaxQueuedBytes = 8 * 1024 * 1024;
 
 private:
     bool StartHelper();

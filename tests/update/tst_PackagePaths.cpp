@@ -17,6 +17,7 @@ private slots:
     void relativeComponents();
     void pathInside();
     void linkLeadingOutIsRefused();
+    void folderPresenceIsReported();
     void componentsInside_data();
     void componentsInside();
     void languagePrefix_data();
@@ -83,6 +84,41 @@ void tst_PackagePaths::linkLeadingOutIsRefused()
         QCOMPARE(PathInside(sDisk, "Out/y.bin", pCache), QString());
     }
     QVERIFY(!cache.isEmpty());
+}
+
+void tst_PackagePaths::folderPresenceIsReported()
+{
+    QTemporaryDir dir;
+    const QString sDisk = dir.path();
+    QVERIFY(QDir().mkpath(sDisk + "/Diag/Old"));
+    QFile file(sDisk + "/Diag/Old/a.bin");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    struct Case {
+        const char *pRelative;
+        bool bFolderExists;
+    };
+    const Case cases[] = {
+        {"Diag/Old/a.bin", true},  {"Diag/Old/new.bin", true},       {"Diag/New/x.bin", false},
+        {"Diag/New/y.bin", false}, {"Diag/New/deeper/z.bin", false}, {"Diag/Old", true},
+        {"Top.bin", true},
+    };
+    // Without a cache, then twice with one: missing folders remembered as
+    // missing must not hide the folders that exist.
+    QHash<QString, QString> cache;
+    for (QHash<QString, QString> *pCache : {(QHash<QString, QString> *)nullptr, &cache, &cache}) {
+        for (const Case &c : cases) {
+            bool bFolderExists = !c.bFolderExists;
+            QCOMPARE(PathInside(sDisk, c.pRelative, pCache, &bFolderExists),
+                     sDisk + '/' + c.pRelative);
+            QVERIFY2(bFolderExists == c.bFolderExists, c.pRelative);
+        }
+    }
+    // A disk that is not there: nothing exists.
+    bool bFolderExists = true;
+    QCOMPARE(PathInside(sDisk + "/gone", "a/b.bin", &cache, &bFolderExists),
+             sDisk + "/gone/a/b.bin");
+    QVERIFY(!bFolderExists);
 }
 
 void tst_PackagePaths::componentsInside_data()
