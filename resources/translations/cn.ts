@@ -273,6 +273,10 @@
             <source>获取升级信息失败!</source>
             <translation>获取升级信息失败!</translation>
         </message>
+        <message>
+            <source>固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。</source>
+            <translation>固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。</translation>
+        </message>
     </context>
     <context>
         <name>MessageBox</name>

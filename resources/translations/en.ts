@@ -273,6 +273,10 @@
             <source>获取升级信息失败!</source>
             <translation>Failed to obtain the upgrade information!</translation>
         </message>
+        <message>
+            <source>固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。</source>
+            <translation>The firmware upgrade did not finish: the device stopped answering or was disconnected. Reconnect the device and upgrade again.</translation>
+        </message>
     </context>
     <context>
         <name>MessageBox</name>

@@ -273,6 +273,10 @@
             <source>获取升级信息失败!</source>
             <translation>獲取升級資訊失敗!</translation>
         </message>
+        <message>
+            <source>固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。</source>
+            <translation>韌體升級沒有完成：裝置沒有回應或已斷開。請重新連接裝置後再次升級。</translation>
+        </message>
     </context>
     <context>
         <name>MessageBox</name>

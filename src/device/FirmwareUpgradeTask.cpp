@@ -4,6 +4,7 @@
 #include "device/DeviceState.h"
 #include "device/MainInstall.h"
 #include "device/device.h"
+#include "widgets/MessageBox.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -34,6 +35,19 @@ void CloseWindow(const QPointer<MainInstall> &pWindow)
 void ShowHint(const QPointer<MainInstall> &pWindow, const QString &sMsg, bool bProgress)
 {
     PostToWindow(pWindow, [sMsg, bProgress](MainInstall *p) { p->showHint(sMsg, bProgress); });
+}
+
+// Shows sMsg in the application message box over pParent, on the GUI thread.
+void ShowFailure(const QPointer<QWidget> &pParent, const QString &sMsg)
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [pParent, sMsg] {
+            if (pParent) // no main window any more: the program is closing
+                ShowMessage(pParent.data(), QCoreApplication::translate("MainInstall", "提示"),
+                            sMsg);
+        },
+        Qt::QueuedConnection);
 }
 
 void ConnectToWindow(device &dev, const QPointer<MainInstall> &pWindow)
@@ -80,7 +94,8 @@ bool SameFirmwareDigest(const QString &sDeviceMd5, const QString &sFileMd5)
     return sDeviceMd5.compare(sFileMd5, Qt::CaseInsensitive) == 0;
 }
 
-void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QString sDisk, QString sSN)
+void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QPointer<QWidget> pMessageParent,
+                         QString sDisk, QString sSN)
 {
     if (sSN.isEmpty())
         sSN = CurrentSerialNumber();
@@ -117,8 +132,21 @@ void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QString sDisk, QString s
             return;
         }
         const quint32 nSize = quint32(QFileInfo(sFile).size() & 0xFFFFFFFFu);
+        // The device emits on this thread: the flag is set before the calls return.
+        bool bDeviceSaidWhy = false;
+        const QMetaObject::Connection watch = QObject::connect(
+            &dev, &device::feedback, &dev, [&bDeviceSaidWhy] { bDeviceSaidWhy = true; },
+            Qt::DirectConnection);
         dev.ResetTiming();
         bDone = dev.BeginUpgrade(nSize) && dev.SendFile(sFile) && dev.FinishUpgrade();
+        QObject::disconnect(watch);
+        // A flash broken off by a device that went silent or was pulled out would
+        // otherwise just close the window, as a finished one does.
+        if (!bDone && !bDeviceSaidWhy)
+            ShowFailure(pMessageParent,
+                        QCoreApplication::translate(
+                            "MainWindow",
+                            "固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。"));
         const device::Timing timing = dev.LastTiming();
         qDebug().noquote() << QStringLiteral(
                                   "firmware: %1 bytes, %2 exchanges, %3 ms in all, %4 ms waiting "

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QtGlobal>
 
+class QWidget;
+
 class MainInstall;
 
 // 0x009F for serial numbers beginning with "D" or "d", 0x009E otherwise.
@@ -18,6 +20,8 @@ QString FirmwareImagePath(const QString &sDisk);
 bool SameFirmwareDigest(const QString &sDeviceMd5, const QString &sFileMd5);
 
 // Runs on a worker thread. The window is only touched on the GUI thread and only while it
-// still exists; every path ends with a request to close it. An empty sSN falls back to the
-// process-wide serial number.
-void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QString sDisk, QString sSN);
+// still exists; every path ends with a request to close it. A flash that breaks off without
+// a message from the device is reported over pMessageParent (the window is gone by then).
+// An empty sSN falls back to the process-wide serial number.
+void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QPointer<QWidget> pMessageParent,
+                         QString sDisk, QString sSN);

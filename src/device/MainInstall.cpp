@@ -45,7 +45,11 @@ void MainInstall::showHint(QString sMsg, bool showProgressBar)
 
 QFuture<void> StartFirmwareUpgrade(MainInstall *pWindow, const QString &sDisk, const QString &sSN)
 {
-    if (pWindow)
+    QPointer<QWidget> pParent;
+    if (pWindow) {
         pWindow->show();
-    return QtConcurrent::run(FirmwareUpgradeTask, QPointer<MainInstall>(pWindow), sDisk, sSN);
+        pParent = pWindow->parentWidget();
+    }
+    return QtConcurrent::run(FirmwareUpgradeTask, QPointer<MainInstall>(pWindow), pParent, sDisk,
+                             sSN);
 }

@@ -109,11 +109,15 @@ private slots:
     {
         QTest::addColumn<QStringList>("slFault");
         QTest::addColumn<QString>("sMessage"); // what the user is told; empty: nothing
+        // Where the device cannot say why, the program says that the flash broke off.
+        const QString sBrokenOff =
+            QString::fromUtf8("固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。");
         QTest::newRow("stops answering in the middle")
-            << QStringList{"--silent", "block:2"} << QString();
+            << QStringList{"--silent", "block:2"} << sBrokenOff;
         QTest::newRow("error status in the middle")
             << QStringList{"--fail", "block:1=1C"} << QString::fromUtf8("传输块序号出错");
-        QTest::newRow("unplugged in the middle") << QStringList{"--unplug-after", "2"} << QString();
+        QTest::newRow("unplugged in the middle")
+            << QStringList{"--unplug-after", "2"} << sBrokenOff;
     }
 
     void deviceFails()
