@@ -536,6 +536,8 @@ void MainWindow::SwitchLanguage(QString sLanguage)
                 pButton->setText(tr("下载"));
         }
     }
+    // Installed packages are named in the language of the moment, as in the catalogue.
+    RetranslateUnistallNames();
     for (int nRow = 0; nRow < ui->tbUnistallList->rowCount(); ++nRow) {
         if (QWidget *pCell = ui->tbUnistallList->cellWidget(nRow, 2)) {
             const QList<QAbstractButton *> buttons = pCell->findChildren<QAbstractButton *>();

@@ -21,6 +21,7 @@ class MainWindow;
 class DataList;
 class DataManage;
 class DeviceDiskWatcher;
+struct InstalledPackage;
 class KXButtonDelegate;
 class KXCheckBoxHeaderView;
 class KXProgressBarDelegate;
@@ -136,6 +137,10 @@ private:
     // Update manager (MainWindowUpdate.cpp).
     void StartCatalogueRefresh();
     void StartInstalledScan();
+    // "branch-name" of an installed package; empty when its manifest was unreadable.
+    QString UnistallItemName(const InstalledPackage &package) const;
+    // Renames the listed packages after a language switch (check marks stay).
+    void RetranslateUnistallNames();
     DownloadRequest RowRequest(int nRow) const;
     int RowOfHandle(quint64 nRowId) const;
     void SetRowState(int nRow, const QString &sState, const QColor &color);
@@ -143,8 +148,8 @@ private:
                         bool bUsable);
     void OnPackageProgress(quint64 nRowId, int nPercent);
     void OnPackageDownloadFinished(quint64 nRowId, quint64 nGeneration,
-                                   const QJsonObject &joPackage, const QString &sDisk,
-                                   int nSuccess, int nErr, bool bNeedInstall);
+                                   const QJsonObject &joPackage, const QString &sDisk, int nSuccess,
+                                   int nErr, bool bNeedInstall);
     void EndBatchWork(quint64 nGeneration);
     static void RequestDownloadList(QPointer<MainWindow> pWindow, DownloadRequest request);
     static void DownloadPackage(QPointer<MainWindow> pWindow, TaskCounter::Ticket ticket,

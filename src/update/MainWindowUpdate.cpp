@@ -498,9 +498,7 @@ void MainWindow::AddUnistallItem(QString sDir)
     if (IsHomeFolder(sDir))
         return; // the main program cannot be uninstalled
     const InstalledPackage package = ReadInstalledPackage(sDir, PackageNameKey());
-    QString sName;
-    if (package.bRead)
-        sName = QStringLiteral("%1-%2").arg(BranchText(package.sBranch), package.sName);
+    const QString sName = UnistallItemName(package);
     const QString sSize = FormatSize(DirectorySize(sDir));
 
     QTableWidget *pTable = ui->tbUnistallList;
@@ -512,6 +510,29 @@ void MainWindow::AddUnistallItem(QString sDir)
     pTable->setItem(0, 1, new QTableWidgetItem(package.sRev));
     pTable->setItem(0, 2, new QTableWidgetItem(sSize));
     pTable->setItem(0, 3, new QTableWidgetItem(sDir));
+}
+
+QString MainWindow::UnistallItemName(const InstalledPackage &package) const
+{
+    if (!package.bRead)
+        return QString();
+    return QStringLiteral("%1-%2").arg(BranchText(package.sBranch), package.sName);
+}
+
+void MainWindow::RetranslateUnistallNames()
+{
+    QTableWidget *pTable = ui->tbUnistallList;
+    if (pTable->rowCount() == 0)
+        return;
+    const QString sKey = PackageNameKey();
+    for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
+        QTableWidgetItem *pName = pTable->item(nRow, 0);
+        if (!pName)
+            continue;
+        const QString sDir = pName->data(Qt::UserRole + 1).toString();
+        pName->setText(UnistallItemName(ReadInstalledPackage(sDir, sKey)));
+    }
+    SortTbUnistall();
 }
 
 void MainWindow::SortTbUnistall()

@@ -3,6 +3,8 @@
 
 #include "UpdateTestBench.h"
 #include "accounts/LoginReply.h"
+#include "app/Language.h"
+#include "app/Settings.h"
 #include "device/DeviceState.h"
 
 using namespace UpdateTestBench;
@@ -19,6 +21,7 @@ private slots:
     void uninstallRemovesCheckedPackages();
     void uninstallWithNothingCheckedRebuilds();
     void noDiskNoRows();
+    void languageSwitchRenamesRows();
 
 private:
     QTemporaryDir dir;
@@ -129,6 +132,29 @@ void tst_UninstallPage::noDiskNoRows()
     MainWindow &w = OpenUninstallPage();
     QTest::qWait(200);
     QCOMPARE(UnistallTable(w)->rowCount(), 0);
+}
+
+void tst_UninstallPage::languageSwitchRenamesRows()
+{
+    WriteManifest(
+        "Diag/Engine",
+        {{"lang_name", "Engine"}, {"EN_name", "Motor"}, {"rev", "2.0"}, {"branch", "dash"}});
+    WriteManifest("Diag/Keys", {{"lang_name", "Keys"}, {"EN_name", "Immobiliser"}, {"rev", "1"}});
+    MainWindow &w = OpenUninstallPage();
+    QTableWidget *pTable = UnistallTable(w);
+    QTRY_COMPARE(ColumnTexts(pTable, 0), (QStringList{"-Keys", "dash-Engine"}));
+    pTable->item(RowNamed(pTable, "dash-Engine"), 0)->setCheckState(Qt::Checked);
+
+    StoreLanguageSetting(2);
+    w.SwitchLanguage(QStringLiteral("en"));
+    // The same packages, named and sorted in English; the check mark stays with its package.
+    QCOMPARE(ColumnTexts(pTable, 0), (QStringList{"-Immobiliser", "Dashboard-Motor"}));
+    QCOMPARE(pTable->item(1, 0)->checkState(), Qt::Checked);
+    QCOMPARE(pTable->item(1, 3)->text(), pTable->item(1, 0)->data(Qt::UserRole + 1).toString());
+
+    // Back to the source texts for the tests that follow.
+    StoreLanguageSetting(3);
+    ApplyStoredLanguage();
 }
 
 QTEST_MAIN(tst_UninstallPage)
