@@ -1,5 +1,6 @@
 // The login window against the stand-in server on 127.0.2.30.
 
+#include "TestWidgets.h"
 #include "UpdateServerProcess.h"
 #include "accounts/LoginReply.h"
 #include "accounts/PasswordDigest.h"
@@ -17,6 +18,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 #include <curl/curl.h>
+
+using namespace TestWidgets;
 
 class tst_UserManage : public QObject
 {
@@ -39,7 +42,6 @@ private slots:
 
 private:
     UserManage *OpenWindow();
-    QString TakeMessage();
     QString SentPassword();
 
     UpdateServerProcess m_server{QStringLiteral("127.0.2.30")};
@@ -70,14 +72,7 @@ void tst_UserManage::cleanup()
 {
     TakeMessage();
     delete m_pWindow;
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    QList<QPointer<QWidget>> doomed;
-    for (QWidget *pWidget : widgets) {
-        if (qobject_cast<UserManage *>(pWidget) || qobject_cast<UserReg *>(pWidget))
-            doomed.append(pWidget);
-    }
-    for (const QPointer<QWidget> &pWidget : doomed)
-        delete pWidget.data();
+    DeleteTopLevelsOf<UserManage, UserReg>();
 }
 
 UserManage *tst_UserManage::OpenWindow()
@@ -86,22 +81,6 @@ UserManage *tst_UserManage::OpenWindow()
     m_pWindow->setAttribute(Qt::WA_DeleteOnClose);
     m_pWindow->show();
     return m_pWindow;
-}
-
-// Text of the open message box, which is closed; empty when there is none.
-QString tst_UserManage::TakeMessage()
-{
-    QString sText;
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    for (QWidget *pWidget : widgets) {
-        auto *pBox = qobject_cast<QMessageBox *>(pWidget);
-        if (pBox == nullptr || !pBox->isVisible())
-            continue;
-        sText = pBox->text();
-        pBox->close();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return sText;
 }
 
 QString tst_UserManage::SentPassword()

@@ -1,5 +1,6 @@
 // The registration window against the stand-in server on 127.0.2.40.
 
+#include "TestWidgets.h"
 #include "UpdateServerProcess.h"
 #include "accounts/PasswordDigest.h"
 #include "accounts/UserManage.h"
@@ -16,6 +17,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 #include <curl/curl.h>
+
+using namespace TestWidgets;
 
 class tst_UserReg : public QObject
 {
@@ -38,7 +41,6 @@ private:
     };
     UserReg *OpenWindow();
     void Fill(UserReg *pWindow, const Fields &fields);
-    QString TakeMessage();
 
     UpdateServerProcess m_server{QStringLiteral("127.0.2.40")};
     QPointer<UserReg> m_pWindow;
@@ -64,14 +66,7 @@ void tst_UserReg::cleanup()
 {
     TakeMessage();
     delete m_pWindow;
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    QList<QPointer<QWidget>> doomed;
-    for (QWidget *pWidget : widgets) {
-        if (qobject_cast<UserManage *>(pWidget) || qobject_cast<UserReg *>(pWidget))
-            doomed.append(pWidget);
-    }
-    for (const QPointer<QWidget> &pWidget : doomed)
-        delete pWidget.data();
+    DeleteTopLevelsOf<UserManage, UserReg>();
 }
 
 UserReg *tst_UserReg::OpenWindow()
@@ -90,21 +85,6 @@ void tst_UserReg::Fill(UserReg *pWindow, const Fields &fields)
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtRePassword"), fields.sRePassword);
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtPhone"), fields.sPhone);
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtMail"), fields.sMail);
-}
-
-QString tst_UserReg::TakeMessage()
-{
-    QString sText;
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    for (QWidget *pWidget : widgets) {
-        auto *pBox = qobject_cast<QMessageBox *>(pWidget);
-        if (pBox == nullptr || !pBox->isVisible())
-            continue;
-        sText = pBox->text();
-        pBox->close();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return sText;
 }
 
 void tst_UserReg::form()

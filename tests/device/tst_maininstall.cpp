@@ -1,4 +1,5 @@
 #include "DeviceSimProcess.h"
+#include "TestWidgets.h"
 #include "device/FirmwareUpgradeTask.h"
 #include "device/MainInstall.h"
 #include "device/device.h"
@@ -13,6 +14,8 @@
 #include <QThreadPool>
 #include <QtTest>
 
+using namespace TestWidgets;
+
 namespace
 {
 
@@ -25,32 +28,6 @@ QByteArray MakeImage(int nSize, int nSeed)
         ba[i] = char(n >> 16);
     }
     return ba;
-}
-
-bool WriteFile(const QString &sPath, const QByteArray &baData)
-{
-    QDir().mkpath(QFileInfo(sPath).absolutePath());
-    QFile file(sPath);
-    return file.open(QIODevice::WriteOnly) && file.write(baData) == baData.size();
-}
-
-QList<QMessageBox *> MessageBoxes()
-{
-    QList<QMessageBox *> boxes;
-    const auto widgets = QApplication::topLevelWidgets();
-    for (QWidget *pWidget : widgets) {
-        if (auto *pBox = qobject_cast<QMessageBox *>(pWidget))
-            boxes << pBox;
-    }
-    return boxes;
-}
-
-void CloseMessageBoxes()
-{
-    const auto boxes = MessageBoxes();
-    for (QMessageBox *pBox : boxes)
-        pBox->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 QString BrokenOffText()
@@ -101,7 +78,7 @@ void TestMainInstall::init()
 
 void TestMainInstall::cleanup()
 {
-    CloseMessageBoxes();
+    TakeMessages();
     delete m_pMain;
     m_pMain = nullptr;
     delete m_pDisk;
@@ -272,11 +249,11 @@ void TestMainInstall::installs()
         QVERIFY(!QFile::exists(sim.OutputPath()));
 
     if (sMessage.isEmpty()) {
-        QVERIFY(MessageBoxes().isEmpty());
+        QVERIFY(VisibleMessageBoxes().isEmpty());
     } else {
-        QTRY_COMPARE(MessageBoxes().size(), 1);
-        QCOMPARE(MessageBoxes().first()->text(), sMessage);
-        QCOMPARE(MessageBoxes().first()->windowTitle(), QString::fromUtf8("提示"));
+        QTRY_COMPARE(VisibleMessageBoxes().size(), 1);
+        QCOMPARE(VisibleMessageBoxes().first()->text(), sMessage);
+        QCOMPARE(VisibleMessageBoxes().first()->windowTitle(), QString::fromUtf8("提示"));
     }
 }
 
@@ -294,8 +271,8 @@ void TestMainInstall::unplugDuringTransfer()
     QVERIFY(!QFile::exists(sim.OutputPath()));
     QCOMPARE(m_progress.last(), qMakePair(2, 5));
     // The device could not say why; the user still learns that the flash broke off.
-    QTRY_COMPARE(MessageBoxes().size(), 1);
-    QCOMPARE(MessageBoxes().first()->text(), BrokenOffText());
+    QTRY_COMPARE(VisibleMessageBoxes().size(), 1);
+    QCOMPARE(VisibleMessageBoxes().first()->text(), BrokenOffText());
 }
 
 void TestMainInstall::closedWindowDropsRequests()
@@ -328,7 +305,7 @@ void TestMainInstall::silentDeviceClosesWindow()
     RunInstallation("T1");
     QVERIFY(m_bWindowGone);
     QVERIFY(!QFile::exists(sim.OutputPath()));
-    QVERIFY(MessageBoxes().isEmpty());
+    QVERIFY(VisibleMessageBoxes().isEmpty());
 }
 
 QTEST_MAIN(TestMainInstall)

@@ -1,6 +1,7 @@
 // Transfers through a real HTTP proxy: tinyproxy with basic authentication on
 // 127.0.2.21, in front of the stand-in server on 127.0.2.20.
 
+#include "TestWidgets.h"
 #include "UpdateServerProcess.h"
 #include "accounts/PasswordDigest.h"
 #include "accounts/UserManage.h"
@@ -99,15 +100,7 @@ void tst_ProxyTransfer::cleanup()
 {
     SetActiveProxy(nullptr);
     qunsetenv("http_proxy");
-    // Message boxes are children of the windows: guard against deleting twice.
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    QList<QPointer<QWidget>> doomed;
-    for (QWidget *pWidget : widgets) {
-        if (qobject_cast<QMessageBox *>(pWidget) || qobject_cast<UserManage *>(pWidget))
-            doomed.append(pWidget);
-    }
-    for (const QPointer<QWidget> &pWidget : doomed)
-        delete pWidget.data();
+    TestWidgets::DeleteTopLevelsOf<QMessageBox, UserManage>();
 }
 
 QString tst_ProxyTransfer::ProxyLog() const

@@ -4,6 +4,7 @@
 // device's image untouched, and the next installation with a healthy device
 // must flash the image completely.
 #include "DeviceSimProcess.h"
+#include "TestWidgets.h"
 
 #include "device/FirmwareUpgradeTask.h"
 #include "device/MainInstall.h"
@@ -18,6 +19,8 @@
 #include <QtTest>
 #include <memory>
 
+using namespace TestWidgets;
+
 namespace
 {
 QByteArray Image(int nSize, quint32 nSeed)
@@ -30,35 +33,6 @@ QByteArray Image(int nSize, quint32 nSeed)
     return ba;
 }
 
-bool WriteFile(const QString &sPath, const QByteArray &baData)
-{
-    QDir().mkpath(QFileInfo(sPath).absolutePath());
-    QFile file(sPath);
-    return file.open(QIODevice::WriteOnly) && file.write(baData) == baData.size();
-}
-
-QStringList MessageTexts()
-{
-    QStringList slTexts;
-    const auto widgets = QApplication::topLevelWidgets();
-    for (QWidget *pWidget : widgets) {
-        if (auto *pBox = qobject_cast<QMessageBox *>(pWidget)) {
-            if (pBox->isVisible())
-                slTexts << pBox->text();
-        }
-    }
-    return slTexts;
-}
-
-void CloseMessages()
-{
-    const auto widgets = QApplication::topLevelWidgets();
-    for (QWidget *pWidget : widgets) {
-        if (auto *pBox = qobject_cast<QMessageBox *>(pWidget))
-            pBox->close();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 } // namespace
 
 class tst_FlashFaults : public QObject
@@ -100,7 +74,7 @@ private slots:
 
     void cleanup()
     {
-        CloseMessages();
+        TakeMessages();
         pMain.reset();
         pDisk.reset();
     }
@@ -144,7 +118,7 @@ private slots:
                 QVERIFY(MessageTexts().isEmpty());
             else
                 QTRY_COMPARE(MessageTexts(), QStringList{sMessage});
-            CloseMessages();
+            TakeMessages();
         }
 
         // Next time the device behaves: the whole image goes in.

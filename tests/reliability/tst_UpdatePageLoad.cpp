@@ -63,7 +63,7 @@ private slots:
     void cleanupTestCase()
     {
         StoreLanguageSetting(0);
-        TakeMessageBoxes();
+        TakeMessages();
     }
 
     void tenPackagesWhileTheUserMovesAround()
@@ -132,7 +132,7 @@ private slots:
                 w.SwitchLanguage(QString());
             }
             ++nStep;
-            TakeMessageBoxes();
+            TakeMessages();
             QTest::qWait(20);
         }
         qInfo("%d packages x %d files in %lld ms", kPackages, kFilesEach, timer.elapsed());

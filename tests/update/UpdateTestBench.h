@@ -4,6 +4,7 @@
 // line, and small helpers to look at the main window's tables and boxes.
 
 #include "DeviceSimProcess.h"
+#include "TestWidgets.h"
 #include "UpdateServerProcess.h"
 #include "device/DeviceDisks.h"
 #include "device/device.h"
@@ -33,14 +34,9 @@ inline QString Md5(const QByteArray &baData)
     return QString::fromLatin1(QCryptographicHash::hash(baData, QCryptographicHash::Md5).toHex());
 }
 
-inline bool WriteFile(const QString &sPath, const QByteArray &baData)
-{
-    QDir().mkpath(QFileInfo(sPath).absolutePath());
-    QFile file(sPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(baData) == baData.size();
-}
+using TestWidgets::MessageTexts;
+using TestWidgets::TakeMessages;
+using TestWidgets::WriteFile;
 
 inline QByteArray ReadFile(const QString &sPath)
 {
@@ -158,27 +154,6 @@ inline QString RowState(QTableWidget *pTable, int nRow)
 inline QString RowState(QTableWidget *pTable, const QString &sName)
 {
     return RowState(pTable, RowNamed(pTable, sName));
-}
-
-// Texts of the message boxes now shown; with bClose they are answered.
-inline QStringList MessageBoxes(bool bClose = false)
-{
-    QStringList slTexts;
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    for (QWidget *pWidget : widgets) {
-        auto *pBox = qobject_cast<QMessageBox *>(pWidget);
-        if (pBox && pBox->isVisible()) {
-            slTexts << pBox->text();
-            if (bClose)
-                pBox->close();
-        }
-    }
-    return slTexts;
-}
-
-inline QStringList TakeMessageBoxes()
-{
-    return MessageBoxes(true);
 }
 
 inline QWidget *TopLevelNamed(const QString &sName)

@@ -53,7 +53,7 @@ void tst_UninstallPage::init()
 void tst_UninstallPage::cleanup()
 {
     pWindow.reset();
-    TakeMessageBoxes();
+    TakeMessages();
 }
 
 MainWindow &tst_UninstallPage::OpenUninstallPage()

@@ -118,7 +118,7 @@ void tst_UpdatePage::cleanup()
     if (pWindow)
         WaitForIdle(*pWindow);
     pWindow.reset();
-    TakeMessageBoxes();
+    TakeMessages();
 }
 
 MainWindow &tst_UpdatePage::OpenWindow()
@@ -227,8 +227,8 @@ void tst_UpdatePage::catalogueFailures()
     if (slMessages.isEmpty())
         QTest::qWait(200);
     else
-        QTRY_VERIFY(!MessageBoxes().isEmpty());
-    QCOMPARE(TakeMessageBoxes(), slMessages);
+        QTRY_VERIFY(!MessageTexts().isEmpty());
+    QCOMPARE(TakeMessages(), slMessages);
     // A failed refresh leaves the rows of the last good one.
     QCOMPARE(ColumnTexts(UpdateTable(w), 0), QStringList{"dash-Engine"});
 }
@@ -409,7 +409,7 @@ void tst_UpdatePage::unusableDownloadList()
     Click(w, "btnOneKeyUpdate");
     QTRY_COMPARE(RowState(pTable, 0), QStringLiteral("获取数据异常"));
     WaitForIdle(w);
-    QVERIFY(TakeMessageBoxes().isEmpty());
+    QVERIFY(TakeMessages().isEmpty());
     // Nothing runs any more, so the button is usable again.
     QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
 }
