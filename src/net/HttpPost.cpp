@@ -87,16 +87,6 @@ void AttachSharedCookies(CURL *pHandle)
     curl_easy_setopt(pHandle, CURLOPT_COOKIEFILE, "");
 }
 
-void ResetEasyHandle(CURL *pHandle)
-{
-    if (pHandle == nullptr)
-        return;
-    // A reset forgets the handle's list of cookie files without freeing it;
-    // clearing it first frees it. The shared store keeps its cookies.
-    curl_easy_setopt(pHandle, CURLOPT_COOKIEFILE, nullptr);
-    curl_easy_reset(pHandle);
-}
-
 void ApplyProxy(CURL *pHandle, const ProxyInfo *pProxy)
 {
     if (pHandle == nullptr)

@@ -22,10 +22,6 @@ QByteArray HttpPost(const QString &sUrl, const QByteArray &baBody, const ProxyIn
 // Attaches a transfer handle to SharedCookieStore (cookies and DNS cache).
 void AttachSharedCookies(CURL *pHandle);
 
-// Clears every option of a handle for its next transfer; its open connection
-// stays for reuse. Call AttachSharedCookies again afterwards.
-void ResetEasyHandle(CURL *pHandle);
-
 // Sets the proxy options on a handle. The credentials are always set, ":" when
 // account and password are empty. pProxy null makes the handle connect
 // directly, whatever proxy the environment names.

@@ -22,9 +22,6 @@ const char *const DiffDownload::TemporarySuffix = ".uapart";
 namespace
 {
 
-struct CurlDeleter {
-    void operator()(CURL *pHandle) const { curl_easy_cleanup(pHandle); }
-};
 struct SlistDeleter {
     void operator()(curl_slist *pList) const { curl_slist_free_all(pList); }
 };
@@ -126,7 +123,7 @@ void DiffDownload::StartDownload()
     }
     // One handle for the whole package, on this thread only: its files reuse one
     // connection without sharing a connection cache between threads.
-    std::unique_ptr<CURL, CurlDeleter> pHandle(curl_easy_init());
+    const std::unique_ptr<CURL, CurlDeleter> pHandle = NewTransferHandle();
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         const std::shared_ptr<const ProxyInfo> pProxy = ActiveProxy();
         DownloadFile(it.key(), it.value(), pProxy.get(), pHandle.get());
@@ -215,8 +212,31 @@ DiffDownload::FileList DiffDownload::BuildFileList()
     return files;
 }
 
+std::unique_ptr<CURL, DiffDownload::CurlDeleter> DiffDownload::NewTransferHandle()
+{
+    std::unique_ptr<CURL, CurlDeleter> pHandle(curl_easy_init());
+    CURL *pCurl = pHandle.get();
+    if (!pCurl)
+        return pHandle;
+    // Made once and never changed: every handle may point at it.
+    static const std::unique_ptr<curl_slist, SlistDeleter> pHeaders(
+        curl_slist_append(nullptr, "User-Agent: KX"));
+    AttachSharedCookies(pCurl);
+    curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, pHeaders.get());
+    curl_easy_setopt(pCurl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, 0L);
+    // Large chunks: fewer write calls and hand-overs to the digest per file.
+    curl_easy_setopt(pCurl, CURLOPT_BUFFERSIZE, 512L * 1024);
+    curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &DiffDownload::WriteChunk);
+    curl_easy_setopt(pCurl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(pCurl, CURLOPT_XFERINFOFUNCTION, &DiffDownload::CheckAbort);
+    ApplyTransferTimeouts(pCurl); // includes the low-speed abort (1 byte/s for 60 s)
+    return pHandle;
+}
+
 bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
-                                const ProxyInfo *pProxy, void *pReusedHandle)
+                                const ProxyInfo *pProxy, CURL *pCurl)
 {
     const QString &sLocal = target.sLocalPath;
     if (sLocal.isEmpty())
@@ -229,11 +249,8 @@ bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
         return CountFile(false, sLocal);
     }
     std::unique_ptr<CURL, CurlDeleter> pOwnHandle;
-    CURL *pCurl = static_cast<CURL *>(pReusedHandle);
-    if (pCurl) {
-        ResetEasyHandle(pCurl); // options go, the open connection stays
-    } else {
-        pOwnHandle.reset(curl_easy_init());
+    if (!pCurl) {
+        pOwnHandle = NewTransferHandle();
         pCurl = pOwnHandle.get();
     }
     if (!pCurl) {
@@ -241,36 +258,23 @@ bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
         file.remove();
         return CountFile(false, sLocal);
     }
-    AttachSharedCookies(pCurl);
 
     QString sEscaped = sUrl;
     sEscaped.replace(QLatin1Char(' '), QLatin1String("%20"));
     const QByteArray baUrl = EncodedUrl(sEscaped);
-    qDebug() << baUrl;
+    qDebug("%s", baUrl.constData());
 
-    std::unique_ptr<curl_slist, SlistDeleter> pHeaders(
-        curl_slist_append(nullptr, "User-Agent: KX"));
+    // Only what differs between files is set here; the rest stays on the handle.
     Transfer transfer{this, &file};
-    curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, pHeaders.get());
     curl_easy_setopt(pCurl, CURLOPT_URL, baUrl.constData());
-    curl_easy_setopt(pCurl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, 0L);
-    // Large chunks: fewer write calls and hand-overs to the digest per file.
-    curl_easy_setopt(pCurl, CURLOPT_BUFFERSIZE, 512L * 1024);
-    curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &DiffDownload::WriteChunk);
     curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(pCurl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(pCurl, CURLOPT_XFERINFOFUNCTION, &DiffDownload::CheckAbort);
     curl_easy_setopt(pCurl, CURLOPT_XFERINFODATA, &transfer);
-    ApplyTransferTimeouts(pCurl); // includes the low-speed abort (1 byte/s for 60 s)
     ApplyProxy(pCurl, pProxy);
 
     const CURLcode nResult = curl_easy_perform(pCurl);
     long nStatus = 0;
     curl_easy_getinfo(pCurl, CURLINFO_RESPONSE_CODE, &nStatus);
     pOwnHandle.reset();
-    pHeaders.reset();
     const bool bFlushed = file.flush();
     file.close();
 
@@ -344,5 +348,7 @@ size_t DiffDownload::WriteChunk(char *pData, size_t nSize, size_t nCount, void *
 int DiffDownload::CheckAbort(void *pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     const auto *pTransfer = static_cast<const Transfer *>(pUser);
+    if (pTransfer == nullptr) // a handle used outside DownloadFile
+        return TransferStopFlag.load() != 0 ? 1 : 0;
     return (pTransfer->pSelf->bStop || TransferStopFlag.load() != 0) ? 1 : 0;
 }

@@ -16,6 +16,7 @@
 #include <QString>
 #include <atomic>
 #include <curl/curl.h>
+#include <memory>
 
 struct ProxyInfo;
 
@@ -49,10 +50,17 @@ public:
     // removes temporary files that a killed run left beside the targets.
     FileList BuildFileList();
 
-    // One file; true when it arrived complete, verified and in place. A handle
-    // given by the caller is reset and reused, keeping its open connection.
+    // One file; true when it arrived complete, verified and in place. pCurl is
+    // a handle from NewTransferHandle that the files of a package share (its
+    // connection stays open between them); null: a handle for this file alone.
     bool DownloadFile(const QString &sUrl, const FileTarget &target, const ProxyInfo *pProxy,
-                      void *pReusedHandle = nullptr);
+                      CURL *pCurl = nullptr);
+
+    struct CurlDeleter {
+        void operator()(CURL *pHandle) const { curl_easy_cleanup(pHandle); }
+    };
+    // A transfer handle with the options that are the same for every file.
+    static std::unique_ptr<CURL, CurlDeleter> NewTransferHandle();
 
 signals:
     void DownloadFinish(int nSuccess, int nErr, bool bNeedInstall = false);

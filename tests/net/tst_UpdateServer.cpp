@@ -6,6 +6,7 @@
 #include "app/FileUtils.h"
 #include "net/HttpPost.h"
 #include "net/ServerProtocol.h"
+#include "update/DiffDownload.h"
 
 #include <QtTest>
 
@@ -245,21 +246,18 @@ void tst_UpdateServer::changedFileGetsNewDigest()
 
 void tst_UpdateServer::reusedHandleKeepsConnection()
 {
-    // One handle per package, reset between files as the package downloader
-    // does, keeps its connection and still sends the shared store's cookies.
-    CURL *pCurl = curl_easy_init();
-    AttachSharedCookies(pCurl);
+    // The package downloader's handle, used for one file after the other,
+    // keeps its connection and sends the shared store's cookies every time.
+    const auto pHandle = DiffDownload::NewTransferHandle();
+    CURL *pCurl = pHandle.get();
     const QByteArray baCookie =
         m_server.Address().toLatin1() + "\tFALSE\t/\tFALSE\t0\tUASESSION\treused";
     curl_easy_setopt(pCurl, CURLOPT_COOKIELIST, baCookie.constData());
     for (int i = 0; i < 3; ++i) {
-        ResetEasyHandle(pCurl);
-        AttachSharedCookies(pCurl);
         long nStatus = 0;
         Get(m_server.BaseUrl() + QStringLiteral("/files/Immo/VW/i.bin"), &nStatus, pCurl);
         QCOMPARE(nStatus, 200L);
     }
-    curl_easy_cleanup(pCurl);
     const QJsonArray jaFiles = m_server.Requests(QStringLiteral("files"));
     QCOMPARE(jaFiles.size(), 3);
     const int nPort = jaFiles.at(0).toObject().value("remote_port").toInt();

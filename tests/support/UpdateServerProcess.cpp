@@ -59,8 +59,11 @@ bool UpdateServerProcess::Start(int nTimeoutMs)
 {
     Stop();
     m_baOutput.clear();
-    m_process.start(ProgramPath(),
-                    QStringList{QStringLiteral("--address"), m_sAddress} << m_slArguments);
+    // A test that crashes must not leave its server holding the address for the next run.
+    m_process.start(
+        ProgramPath(),
+        QStringList{QStringLiteral("--address"), m_sAddress, QStringLiteral("--exit-with-parent")}
+            << m_slArguments);
     if (!m_process.waitForStarted(nTimeoutMs)) {
         m_baOutput += "cannot start " + ProgramPath().toLocal8Bit() + "\n";
         return false;
