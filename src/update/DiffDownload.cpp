@@ -67,13 +67,33 @@ QString FileNameOf(const QString &sPath)
 
 } // namespace
 
-// What the libcurl callbacks of one transfer work on.
+// One file on its way: what the libcurl callbacks work on, and what its
+// finishing (digest check, rename into place) needs afterwards.
 struct DiffDownload::Transfer {
-    Transfer(DiffDownload *pOwner, QFile *pOpenFile) : pSelf(pOwner), pFile(pOpenFile) {}
+    Transfer(DiffDownload *pOwner, const QString &sTemporary) : pSelf(pOwner), file(sTemporary) {}
     DiffDownload *pSelf;
-    QFile *pFile;
+    QFile file;
     StreamMd5 hash; // digested beside the transfer
     bool bWriteFailed = false;
+    QByteArray baUrl;
+    QString sLocal;
+    QString sExpectedHash;
+    CURLcode nResult = CURLE_OK;
+    long nStatus = 0;
+};
+
+namespace
+{
+struct MultiDeleter {
+    void operator()(CURLM *pMulti) const { curl_multi_cleanup(pMulti); }
+};
+} // namespace
+
+// The handles a package's files share, and the file still to be finished.
+struct DiffDownload::PackageTransfer {
+    std::unique_ptr<CURL, CurlDeleter> pEasy = NewTransferHandle();
+    std::unique_ptr<CURLM, MultiDeleter> pMulti{curl_multi_init()};
+    std::unique_ptr<Transfer> pPending;
 };
 
 DiffDownload::DiffDownload(QObject *parent) : QObject(parent) {}
@@ -121,13 +141,14 @@ void DiffDownload::StartDownload()
         emit DownloadFinish(-1, 0, false);
         return;
     }
-    // One handle for the whole package, on this thread only: its files reuse one
-    // connection without sharing a connection cache between threads.
-    const std::unique_ptr<CURL, CurlDeleter> pHandle = NewTransferHandle();
+    // One set of handles for the whole package, on this thread only: its files
+    // reuse one connection without sharing a connection cache between threads.
+    PackageTransfer package;
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         const std::shared_ptr<const ProxyInfo> pProxy = ActiveProxy();
-        DownloadFile(it.key(), it.value(), pProxy.get(), pHandle.get());
+        DownloadFile(it.key(), it.value(), pProxy.get(), package);
     }
+    FinishPending(package);
 }
 
 DiffDownload::FileList DiffDownload::BuildFileList()
@@ -235,66 +256,104 @@ std::unique_ptr<CURL, DiffDownload::CurlDeleter> DiffDownload::NewTransferHandle
     return pHandle;
 }
 
-bool DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
-                                const ProxyInfo *pProxy, CURL *pCurl)
+void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
+                                const ProxyInfo *pProxy, PackageTransfer &package)
 {
     const QString &sLocal = target.sLocalPath;
-    if (sLocal.isEmpty())
-        return CountFile(false, sLocal);
-
-    const QString sTemporary = sLocal + QLatin1String(TemporarySuffix);
-    QFile file(sTemporary);
-    if (!OpenNewFile(file)) {
-        qDebug() << "cannot write" << sTemporary << file.errorString();
-        return CountFile(false, sLocal);
+    if (sLocal.isEmpty()) {
+        CountFile(false, sLocal);
+        return;
     }
-    std::unique_ptr<CURL, CurlDeleter> pOwnHandle;
-    if (!pCurl) {
-        pOwnHandle = NewTransferHandle();
-        pCurl = pOwnHandle.get();
+    auto pTransfer = std::make_unique<Transfer>(this, sLocal + QLatin1String(TemporarySuffix));
+    Transfer &transfer = *pTransfer;
+    if (!OpenNewFile(transfer.file)) {
+        qDebug() << "cannot write" << transfer.file.fileName() << transfer.file.errorString();
+        CountFile(false, sLocal);
+        return;
     }
-    if (!pCurl) {
-        file.close();
-        file.remove();
-        return CountFile(false, sLocal);
+    CURL *pCurl = package.pEasy.get();
+    if (!pCurl || !package.pMulti) {
+        transfer.file.remove();
+        CountFile(false, sLocal);
+        return;
     }
 
     QString sEscaped = sUrl;
     sEscaped.replace(QLatin1Char(' '), QLatin1String("%20"));
-    const QByteArray baUrl = EncodedUrl(sEscaped);
-    qDebug("%s", baUrl.constData());
+    transfer.baUrl = EncodedUrl(sEscaped);
+    transfer.sLocal = sLocal;
+    transfer.sExpectedHash = target.sHash;
+    qDebug("%s", transfer.baUrl.constData());
 
     // Only what differs between files is set here; the rest stays on the handle.
-    Transfer transfer{this, &file};
-    curl_easy_setopt(pCurl, CURLOPT_URL, baUrl.constData());
+    curl_easy_setopt(pCurl, CURLOPT_URL, transfer.baUrl.constData());
     curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(pCurl, CURLOPT_XFERINFODATA, &transfer);
     ApplyProxy(pCurl, pProxy);
 
-    const CURLcode nResult = curl_easy_perform(pCurl);
-    long nStatus = 0;
-    curl_easy_getinfo(pCurl, CURLINFO_RESPONSE_CODE, &nStatus);
-    pOwnHandle.reset();
-    const bool bFlushed = file.flush();
-    file.close();
+    transfer.nResult = Perform(package);
+    curl_easy_getinfo(pCurl, CURLINFO_RESPONSE_CODE, &transfer.nStatus);
+    // Finished while the next file's request is on its way.
+    package.pPending = std::move(pTransfer);
+}
 
-    bool bSuccess = nResult == CURLE_OK && nStatus == 200 && !transfer.bWriteFailed && bFlushed &&
-                    file.error() == QFileDevice::NoError;
+CURLcode DiffDownload::Perform(PackageTransfer &package)
+{
+    CURLM *pMulti = package.pMulti.get();
+    CURL *pCurl = package.pEasy.get();
+    if (curl_multi_add_handle(pMulti, pCurl) != CURLM_OK) {
+        FinishPending(package);
+        return CURLE_FAILED_INIT;
+    }
+    int nRunning = 0;
+    CURLMcode nMulti = curl_multi_perform(pMulti, &nRunning);
+    // The request has gone out: the previous file is checked and put in place
+    // while the server answers.
+    FinishPending(package);
+    while (nMulti == CURLM_OK && nRunning > 0) {
+        nMulti = curl_multi_poll(pMulti, nullptr, 0, 1000, nullptr);
+        if (nMulti == CURLM_OK)
+            nMulti = curl_multi_perform(pMulti, &nRunning);
+    }
+    CURLcode nResult = nMulti == CURLM_OK ? CURLE_RECV_ERROR : CURLE_FAILED_INIT;
+    int nLeft = 0;
+    while (const CURLMsg *pMessage = curl_multi_info_read(pMulti, &nLeft)) {
+        if (pMessage->msg == CURLMSG_DONE && pMessage->easy_handle == pCurl)
+            nResult = pMessage->data.result;
+    }
+    curl_multi_remove_handle(pMulti, pCurl);
+    return nResult;
+}
+
+void DiffDownload::FinishPending(PackageTransfer &package)
+{
+    const std::unique_ptr<Transfer> pTransfer = std::move(package.pPending);
+    if (!pTransfer)
+        return;
+    Transfer &transfer = *pTransfer;
+    const bool bFlushed = transfer.file.flush();
+    transfer.file.close();
+
+    bool bSuccess = transfer.nResult == CURLE_OK && transfer.nStatus == 200 &&
+                    !transfer.bWriteFailed && bFlushed &&
+                    transfer.file.error() == QFileDevice::NoError;
     if (!bSuccess) {
-        qDebug() << "download failed:" << baUrl << "curl" << int(nResult) << "http" << nStatus
-                 << (transfer.bWriteFailed ? "write failed" : "");
-    } else if (!target.sHash.isEmpty()) {
+        qDebug() << "download failed:" << transfer.baUrl << "curl" << int(transfer.nResult)
+                 << "http" << transfer.nStatus << (transfer.bWriteFailed ? "write failed" : "");
+    } else if (!transfer.sExpectedHash.isEmpty()) {
         const QString sReceived = QString::fromLatin1(transfer.hash.Result().toHex());
-        if (sReceived.compare(target.sHash, Qt::CaseInsensitive) != 0) {
-            qDebug() << "digest mismatch:" << baUrl << sReceived << "expected" << target.sHash;
+        if (sReceived.compare(transfer.sExpectedHash, Qt::CaseInsensitive) != 0) {
+            qDebug() << "digest mismatch:" << transfer.baUrl << sReceived << "expected"
+                     << transfer.sExpectedHash;
             bSuccess = false;
         }
     }
+    const QString sTemporary = transfer.file.fileName();
     if (bSuccess)
-        bSuccess = ReplaceFile(sTemporary, sLocal);
+        bSuccess = ReplaceFile(sTemporary, transfer.sLocal);
     if (!bSuccess)
         QFile::remove(sTemporary);
-    return CountFile(bSuccess, sLocal);
+    CountFile(bSuccess, transfer.sLocal);
 }
 
 bool DiffDownload::CountFile(bool bSuccess, const QString &sLocalPath)
@@ -335,7 +394,7 @@ size_t DiffDownload::WriteChunk(char *pData, size_t nSize, size_t nCount, void *
 {
     auto *pTransfer = static_cast<Transfer *>(pUser);
     const size_t nBytes = nSize * nCount;
-    if (pTransfer->pFile->write(pData, qint64(nBytes)) != qint64(nBytes)) {
+    if (pTransfer->file.write(pData, qint64(nBytes)) != qint64(nBytes)) {
         // A short write (disk full, disk gone) must fail the file, not pass silently.
         pTransfer->bWriteFailed = true;
         return 0;

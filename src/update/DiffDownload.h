@@ -50,12 +50,6 @@ public:
     // removes temporary files that a killed run left beside the targets.
     FileList BuildFileList();
 
-    // One file; true when it arrived complete, verified and in place. pCurl is
-    // a handle from NewTransferHandle that the files of a package share (its
-    // connection stays open between them); null: a handle for this file alone.
-    bool DownloadFile(const QString &sUrl, const FileTarget &target, const ProxyInfo *pProxy,
-                      CURL *pCurl = nullptr);
-
     struct CurlDeleter {
         void operator()(CURL *pHandle) const { curl_easy_cleanup(pHandle); }
     };
@@ -68,6 +62,14 @@ signals:
 
 private:
     struct Transfer;
+    struct PackageTransfer;
+    // Fetches one file of the package into its temporary file. Its check and
+    // rename into place happen in FinishPending, which runs once the next
+    // file's request is on its way (or at the end of the package).
+    void DownloadFile(const QString &sUrl, const FileTarget &target, const ProxyInfo *pProxy,
+                      PackageTransfer &package);
+    CURLcode Perform(PackageTransfer &package);
+    void FinishPending(PackageTransfer &package);
     static size_t WriteChunk(char *pData, size_t nSize, size_t nCount, void *pUser);
     static int CheckAbort(void *pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     bool CountFile(bool bSuccess, const QString &sLocalPath);
