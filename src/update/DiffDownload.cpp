@@ -25,6 +25,9 @@ namespace
 struct SlistDeleter {
     void operator()(curl_slist *pList) const { curl_slist_free_all(pList); }
 };
+struct MultiDeleter {
+    void operator()(CURLM *pMulti) const { curl_multi_cleanup(pMulti); }
+};
 
 std::filesystem::path FsPath(const QString &sPath)
 {
@@ -81,13 +84,6 @@ struct DiffDownload::Transfer {
     CURLcode nResult = CURLE_OK;
     long nStatus = 0;
 };
-
-namespace
-{
-struct MultiDeleter {
-    void operator()(CURLM *pMulti) const { curl_multi_cleanup(pMulti); }
-};
-} // namespace
 
 // The handles a package's files share, and the file still to be finished.
 struct DiffDownload::PackageTransfer {
