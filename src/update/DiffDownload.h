@@ -1,10 +1,11 @@
 #pragma once
 // Brings one package on the device disk up to date with its manifest: every
 // listed file whose MD5 differs from the copy on the disk (and every
-// "main.bin") is fetched over HTTP, one after the other. A file is received
-// into a temporary file beside its target and replaces the target in one
-// rename only when it arrived complete and with the manifest's digest, so a
-// failed or interrupted update keeps the copy that worked.
+// "main.bin") is fetched over HTTP, one after the other on one connection. A
+// file is received into a temporary file beside its target and replaces the
+// target in one rename only when it arrived complete and with the manifest's
+// digest, so a failed or interrupted update keeps the copy that worked. That
+// check and rename run while the next file's request is on its way.
 //
 // StartDownload blocks; it is meant for a worker thread. The signals are
 // emitted on that thread.
