@@ -1,14 +1,16 @@
 // Noticing device disks that come and go, and mount-table changes.
 
+#include "TestTools.h"
 #include "device/DeviceDiskWatcher.h"
 #include "device/DeviceDisks.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using namespace TestTools;
 
 class tst_DeviceDiskWatcher : public QObject
 {
@@ -19,19 +21,6 @@ private:
     {
         QFile file(sDisk + QStringLiteral("/sn.txt"));
         return file.open(QIODevice::WriteOnly) && file.write(baSerial) == baSerial.size();
-    }
-
-    static QString RunTool(const QString &sProgram, const QStringList &slArgs)
-    {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(sProgram, slArgs);
-        if (!process.waitForFinished(30000))
-            return QStringLiteral("%1 did not finish").arg(sProgram);
-        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-            return QString::fromLocal8Bit(process.readAll()).trimmed() +
-                   QStringLiteral(" (exit %1)").arg(process.exitCode());
-        return QString();
     }
 
 private slots:
@@ -105,14 +94,11 @@ private slots:
         QVERIFY(QDir().mkpath(sMount));
         QSignalSpy spy(&watcher, &DeviceDiskWatcher::MountTableChanged);
 
-        const QString sError =
-            RunTool(QStringLiteral("mount"),
-                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                     QStringLiteral("size=64k"), QStringLiteral("tmpfs"), sMount});
+        const QString sError = MountTmpfs(sMount);
         if (!sError.isEmpty())
             QSKIP(qPrintable(QStringLiteral("mounting a tmpfs is not permitted here: ") + sError));
         const bool bMounted = spy.count() > 0 || spy.wait(10000);
-        const QString sUnmountError = RunTool(QStringLiteral("umount"), {sMount});
+        const QString sUnmountError = Unmount(sMount);
         QVERIFY2(sUnmountError.isEmpty(), qPrintable(sUnmountError));
         QVERIFY2(bMounted, "mounting was not reported");
         const int nAfterMount = spy.count();

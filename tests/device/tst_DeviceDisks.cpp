@@ -1,12 +1,14 @@
 // Device disk detection through folders standing in for removable volumes.
 
+#include "TestTools.h"
 #include "device/DeviceDisks.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using namespace TestTools;
 
 class tst_DeviceDisks : public QObject
 {
@@ -26,20 +28,6 @@ private:
             file.write(baSerial);
         }
         return sDisk;
-    }
-
-    // Runs a system tool; the empty text on success, else what went wrong.
-    static QString Run(const QString &sProgram, const QStringList &slArgs)
-    {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(sProgram, slArgs);
-        if (!process.waitForFinished(30000))
-            return QStringLiteral("%1 did not finish").arg(sProgram);
-        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-            return QString::fromLocal8Bit(process.readAll()).trimmed() +
-                   QStringLiteral(" (exit %1)").arg(process.exitCode());
-        return QString();
     }
 
 private slots:
@@ -112,10 +100,7 @@ private slots:
         // A read-only file system, since permissions do not stop root.
         QTemporaryDir root;
         const QString sDisk = MakeDisk(root, QStringLiteral("RO"), QByteArray());
-        const QString sError =
-            Run(QStringLiteral("mount"),
-                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                 QStringLiteral("size=64k"), QStringLiteral("tmpfs"), sDisk});
+        const QString sError = MountTmpfs(sDisk);
         if (!sError.isEmpty())
             QSKIP(qPrintable(QStringLiteral("mounting a tmpfs is not permitted here: ") + sError));
         QFile serial(sDisk + QStringLiteral("/sn.txt"));
@@ -123,10 +108,10 @@ private slots:
         serial.close();
         SetDeviceDiskFolders({sDisk});
         const QStringList slWritable = ListDeviceDisks();
-        const QString sRemountError = Run(
+        const QString sRemountError = RunTool(
             QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), sDisk});
         const QStringList slReadOnly = ListDeviceDisks();
-        Run(QStringLiteral("umount"), {sDisk});
+        Unmount(sDisk);
         QVERIFY(bWritten);
         QCOMPARE(slWritable, QStringList{sDisk});
         QVERIFY2(sRemountError.isEmpty(), qPrintable(sRemountError));
@@ -175,16 +160,13 @@ private slots:
         QTemporaryDir root;
         const QString sDisk = root.filePath(QStringLiteral("KXDISK"));
         QVERIFY(QDir().mkpath(sDisk));
-        const QString sError =
-            Run(QStringLiteral("mount"),
-                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                 QStringLiteral("size=64k"), QStringLiteral("tmpfs"), sDisk});
+        const QString sError = MountTmpfs(sDisk);
         if (!sError.isEmpty())
             QSKIP(qPrintable(QStringLiteral("mounting a tmpfs is not permitted here: ") + sError));
         const quint64 nAvailable = DiskAvailableBytes(sDisk);
         const QString sName = DiskDisplayName(sDisk);
         const QString sTip = DiskTipHtml(sDisk);
-        Run(QStringLiteral("umount"), {sDisk});
+        Unmount(sDisk);
         QCOMPARE(nAvailable, quint64(65536));
         // tmpfs has no label: the folder's name stands in.
         QCOMPARE(sName, QStringLiteral("KXDISK"));

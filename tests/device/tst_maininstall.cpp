@@ -19,17 +19,6 @@ using namespace TestWidgets;
 namespace
 {
 
-QByteArray MakeImage(int nSize, int nSeed)
-{
-    QByteArray ba(nSize, '\0');
-    quint32 n = quint32(nSeed) * 2654435761u + 1;
-    for (int i = 0; i < nSize; ++i) {
-        n = n * 1103515245u + 12345u;
-        ba[i] = char(n >> 16);
-    }
-    return ba;
-}
-
 QString BrokenOffText()
 {
     return QString::fromUtf8("固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。");
@@ -220,8 +209,9 @@ void TestMainInstall::installs()
     QFETCH(QString, sMessage);
     QFETCH(QString, sProgress);
 
-    const QByteArray baOld = MakeImage(7000, 1);
-    const QByteArray baNew = nFileSize >= 0 ? MakeImage(nFileSize, 2) : QByteArray();
+    const QByteArray baOld = DeviceSimProcess::SampleImage(7000, 1);
+    const QByteArray baNew =
+        nFileSize >= 0 ? DeviceSimProcess::SampleImage(nFileSize, 2) : QByteArray();
     if (nFileSize >= 0)
         QVERIFY(WriteFile(m_pDisk->filePath("Home/MAIN.bin"), baNew));
     const QString sImage = m_pDisk->filePath("device-image.bin");
@@ -259,7 +249,7 @@ void TestMainInstall::installs()
 
 void TestMainInstall::unplugDuringTransfer()
 {
-    const QByteArray baNew = MakeImage(5 * 4096, 3);
+    const QByteArray baNew = DeviceSimProcess::SampleImage(5 * 4096, 3);
     QVERIFY(WriteFile(m_pDisk->filePath("Home/MAIN.bin"), baNew));
     DeviceSimProcess sim;
     QVERIFY2(sim.Start({"--unplug-after", "2"}), qPrintable(sim.ErrorString()));
@@ -277,7 +267,7 @@ void TestMainInstall::unplugDuringTransfer()
 
 void TestMainInstall::closedWindowDropsRequests()
 {
-    const QByteArray baNew = MakeImage(3 * 4096 + 5, 4);
+    const QByteArray baNew = DeviceSimProcess::SampleImage(3 * 4096 + 5, 4);
     QVERIFY(WriteFile(m_pDisk->filePath("Home/MAIN.bin"), baNew));
     DeviceSimProcess sim;
     QVERIFY2(sim.Start({"--delay", "20"}), qPrintable(sim.ErrorString()));
@@ -298,7 +288,7 @@ void TestMainInstall::closedWindowDropsRequests()
 
 void TestMainInstall::silentDeviceClosesWindow()
 {
-    QVERIFY(WriteFile(m_pDisk->filePath("Home/MAIN.bin"), MakeImage(100, 5)));
+    QVERIFY(WriteFile(m_pDisk->filePath("Home/MAIN.bin"), DeviceSimProcess::SampleImage(100, 5)));
     DeviceSimProcess sim;
     QVERIFY2(sim.Start({"--silent", "enter"}), qPrintable(sim.ErrorString()));
     device::SetSerialOverride(sim.PtyPath());

@@ -21,20 +21,6 @@
 
 using namespace TestWidgets;
 
-namespace
-{
-QByteArray Image(int nSize, quint32 nSeed)
-{
-    QByteArray ba(nSize, '\0');
-    for (int i = 0; i < nSize; ++i) {
-        nSeed = nSeed * 1103515245u + 12345u;
-        ba[i] = char(nSeed >> 16);
-    }
-    return ba;
-}
-
-} // namespace
-
 class tst_FlashFaults : public QObject
 {
     Q_OBJECT
@@ -98,8 +84,8 @@ private slots:
     {
         QFETCH(QStringList, slFault);
         QFETCH(QString, sMessage);
-        const QByteArray baOld = Image(9000, 1);
-        const QByteArray baNew = Image(6 * 4096 + 100, 2);
+        const QByteArray baOld = DeviceSimProcess::SampleImage(9000, 1);
+        const QByteArray baNew = DeviceSimProcess::SampleImage(6 * 4096 + 100, 2);
         QVERIFY(WriteFile(pDisk->filePath("Home/MAIN.bin"), baNew));
         const QString sDeviceImage = pDisk->filePath("device-image.bin");
         QVERIFY(WriteFile(sDeviceImage, baOld));

@@ -67,6 +67,16 @@ bool DeviceSimProcess::Start(const QStringList &slArgs, int nTimeoutMs)
     return !m_sPtyPath.isEmpty();
 }
 
+QByteArray DeviceSimProcess::SampleImage(int nSize, quint32 nSeed)
+{
+    QByteArray ba(nSize, '\0');
+    for (int i = 0; i < nSize; ++i) {
+        nSeed = nSeed * 1103515245u + 12345u;
+        ba[i] = char(nSeed >> 16);
+    }
+    return ba;
+}
+
 QByteArray DeviceSimProcess::FlashedImage() const
 {
     QFile file(m_sOutput);

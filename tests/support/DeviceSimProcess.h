@@ -38,6 +38,10 @@ public:
 
     static QString ProgramPath();
 
+    // nSize bytes of firmware-like content, the same for the same nSeed and
+    // different for different seeds.
+    static QByteArray SampleImage(int nSize, quint32 nSeed);
+
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
