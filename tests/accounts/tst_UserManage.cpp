@@ -39,6 +39,7 @@ private slots:
     void enterInPasswordLogsIn();
     void registerButtonOpensRegistration();
     void successfulLogin();
+    void accountMadeOnWindowsWithChinesePassword();
 
 private:
     UserManage *OpenWindow();
@@ -55,6 +56,14 @@ void tst_UserManage::initTestCase()
     QVERIFY(m_dir.isValid());
     // "./User.bin" lives in the working directory.
     QVERIFY(QDir::setCurrent(m_dir.path()));
+    // An account made with the Windows client: its digest is that of the
+    // password's GBK bytes.
+    QFile accounts(m_dir.filePath(QStringLiteral("accounts.json")));
+    QVERIFY(accounts.open(QIODevice::WriteOnly));
+    accounts.write(R"({"accounts": [{"name": "wang",
+                       "password": "BA56B9D955F9FFFDA9365270FFAAF459"}]})");
+    accounts.close();
+    m_server.SetAccountsFile(accounts.fileName());
     m_server.AddAccount(QStringLiteral("alice"), QStringLiteral("secret123"));
     QVERIFY2(m_server.Start(), qPrintable(m_server.Output()));
     SetServerAddress(m_server.Address());
@@ -273,6 +282,18 @@ void tst_UserManage::successfulLogin()
     QCOMPARE(stored.sPassword, PasswordDigest(QStringLiteral("secret123")));
     QVERIFY(stored.bAuto);
     QVERIFY(!stored.bRemember);
+}
+
+void tst_UserManage::accountMadeOnWindowsWithChinesePassword()
+{
+    UserManage *pWindow = OpenWindow();
+    QSignalSpy spySuccess(pWindow, &UserManage::LoginSuccess);
+    pWindow->findChild<QLineEdit *>("edtUserName")->setText(QStringLiteral("wang"));
+    pWindow->findChild<QLineEdit *>("edtPassword")->setText(QStringLiteral("密码abcd1234"));
+    QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
+    QCOMPARE(TakeMessage(), QString());
+    QCOMPARE(spySuccess.count(), 1);
+    QCOMPARE(SentPassword(), QStringLiteral("BA56B9D955F9FFFDA9365270FFAAF459"));
 }
 
 QTEST_MAIN(tst_UserManage)
