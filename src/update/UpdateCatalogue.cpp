@@ -30,7 +30,10 @@ bool IsMandatoryName(const QString &sName)
         if (sName.compare(QLatin1String(pName), Qt::CaseInsensitive) == 0)
             return true;
     }
-    return sName.compare(QCoreApplication::translate("MainWindow", "主程序"),
+    // The untranslated name counts in every language: the server may send it
+    // whatever the translation loaded here.
+    return sName.compare(QStringLiteral("主程序"), Qt::CaseInsensitive) == 0 ||
+           sName.compare(QCoreApplication::translate("MainWindow", "主程序"),
                          Qt::CaseInsensitive) == 0;
 }
 

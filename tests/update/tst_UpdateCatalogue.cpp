@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 namespace
@@ -37,6 +38,8 @@ private slots:
     void requestData();
     void listingRule();
     void mandatoryAndOptionalRows();
+    void mandatoryInEveryLanguage_data();
+    void mandatoryInEveryLanguage();
     void firmwarePackagesAskTheDevice();
     void localVersionFromInstalledManifest();
 };
@@ -120,6 +123,50 @@ void tst_UpdateCatalogue::mandatoryAndOptionalRows()
     QVERIFY(IsMandatoryName("main"));
     QVERIFY(IsMandatoryName(QStringLiteral("主程序")));
     QVERIFY(!IsMandatoryName("homely"));
+}
+
+void tst_UpdateCatalogue::mandatoryInEveryLanguage_data()
+{
+    QTest::addColumn<QString>("sTranslation"); // empty: none loaded
+    QTest::addColumn<QString>("sName");
+    QTest::addColumn<bool>("bMandatory");
+    const QStringList slLanguages{"", ":/other/cn.qm", ":/other/en.qm", ":/other/tc.qm"};
+    for (const QString &sLanguage : slLanguages) {
+        const QByteArray baTag = sLanguage.isEmpty() ? "none" : sLanguage.mid(8, 2).toLatin1();
+        QTest::newRow(baTag + ": 主程序") << sLanguage << QStringLiteral("主程序") << true;
+        QTest::newRow(baTag + ": MAIN") << sLanguage << "MAIN" << true;
+        QTest::newRow(baTag + ": Public") << sLanguage << "Public" << true;
+        QTest::newRow(baTag + ": Engine") << sLanguage << "Engine" << false;
+    }
+    // The translation of "主程序" in its own language, letter case ignored.
+    QTest::newRow("en: main program") << ":/other/en.qm"
+                                      << "MAIN PROGRAM" << true;
+    QTest::newRow("tc: 主程式") << ":/other/tc.qm" << QStringLiteral("主程式") << true;
+    QTest::newRow("none: main program") << ""
+                                        << "Main program" << false;
+    QTest::newRow("cn: 主程式") << ":/other/cn.qm" << QStringLiteral("主程式") << false;
+}
+
+void tst_UpdateCatalogue::mandatoryInEveryLanguage()
+{
+    QFETCH(QString, sTranslation);
+    QFETCH(QString, sName);
+    QFETCH(bool, bMandatory);
+    QTranslator translator;
+    if (!sTranslation.isEmpty()) {
+        QVERIFY(translator.load(sTranslation));
+        QCoreApplication::installTranslator(&translator);
+    }
+    const QList<CatalogueEntry> entries = ListedPackages(
+        Reply(QJsonArray{QJsonObject{
+            {PackageNameKey(), sName}, {"rev", "2"}, {"dir", "Diag/X"}, {"branch", "DASH"}}}),
+        [] { return QString(); }, [](const QJsonObject &) { return QString(); });
+    const bool bNameMandatory = IsMandatoryName(sName);
+    QCoreApplication::removeTranslator(&translator);
+    QCOMPARE(bNameMandatory, bMandatory);
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.at(0).bMandatory, bMandatory);
+    QCOMPARE(entries.at(0).sBranch, bMandatory ? QString() : QStringLiteral("dash"));
 }
 
 void tst_UpdateCatalogue::firmwarePackagesAskTheDevice()
