@@ -14,6 +14,25 @@ QString LastPathComponent(const QString &sPath)
     return sText.mid(sText.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+bool IsSamePackageFolder(const QString &sDir, const QString &sOtherDir)
+{
+    // The device disk ignores letter case; separators may be doubled, leading,
+    // trailing or backslashes.
+    auto parts = [](QString sPath) {
+        sPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        return sPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    };
+    const QStringList slDir = parts(sDir);
+    const QStringList slOther = parts(sOtherDir);
+    if (slDir.isEmpty() || slDir.size() != slOther.size())
+        return false;
+    for (int i = 0; i < slDir.size(); ++i) {
+        if (slDir.at(i).compare(slOther.at(i), Qt::CaseInsensitive) != 0)
+            return false;
+    }
+    return true;
+}
+
 QJsonObject DownloadRequestData(const DownloadRequest &request)
 {
     QJsonObject joData;
@@ -40,11 +59,12 @@ QList<QJsonObject> MatchingPackages(const QJsonObject &joReply, bool bParsed,
     if (jaList.isEmpty())
         return packages;
     *pUsable = true;
-    const QString sType = LastPathComponent(request.sDir);
     for (const QJsonValue &value : jaList) {
         QJsonObject joPackage = value.toObject();
         const QString sDir = joPackage.value(QLatin1String("dir")).toString();
-        if (LastPathComponent(sDir).compare(sType, Qt::CaseInsensitive) != 0)
+        // The request names the folder by its last part only; a package of
+        // another folder of that name is not this row's.
+        if (!IsSamePackageFolder(sDir, request.sDir))
             continue;
         joPackage.insert(QLatin1String("root"), sRoot);
         joPackage.insert(QLatin1String("lang"), request.sLang);

@@ -22,10 +22,16 @@ struct DownloadRequest {
 // "\" taken as "/", trailing "/" removed, then the part after the last "/".
 QString LastPathComponent(const QString &sPath);
 
+// Whether two "dir" texts name the same package folder on the device disk:
+// the same parts in the same order, "\\" taken as "/", empty parts skipped,
+// letter case ignored. An empty folder is nobody's.
+bool IsSamePackageFolder(const QString &sDir, const QString &sOtherDir);
+
 // The data of command 1043.
 QJsonObject DownloadRequestData(const DownloadRequest &request);
 
-// The package objects of a 1043 reply whose folder is the row's, each given
+// The package objects of a 1043 reply whose folder is the row's (the whole
+// path, IsSamePackageFolder), each given
 // the reply's "root" and the language. *pUsable is false when the reply did
 // not parse or its "list" is empty.
 QList<QJsonObject> MatchingPackages(const QJsonObject &joReply, bool bParsed,

@@ -14,6 +14,8 @@ private slots:
     void lastPathComponent_data();
     void lastPathComponent();
     void requestData();
+    void samePackageFolder_data();
+    void samePackageFolder();
     void matchingPackages();
     void unusableReplies();
 };
@@ -59,6 +61,40 @@ void tst_DownloadRequest::requestData()
                                                         {"test", false}}));
 }
 
+void tst_DownloadRequest::samePackageFolder_data()
+{
+    QTest::addColumn<QString>("sRowDir");
+    QTest::addColumn<QString>("sReplyDir");
+    QTest::addColumn<bool>("bSame");
+    QTest::newRow("equal") << "Diag/Dash"
+                           << "Diag/Dash" << true;
+    QTest::newRow("letter case") << "/Diag/Dash"
+                                 << "diag/DASH" << true;
+    QTest::newRow("separators") << "Diag/Dash"
+                                << "\\Diag//Dash\\" << true;
+    QTest::newRow("other parent") << "Diag/Dash"
+                                  << "Other/Dash" << false;
+    QTest::newRow("records") << "Diag/Dash"
+                             << "SaveData/DASH" << false;
+    QTest::newRow("last part only") << "Diag/Dash"
+                                    << "Dash" << false;
+    QTest::newRow("below") << "Diag/Dash"
+                           << "Diag/Dash/Sub" << false;
+    QTest::newRow("above") << "Diag/Dash"
+                           << "Diag" << false;
+    QTest::newRow("empty") << ""
+                           << "/" << false;
+}
+
+void tst_DownloadRequest::samePackageFolder()
+{
+    QFETCH(QString, sRowDir);
+    QFETCH(QString, sReplyDir);
+    QFETCH(bool, bSame);
+    QCOMPARE(IsSamePackageFolder(sRowDir, sReplyDir), bSame);
+    QCOMPARE(IsSamePackageFolder(sReplyDir, sRowDir), bSame);
+}
+
 void tst_DownloadRequest::matchingPackages()
 {
     DownloadRequest request;
@@ -67,14 +103,17 @@ void tst_DownloadRequest::matchingPackages()
         {"root", "http://127.0.6.9/files/"},
         {"list", QJsonArray{QJsonObject{{"dir", "/Diag/engine"}, {"rev", "1"}},
                             QJsonObject{{"dir", "/Diag/Keys"}, {"rev", "1"}},
-                            QJsonObject{{"dir", "Other\\Engine\\"}, {"rev", "2"}}}}};
+                            QJsonObject{{"dir", "Other\\Engine\\"}, {"rev", "2"}},
+                            QJsonObject{{"dir", "SaveData/ENGINE"}, {"rev", "3"}},
+                            QJsonObject{{"dir", "Diag\\Engine\\"}, {"rev", "4"}}}}};
     bool bUsable = false;
     const QList<QJsonObject> packages = MatchingPackages(joReply, true, request, &bUsable);
     QVERIFY(bUsable);
     QCOMPARE(packages.size(), 2);
     QCOMPARE(packages.at(0).value("root").toString(), QStringLiteral("http://127.0.6.9/files/"));
     QCOMPARE(packages.at(0).value("lang").toString(), QString());
-    QCOMPARE(packages.at(1).value("rev").toString(), QStringLiteral("2"));
+    QCOMPARE(packages.at(0).value("rev").toString(), QStringLiteral("1"));
+    QCOMPARE(packages.at(1).value("rev").toString(), QStringLiteral("4"));
 
     request.sDir = "/Diag/Nothing";
     QVERIFY(MatchingPackages(joReply, true, request, &bUsable).isEmpty());
