@@ -84,6 +84,7 @@ private slots:
     void mandatoryRowDownloadsAndFlashesFirmware();
     void successRecordsInstalledManifest();
     void twoPackagesIntoOneRow();
+    void packagesOfOtherFoldersAreNotTheRows();
     void nothingToFetch();
     void failedFiles_data();
     void failedFiles();
@@ -326,13 +327,11 @@ void tst_UpdatePage::successRecordsInstalledManifest()
 void tst_UpdatePage::twoPackagesIntoOneRow()
 {
     QJsonObject joFirst = EnginePackage();
-    joFirst.insert("dir", "Diag/A/Engine");
-    QJsonObject joSecond = EnginePackage();
-    joSecond.insert("dir", "Diag/B/Engine");
+    QJsonObject joSecond = EnginePackage("1.0");
     joSecond.insert("lang_name", "Engine B");
     bench.AddPackage("20-engine-a", joFirst, {{"x.bin", "first"}});
     bench.AddPackage("21-engine-b", joSecond, {{"y.bin", "second"}});
-    bench.Install("Diag/B/Engine", QJsonObject{{"rev", "2.0"}}); // listed once only
+    bench.Install("Diag/Engine", QJsonObject{{"rev", "1.0"}}); // the second is not listed
     MainWindow &w = OpenWindow();
     QTableWidget *pTable = UpdateTable(w);
     QCOMPARE(ColumnTexts(pTable, 0), QStringList{"dash-Engine"});
@@ -340,11 +339,41 @@ void tst_UpdatePage::twoPackagesIntoOneRow()
     Click(w, "btnOneKeyUpdate");
     WaitForIdle(w);
     QCOMPARE(RowState(pTable, 0), QStringLiteral("下载成功"));
-    QCOMPARE(ReadFile(bench.DiskPath("Diag/A/Engine/x.bin")), QByteArray("first"));
-    QCOMPARE(ReadFile(bench.DiskPath("Diag/B/Engine/y.bin")), QByteArray("second"));
-    QCOMPARE(ReadJson(bench.DiskPath("Diag/B/Engine/Update.json")).value("lang_name").toString(),
-             QStringLiteral("Engine B"));
+    QCOMPARE(ReadFile(bench.DiskPath("Diag/Engine/x.bin")), QByteArray("first"));
+    QCOMPARE(ReadFile(bench.DiskPath("Diag/Engine/y.bin")), QByteArray("second"));
     QCOMPARE(bench.pServer->Requests("downloadlist").size(), 1);
+}
+
+void tst_UpdatePage::packagesOfOtherFoldersAreNotTheRows()
+{
+    // The request names the row's folder by its last part; the reply also
+    // holds packages of other folders of that name.
+    QJsonObject joRow = EnginePackage();
+    joRow.insert("dir", "Diag/A/Engine");
+    QJsonObject joOther = EnginePackage();
+    joOther.insert("dir", "Other/Engine");
+    QJsonObject joRecords = EnginePackage();
+    joRecords.insert("dir", "SaveData/ENGINE");
+    bench.AddPackage("20-row", joRow, {{"x.bin", "row"}});
+    bench.AddPackage("21-other", joOther, {{"y.bin", "other"}});
+    bench.AddPackage("22-records", joRecords, {{"z.bin", "records"}});
+    bench.Install("Other/Engine", QJsonObject{{"rev", "2.0"}});
+    bench.Install("SaveData/ENGINE", QJsonObject{{"rev", "2.0"}});
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    QCOMPARE(ColumnTexts(pTable, 0), QStringList{"dash-Engine"});
+    pTable->item(0, 0)->setCheckState(Qt::Checked);
+    Click(w, "btnOneKeyUpdate");
+    WaitForIdle(w);
+    QCOMPARE(RowState(pTable, 0), QStringLiteral("下载成功"));
+    QCOMPARE(ReadFile(bench.DiskPath("Diag/A/Engine/x.bin")), QByteArray("row"));
+    QVERIFY(!QFile::exists(bench.DiskPath("Other/Engine/y.bin")));
+    QVERIFY(!QFile::exists(bench.DiskPath("SaveData/ENGINE/z.bin")));
+    QCOMPARE(ReadJson(bench.DiskPath("Other/Engine/Update.json")), QJsonObject({{"rev", "2.0"}}));
+    const QJsonArray jaFiles = bench.pServer->Requests("files");
+    QCOMPARE(jaFiles.size(), 1);
+    QCOMPARE(jaFiles.at(0).toObject().value("path").toString(),
+             QStringLiteral("/files/Diag/A/Engine/x.bin"));
 }
 
 void tst_UpdatePage::nothingToFetch()
