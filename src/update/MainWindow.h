@@ -77,7 +77,8 @@ public:
 
     static QString ReadDeviceId();
     static QString DeviceFirmwareVersion();
-    // Command 1042; the unsealed reply, empty when the transfer failed (or not 200).
+    // Command 1042; the unsealed reply, empty when the transfer failed. The
+    // HTTP status is not examined.
     static QByteArray FetchUpdateCatalogue(const QString &sDevID, const QString &sSN, bool bTest);
     // The catalogue thread's body.
     void RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest);

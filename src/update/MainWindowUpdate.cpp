@@ -106,11 +106,9 @@ QByteArray MainWindow::FetchUpdateCatalogue(const QString &sDevID, const QString
     qDebug() << "devtype" << joData.value(QLatin1String("devtype")).toString() << "devid" << sDevID
              << "sn" << sSN << "test" << bTest;
     const CommandReply reply = SendSealedCommand(CommandCatalogue, joData);
-    qDebug() << reply.baPlain;
-    // An error page is no catalogue: it counts as a failed transfer, so the
-    // user hears about the network instead of nothing at all.
-    if (!reply.IsHttpOk())
-        return QByteArray();
+    qDebug() << reply.nStatus << reply.baPlain;
+    // The body decides, whatever the status: a server may send its catalogue
+    // with another status, and an error page does not unseal to JSON.
     return reply.baPlain;
 }
 

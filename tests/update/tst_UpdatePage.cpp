@@ -77,6 +77,7 @@ private slots:
     void namesFollowTheLanguage();
     void catalogueFailures_data();
     void catalogueFailures();
+    void catalogueWithAnotherStatus();
     void noDeviceNoRequest();
     void busyWindowKeepsItsRows();
 
@@ -206,8 +207,15 @@ void tst_UpdatePage::catalogueFailures_data()
     QTest::addColumn<QStringList>("slMessages");
     QTest::newRow("empty reply") << QJsonObject{{"on", "catalogue"}, {"empty", true}}
                                  << QStringList{"获取升级信息失败,请检查网络是否正常!"};
-    QTest::newRow("server down") << QJsonObject{{"on", "catalogue"}, {"status", 503}}
-                                 << QStringList{"获取升级信息失败,请检查网络是否正常!"};
+    // The status is not examined: the body decides.
+    QTest::newRow("empty error reply")
+        << QJsonObject{{"on", "catalogue"}, {"status", 503}, {"withreply", true}, {"empty", true}}
+        << QStringList{"获取升级信息失败,请检查网络是否正常!"};
+    QTest::newRow("error page") << QJsonObject{{"on", "catalogue"}, {"status", 503}}
+                                << QStringList(); // does not unseal to JSON
+    QTest::newRow("refused with an error status")
+        << QJsonObject{{"on", "catalogue"}, {"status", 500}, {"withreply", true}, {"code", "10001"}}
+        << QStringList{"获取升级信息失败!"};
     QTest::newRow("refused") << QJsonObject{{"on", "catalogue"}, {"code", "999999"}}
                              << QStringList{"获取升级信息失败!"};
     QTest::newRow("not JSON") << QJsonObject{{"on", "catalogue"}, {"notjson", true}}
@@ -232,6 +240,21 @@ void tst_UpdatePage::catalogueFailures()
     QCOMPARE(TakeMessages(), slMessages);
     // A failed refresh leaves the rows of the last good one.
     QCOMPARE(ColumnTexts(UpdateTable(w), 0), QStringList{"dash-Engine"});
+}
+
+void tst_UpdatePage::catalogueWithAnotherStatus()
+{
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    MainWindow &w = OpenWindow();
+    QCOMPARE(ColumnTexts(UpdateTable(w), 0), QStringList{"dash-Engine"});
+    bench.AddPackage("30-keys",
+                     QJsonObject{{"dir", "Diag/Keys"}, {"rev", "1"}, {"lang_name", "Keys"}},
+                     {{"k.bin", "k"}});
+    QVERIFY(bench.pServer->SetFault(
+        QJsonObject{{"on", "catalogue"}, {"status", 500}, {"withreply", true}}));
+    Click(w, "btnDownload");
+    QTRY_COMPARE(ColumnTexts(UpdateTable(w), 0), (QStringList{"dash-Engine", "-Keys"}));
+    QVERIFY(TakeMessages().isEmpty());
 }
 
 void tst_UpdatePage::noDeviceNoRequest()

@@ -3,10 +3,11 @@
 std::optional<Fault> Fault::FromJson(const QJsonObject &joFault, QString *pError)
 {
     static const QStringList slKnown = {
-        QStringLiteral("on"),    QStringLiteral("match"),   QStringLiteral("status"),
-        QStringLiteral("empty"), QStringLiteral("notjson"), QStringLiteral("code"),
-        QStringLiteral("body"),  QStringLiteral("msg"),     QStringLiteral("delay"),
-        QStringLiteral("reset"), QStringLiteral("trickle"), QStringLiteral("times")};
+        QStringLiteral("on"),       QStringLiteral("match"),   QStringLiteral("status"),
+        QStringLiteral("empty"),    QStringLiteral("notjson"), QStringLiteral("code"),
+        QStringLiteral("body"),     QStringLiteral("msg"),     QStringLiteral("delay"),
+        QStringLiteral("reset"),    QStringLiteral("trickle"), QStringLiteral("times"),
+        QStringLiteral("withreply")};
     for (const QString &sKey : joFault.keys()) {
         if (!slKnown.contains(sKey)) {
             *pError = QStringLiteral("unknown fault member \"%1\"").arg(sKey);
@@ -33,6 +34,7 @@ std::optional<Fault> Fault::FromJson(const QJsonObject &joFault, QString *pError
         fault.slOn.append(QStringLiteral("all"));
     fault.sMatch = joFault.value(QStringLiteral("match")).toString();
     fault.nStatus = joFault.value(QStringLiteral("status")).toInt();
+    fault.bWithReply = joFault.value(QStringLiteral("withreply")).toBool();
     fault.bEmpty = joFault.value(QStringLiteral("empty")).toBool();
     fault.bNotJson = joFault.value(QStringLiteral("notjson")).toBool();
     fault.sCode = joFault.value(QStringLiteral("code")).toString();
@@ -60,6 +62,8 @@ QJsonObject Fault::ToJson() const
         joFault.insert(QStringLiteral("match"), sMatch);
     if (nStatus != 0)
         joFault.insert(QStringLiteral("status"), nStatus);
+    if (bWithReply)
+        joFault.insert(QStringLiteral("withreply"), true);
     if (bEmpty)
         joFault.insert(QStringLiteral("empty"), true);
     if (bNotJson)

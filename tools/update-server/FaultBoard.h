@@ -24,6 +24,8 @@ struct Fault {
     bool bReset = false;          // send part of the body, then reset the connection
     int nTrickleMs = 0;           // send the body one byte per this many milliseconds
     int nTimes = 0;               // play it this many times, then forget it (0 = for ever)
+    // With nStatus: the command's reply goes with that status instead of the status text.
+    bool bWithReply = false;
 
     static std::optional<Fault> FromJson(const QJsonObject &joFault, QString *pError);
     QJsonObject ToJson() const;

@@ -354,14 +354,14 @@ void UpdateServer::Answer(const httplib::Request &req, httplib::Response &res, c
 {
     if (fault && fault->nDelayMs > 0 && !Pause(fault->nDelayMs))
         return;
-    if (fault && fault->nStatus != 0) {
+    if (fault && fault->nStatus != 0 && !fault->bWithReply) {
         res.status = fault->nStatus;
         res.set_content(
             QStringLiteral("update-server: status %1\n").arg(fault->nStatus).toStdString(),
             "text/plain");
         return;
     }
-    res.status = 200;
+    res.status = fault && fault->nStatus != 0 ? fault->nStatus : 200;
     if (!reply.sCookie.empty())
         res.set_header("Set-Cookie", reply.sCookie);
     if (fault && fault->bEmpty) {
