@@ -143,6 +143,11 @@ private:
     // Renames the listed packages after a language switch (check marks stay).
     void RetranslateUnistallNames();
     DownloadRequest RowRequest(int nRow) const;
+    // Counts the row's request into the batch and shows it waiting; false
+    // when the row is incomplete.
+    bool BeginRowRequest(int nRow, DownloadRequest *pRequest);
+    // The first mandatory row without a state (per-row download), or -1.
+    int FirstWaitingHomeRow() const;
     int RowOfHandle(quint64 nRowId) const;
     void SetRowState(int nRow, const QString &sState, const QColor &color);
     void OnDownloadList(const DownloadRequest &request, const QList<QJsonObject> &packages,

@@ -263,17 +263,25 @@ void MainWindow::StartDownLoad(int nIndex)
         QMetaObject::invokeMethod(this, "StartDownLoad", Qt::QueuedConnection, Q_ARG(int, nIndex));
         return;
     }
-    if (!ui->tbUpdateList->item(nIndex, ColName) || !ui->tbUpdateList->item(nIndex, ColState))
+    DownloadRequest request;
+    if (!BeginRowRequest(nIndex, &request))
         return;
-    DownloadRequest request = RowRequest(nIndex);
+    const QPointer<MainWindow> pWindow(this);
+    AppThreadPool().enqueue([pWindow, request]() { RequestDownloadList(pWindow, request); });
+}
+
+bool MainWindow::BeginRowRequest(int nRow, DownloadRequest *pRequest)
+{
+    if (!ui->tbUpdateList->item(nRow, ColName) || !ui->tbUpdateList->item(nRow, ColState))
+        return false;
+    *pRequest = RowRequest(nRow);
     bool bNewBatch = false;
-    request.nGeneration = nTaskCount.Add(&bNewBatch);
+    pRequest->nGeneration = nTaskCount.Add(&bNewBatch);
     if (bNewBatch)
         bInstallPending = false;
     // Shown at once, so the row cannot be queued twice while its request runs.
-    SetRowState(nIndex, QString::fromUtf8(kStateWaiting), QColor());
-    const QPointer<MainWindow> pWindow(this);
-    AppThreadPool().enqueue([pWindow, request]() { RequestDownloadList(pWindow, request); });
+    SetRowState(nRow, QString::fromUtf8(kStateWaiting), QColor());
+    return true;
 }
 
 void MainWindow::RequestDownloadList(QPointer<MainWindow> pWindow, DownloadRequest request)
@@ -419,20 +427,35 @@ void MainWindow::StartFirmwareInstall(bool bNeedInstall)
     StartFirmwareUpgrade(pWindow, sCurDisk, sSN);
 }
 
-void MainWindow::OnDownloadButtonClick(int nIndex)
+int MainWindow::FirstWaitingHomeRow() const
 {
-    StartDownLoad(nIndex);
-    // The main program comes along with any package.
-    QTableWidget *pTable = ui->tbUpdateList;
+    const QTableWidget *pTable = ui->tbUpdateList;
     for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
         QTableWidgetItem *pName = pTable->item(nRow, ColName);
         QTableWidgetItem *pState = pTable->item(nRow, ColState);
-        if (!pName || !pState || !IsHomeRow(pName) ||
-            !pState->data(Qt::UserRole).toString().isEmpty())
-            continue;
-        StartDownLoad(nRow);
-        break;
+        if (pName && pState && IsHomeRow(pName) && pState->data(Qt::UserRole).toString().isEmpty())
+            return nRow;
     }
+    return -1;
+}
+
+void MainWindow::OnDownloadButtonClick(int nIndex)
+{
+    DownloadRequest clicked;
+    if (!BeginRowRequest(nIndex, &clicked))
+        return;
+    // The main program comes along with any package, but the clicked row is
+    // asked for first: one worker sends both requests, one after the other.
+    QList<DownloadRequest> requests{clicked};
+    DownloadRequest home;
+    const int nHome = FirstWaitingHomeRow();
+    if (nHome >= 0 && BeginRowRequest(nHome, &home))
+        requests << home;
+    const QPointer<MainWindow> pWindow(this);
+    AppThreadPool().enqueue([pWindow, requests]() {
+        for (const DownloadRequest &request : requests)
+            RequestDownloadList(pWindow, request);
+    });
 }
 
 void MainWindow::on_btnOneKeyUpdate_clicked()

@@ -472,13 +472,23 @@ void tst_UpdatePage::rowButtonBringsMainProgram()
     bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
     MainWindow &w = OpenWindow();
     QTableWidget *pTable = UpdateTable(w);
+    // The first request is answered late; the main program's waits for it.
+    QVERIFY(bench.pServer->SetFault(
+        QJsonObject{{"on", "downloadlist"}, {"delay", 1000}, {"times", 1}}));
     const int nRow = RowNamed(pTable, "dash-Engine");
     const QRect cell = pTable->visualRect(pTable->model()->index(nRow, 5));
     QTest::mouseClick(pTable->viewport(), Qt::LeftButton, Qt::NoModifier,
                       KXButtonDelegate::ButtonRect(cell).center());
     QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "dash-Engine"), QStringLiteral("下载成功"), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "main"), QStringLiteral("下载成功"), 20000);
-    QCOMPARE(bench.pServer->Requests("downloadlist").size(), 2);
+    const QJsonArray jaLists = bench.pServer->Requests("downloadlist");
+    QCOMPARE(jaLists.size(), 2);
+    const QJsonObject joFirst = jaLists.at(0).toObject();
+    const QJsonObject joSecond = jaLists.at(1).toObject();
+    QCOMPARE(joFirst.value("data").toObject().value("type").toArray(), QJsonArray{"Engine"});
+    QCOMPARE(joSecond.value("data").toObject().value("type").toArray(), QJsonArray{"Home"});
+    QVERIFY2(joSecond.value("time").toDouble() - joFirst.value("time").toDouble() >= 1000,
+             "the main program was asked for before the clicked row's answer came");
     WaitForIdle(w, 30000);
     QCOMPARE(bench.sim.FlashedImage(), kImage);
 }
