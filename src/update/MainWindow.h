@@ -10,6 +10,7 @@
 #include "update/TaskCounter.h"
 
 #include <QByteArray>
+#include <QFutureWatcher>
 #include <QJsonObject>
 #include <QList>
 
@@ -25,6 +26,7 @@ struct InstalledPackage;
 class KXButtonDelegate;
 class KXCheckBoxHeaderView;
 class KXProgressBarDelegate;
+class PromptDlg;
 class QButtonGroup;
 class QColor;
 class QLabel;
@@ -85,6 +87,8 @@ public:
     QString LocalVersionOf(const QJsonObject &joPackage) const;
     bool SaveInstalledManifest(const QJsonObject &joPackage, const QString &sDisk);
     void StartFirmwareInstall(bool bNeedInstall);
+    // The firmware installation has not yet let go of the device's port.
+    bool IsFirmwareInstalling() const;
 
 signals:
     void ShowMsgBox(QString sMsg);
@@ -157,6 +161,10 @@ private:
                                    const QJsonObject &joPackage, const QString &sDisk, int nSuccess,
                                    int nErr, bool bNeedInstall);
     void EndBatchWork(quint64 nGeneration);
+    void OnFirmwareInstallFinished();
+    // Runs the wait prompt until the firmware installation has ended; false
+    // when it still runs (the prompt was closed otherwise).
+    bool WaitForFirmwareInstall(PromptDlg &prompt);
     static void RequestDownloadList(QPointer<MainWindow> pWindow, DownloadRequest request);
     static void DownloadPackage(QPointer<MainWindow> pWindow, TaskCounter::Ticket ticket,
                                 quint64 nRowId, QJsonObject joPackage, QString sDisk);
@@ -180,4 +188,7 @@ private:
     int nLastToolButton = 0;
     quint64 nNextRowId = 1;      // handles of update table rows
     quint64 nScanGeneration = 0; // the latest installed-package scan
+    // Part of the busy state besides nTaskCount: the firmware is being written.
+    bool bFirmwareInstalling = false;
+    QFutureWatcher<void> *pFirmwareTask = nullptr;
 };

@@ -29,6 +29,7 @@
 #include <QColor>
 #include <QDebug>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QIcon>
 #include <QJsonDocument>
 #include <QTableWidgetItem>
@@ -121,11 +122,16 @@ void MainWindow::StartCatalogueRefresh()
     }
     if (nTaskCount.load() >= 1)
         return; // the rows belong to the running downloads
-    // Nothing runs (any more): whatever an abandoned batch left disabled is usable.
-    ui->btnOneKeyUpdate->setEnabled(true);
 
     PromptDlg prompt(this);
     prompt.ShowPrompt(tr("请等候..."));
+    if (!WaitForFirmwareInstall(prompt))
+        return;
+    if (sCurDisk.isEmpty() || nTaskCount.load() >= 1)
+        return; // the device went away meanwhile; its handling refreshes again
+    // Nothing runs (any more): whatever an abandoned batch left disabled is usable.
+    ui->btnOneKeyUpdate->setEnabled(true);
+
     sDevID = ReadDeviceId();
     if (sDevID.isEmpty()) {
         qDebug() << "请插入设备";
@@ -272,6 +278,8 @@ void MainWindow::StartDownLoad(int nIndex)
 
 bool MainWindow::BeginRowRequest(int nRow, DownloadRequest *pRequest)
 {
+    if (bFirmwareInstalling)
+        return false; // a download could replace the image being written
     if (!ui->tbUpdateList->item(nRow, ColName) || !ui->tbUpdateList->item(nRow, ColState))
         return false;
     *pRequest = RowRequest(nRow);
@@ -407,7 +415,8 @@ void MainWindow::EndBatchWork(quint64 nGeneration)
     if (!nTaskCount.Done(nGeneration))
         return;
     StartFirmwareInstall(bInstallPending);
-    ui->btnOneKeyUpdate->setEnabled(true);
+    if (!bFirmwareInstalling)
+        ui->btnOneKeyUpdate->setEnabled(true); // otherwise once the firmware is written
 }
 
 bool MainWindow::SaveInstalledManifest(const QJsonObject &joPackage, const QString &sDisk)
@@ -417,14 +426,48 @@ bool MainWindow::SaveInstalledManifest(const QJsonObject &joPackage, const QStri
 
 void MainWindow::StartFirmwareInstall(bool bNeedInstall)
 {
-    if (!bNeedInstall)
+    if (!bNeedInstall || bFirmwareInstalling)
         return;
     auto *pWindow = new MainInstall(this);
     pWindow->setAttribute(Qt::WA_DeleteOnClose);
     pWindow->setWindowModality(Qt::ApplicationModal);
     CentreOverWindow(pWindow);
     pWindow->show();
-    StartFirmwareUpgrade(pWindow, sCurDisk, sSN);
+    // Until the task has let go of the device's port, nothing else opens it:
+    // no catalogue refresh and no download (the image must stay as it is).
+    bFirmwareInstalling = true;
+    ui->btnOneKeyUpdate->setEnabled(false);
+    if (pFirmwareTask == nullptr) {
+        pFirmwareTask = new QFutureWatcher<void>(this);
+        connect(pFirmwareTask, &QFutureWatcherBase::finished, this,
+                &MainWindow::OnFirmwareInstallFinished);
+    }
+    pFirmwareTask->setFuture(StartFirmwareUpgrade(pWindow, sCurDisk, sSN));
+}
+
+void MainWindow::OnFirmwareInstallFinished()
+{
+    bFirmwareInstalling = false;
+    if (nTaskCount.load() == 0)
+        ui->btnOneKeyUpdate->setEnabled(true);
+}
+
+bool MainWindow::IsFirmwareInstalling() const
+{
+    return bFirmwareInstalling;
+}
+
+bool MainWindow::WaitForFirmwareInstall(PromptDlg &prompt)
+{
+    if (!bFirmwareInstalling)
+        return true;
+    // Connected after OnFirmwareInstallFinished, so the state is clear when
+    // the prompt closes.
+    const QMetaObject::Connection done =
+        connect(pFirmwareTask, &QFutureWatcherBase::finished, &prompt, &QWidget::close);
+    prompt.exec();
+    disconnect(done);
+    return !bFirmwareInstalling;
 }
 
 int MainWindow::FirstWaitingHomeRow() const
@@ -460,6 +503,8 @@ void MainWindow::OnDownloadButtonClick(int nIndex)
 
 void MainWindow::on_btnOneKeyUpdate_clicked()
 {
+    if (bFirmwareInstalling)
+        return;
     ui->btnOneKeyUpdate->setEnabled(false);
     bool bQueued = false;
     QTableWidget *pTable = ui->tbUpdateList;

@@ -92,6 +92,7 @@ private slots:
     void unusableDownloadList();
     void rowButtonBringsMainProgram();
     void firmwareOnceAfterTheLastDownload();
+    void refreshWaitsForTheFirmware();
     void deviceRemovalAbandonsTheBatch();
 
 private:
@@ -142,6 +143,7 @@ void tst_UpdatePage::WaitForIdle(MainWindow &w, int nTimeoutMs)
 {
     QTRY_COMPARE_WITH_TIMEOUT(w.nTaskCount.load(), 0, nTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(!TopLevelNamed("MainInstall"), nTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsFirmwareInstalling(), nTimeoutMs);
 }
 
 void tst_UpdatePage::catalogueListsWhatDiffers()
@@ -511,6 +513,65 @@ void tst_UpdatePage::firmwareOnceAfterTheLastDownload()
     QCOMPARE(watch.nShown, 1);
     QCOMPARE(watch.sRowStateAtShow, QStringLiteral("下载成功"));
     QCOMPARE(bench.sim.FlashedImage(), kImage);
+}
+
+void tst_UpdatePage::refreshWaitsForTheFirmware()
+{
+    // A device that answers slowly, so that writing the image takes seconds,
+    // and that logs every request it gets.
+    DeviceSimProcess slow;
+    slow.Process().setProcessChannelMode(QProcess::SeparateChannels);
+    QVERIFY2(slow.Start({"--delay", "20", "--log", "--flashed-version", "V01.3"}),
+             qPrintable(slow.ErrorString()));
+    device::SetSerialOverride(slow.PtyPath());
+    const auto restore = qScopeGuard([this] { device::SetSerialOverride(bench.sim.PtyPath()); });
+    const QByteArray baImage = DeviceSimProcess::SampleImage(100 * 4096, 7);
+    bench.AddPackage("10-home", HomePackage(), {{"MAIN.bin", baImage}});
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    auto *pOneClick = w.findChild<QPushButton *>("btnOneKeyUpdate");
+    QCOMPARE(ColumnTexts(pTable, 0), QStringList{"main"});
+
+    Click(w, "btnOneKeyUpdate");
+    QTRY_VERIFY_WITH_TIMEOUT(TopLevelNamed("MainInstall"), 20000);
+    QVERIFY(w.IsFirmwareInstalling());
+    QVERIFY(!pOneClick->isEnabled());
+    // Downloading now could replace the image being written.
+    pOneClick->click();
+    w.StartDownLoad(0);
+    QCOMPARE(bench.pServer->Requests("downloadlist").size(), 1);
+
+    // The refresh waits behind its prompt until the device's port is free.
+    Click(w, "btnDownload");
+    QVERIFY(!w.IsFirmwareInstalling());
+    QVERIFY(pOneClick->isEnabled());
+    QCOMPARE(slow.FlashedImage(), baImage);
+    QCOMPARE(pTable->rowCount(), 0); // the device runs the new version now
+
+    // Between the start of the upgrade and its end the device was asked
+    // nothing else.
+    QByteArray baLog;
+    QStringList slTargets;
+    auto readLog = [&] {
+        baLog += slow.Process().readAllStandardError();
+        slTargets.clear();
+        const QRegularExpression line(QStringLiteral("^device-sim: (?:plain )?(\\w+)"));
+        const QList<QByteArray> lines = baLog.split('\n');
+        for (const QByteArray &baLine : lines) {
+            const QRegularExpressionMatch match = line.match(QString::fromUtf8(baLine));
+            if (match.hasMatch())
+                slTargets << match.captured(1);
+        }
+        return slTargets.lastIndexOf("version") > slTargets.indexOf("finish");
+    };
+    QTRY_VERIFY(readLog()); // the log comes through a pipe
+    const int nBegin = slTargets.indexOf("begin");
+    const int nFinish = slTargets.indexOf("finish");
+    QVERIFY2(nBegin >= 0 && nFinish > nBegin, qPrintable(slTargets.join(' ')));
+    const QStringList slDuring = slTargets.mid(nBegin, nFinish - nBegin + 1);
+    QVERIFY2(!slDuring.contains("id") && !slDuring.contains("version"),
+             qPrintable(slDuring.join(' ')));
+    QCOMPARE(slTargets.mid(nFinish + 1), (QStringList{"id", "version"}));
 }
 
 void tst_UpdatePage::deviceRemovalAbandonsTheBatch()
