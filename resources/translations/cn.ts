@@ -502,6 +502,25 @@
         </message>
     </context>
     <context>
+        <name>SerialPortAccess</name>
+        <message>
+            <source>设备的串口 %1 已连接，但当前用户没有打开它的权限。</source>
+            <translation>设备的串口 %1 已连接，但当前用户没有打开它的权限。</translation>
+        </message>
+        <message>
+            <source>udev 规则已经安装：请重新插入设备。</source>
+            <translation>udev 规则已经安装：请重新插入设备。</translation>
+        </message>
+        <message>
+            <source>请安装本程序附带的 udev 规则，然后重新插入设备：</source>
+            <translation>请安装本程序附带的 udev 规则，然后重新插入设备：</translation>
+        </message>
+        <message>
+            <source>或者把当前用户加入 %1 组，然后注销并重新登录：</source>
+            <translation>或者把当前用户加入 %1 组，然后注销并重新登录：</translation>
+        </message>
+    </context>
+    <context>
         <name>SettingDlg</name>
         <message>
             <source>设置</source>

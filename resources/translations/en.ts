@@ -502,6 +502,25 @@
         </message>
     </context>
     <context>
+        <name>SerialPortAccess</name>
+        <message>
+            <source>设备的串口 %1 已连接，但当前用户没有打开它的权限。</source>
+            <translation>The device's serial port %1 is connected, but the current user has no permission to open it.</translation>
+        </message>
+        <message>
+            <source>udev 规则已经安装：请重新插入设备。</source>
+            <translation>The udev rule is installed: plug the device in again.</translation>
+        </message>
+        <message>
+            <source>请安装本程序附带的 udev 规则，然后重新插入设备：</source>
+            <translation>Install the udev rule that comes with this program, then plug the device in again:</translation>
+        </message>
+        <message>
+            <source>或者把当前用户加入 %1 组，然后注销并重新登录：</source>
+            <translation>Or add the current user to the group %1, then log out and log in again:</translation>
+        </message>
+    </context>
+    <context>
         <name>SettingDlg</name>
         <message>
             <source>设置</source>

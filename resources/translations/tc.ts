@@ -502,6 +502,25 @@
         </message>
     </context>
     <context>
+        <name>SerialPortAccess</name>
+        <message>
+            <source>设备的串口 %1 已连接，但当前用户没有打开它的权限。</source>
+            <translation>裝置的序列埠 %1 已連接，但目前使用者沒有開啟它的權限。</translation>
+        </message>
+        <message>
+            <source>udev 规则已经安装：请重新插入设备。</source>
+            <translation>udev 規則已經安裝：請重新插入裝置。</translation>
+        </message>
+        <message>
+            <source>请安装本程序附带的 udev 规则，然后重新插入设备：</source>
+            <translation>請安裝本程式附帶的 udev 規則，然後重新插入裝置：</translation>
+        </message>
+        <message>
+            <source>或者把当前用户加入 %1 组，然后注销并重新登录：</source>
+            <translation>或者把目前使用者加入 %1 群組，然後登出並重新登入：</translation>
+        </message>
+    </context>
+    <context>
         <name>SettingDlg</name>
         <message>
             <source>设置</source>

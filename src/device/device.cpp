@@ -1,5 +1,7 @@
 #include "device/device.h"
 
+#include "platform/SerialPortAccess.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
@@ -468,6 +470,24 @@ QString device::ReadFirmwareVersion()
     if (!dev.OpenPort(VendorId, ProductId))
         return QString();
     return TrimFirmwareVersion(dev.QueryVersion());
+}
+
+QString device::DeniedPortPath(quint16 vid, quint16 pid)
+{
+    QString sPath = SerialOverride();
+    if (sPath.isEmpty()) {
+        const auto ports = QSerialPortInfo::availablePorts();
+        for (const QSerialPortInfo &info : ports) {
+            if (info.hasVendorIdentifier() && info.hasProductIdentifier() &&
+                info.vendorIdentifier() == vid && info.productIdentifier() == pid) {
+                sPath = info.systemLocation();
+                break;
+            }
+        }
+    }
+    if (sPath.isEmpty() || !SerialPortAccessDenied(sPath.toStdString()))
+        return QString();
+    return sPath;
 }
 
 QString device::TrimFirmwareVersion(const QString &sVersion)

@@ -58,6 +58,9 @@ public:
     // device does not answer.
     static QString ReadDeviceId();
     static QString ReadFirmwareVersion();
+    // The system path of the device's serial port when the port is present but this user
+    // may not open it (SerialPortAccessDenied); empty otherwise.
+    static QString DeniedPortPath(quint16 vid, quint16 pid);
     // "V01.2" -> "V1.2": a second character "0" is dropped when the text is longer than 2.
     static QString TrimFirmwareVersion(const QString &sVersion);
 

@@ -141,6 +141,8 @@ private:
 
     // Update manager (MainWindowUpdate.cpp).
     void StartCatalogueRefresh();
+    // Tells the user when the device's port is there but may not be opened.
+    void ReportDeniedPort();
     void StartInstalledScan();
     // "branch-name" of an installed package; empty when its manifest was unreadable.
     QString UnistallItemName(const InstalledPackage &package) const;

@@ -15,10 +15,12 @@
 #include "app/Json.h"
 #include "app/Settings.h"
 #include "app/ThreadPool.h"
+#include "app/WorkingFolder.h"
 #include "device/DeviceDisks.h"
 #include "device/MainInstall.h"
 #include "device/device.h"
 #include "net/ServerProtocol.h"
+#include "platform/SerialPortAccess.h"
 #include "update/DiffDownload.h"
 #include "update/InstalledManifest.h"
 #include "update/InstalledPackages.h"
@@ -135,6 +137,7 @@ void MainWindow::StartCatalogueRefresh()
     sDevID = ReadDeviceId();
     if (sDevID.isEmpty()) {
         qDebug() << "请插入设备";
+        ReportDeniedPort();
         return;
     }
     // Copies: the device may change while the prompt's event loop runs.
@@ -151,6 +154,17 @@ void MainWindow::StartCatalogueRefresh()
     pThread->start();
     pThread->exit(0); // the thread ends as soon as RefreshCatalogue returns
     prompt.exec();
+}
+
+void MainWindow::ReportDeniedPort()
+{
+    // A device whose port this user may not open would otherwise look absent.
+    const QString sPort = device::DeniedPortPath(device::VendorId, device::ProductId);
+    if (sPort.isEmpty())
+        return;
+    qDebug() << "no permission to open" << sPort;
+    emit ShowMsgBox(QString::fromStdString(
+        SerialPortAccessHint(sPort.toStdString(), ProgramFolder().toStdString())));
 }
 
 void MainWindow::RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest)

@@ -11,5 +11,9 @@ std::vector<std::string> UdevRuleFolders();
 // vendor (four hexadecimal digits, any case) through idVendor or ID_VENDOR_ID.
 bool UdevRuleCoversVendor(const std::vector<std::string> &folders, const std::string &sVendor);
 
+// The shell command that installs the shipped rule from sAppDir/driver and applies it to the
+// ports already present.
+std::string UdevInstallCommand(const std::string &sAppDir);
+
 // The debug line telling how to install the shipped rule from sAppDir/driver.
 std::string UdevInstallHint(const std::string &sAppDir);

@@ -41,14 +41,22 @@ bool UdevRuleCoversVendor(const std::vector<std::string> &folders, const std::st
     return false;
 }
 
+std::string UdevInstallCommand(const std::string &sAppDir)
+{
+    QString sRule = QDir(QString::fromStdString(sAppDir)).filePath("driver/") + kRuleFile;
+    // Single-quoted for the shell, whatever the folder's name holds.
+    sRule.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QStringLiteral("sudo install -m 644 '%1' /etc/udev/rules.d/ && sudo udevadm control "
+                          "--reload && sudo udevadm trigger --subsystem-match=tty")
+        .arg(sRule)
+        .toStdString();
+}
+
 std::string UdevInstallHint(const std::string &sAppDir)
 {
-    const QString sRule = QDir(QString::fromStdString(sAppDir)).filePath("driver/") + kRuleFile;
     return QStringLiteral("udev: no rule lets this user open the device's serial port (USB "
-                          "vendor %1); install it with: sudo install -m 644 '%2' "
-                          "/etc/udev/rules.d/ && sudo udevadm control --reload && sudo udevadm "
-                          "trigger --subsystem-match=tty")
-        .arg(QLatin1String(kVendor), sRule)
+                          "vendor %1); install it with: %2")
+        .arg(QLatin1String(kVendor), QString::fromStdString(UdevInstallCommand(sAppDir)))
         .toStdString();
 }
 
