@@ -18,6 +18,7 @@
 #include "device/DeviceDisks.h"
 #include "device/MainInstall.h"
 #include "device/device.h"
+#include "net/SecretMask.h"
 #include "net/ServerProtocol.h"
 #include "update/DiffDownload.h"
 #include "update/InstalledManifest.h"
@@ -106,7 +107,7 @@ QByteArray MainWindow::FetchUpdateCatalogue(const QString &sDevID, const QString
     qDebug() << "devtype" << joData.value(QLatin1String("devtype")).toString() << "devid" << sDevID
              << "sn" << sSN << "test" << bTest;
     const CommandReply reply = SendSealedCommand(CommandCatalogue, joData);
-    qDebug() << reply.baPlain;
+    qDebug() << MaskSecrets(reply.baPlain);
     // An error page is no catalogue: it counts as a failed transfer, so the
     // user hears about the network instead of nothing at all.
     if (!reply.IsHttpOk())
@@ -281,9 +282,9 @@ void MainWindow::StartDownLoad(int nIndex)
 void MainWindow::RequestDownloadList(QPointer<MainWindow> pWindow, DownloadRequest request)
 {
     const QJsonObject joData = DownloadRequestData(request);
-    qDebug() << QJsonDocument(joData).toJson(QJsonDocument::Compact);
+    qDebug() << MaskSecrets(QJsonDocument(joData).toJson(QJsonDocument::Compact));
     const CommandReply reply = SendSealedCommand(CommandDownloadList, joData);
-    qDebug() << "*************************" << reply.baPlain;
+    qDebug() << "*************************" << MaskSecrets(reply.baPlain);
     bool bUsable = false;
     const QList<QJsonObject> packages =
         MatchingPackages(reply.joReply, reply.bParsed, request, &bUsable);
