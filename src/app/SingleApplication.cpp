@@ -39,7 +39,12 @@ void SingleApplication::InitLocalConnection()
         qDebug() << "single-instance guard: start-up lock not held for" << sSocketName;
     QLocalSocket socket;
     socket.connectToServer(sSocketName, QIODevice::ReadWrite);
-    if (socket.waitForConnected(kConnectTimeoutMs)) {
+    const bool bConnected = socket.waitForConnected(kConnectTimeoutMs);
+    // A copy so busy that its queue of connections is full is running all the same: only a
+    // socket that nobody listens on is stale.
+    const bool bBusy = !bConnected && (socket.state() == QLocalSocket::ConnectingState ||
+                                       socket.error() == QLocalSocket::SocketTimeoutError);
+    if (bConnected || bBusy) {
         fprintf(stderr, "%s already running.\n", sServerName.toLocal8Bit().constData());
         fflush(stderr);
         bRunning = true;

@@ -4,10 +4,14 @@
 #include <QLocalServer>
 #include <QtTest>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
@@ -30,6 +34,8 @@ private slots:
     void usersAreGuardedApart_data();
     void usersAreGuardedApart();
     void simultaneousStartsLeaveOne();
+    void startWaitsForACopyThatIsDeciding();
+    void busyFirstCopyIsNotTakenOver();
 };
 
 namespace
@@ -67,6 +73,13 @@ public:
         else
             process.start(sSelf, QStringList());
     }
+    // Copies wait for this before they look for a first copy, so that many can start at once.
+    void Go()
+    {
+        process.waitForStarted();
+        process.write("g");
+        process.waitForBytesWritten();
+    }
     ~HeldCopy()
     {
         process.closeWriteChannel();
@@ -101,6 +114,22 @@ public:
         return Outcome::Failed;
     }
     QByteArray Errors() { return baErr + process.readAllStandardError(); }
+    bool SaidFirst()
+    {
+        baOut += process.readAllStandardOutput();
+        return baOut.contains("first\n");
+    }
+    // Whether the copy has the file sPath open.
+    bool HasOpen(const QString &sPath) const
+    {
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(process.processId()));
+        const QStringList slFds = fds.entryList(QDir::Files | QDir::System);
+        for (const QString &sFd : slFds) {
+            if (QFileInfo(fds.filePath(sFd)).symLinkTarget() == sPath)
+                return true;
+        }
+        return false;
+    }
 
 private:
     QProcess process;
@@ -252,6 +281,7 @@ void tst_SingleApplication::usersAreGuardedApart()
     for (const QString &sStart : qAsConst(slStarts)) {
         const bool bNobody = sStart.startsWith("nobody");
         copies.push_back(std::make_unique<HeldCopy>(sTmp, bNobody));
+        copies.back()->Go();
         const HeldCopy::Outcome outcome = copies.back()->Wait();
         const HeldCopy::Outcome expected =
             sStart.endsWith("first") ? HeldCopy::Outcome::First : HeldCopy::Outcome::Duplicate;
@@ -269,6 +299,8 @@ void tst_SingleApplication::simultaneousStartsLeaveOne()
     std::vector<std::unique_ptr<HeldCopy>> copies;
     for (int i = 0; i < kCopies; ++i)
         copies.push_back(std::make_unique<HeldCopy>(sTmp, false));
+    for (auto &pCopy : copies)
+        pCopy->Go();
     int nFirst = 0;
     int nDuplicate = 0;
     QByteArray baFailures;
@@ -290,16 +322,75 @@ void tst_SingleApplication::simultaneousStartsLeaveOne()
     QCOMPARE(nDuplicate, kCopies - 1);
 }
 
+void tst_SingleApplication::startWaitsForACopyThatIsDeciding()
+{
+    // The test plays a copy that is deciding whether it is the first: it holds the start-up
+    // lock, and starts listening only after the new copy has come to the lock.
+    QTemporaryDir dir;
+    const QString sTmp = SharedTemp(dir, "tmp");
+    QVERIFY(!sTmp.isEmpty());
+    const std::string sName =
+        InstanceServerName(sTmp.toStdString(), QCoreApplication::applicationName().toStdString());
+    QVERIFY(!sName.empty());
+    auto pLock = std::make_unique<InstanceLock>(sName);
+    QVERIFY(pLock->Locked());
+    HeldCopy copy(sTmp, false);
+    copy.Go();
+    const QString sLockFile = QString::fromStdString(sName) + ".lock";
+    QTRY_VERIFY_WITH_TIMEOUT(copy.SaidFirst() || copy.HasOpen(sLockFile), 60000);
+    QLocalServer server;
+    QVERIFY(server.listen(QString::fromStdString(sName)));
+    pLock.reset();
+    QVERIFY2(copy.Wait() == HeldCopy::Outcome::Duplicate, "the new copy did not wait its turn");
+}
+
+void tst_SingleApplication::busyFirstCopyIsNotTakenOver()
+{
+    // A first copy that does not take connections for a while, with its queue full.
+    QTemporaryDir dir;
+    const QString sTmp = SharedTemp(dir, "tmp");
+    QVERIFY(!sTmp.isEmpty());
+    const std::string sName =
+        InstanceServerName(sTmp.toStdString(), QCoreApplication::applicationName().toStdString());
+    QVERIFY(!sName.empty() && sName.size() < sizeof(sockaddr_un::sun_path));
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    memcpy(address.sun_path, sName.c_str(), sName.size());
+    std::vector<int> fds;
+    const auto closeAll = qScopeGuard([&fds] {
+        for (int nFd : fds)
+            ::close(nFd);
+    });
+    fds.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    QCOMPARE(::bind(fds.front(), reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    QCOMPARE(::listen(fds.front(), 0), 0);
+    bool bFull = false;
+    for (int i = 0; i < 16 && !bFull; ++i) {
+        fds.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        bFull =
+            ::connect(fds.back(), reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 &&
+            errno == EAGAIN;
+    }
+    QVERIFY(bFull);
+
+    HeldCopy copy(sTmp, false);
+    copy.Go();
+    QVERIFY2(copy.Wait() == HeldCopy::Outcome::Duplicate, "the busy copy was taken over");
+    QVERIFY(QFileInfo::exists(QString::fromStdString(sName)));
+}
+
 int main(int argc, char *argv[])
 {
     if (qgetenv("UA_SINGLE_CHILD") == "hold") {
+        char c = 0;
+        if (fread(&c, 1, 1, stdin) != 1)
+            return 6;
         SingleApplication app(argc, argv);
         if (app.IsRunning())
             return 0;
         printf("first\n");
         fflush(stdout);
         // Stay the first copy until the test lets go.
-        char c = 0;
         while (fread(&c, 1, 1, stdin) == 1) {
         }
         return 0;

@@ -176,6 +176,8 @@ void tst_InstalledManifest::specialManifestIsNotRead_data()
                           << "Update.json" << false;
     QTest::newRow("FIFO in lower case") << "fifo"
                                         << "update.json" << false;
+    QTest::newRow("link to a FIFO") << "fifo link"
+                                    << "Update.json" << false;
     QTest::newRow("link to /dev/zero") << "zero"
                                        << "Update.json" << false;
     QTest::newRow("link to a manifest of 16 MiB") << "16 MiB"
@@ -202,6 +204,10 @@ void tst_InstalledManifest::specialManifestIsNotRead()
     if (sKind == "fifo") {
         pFifo = std::make_unique<FifoWatch>(sFile);
         QVERIFY(pFifo->IsValid());
+    } else if (sKind == "fifo link") {
+        pFifo = std::make_unique<FifoWatch>(root.filePath("pipe"));
+        QVERIFY(pFifo->IsValid());
+        QVERIFY(QFile::link(root.filePath("pipe"), sFile));
     } else if (sKind == "zero") {
         QVERIFY(QFile::link("/dev/zero", sFile));
     } else {
