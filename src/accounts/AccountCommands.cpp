@@ -1,5 +1,7 @@
 #include "accounts/AccountCommands.h"
 
+#include "net/SecretMask.h"
+
 #include <QDebug>
 
 CommandReply SendLogin(const QString &sUserName, const QString &sDigest)
@@ -8,13 +10,13 @@ CommandReply SendLogin(const QString &sUserName, const QString &sDigest)
     joData.insert(QStringLiteral("username"), sUserName);
     joData.insert(QStringLiteral("password"), sDigest);
     const CommandReply reply = SendCompressedCommand(LoginUrl(), CommandLogin, joData);
-    qDebug() << "login reply" << reply.nStatus << reply.baPlain;
+    qDebug() << "login reply" << reply.nStatus << MaskSecrets(reply.baPlain);
     return reply;
 }
 
 CommandReply SendRegistration(const QJsonObject &joData)
 {
     const CommandReply reply = SendCompressedCommand(RegisterUrl(), CommandRegister, joData);
-    qDebug() << "registration reply" << reply.nStatus << reply.baPlain;
+    qDebug() << "registration reply" << reply.nStatus << MaskSecrets(reply.baPlain);
     return reply;
 }

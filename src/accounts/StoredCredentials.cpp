@@ -2,6 +2,7 @@
 
 #include "app/Json.h"
 #include "net/ServerProtocol.h"
+#include "platform/PrivateFile.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -35,6 +36,9 @@ bool WriteStoredCredentials(const StoredCredentials &credentials, const QString 
     joUser.insert(QStringLiteral("password"), credentials.sPassword);
     joUser.insert(QStringLiteral("auto"), credentials.bAuto);
     joUser.insert(QStringLiteral("remember"), credentials.bRemember);
+    // The digest opens the account: only the user may read the file, from its first byte on.
+    if (!PreparePrivateFile(QFile::encodeName(sPath).toStdString()))
+        return false;
     // Written aside and renamed, so a failed write never leaves half a file.
     QSaveFile file(sPath);
     if (!file.open(QIODevice::WriteOnly))

@@ -16,6 +16,7 @@ QString UserFilePath();
 // False (and *pCredentials untouched) when the file is missing, unreadable,
 // or does not decompress and parse.
 bool ReadStoredCredentials(StoredCredentials *pCredentials, const QString &sPath = UserFilePath());
-// Replaces the file whole; false when it cannot be written.
+// Replaces the file whole, readable by the user alone; false when it cannot be
+// written (also when the name is a link or a file of another user).
 bool WriteStoredCredentials(const StoredCredentials &credentials,
                             const QString &sPath = UserFilePath());

@@ -1,10 +1,13 @@
 #include "dataviewer/RecordFile.h"
 
 #include "app/Json.h"
+#include "device/DeviceDiskFile.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QTextCodec>
+
+#include <functional>
+#include <utility>
 
 namespace
 {
@@ -62,11 +65,13 @@ QTextCodec *GbkCodec()
     return pCodec;
 }
 
-} // namespace
-
-QList<QByteArray> RecordFile::SplitChunks(const QByteArray &baData, int nMaxChunks)
+// Hands the payloads of the chunks in file order to onChunk, at most nMaxChunks of them (-1:
+// all). A chunk whose payload would end past the end of the data ends the walk, and so does an
+// empty chunk, which no device writes: then the result is false. The payloads handed out share
+// baData's memory, so a file of millions of chunks costs no copy of each.
+bool WalkChunks(const QByteArray &baData, int nMaxChunks,
+                const std::function<void(int, const QByteArray &)> &onChunk)
 {
-    QList<QByteArray> lstChunks;
     const qint64 nSize = baData.size();
     qint64 nOffset = 0;
     for (int nChunk = 0; nMaxChunks < 0 || nChunk < nMaxChunks; ++nChunk) {
@@ -78,9 +83,26 @@ QList<QByteArray> RecordFile::SplitChunks(const QByteArray &baData, int nMaxChun
         const qint64 nPayload = nOffset + 4;
         if (nPayload + qint64(nLength) > nSize)
             break;
-        lstChunks.append(baData.mid(int(nPayload), int(nLength)));
+        if (nLength == 0)
+            return false;
+        onChunk(nChunk, QByteArray::fromRawData(baData.constData() + nPayload, int(nLength)));
         nOffset = nPayload + qint64(nLength) + GapAfterChunk(nChunk);
     }
+    return true;
+}
+
+} // namespace
+
+QList<QByteArray> RecordFile::SplitChunks(const QByteArray &baData, int nMaxChunks,
+                                          bool *pEmptyChunk)
+{
+    QList<QByteArray> lstChunks;
+    const bool bWhole =
+        WalkChunks(baData, nMaxChunks, [&lstChunks](int, const QByteArray &baPayload) {
+            lstChunks.append(QByteArray(baPayload.constData(), baPayload.size()));
+        });
+    if (pEmptyChunk != nullptr)
+        *pEmptyChunk = !bWhole;
     return lstChunks;
 }
 
@@ -133,48 +155,51 @@ QString RecordFile::ReportText(const QByteArray &baPayload)
 
 bool RecordFile::ReadWhole(const QString &sPath, QByteArray &baData)
 {
-    QFile file(sPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    baData = file.readAll();
-    return true;
+    return DeviceDiskFile::ReadAll(sPath, DeviceDiskFile::RecordFileLimit, &baData);
 }
 
-DataStreamRecord RecordFile::ParseDataStream(const QByteArray &baData)
+DataStreamRecord RecordFile::ParseDataStream(const QByteArray &baData, bool *pReadable)
 {
     DataStreamRecord record;
-    const QList<QByteArray> lstChunks = SplitChunks(baData);
-    for (int nChunk = 1; nChunk < lstChunks.size(); ++nChunk) {
-        const QByteArray baText = DataListText(lstChunks.at(nChunk)).toUtf8();
-        bool bOk = false;
-        if (nChunk == 1) {
-            record.joContent = ParseJsonObject(baText, &bOk);
-            record.bHasContent = true;
-            qDebug() << baText << bOk;
-            continue;
-        }
-        const QJsonArray jaFrame = ParseJsonArray(baText, &bOk);
-        if (bOk)
-            record.lstFrames.append(jaFrame);
-    }
+    const bool bReadable =
+        WalkChunks(baData, -1, [&record](int nChunk, const QByteArray &baPayload) {
+            if (nChunk == 0)
+                return;
+            const QByteArray baText = DataListText(baPayload).toUtf8();
+            bool bOk = false;
+            if (nChunk == 1) {
+                record.joContent = ParseJsonObject(baText, &bOk);
+                record.bHasContent = true;
+                qDebug() << baText << bOk;
+                return;
+            }
+            const QJsonArray jaFrame = ParseJsonArray(baText, &bOk);
+            if (bOk)
+                record.lstFrames.append(jaFrame);
+        });
+    if (pReadable != nullptr)
+        *pReadable = bReadable;
     return record;
 }
 
-ReportRecord RecordFile::ParseReport(const QByteArray &baData)
+ReportRecord RecordFile::ParseReport(const QByteArray &baData, bool *pReadable)
 {
     ReportRecord record;
-    const QList<QByteArray> lstChunks = SplitChunks(baData, 2);
-    if (!lstChunks.isEmpty()) {
-        record.joHeader = ParseJsonObject(ReportText(lstChunks.at(0)).toUtf8());
-        record.bHasHeader = true;
-    }
-    if (lstChunks.size() > 1) {
-        const QJsonObject joData =
-            ParseJsonObject(ReportText(lstChunks.at(1)).toUtf8()).value("DATA").toObject();
-        record.sTitle = joData.value("TT").toString();
-        record.jaItems = joData.value("IS").toArray();
-        record.bHasContent = true;
-    }
+    const bool bReadable =
+        WalkChunks(baData, 2, [&record](int nChunk, const QByteArray &baPayload) {
+            if (nChunk == 0) {
+                record.joHeader = ParseJsonObject(ReportText(baPayload).toUtf8());
+                record.bHasHeader = true;
+                return;
+            }
+            const QJsonObject joData =
+                ParseJsonObject(ReportText(baPayload).toUtf8()).value("DATA").toObject();
+            record.sTitle = joData.value("TT").toString();
+            record.jaItems = joData.value("IS").toArray();
+            record.bHasContent = true;
+        });
+    if (pReadable != nullptr)
+        *pReadable = bReadable;
     return record;
 }
 
@@ -183,7 +208,13 @@ bool RecordFile::ReadDataStream(const QString &sPath, DataStreamRecord &record)
     QByteArray baData;
     if (!ReadWhole(sPath, baData))
         return false;
-    record = ParseDataStream(baData);
+    bool bReadable = false;
+    DataStreamRecord read = ParseDataStream(baData, &bReadable);
+    if (!bReadable) {
+        qDebug() << "record with an empty chunk, not read:" << sPath;
+        return false;
+    }
+    record = std::move(read);
     return true;
 }
 
@@ -192,6 +223,12 @@ bool RecordFile::ReadReport(const QString &sPath, ReportRecord &record)
     QByteArray baData;
     if (!ReadWhole(sPath, baData))
         return false;
-    record = ParseReport(baData);
+    bool bReadable = false;
+    ReportRecord read = ParseReport(baData, &bReadable);
+    if (!bReadable) {
+        qDebug() << "record with an empty chunk, not read:" << sPath;
+        return false;
+    }
+    record = std::move(read);
     return true;
 }

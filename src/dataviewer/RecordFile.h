@@ -38,8 +38,10 @@ class RecordFile
 public:
     // Payloads of the chunks in file order, at most nMaxChunks of them (-1: all).
     // A chunk whose payload would end past the end of the data ends the walk;
-    // nothing is ever read outside baData.
-    static QList<QByteArray> SplitChunks(const QByteArray &baData, int nMaxChunks = -1);
+    // nothing is ever read outside baData. An empty chunk (no device writes
+    // one; a file of zeros is nothing but) ends it too and sets *pEmptyChunk.
+    static QList<QByteArray> SplitChunks(const QByteArray &baData, int nMaxChunks = -1,
+                                         bool *pEmptyChunk = nullptr);
 
     // The data list's rule: a byte 0xB0 that is not part of a UTF-8 sequence
     // is the device's degree sign; the rest is UTF-8.
@@ -49,15 +51,18 @@ public:
     // the Celsius sign; the rest is GBK.
     static QString ReportText(const QByteArray &baPayload);
 
-    // Reads a data-stream record. False when the file cannot be read.
+    // Reads a data-stream record. False (record untouched) when the file cannot be
+    // read: missing, not a regular file, longer than 256 MiB, or holding an empty
+    // chunk where the walk reaches it.
     static bool ReadDataStream(const QString &sPath, DataStreamRecord &record);
 
-    // Reads the header and content of a record. False when the file cannot be read.
+    // Reads the header and content of a record. False as for ReadDataStream.
     static bool ReadReport(const QString &sPath, ReportRecord &record);
 
-    // Parses the chunks of an already-read file (used by the two functions above).
-    static DataStreamRecord ParseDataStream(const QByteArray &baData);
-    static ReportRecord ParseReport(const QByteArray &baData);
+    // Parse the chunks of an already-read file (used by the two functions above);
+    // *pReadable is false when the walk met an empty chunk.
+    static DataStreamRecord ParseDataStream(const QByteArray &baData, bool *pReadable = nullptr);
+    static ReportRecord ParseReport(const QByteArray &baData, bool *pReadable = nullptr);
 
 private:
     static bool ReadWhole(const QString &sPath, QByteArray &baData);

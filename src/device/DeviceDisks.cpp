@@ -1,10 +1,10 @@
 #include "device/DeviceDisks.h"
 
+#include "device/DeviceDiskFile.h"
 #include "platform/RemovableVolume.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
@@ -102,22 +102,20 @@ bool IsSameDisk(const QString &sDisk, const QString &sOther)
 
 bool HasSerialNumberFile(const QString &sDisk)
 {
-    QFile file(sDisk + QLatin1String(kSerialFile));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const qint64 nSize = file.size();
-    return nSize > 0 && nSize < kSerialFileLimit;
+    QByteArray baSerial;
+    return DeviceDiskFile::ReadAll(sDisk + QLatin1String(kSerialFile), kSerialFileLimit - 1,
+                                   &baSerial) &&
+           !baSerial.isEmpty();
 }
 
 QString ReadSerialNumber(const QString &sDisk, bool *pOk)
 {
-    QFile file(sDisk + QLatin1String(kSerialFile));
-    const bool bOk = file.open(QIODevice::ReadOnly);
+    QByteArray baSerial;
+    const bool bOk =
+        DeviceDiskFile::ReadHead(sDisk + QLatin1String(kSerialFile), kSerialLength, &baSerial);
     if (pOk != nullptr)
         *pOk = bOk;
-    if (!bOk)
-        return QString();
-    return QString::fromUtf8(file.read(kSerialLength));
+    return QString::fromUtf8(baSerial);
 }
 
 QStringList ListDeviceDisks()

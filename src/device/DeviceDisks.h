@@ -22,11 +22,11 @@ void SetDeviceDiskFolders(const QStringList &slFolders);
 // paths (case-sensitive file systems) do not.
 bool IsSameDisk(const QString &sDisk, const QString &sOther);
 
-// Whether sDisk + "/sn.txt" exists with a size of 1 to 1023 bytes.
+// Whether sDisk + "/sn.txt" is a regular file (links followed) of 1 to 1023 bytes.
 bool HasSerialNumberFile(const QString &sDisk);
 
 // The first 13 bytes of sDisk + "/sn.txt" as UTF-8 text; *pOk tells whether the
-// file could be opened (the text is empty then).
+// file could be opened (the text is empty when not). Only a regular file is read.
 QString ReadSerialNumber(const QString &sDisk, bool *pOk = nullptr);
 
 // What the status text shows for the disk: its drive letter on Windows, else the

@@ -29,6 +29,8 @@ constexpr qint64 kMaxPlausiblePayload = 1 << 20;
 // Upper bound of what one reply may pour in before we stop reading it.
 constexpr qint64 kMaxReplyBytes = 2 * kMaxPlausiblePayload;
 constexpr int kSilenceMs = 10;
+// Object, command, status and the 16 bytes of the firmware digest.
+constexpr int kDigestReplySize = 19;
 
 struct ErrorEntry {
     quint8 nStatus;
@@ -298,7 +300,7 @@ bool device::SendRaw(const QByteArray &baFrame)
 }
 
 bool device::Exchange(const QByteArray &baPayload, int nDecrypt, StatusRule rule, bool bLogStatus,
-                      QByteArray &baReplyPayload)
+                      QByteArray &baReplyPayload, int nStatusFrom)
 {
     baReplyPayload.clear();
     const QByteArray baFrame =
@@ -329,7 +331,7 @@ bool device::Exchange(const QByteArray &baPayload, int nDecrypt, StatusRule rule
     if (rule == StatusRule::Ignore)
         return true;
     quint8 nStatus = rule == StatusRule::Default255 ? 0xFF : 0x00;
-    if (baReplyPayload.size() >= 3)
+    if (baReplyPayload.size() >= nStatusFrom)
         nStatus = quint8(baReplyPayload[2]);
     if (nStatus == 0)
         return true;
@@ -345,6 +347,7 @@ bool device::QueryDeviceId(QString &sId)
     QByteArray baReply;
     const bool bOk = Exchange(CommandPayload(0x0D, QByteArray(1, '\0')), -1, StatusRule::Default0,
                               true, baReply);
+    // The identifier is taken even from a reply whose status reports an error.
     if (baReply.size() >= 3 || bOk)
         sId = QString::fromLatin1(baReply.mid(3).toHex().toUpper());
     return bOk;
@@ -367,11 +370,12 @@ QString device::QueryVersion()
 bool device::ReadFirmwareHash(QString &sHash)
 {
     QByteArray baReply;
-    // The status is judged whenever the reply has one, so that a short error reply is not
-    // taken for a digest read.
+    // Only a reply that carries a whole digest has its status judged. A shorter one counts as
+    // success and leaves the digest as it was, so a device that cannot report its digest is
+    // given the image rather than left on its old firmware.
     const bool bOk = Exchange(CommandPayload(0x12, QByteArray(1, '\0')), 32, StatusRule::Default0,
-                              true, baReply);
-    if (baReply.size() >= 19)
+                              true, baReply, kDigestReplySize);
+    if (baReply.size() >= kDigestReplySize)
         sHash = QString::fromLatin1(baReply.mid(3, 16).toHex());
     return bOk;
 }
@@ -457,9 +461,10 @@ QString device::ReadDeviceId()
     dev.Init(true);
     if (!dev.OpenPort(VendorId, ProductId))
         return QString();
+    // The identifier counts even when the device reports an error with it; the catalogue asks
+    // for it only to name the device to the server.
     QString sId;
-    if (!dev.QueryDeviceId(sId))
-        return QString();
+    dev.QueryDeviceId(sId);
     return sId;
 }
 

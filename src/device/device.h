@@ -55,7 +55,7 @@ public:
 
     // One-shot reads for the update catalogue: open the device's port (vendor 0x1FC9,
     // product 0x009E), ask, release it. Empty text when the port cannot be opened or the
-    // device does not answer.
+    // device does not answer; an identifier that comes with an error status is returned.
     static QString ReadDeviceId();
     static QString ReadFirmwareVersion();
     // The system path of the device's serial port when the port is present but this user
@@ -98,9 +98,10 @@ signals:
 
 private:
     enum class StatusRule { Default0, Default255, Ignore };
-    // nDecrypt: how many reply bytes from offset 8 are decrypted (-1 = all).
+    // nDecrypt: how many reply bytes from offset 8 are decrypted (-1 = all); the status is read
+    // from a reply payload of at least nStatusFrom bytes, else the rule's default applies.
     bool Exchange(const QByteArray &baPayload, int nDecrypt, StatusRule rule, bool bLogStatus,
-                  QByteArray &baReplyPayload);
+                  QByteArray &baReplyPayload, int nStatusFrom = 3);
     void DropLostPort();
 
     QSerialPort *m_pPort = nullptr;

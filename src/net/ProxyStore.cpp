@@ -1,5 +1,9 @@
 #include "net/ProxyStore.h"
 
+#include "platform/PrivateFile.h"
+
+#include <QDebug>
+#include <QFile>
 #include <QSettings>
 #include <memory>
 
@@ -36,6 +40,12 @@ void Write(bool bUseProxy, const QString &sAddress, const QString &sPort, const 
            const QString &sPassword)
 {
     const auto pSettings = OpenStore();
+    // The proxy password is kept in clear: a settings file is for the user's eyes only, before
+    // anything is written into it.
+    if (!PreparePrivateFile(QFile::encodeName(pSettings->fileName()).toStdString())) {
+        qDebug() << "proxy settings not saved:" << pSettings->fileName() << "is not private";
+        return;
+    }
     pSettings->setValue(QStringLiteral("useproxy"), bUseProxy ? 1 : 0);
     if (bUseProxy) {
         pSettings->setValue(QStringLiteral("address"), sAddress.trimmed());

@@ -18,7 +18,9 @@ struct Values {
 Values Read();
 // Writes "useproxy" and, when bUseProxy is set, the other values as well
 // (trimmed; a port that is not a number is stored as 0). The other values are
-// kept when the proxy is switched off, so they reappear in the window.
+// kept when the proxy is switched off, so they reappear in the window. A settings
+// file is made readable by the user alone before anything is written; when it
+// cannot be (a link, another user's file) nothing is written.
 void Write(bool bUseProxy, const QString &sAddress, const QString &sPort, const QString &sAccount,
            const QString &sPassword);
 

@@ -2,6 +2,7 @@
 
 #include "app/Json.h"
 #include "net/HttpPost.h"
+#include "net/SecretMask.h"
 
 #include <QDebug>
 #include <QJsonDocument>
@@ -202,12 +203,13 @@ CommandReply SendCompressedCommand(const QString &sUrl, int nCommand, const QJso
 CommandReply SendSealedCommand(int nCommand, const QJsonObject &joData)
 {
     const QByteArray baBody = SealedEnvelope(nCommand, joData, PayloadKey());
-    qDebug() << "command" << nCommand << QJsonDocument(joData).toJson(QJsonDocument::Compact);
+    qDebug() << "command" << nCommand
+             << MaskSecrets(QJsonDocument(joData).toJson(QJsonDocument::Compact));
     const auto pProxy = ActiveProxy();
     CommandReply reply;
     const QByteArray baRaw = HttpPost(CatalogueUrl(), baBody, pProxy.get(), reply.nStatus);
     reply.baPlain = UnsealReply(baRaw, PayloadKey());
-    qDebug() << "reply" << reply.baPlain;
+    qDebug() << "reply" << MaskSecrets(reply.baPlain);
     reply.joReply = ParseJsonObject(reply.baPlain, &reply.bParsed);
     return reply;
 }

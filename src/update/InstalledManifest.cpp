@@ -1,5 +1,6 @@
 #include "update/InstalledManifest.h"
 
+#include "device/DeviceDiskFile.h"
 #include "update/PackageManifest.h"
 #include "update/SafePath.h"
 
@@ -64,10 +65,10 @@ QJsonObject InstalledManifest::Read(const QString &sFolder, bool *pOk)
     const QString sPath = FindIn(sFolder);
     if (sPath.isEmpty())
         return {};
-    QFile file(sPath);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray baJson;
+    if (!DeviceDiskFile::ReadAll(sPath, DeviceDiskFile::ManifestLimit, &baJson))
         return {};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    const QJsonDocument document = QJsonDocument::fromJson(baJson);
     if (pOk)
         *pOk = document.isObject();
     return document.object();

@@ -25,7 +25,8 @@ public:
     // empty when there is none.
     static QString FindIn(const QString &sFolder);
 
-    // The manifest of sFolder; *pOk false when missing or not a JSON object.
+    // The manifest of sFolder; *pOk false when missing, not a regular file, longer than
+    // 16 MiB or not a JSON object.
     static QJsonObject Read(const QString &sFolder, bool *pOk = nullptr);
 
     // Writes the installed form of joPackage into its folder on sDisk,

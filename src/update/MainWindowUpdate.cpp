@@ -19,6 +19,7 @@
 #include "device/DeviceDisks.h"
 #include "device/MainInstall.h"
 #include "device/device.h"
+#include "net/SecretMask.h"
 #include "net/ServerProtocol.h"
 #include "platform/SerialPortAccess.h"
 #include "update/DiffDownload.h"
@@ -109,7 +110,7 @@ QByteArray MainWindow::FetchUpdateCatalogue(const QString &sDevID, const QString
     qDebug() << "devtype" << joData.value(QLatin1String("devtype")).toString() << "devid" << sDevID
              << "sn" << sSN << "test" << bTest;
     const CommandReply reply = SendSealedCommand(CommandCatalogue, joData);
-    qDebug() << reply.nStatus << reply.baPlain;
+    qDebug() << reply.nStatus << MaskSecrets(reply.baPlain);
     // The body decides, whatever the status: a server may send its catalogue
     // with another status, and an error page does not unseal to JSON.
     return reply.baPlain;
@@ -309,9 +310,9 @@ bool MainWindow::BeginRowRequest(int nRow, DownloadRequest *pRequest)
 void MainWindow::RequestDownloadList(QPointer<MainWindow> pWindow, DownloadRequest request)
 {
     const QJsonObject joData = DownloadRequestData(request);
-    qDebug() << QJsonDocument(joData).toJson(QJsonDocument::Compact);
+    qDebug() << MaskSecrets(QJsonDocument(joData).toJson(QJsonDocument::Compact));
     const CommandReply reply = SendSealedCommand(CommandDownloadList, joData);
-    qDebug() << "*************************" << reply.baPlain;
+    qDebug() << "*************************" << MaskSecrets(reply.baPlain);
     bool bUsable = false;
     const QList<QJsonObject> packages =
         MatchingPackages(reply.joReply, reply.bParsed, request, &bUsable);

@@ -40,6 +40,7 @@ private slots:
     void registerButtonOpensRegistration();
     void successfulLogin();
     void accountMadeOnWindowsWithChinesePassword();
+    void secretsStayOutOfDebugOutput();
 
 private:
     UserManage *OpenWindow();
@@ -294,6 +295,40 @@ void tst_UserManage::accountMadeOnWindowsWithChinesePassword()
     QCOMPARE(TakeMessage(), QString());
     QCOMPARE(spySuccess.count(), 1);
     QCOMPARE(SentPassword(), QStringLiteral("BA56B9D955F9FFFDA9365270FFAAF459"));
+}
+
+namespace
+{
+QByteArray g_baLog;
+QtMessageHandler g_previousHandler = nullptr;
+
+void CaptureMessage(QtMsgType type, const QMessageLogContext &context, const QString &sMsg)
+{
+    g_baLog += sMsg.toUtf8() + '\n';
+    if (g_previousHandler)
+        g_previousHandler(type, context, sMsg);
+}
+} // namespace
+
+void tst_UserManage::secretsStayOutOfDebugOutput()
+{
+    UserManage *pWindow = OpenWindow();
+    QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtUserName"), QStringLiteral("alice"));
+    QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtPassword"), QStringLiteral("secret123"));
+    pWindow->findChild<QCheckBox *>("cbRememberPsw")->setChecked(true);
+    g_baLog.clear();
+    g_previousHandler = qInstallMessageHandler(CaptureMessage);
+    QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
+    qInstallMessageHandler(g_previousHandler);
+
+    QCOMPARE(TakeMessage(), QString());
+    const QByteArray baToken = LoginReply().value(QStringLiteral("token")).toString().toUtf8();
+    QVERIFY(!baToken.isEmpty());
+    // The line is still there, with its secret masked.
+    QVERIFY2(g_baLog.contains("login reply") && g_baLog.contains("***"), g_baLog.constData());
+    QVERIFY2(!g_baLog.contains(baToken), g_baLog.constData());
+    QVERIFY2(!g_baLog.contains(PasswordDigest(QStringLiteral("secret123")).toUtf8()),
+             g_baLog.constData());
 }
 
 QTEST_MAIN(tst_UserManage)

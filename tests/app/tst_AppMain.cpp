@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <sys/types.h>
+#include <unistd.h>
 
 // Start-up of the real program. Each test copies UpdateAssist into a fresh
 // folder (so "config.ini" and "crash.dmp" land there) and gives it a private
@@ -117,7 +118,8 @@ void tst_AppMain::staleSocketOfKilledCopyIsTakenOver()
     // Killed hard: the socket file stays behind.
     pFirst->kill();
     QVERIFY(pFirst->waitForFinished(10000));
-    QVERIFY(QFileInfo::exists(sTmp + "/UpdateAssist"));
+    QVERIFY(
+        QFileInfo::exists(sTmp + QStringLiteral("/updateassist-%1/UpdateAssist").arg(geteuid())));
 
     QProcess *pNext = Start(sProgram, dir->path());
     QVERIFY(WaitStarted(pNext));

@@ -1,9 +1,12 @@
+#include "FifoWatch.h"
 #include "dataviewer/RecordFile.h"
 #include "dataviewer/RecordWriter.h"
 
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 namespace
 {
@@ -43,6 +46,9 @@ private slots:
     void reportDecoding();
     void reportReadsHeaderAndContentOnly();
     void unreadableFile();
+    void emptyChunkEndsTheWalk();
+    void specialAndHugeFilesAreUnreadable_data();
+    void specialAndHugeFilesAreUnreadable();
     void writerRoundTrip();
 };
 
@@ -204,6 +210,86 @@ void tst_RecordFile::unreadableFile()
     QVERIFY(!RecordFile::ReadDataStream(dir.filePath("missing"), ds));
     QVERIFY(!RecordFile::ReadReport(dir.filePath("missing"), rr));
     QVERIFY(!RecordFile::ReadReport(dir.path(), rr)); // a folder is not a record
+}
+
+void tst_RecordFile::emptyChunkEndsTheWalk()
+{
+    // No device writes an empty chunk; a file of zeros is nothing but empty chunks.
+    const QByteArray ba = Chunk(R"({"VehicleName":"Golf"})", 0) + Chunk("", 4) + Chunk("[]", 2);
+    bool bEmpty = false;
+    const QList<QByteArray> lst = RecordFile::SplitChunks(ba, -1, &bEmpty);
+    QVERIFY(bEmpty);
+    QCOMPARE(lst.size(), 1);
+    QVERIFY(RecordFile::SplitChunks(SmallRecord(), -1, &bEmpty).size() == 4 && !bEmpty);
+    bool bReadable = true;
+    RecordFile::ParseDataStream(QByteArray(600, '\0'), &bReadable);
+    QVERIFY(!bReadable);
+    RecordFile::ParseReport(QByteArray(600, '\0'), &bReadable);
+    QVERIFY(!bReadable);
+    RecordFile::ParseDataStream(SmallRecord(), &bReadable);
+    QVERIFY(bReadable);
+}
+
+void tst_RecordFile::specialAndHugeFilesAreUnreadable_data()
+{
+    QTest::addColumn<QString>("sKind");
+    QTest::addColumn<bool>("bStream"); // the data list reads it
+    QTest::addColumn<bool>("bReport"); // the report reads it
+    QTest::newRow("FIFO") << "fifo" << false << false;
+    QTest::newRow("link to /dev/zero") << "zero" << false << false;
+    QTest::newRow("zeros") << "zeros" << false << false;
+    QTest::newRow("empty frame") << "empty frame" << false << true;
+    QTest::newRow("record and 256 MiB of zeros") << "huge" << false << false;
+    QTest::newRow("link to a record") << "link" << true << true;
+}
+
+void tst_RecordFile::specialAndHugeFilesAreUnreadable()
+{
+    QFETCH(QString, sKind);
+    QFETCH(bool, bStream);
+    QFETCH(bool, bReport);
+    QTemporaryDir dir;
+    const QString sFolder = dir.filePath("SaveData/DataStreams");
+    QVERIFY(QDir().mkpath(sFolder));
+    const QString sPath = sFolder + "/record.dat";
+    std::unique_ptr<FifoWatch> pFifo;
+    const auto write = [](const QString &sFile, const QByteArray &baData) {
+        QFile file(sFile);
+        return file.open(QIODevice::WriteOnly) && file.write(baData) == baData.size();
+    };
+    if (sKind == "fifo") {
+        pFifo = std::make_unique<FifoWatch>(sPath);
+        QVERIFY(pFifo->IsValid());
+    } else if (sKind == "zero") {
+        QVERIFY(QFile::link("/dev/zero", sPath));
+    } else if (sKind == "zeros") {
+        QVERIFY(write(sPath, QByteArray(6000, '\0')));
+    } else if (sKind == "empty frame") {
+        QVERIFY(write(sPath, SmallRecord() + Chunk("", 2) + Chunk(R"(["5","6"])", 2)));
+    } else if (sKind == "huge") {
+        // 256 MiB and a byte, nearly all of it a hole that costs no space.
+        QVERIFY(write(sPath, SmallRecord()));
+        QVERIFY(QFile::resize(sPath, qint64(256) * 1024 * 1024 + 1));
+    } else {
+        QVERIFY(write(dir.filePath("elsewhere.dat"), SmallRecord()));
+        QVERIFY(QFile::link(dir.filePath("elsewhere.dat"), sPath));
+    }
+
+    DataStreamRecord stream;
+    stream.bHasContent = true; // untouched when the file is unreadable
+    ReportRecord report;
+    report.sTitle = "before";
+    const bool bReadStream = RecordFile::ReadDataStream(sPath, stream);
+    const bool bReadReport = RecordFile::ReadReport(sPath, report);
+    QVERIFY2(!(pFifo && pFifo->Opened()), "the FIFO was opened");
+    QCOMPARE(bReadStream, bStream);
+    QCOMPARE(bReadReport, bReport);
+    if (!bStream) {
+        QVERIFY(stream.bHasContent && stream.lstFrames.isEmpty());
+    } else {
+        QCOMPARE(stream.lstFrames.size(), 2);
+    }
+    QCOMPARE(report.sTitle, bReport ? QString("Engine") : QString("before"));
 }
 
 void tst_RecordFile::writerRoundTrip()

@@ -1,5 +1,6 @@
 // Device disk detection through folders standing in for removable volumes.
 
+#include "FifoWatch.h"
 #include "TestTools.h"
 #include "device/DeviceDisks.h"
 
@@ -7,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 using namespace TestTools;
 
@@ -81,6 +84,60 @@ private slots:
         bool bOk = false;
         QCOMPARE(ReadSerialNumber(sDisk, &bOk), sSerial);
         QCOMPARE(bOk, !baSerial.isNull());
+    }
+
+    void specialSerialFileIsNotRead_data()
+    {
+        // What stands in the place of "sn.txt" on a mounted disk.
+        QTest::addColumn<QString>("sKind");
+        QTest::addColumn<bool>("bDevice");
+        QTest::addColumn<QString>("sSerial");
+        QTest::newRow("FIFO") << "fifo" << false << QString();
+        QTest::newRow("link to /dev/zero") << "zero" << false << QString();
+        QTest::newRow("folder") << "folder" << false << QString();
+        // A link is followed; what counts is what it leads to.
+        QTest::newRow("link to a regular file") << "link" << true << "D123456789012";
+    }
+
+    void specialSerialFileIsNotRead()
+    {
+        QFETCH(QString, sKind);
+        QFETCH(bool, bDevice);
+        QFETCH(QString, sSerial);
+        QTemporaryDir root;
+        const QString sDisk = MakeDisk(root, QStringLiteral("KX"), QByteArray());
+        const QString sError = MountTmpfs(sDisk);
+        if (!sError.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("mounting a tmpfs is not permitted here: ") + sError));
+        const QString sFile = sDisk + QStringLiteral("/sn.txt");
+        std::unique_ptr<FifoWatch> pFifo;
+        if (sKind == "fifo") {
+            pFifo = std::make_unique<FifoWatch>(sFile);
+            QVERIFY(pFifo->IsValid());
+        } else if (sKind == "zero") {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), sFile));
+        } else if (sKind == "folder") {
+            QVERIFY(QDir().mkpath(sFile));
+        } else {
+            QFile target(sDisk + QStringLiteral("/serial"));
+            QVERIFY(target.open(QIODevice::WriteOnly));
+            target.write("D1234567890123\n");
+            target.close();
+            QVERIFY(QFile::link(QStringLiteral("serial"), sFile));
+        }
+        SetDeviceDiskFolders({sDisk});
+        const bool bHas = HasSerialNumberFile(sDisk);
+        const QStringList slDisks = ListDeviceDisks();
+        bool bOk = false;
+        const QString sRead = ReadSerialNumber(sDisk, &bOk);
+        const bool bOpened = pFifo && pFifo->Opened();
+        pFifo.reset();
+        Unmount(sDisk);
+        QVERIFY2(!bOpened, "the FIFO was opened");
+        QCOMPARE(bHas, bDevice);
+        QCOMPARE(slDisks.contains(sDisk), bDevice);
+        QCOMPARE(bOk, bDevice);
+        QCOMPARE(sRead, sSerial);
     }
 
     void listKeepsFolderOrderAndSkipsOthers()

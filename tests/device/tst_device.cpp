@@ -70,6 +70,9 @@ private slots:
     void failedStatusReportsMessageThenFinish();
     void errorTextFollowsLanguageAtFailure();
     void errorStatusOnDigestReadIsAFailure();
+    void digestReadReplies_data();
+    void digestReadReplies();
+    void identifierComesWithErrorStatus();
     void noReplyGivesFinishAndFalse();
     void sendFileInBlocks();
     void sendFileWithoutBlocks_data();
@@ -283,6 +286,68 @@ void TestDevice::errorStatusOnDigestReadIsAFailure()
     QString sHash;
     QVERIFY(!dev.ReadFirmwareHash(sHash));
     QCOMPARE(log.slEvents, QStringList({QString::fromUtf8("feedback:读FLASH失败"), "Finish"}));
+}
+
+void TestDevice::digestReadReplies_data()
+{
+    QTest::addColumn<QStringList>("slSimArgs");
+    QTest::addColumn<bool>("bResult");
+    QTest::addColumn<QString>("sHash"); // what the caller's text holds afterwards
+    QTest::addColumn<QStringList>("slEvents");
+    const QString sUnchanged = QStringLiteral("unchanged");
+    // The simulated device starts with an empty image.
+    QTest::newRow("whole digest") << QStringList() << true
+                                  << QStringLiteral("d41d8cd98f00b204e9800998ecf8427e")
+                                  << QStringList();
+    QTest::newRow("error with digest")
+        << QStringList({"--fail", "hash=22"}) << false << QString(32, QLatin1Char('0'))
+        << QStringList({QString::fromUtf8("feedback:读FLASH失败"), "Finish"});
+    // Too short to carry a digest: its status is not judged and the digest stays as it was.
+    QTest::newRow("short error reply")
+        << QStringList({"--short", "hash=22"}) << true << sUnchanged << QStringList();
+    QTest::newRow("short unknown status")
+        << QStringList({"--short", "hash=99"}) << true << sUnchanged << QStringList();
+}
+
+void TestDevice::digestReadReplies()
+{
+    QFETCH(QStringList, slSimArgs);
+    QFETCH(bool, bResult);
+    QFETCH(QString, sHash);
+    QFETCH(QStringList, slEvents);
+    DeviceSimProcess sim;
+    QVERIFY2(sim.Start(slSimArgs), qPrintable(sim.ErrorString()));
+    device::SetSerialOverride(sim.PtyPath());
+    SignalLog log; // outlives the device, whose destruction still reports
+    device dev;
+    log.Attach(dev);
+    dev.Init(true);
+    QVERIFY(dev.OpenPort(device::VendorId, device::ProductId));
+    QString sRead = QStringLiteral("unchanged");
+    QCOMPARE(dev.ReadFirmwareHash(sRead), bResult);
+    QCOMPARE(sRead, sHash);
+    QCOMPARE(log.slEvents, slEvents);
+}
+
+void TestDevice::identifierComesWithErrorStatus()
+{
+    // The identifier is kept even when its reply reports an error, so the catalogue still
+    // names the device to the server.
+    DeviceSimProcess sim;
+    QVERIFY2(sim.Start({"--id", "0A0B0C", "--fail", "id=26"}), qPrintable(sim.ErrorString()));
+    device::SetSerialOverride(sim.PtyPath());
+    {
+        SignalLog log;
+        device dev;
+        log.Attach(dev);
+        dev.Init(true);
+        QVERIFY(dev.OpenPort(device::VendorId, device::ProductId));
+        QString sId;
+        QVERIFY(!dev.QueryDeviceId(sId));
+        QCOMPARE(sId, QString("0A0B0C"));
+        QCOMPARE(log.slEvents, QStringList({QString::fromUtf8("feedback:获取SN失败"), "Finish"}));
+    }
+    QCOMPARE(device::ReadDeviceId(), QString("0A0B0C"));
 }
 
 void TestDevice::noReplyGivesFinishAndFalse()

@@ -10,6 +10,8 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class tst_ProxySetting : public QObject
 {
     Q_OBJECT
@@ -24,6 +26,8 @@ private slots:
     void nonZeroUseProxyValue();
     void closeButtonChangesNothing();
     void runningTransferKeepsItsRecord();
+    void storeIsForTheUserAlone_data();
+    void storeIsForTheUserAlone();
 
 private:
     ProxySetting *OpenWindow();
@@ -179,6 +183,56 @@ void tst_ProxySetting::runningTransferKeepsItsRecord()
     // The transfer's own copy is still whole.
     QCOMPARE(pTaken->sAddress, QStringLiteral("proxy.local"));
     QCOMPARE(pTaken->nPort, 3128);
+}
+
+void tst_ProxySetting::storeIsForTheUserAlone_data()
+{
+    QTest::addColumn<QString>("sBefore");
+    QTest::addColumn<bool>("bWritten");
+    QTest::newRow("no store yet") << "" << true;
+    QTest::newRow("no folder yet") << "no folder" << true;
+    QTest::newRow("store of an earlier version, readable by all") << "0644" << true;
+    // A link would carry the password wherever it points.
+    QTest::newRow("link") << "link" << false;
+}
+
+void tst_ProxySetting::storeIsForTheUserAlone()
+{
+    QFETCH(QString, sBefore);
+    QFETCH(bool, bWritten);
+    const QString sFile = Store().fileName();
+    const QString sTarget = m_dir.filePath("elsewhere.conf");
+    QFile::remove(sFile);
+    QFile::remove(sTarget);
+    const mode_t nUmask = ::umask(0); // a file made without a mode of its own is open to all
+    if (sBefore == "no folder") {
+        QVERIFY(QDir(QFileInfo(sFile).absolutePath()).removeRecursively());
+    } else if (sBefore == "0644") {
+        QFile file(sFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[General]\nuseproxy=0\n");
+        file.close();
+        QCOMPARE(::chmod(QFile::encodeName(sFile).constData(), 0644), 0);
+    } else if (sBefore == "link") {
+        QFile target(sTarget);
+        QVERIFY(target.open(QIODevice::WriteOnly));
+        target.close();
+        QVERIFY(QFile::link(sTarget, sFile));
+    }
+    ProxyStore::Write(true, QStringLiteral("proxy.local"), QStringLiteral("3128"),
+                      QStringLiteral("bob"), QStringLiteral("secret"));
+    ::umask(nUmask);
+
+    struct stat st = {};
+    QCOMPARE(::lstat(QFile::encodeName(sFile).constData(), &st), 0);
+    if (!bWritten) {
+        QVERIFY(S_ISLNK(st.st_mode));
+        QCOMPARE(QFileInfo(sTarget).size(), qint64(0));
+        QFile::remove(sFile);
+        return;
+    }
+    QCOMPARE(st.st_mode & 07777, mode_t(0600));
+    QCOMPARE(ProxyStore::Read().proxy.sPassword, QStringLiteral("secret"));
 }
 
 QTEST_MAIN(tst_ProxySetting)

@@ -1,6 +1,10 @@
 // "Update.json": what is written into a package folder and where.
 
+#include "FifoWatch.h"
+#include "TestTools.h"
 #include "update/InstalledManifest.h"
+#include "update/InstalledPackages.h"
+#include "update/UpdateCatalogue.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +12,8 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 namespace
 {
@@ -47,6 +53,8 @@ private slots:
     void linkedManifestIsReplacedNotFollowed();
     void readFindsAnyCase();
     void readRejectsNonObjects();
+    void specialManifestIsNotRead_data();
+    void specialManifestIsNotRead();
 };
 
 void tst_InstalledManifest::installedFormDropsTransferDetails()
@@ -156,6 +164,79 @@ void tst_InstalledManifest::readRejectsNonObjects()
     bool bOk = true;
     QVERIFY(InstalledManifest::Read(disk.path(), &bOk).isEmpty());
     QVERIFY(!bOk);
+}
+
+void tst_InstalledManifest::specialManifestIsNotRead_data()
+{
+    // What stands in the place of a package's manifest on a mounted disk.
+    QTest::addColumn<QString>("sKind");
+    QTest::addColumn<QString>("sName");
+    QTest::addColumn<bool>("bRead");
+    QTest::newRow("FIFO") << "fifo"
+                          << "Update.json" << false;
+    QTest::newRow("FIFO in lower case") << "fifo"
+                                        << "update.json" << false;
+    QTest::newRow("link to a FIFO") << "fifo link"
+                                    << "Update.json" << false;
+    QTest::newRow("link to /dev/zero") << "zero"
+                                       << "Update.json" << false;
+    QTest::newRow("link to a manifest of 16 MiB") << "16 MiB"
+                                                  << "Update.json" << true;
+    QTest::newRow("link to a manifest of 16 MiB and a byte") << "16 MiB + 1"
+                                                             << "Update.json" << false;
+}
+
+void tst_InstalledManifest::specialManifestIsNotRead()
+{
+    QFETCH(QString, sKind);
+    QFETCH(QString, sName);
+    QFETCH(bool, bRead);
+    QTemporaryDir root;
+    const QString sDisk = root.filePath("KX");
+    QVERIFY(QDir().mkpath(sDisk));
+    const QString sError = TestTools::MountTmpfs(sDisk);
+    if (!sError.isEmpty())
+        QSKIP(qPrintable("mounting a tmpfs is not permitted here: " + sError));
+    const QString sFolder = sDisk + "/Diag/Engine";
+    QVERIFY(QDir().mkpath(sFolder));
+    const QString sFile = sFolder + "/" + sName;
+    std::unique_ptr<FifoWatch> pFifo;
+    if (sKind == "fifo") {
+        pFifo = std::make_unique<FifoWatch>(sFile);
+        QVERIFY(pFifo->IsValid());
+    } else if (sKind == "fifo link") {
+        pFifo = std::make_unique<FifoWatch>(root.filePath("pipe"));
+        QVERIFY(pFifo->IsValid());
+        QVERIFY(QFile::link(root.filePath("pipe"), sFile));
+    } else if (sKind == "zero") {
+        QVERIFY(QFile::link("/dev/zero", sFile));
+    } else {
+        // Too big for the mounted disk: the manifest lies elsewhere, reached through a link.
+        const qint64 nSize = 16 * 1024 * 1024 + (sKind.endsWith("+ 1") ? 1 : 0);
+        QByteArray baJson("{\"rev\": \"7\"}");
+        baJson.append(int(nSize - baJson.size()), ' ');
+        QFile big(root.filePath("big.json"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QCOMPARE(big.write(baJson), nSize);
+        big.close();
+        QVERIFY(QFile::link(big.fileName(), sFile));
+    }
+
+    bool bOk = !bRead;
+    const QJsonObject joManifest = InstalledManifest::Read(sFolder, &bOk);
+    const InstalledPackage package = ReadInstalledPackage(sFolder, "EN_name");
+    const QString sLocal = LocalVersionOf(sDisk, QString(), QJsonObject{{"dir", "Diag/Engine"}});
+    // The uninstall page's search looks at names only.
+    QVERIFY(ScanInstalledPackages(sDisk, [](const QString &) {}));
+    const bool bOpened = pFifo && pFifo->Opened();
+    pFifo.reset();
+    TestTools::Unmount(sDisk);
+
+    QVERIFY2(!bOpened, "the FIFO was opened");
+    QCOMPARE(bOk, bRead);
+    QCOMPARE(joManifest.value("rev").toString(), bRead ? QString("7") : QString());
+    QCOMPARE(package.bRead, bRead);
+    QCOMPARE(sLocal, bRead ? QString("7") : QString());
 }
 
 QTEST_GUILESS_MAIN(tst_InstalledManifest)

@@ -172,8 +172,13 @@ quint8 DeviceSimulator::Handle(const QByteArray &baPayload, QString &sTarget, QS
     if (sNumbered.isEmpty() || failure == m_options.failures.constEnd())
         failure = m_options.failures.constFind(sTarget);
     if (failure != m_options.failures.constEnd()) {
+        // A failing device still fills the reply's data fields, unless told to answer short.
+        if (m_options.shortFailures.contains(failure.key()))
+            return failure.value();
         if (nCommand == kCmdHash)
             baData = QByteArray(16, '\0');
+        if (nCommand == kCmdId)
+            baData = m_options.baId;
         return failure.value();
     }
 

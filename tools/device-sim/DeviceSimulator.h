@@ -14,6 +14,7 @@ struct SimOptions {
     QByteArray baImage;
     QString sOutput;
     QHash<QString, quint8> failures; // target ("hash", "block", "block:3", ...) -> status
+    QSet<QString> shortFailures;     // failing targets whose reply carries no data at all
     QSet<QString> silent;            // targets that get no reply
     int nDelayMs = 0;
     int nSplitMs = 0;       // > 0: the reply header goes out first, the rest this much later

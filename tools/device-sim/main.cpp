@@ -114,7 +114,7 @@ int main(int argc, char *argv[])
         "Simulated diagnostic device: opens a pseudo-terminal pair, prints the terminal's\n"
         "path on the first line of standard output and answers the device's framed serial\n"
         "protocol on it (plain and encrypted frames) until it is terminated.\n\n"
-        "Targets for --fail and --silent: enter, id, version, hash, begin, block, end,\n"
+        "Targets for --fail, --short and --silent: enter, id, version, hash, begin, block, end,\n"
         "finish, or block:N / end:N for the data block numbered N (counted from 0).");
     parser.addHelpOption();
     QCommandLineOption idOption(
@@ -137,6 +137,12 @@ int main(int argc, char *argv[])
     QCommandLineOption failOption(
         "fail", "Answer the status code (hexadecimal, e.g. 1C) to the target. Repeatable.",
         "target=code");
+    QCommandLineOption shortOption(
+        "short",
+        "Answer the status code to the target with a short reply: object, command and status, "
+        "without the data that a failing reply otherwise carries (a digest read then has no "
+        "digest). Repeatable.",
+        "target=code");
     QCommandLineOption silentOption("silent", "Never answer the target. Repeatable.", "target");
     QCommandLineOption delayOption("delay", "Wait this long before every reply (default 0).", "ms",
                                    "0");
@@ -156,8 +162,8 @@ int main(int argc, char *argv[])
                                     "End when the process that started the simulator ends.");
     QCommandLineOption logOption("log", "Print every request and its status on standard error.");
     parser.addOptions({idOption, versionOption, flashedVersionOption, imageOption, outputOption,
-                       ptyFileOption, failOption, silentOption, delayOption, unplugOption,
-                       splitOption, badMagicOption, parentOption, logOption});
+                       ptyFileOption, failOption, shortOption, silentOption, delayOption,
+                       unplugOption, splitOption, badMagicOption, parentOption, logOption});
     parser.process(app);
 
     SimOptions options;
@@ -174,15 +180,23 @@ int main(int argc, char *argv[])
         options.baImage = image.readAll();
     }
     options.sOutput = parser.value(outputOption);
-    const QStringList slFailures = parser.values(failOption);
-    for (const QString &sFailure : slFailures) {
-        const QString sTarget = sFailure.section('=', 0, 0);
-        bool bOk = false;
-        const uint nCode = sFailure.section('=', 1).toUInt(&bOk, 16);
-        if (!ParseTarget(sTarget) || !bOk || nCode > 0xFF)
-            return Fail("bad --fail " + sFailure);
-        options.failures.insert(sTarget, quint8(nCode));
-    }
+    const auto addFailures = [&options](const QStringList &slFailures, bool bShort) {
+        for (const QString &sFailure : slFailures) {
+            const QString sTarget = sFailure.section('=', 0, 0);
+            bool bOk = false;
+            const uint nCode = sFailure.section('=', 1).toUInt(&bOk, 16);
+            if (!ParseTarget(sTarget) || !bOk || nCode > 0xFF)
+                return false;
+            options.failures.insert(sTarget, quint8(nCode));
+            if (bShort)
+                options.shortFailures.insert(sTarget);
+        }
+        return true;
+    };
+    if (!addFailures(parser.values(failOption), false))
+        return Fail("bad --fail " + parser.values(failOption).join(' '));
+    if (!addFailures(parser.values(shortOption), true))
+        return Fail("bad --short " + parser.values(shortOption).join(' '));
     const QStringList slSilent = parser.values(silentOption);
     for (const QString &sTarget : slSilent) {
         if (!ParseTarget(sTarget))

@@ -1,0 +1,6 @@
+#include "platform/PrivateFile.h"
+
+bool PreparePrivateFile(const std::string & /*sPath*/)
+{
+    return true;
+}
