@@ -380,7 +380,11 @@ void ReportRenderer::RecordLoop(ReportBand *pData, ReportBand *pHeader, ReportBa
             const QString sKey = m_evaluator.Evaluate(sGroupExpression, QString(), Context());
             if (!bInGroup || sKey != sGroup) {
                 if (bInGroup) {
+                    // The footer belongs to the group that ends: it is
+                    // evaluated on that group's last record.
+                    m_nRecNo = nRec - 1;
                     closeGroup();
+                    m_nRecNo = nRec;
                     if (bGroupNewPage && m_mode != ReportEngine::HtmlMode) {
                         NewPage(false);
                         DrawHeaderBand(pHeader);

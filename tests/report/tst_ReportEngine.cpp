@@ -756,8 +756,13 @@ void tst_ReportEngine::groupsWithNumbering()
                       Band(QStringLiteral("MasterData"), 24,
                            Label(QStringLiteral("<LineNo>. [price]"), 0, 0, 300, 24),
                            QStringLiteral("groupingField=\"cat\"")) +
+                      // The footer speaks of its own group: its fields and
+                      // its printing condition see the group's last record.
                       Band(QStringLiteral("DataGroupFooter"), 24,
-                           Label(QStringLiteral("Subtotal SUM([price])"), 0, 0, 300, 24)) +
+                           Label(QStringLiteral("Subtotal [cat] SUM([price])"), 0, 0, 300, 24) +
+                               Label(QStringLiteral("last [price]"), 300, 0, 200, 24) +
+                               Label(QStringLiteral("only in A"), 500, 0, 200, 24,
+                                     QStringLiteral("printing=\"'[cat]' == 'A'\""))) +
                       Band(QStringLiteral("MasterFooter"), 24,
                            Label(QStringLiteral("Total SUM([price])"), 0, 0, 300, 24))));
     ReportEngine engine;
@@ -773,9 +778,9 @@ void tst_ReportEngine::groupsWithNumbering()
     QCOMPARE(
         PdfLines(Pdf(QStringLiteral("groups.pdf")), 1),
         QStringList({QStringLiteral("Group A"), QStringLiteral("1. 100"), QStringLiteral("2. 200"),
-                     QStringLiteral("3. 300"), QStringLiteral("Subtotal 600"),
+                     QStringLiteral("3. 300"), QStringLiteral("Subtotal A 600 last 300 only in A"),
                      QStringLiteral("Group B"), QStringLiteral("1. 400"), QStringLiteral("2. 500"),
-                     QStringLiteral("Subtotal 900"), QStringLiteral("Total 1500")}));
+                     QStringLiteral("Subtotal B 900 last 500"), QStringLiteral("Total 1500")}));
 }
 
 void tst_ReportEngine::inlineDataSource()
