@@ -232,9 +232,7 @@ void ReportRenderer::ProcessPage(int nPage, bool bFirst)
     ReportBand *pSummary = pPage->FindBand(ReportBand::ReportSummary);
     if (pSummary) {
         m_script.SetAggregateValues(&m_bandValues);
-        if (m_mode != ReportEngine::HtmlMode && m_dY + BandHeight(pSummary) > m_dH)
-            NewPage(false);
-        DrawHeaderBand(pSummary);
+        DrawFitting(pSummary, false);
     }
 }
 
@@ -304,11 +302,7 @@ void ReportRenderer::ProcessDataBands()
         if (pData)
             RecordLoop(pData, pHeader, pFooter, pGroupHeader, pGroupFooter);
         m_script.SetAggregateValues(&m_bandValues);
-        if (pFooter) {
-            if (m_mode != ReportEngine::HtmlMode && m_dY + BandHeight(pFooter) > m_dH)
-                NewPage(false);
-            DrawHeaderBand(pFooter);
-        }
+        DrawFitting(pFooter, false);
         m_pRepeatHeader = nullptr;
     }
 }
@@ -328,8 +322,9 @@ int ReportRenderer::RecordCount(const ReportBand *pData) const
     return qMax(0, nCount);
 }
 
-// A group band or a repeated header: a new page first when it does not fit.
-void ReportRenderer::DrawFitting(ReportBand *pBand)
+// A band that must not run into the page footer: a new page first when it
+// does not fit above it (the data band's header repeated there when asked).
+void ReportRenderer::DrawFitting(ReportBand *pBand, bool bRepeatHeader)
 {
     if (!pBand)
         return;
@@ -339,7 +334,7 @@ void ReportRenderer::DrawFitting(ReportBand *pBand)
         m_dY + layout.nHeight > m_dH - BandHeight(pPageFooter)) {
         CompleteBand(layout, false);
         NewPage(false);
-        if (m_pRepeatHeader != pBand)
+        if (bRepeatHeader && m_pRepeatHeader != pBand)
             DrawHeaderBand(m_pRepeatHeader);
         layout = LayoutBand(pBand);
     }
@@ -369,7 +364,7 @@ void ReportRenderer::RecordLoop(ReportBand *pData, ReportBand *pHeader, ReportBa
 
     auto closeGroup = [&]() {
         m_script.SetAggregateValues(&m_groupValues);
-        DrawFitting(pGroupFooter);
+        DrawFitting(pGroupFooter, true);
         m_script.SetAggregateValues(&m_bandValues);
     };
 
@@ -389,14 +384,14 @@ void ReportRenderer::RecordLoop(ReportBand *pData, ReportBand *pHeader, ReportBa
                         NewPage(false);
                         DrawHeaderBand(pHeader);
                     } else if (pHeader && pHeader->bShowInGroup) {
-                        DrawFitting(pHeader);
+                        DrawFitting(pHeader, true);
                     }
                 }
                 bInGroup = true;
                 sGroup = sKey;
                 nGroupLine = 0;
                 m_groupValues.clear();
-                DrawFitting(pGroupHeader);
+                DrawFitting(pGroupHeader, true);
             }
         }
         ++nGroupLine;

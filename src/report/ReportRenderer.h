@@ -53,7 +53,7 @@ private:
     void ProcessDataBands();
     void RecordLoop(ReportBand *pData, ReportBand *pHeader, ReportBand *pFooter,
                     ReportBand *pGroupHeader, ReportBand *pGroupFooter);
-    void DrawFitting(ReportBand *pBand);
+    void DrawFitting(ReportBand *pBand, bool bRepeatHeader);
     int RecordCount(const ReportBand *pData) const;
 
     BandLayout LayoutBand(ReportBand *pBand);
