@@ -125,6 +125,8 @@ private slots:
     void endlessTemplateScriptEnds();
     void pageWithoutWidthIsA4();
     void landscapePage();
+    void previewTurnsLandscapePage();
+    void htmlMeasuresEachPageAtItsWidth();
     void watermarkAndBorder();
     void sqlDataSource();
     void rectangleSpelling_data();
@@ -383,6 +385,111 @@ void tst_ReportEngine::landscapePage()
              qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
     QCOMPARE(PdfLines(Pdf(QStringLiteral("landscape.pdf")), 1),
              QStringList({QStringLiteral("wide")}));
+}
+
+// A preview keeps the sheet it started with: a landscape page after a
+// portrait one is shown turned on it, at its full size, not squeezed.
+void tst_ReportEngine::previewTurnsLandscapePage()
+{
+    const QString sBar = QStringLiteral(
+        "<item type=\"reactangle\" left=\"0\" top=\"0\" width=\"1108\" height=\"60\" "
+        "backgroundColor=\"rgba(0,0,0,255)\" borderColor=\"rgba(0,0,0,255)\"/>");
+    const QString sXml = Document(
+        Page(Band(QStringLiteral("ReportTitle"), 24,
+                  Label(QStringLiteral("portrait"), 0, 0, 300, 24))) +
+        Page(Band(QStringLiteral("PageHeader"), 60, sBar), QStringLiteral("orientation=\"1\"")));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("turned.xml"), sXml)));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    QPrintPreviewWidget preview(&printer);
+    connect(&preview, &QPrintPreviewWidget::paintRequested, &engine, &ReportEngine::printPreview);
+    preview.resize(500, 700);
+    preview.setViewMode(QPrintPreviewWidget::SinglePageView);
+    preview.show();
+    preview.updatePreview();
+    QCOMPARE(preview.pageCount(), 2);
+    preview.setCurrentPage(2);
+    preview.fitInView();
+    QCoreApplication::processEvents();
+    const QImage image = preview.grab().toImage();
+
+    // The sheet in view is the longest white run down the middle (the view
+    // may show a strip of the first page too); the bar is what is black on it.
+    const auto white = [&image](int x, int y) { return image.pixel(x, y) == qRgb(255, 255, 255); };
+    int nTop = 0;
+    int nBottom = -1;
+    for (int y = 0, nStart = 0; y <= image.height(); ++y) {
+        if (y < image.height() && white(image.width() / 2, y))
+            continue;
+        if (y - 1 - nStart > nBottom - nTop) {
+            nTop = nStart;
+            nBottom = y - 1;
+        }
+        nStart = y + 1;
+    }
+    QRect sheet;
+    for (int y = nTop; y <= nBottom; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (white(x, y))
+                sheet |= QRect(x, y, 1, 1);
+        }
+    }
+    QRect bar;
+    const QRect inside = sheet.adjusted(2, 2, -2, -2);
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < 40)
+                bar |= QRect(x, y, 1, 1);
+        }
+    }
+    const QString sWhere = QStringLiteral("sheet %1,%2 %3x%4, bar %5,%6 %7x%8")
+                               .arg(sheet.x())
+                               .arg(sheet.y())
+                               .arg(sheet.width())
+                               .arg(sheet.height())
+                               .arg(bar.x())
+                               .arg(bar.y())
+                               .arg(bar.width())
+                               .arg(bar.height());
+    QVERIFY2(sheet.height() > sheet.width() && sheet.width() > 100, qPrintable(sWhere));
+    // Turned: along the sheet's height, near its right edge (the page's top).
+    QVERIFY2(bar.height() > 0.85 * sheet.height(), qPrintable(sWhere));
+    QVERIFY2(bar.width() < 0.1 * sheet.width(), qPrintable(sWhere));
+    QVERIFY2(sheet.right() - bar.right() < 0.1 * sheet.width(), qPrintable(sWhere));
+}
+
+// HTML has no sheets, but each page's text is measured at that page's width:
+// a line that fits across a landscape page does not make its row grow.
+void tst_ReportEngine::htmlMeasuresEachPageAtItsWidth()
+{
+    // About 620 pt in DejaVu Sans 10: one line across the landscape field
+    // (700 pt), 16 units high; two lines, more than the row's 20, if it were
+    // measured on a portrait sheet (485 pt across).
+    const QString sLong =
+        QStringLiteral("Lorem ipsum dolor sit amet Lorem ipsum dolor sit amet Lorem ipsum dolor "
+                       "sit amet Lorem ipsum dolor sit amet consectetur");
+    const QString sXml =
+        Document(Page(Band(QStringLiteral("ReportTitle"), 24,
+                           Label(QStringLiteral("portrait"), 0, 0, 300, 24))) +
+                 Page(Band(QStringLiteral("MasterData"), 20,
+                           Label(sLong, 0, 0, 1000, 20, QStringLiteral("autoHeight=\"1\""))) +
+                          Band(QStringLiteral("MasterFooter"), 24,
+                               Label(QStringLiteral("after"), 0, 0, 300, 24)),
+                      QStringLiteral("orientation=\"1\"")));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("measure.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 1;
+    const QString sPath = m_dir.filePath(QStringLiteral("measure.html"));
+    QVERIFY(engine.exportToHtml(sPath));
+    const auto divisions = HtmlDivisions(ReadText(sPath));
+    QCOMPARE(divisions.size(), 3);
+    QCOMPARE(divisions.at(1).first, sLong);
+    QCOMPARE(StyleNumber(divisions.at(1).second, QStringLiteral("height")), 20);
+    QCOMPARE(StyleNumber(divisions.at(2).second, QStringLiteral("top")) -
+                 StyleNumber(divisions.at(1).second, QStringLiteral("top")),
+             20);
 }
 
 void tst_ReportEngine::watermarkAndBorder()

@@ -205,6 +205,37 @@ void tst_ReportLayout::render_data()
                           "Group G3", "item7 70", "End of G3: 70 in 7", "All 280", "Page 1 of 1"}}};
     }
 
+    // Three report pages: portrait A4, landscape A4 (the designer keeps the
+    // portrait size and sets the orientation), portrait A5. A field at 900
+    // lies beyond a portrait page's width.
+    {
+        const QString sXml =
+            Reports(ReportPage(BandOf(QStringLiteral("ReportTitle"), 40,
+                                      Cell(QStringLiteral("Portrait page"), 0, 400, 40)) +
+                               sPageFooter) +
+                    ReportPage(BandOf(QStringLiteral("PageHeader"), 40,
+                                      Cell(QStringLiteral("Landscape header"), 0, 300, 40) +
+                                          Cell(QStringLiteral("right edge"), 900, 200, 40)) +
+                                   BandOf(QStringLiteral("MasterData"), 30,
+                                          Cell(QStringLiteral("[name]"), 0, 300, 30) +
+                                              Cell(QStringLiteral("far right [n]"), 900, 200, 30),
+                                          QStringLiteral("bandNo=\"2\"")) +
+                                   sPageFooter,
+                               QStringLiteral("orientation=\"1\"")) +
+                    ReportPage(BandOf(QStringLiteral("ReportSummary"), 40,
+                                      Cell(QStringLiteral("Small page"), 0, 300, 40)) +
+                                   sPageFooter,
+                               QStringLiteral("pageWidth=\"592\" pageHeight=\"840\"")));
+        QTest::newRow("portrait, landscape, A5")
+            << sXml << QList<int>{0, 3}
+            << PageList{{kA4Short, kA4Long, {"Portrait page", "Page 1 of 3"}},
+                        {kA4Long,
+                         kA4Short,
+                         {"Landscape header right edge", "item1 far right 1", "item2 far right 2",
+                          "item3 far right 3", "Page 2 of 3"}},
+                        {419.5, kA4Short, {"Small page", "Page 3 of 3"}}};
+    }
+
     // 44 rows of 24 end at 1056; a summary of 48 would reach into the page
     // footer (1078 to 1108): it starts the next page.
     {
