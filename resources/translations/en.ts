@@ -489,15 +489,15 @@
     <context>
         <name>ReportEngine</name>
         <message>
-            <source>另存为PDF</source>
+            <source>Save as PDF</source>
             <translation>Save as PDF</translation>
         </message>
         <message>
-            <source>另存为HTML</source>
+            <source>Save as HTML</source>
             <translation>Save as HTML</translation>
         </message>
         <message>
-            <source>保存文件</source>
+            <source>Save File</source>
             <translation>Save File</translation>
         </message>
     </context>

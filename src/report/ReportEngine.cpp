@@ -149,11 +149,11 @@ void ReportEngine::printReport(bool maximized, bool direct, const QString &print
         if (pToolBar) {
             pToolBar->addSeparator();
             QAction *pPdf =
-                pToolBar->addAction(QIcon(QStringLiteral(":/pdf.png")), tr("另存为PDF"));
+                pToolBar->addAction(QIcon(QStringLiteral(":/pdf.png")), tr("Save as PDF"));
             pPdf->setObjectName(QStringLiteral("actExpToPdf"));
             connect(pPdf, &QAction::triggered, this, &ReportEngine::exportTo);
             QAction *pHtml =
-                pToolBar->addAction(QIcon(QStringLiteral(":/html.png")), tr("另存为HTML"));
+                pToolBar->addAction(QIcon(QStringLiteral(":/html.png")), tr("Save as HTML"));
             pHtml->setObjectName(QStringLiteral("actExpToHtml"));
             connect(pHtml, &QAction::triggered, this, &ReportEngine::exportTo);
         }
@@ -230,12 +230,12 @@ void ReportEngine::exportTo()
     const QString sAction = sender() ? sender()->objectName() : QString();
     QWidget *pParent = qobject_cast<QWidget *>(sender() ? sender()->parent() : nullptr);
     if (sAction == QLatin1String("actExpToPdf")) {
-        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("保存文件"), QString(),
+        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("Save File"), QString(),
                                                            QStringLiteral("PDF Files (*.pdf)"));
         if (!sFile.isEmpty())
             exportToPdf(sFile, false);
     } else if (sAction == QLatin1String("actExpToHtml")) {
-        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("保存文件"), QString(),
+        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("Save File"), QString(),
                                                            QStringLiteral("HTML Files (*.html)"));
         if (!sFile.isEmpty())
             exportToHtml(sFile, true);
