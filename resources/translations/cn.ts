@@ -62,6 +62,14 @@
             <source>删除</source>
             <translation>删除</translation>
         </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
+        <message>
+            <source>无法打开记录 %1，它可能已被删除或设备已拔出。</source>
+            <translation>无法打开记录 %1，它可能已被删除或设备已拔出。</translation>
+        </message>
     </context>
     <context>
         <name>DeviceDisks</name>

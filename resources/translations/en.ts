@@ -62,6 +62,14 @@
             <source>删除</source>
             <translation>Delete</translation>
         </message>
+        <message>
+            <source>提示</source>
+            <translation>Prompt</translation>
+        </message>
+        <message>
+            <source>无法打开记录 %1，它可能已被删除或设备已拔出。</source>
+            <translation>The record %1 could not be opened; it may have been deleted, or the device was unplugged.</translation>
+        </message>
     </context>
     <context>
         <name>DeviceDisks</name>

@@ -62,6 +62,14 @@
             <source>删除</source>
             <translation>刪除</translation>
         </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
+        <message>
+            <source>无法打开记录 %1，它可能已被删除或设备已拔出。</source>
+            <translation>無法開啟記錄 %1，它可能已被刪除或裝置已拔出。</translation>
+        </message>
     </context>
     <context>
         <name>DeviceDisks</name>

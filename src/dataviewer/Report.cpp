@@ -47,19 +47,22 @@ void Report::SetTemplate(const QString &sPath)
     pEngine->loadTemplate(sPath);
 }
 
-void Report::Load(const QString &sPath)
+bool Report::Load(const QString &sPath)
 {
     data.ClearItems();
     ReportRecord record;
-    if (!RecordFile::ReadReport(sPath, record))
-        return;
-    data.Apply(record);
+    const bool bRead = RecordFile::ReadReport(sPath, record);
+    if (bRead)
+        data.Apply(record);
+    else
+        data.Clear();
 
     for (QScrollBar *pBar : findChildren<QScrollBar *>()) {
         if (pBar->orientation() == Qt::Vertical)
             pBar->setValue(pBar->minimum());
     }
     pPreview->updatePreview();
+    return bRead;
 }
 
 void Report::setDSInfo(DataSetInfo &dsInfo)

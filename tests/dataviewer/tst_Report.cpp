@@ -91,7 +91,7 @@ private slots:
     void celsiusSign();
     void chineseTextUsesACjkFont();
     void previewRendersOnLoad();
-    void unreadableRecordEmptiesTheTable();
+    void unreadableRecordEmptiesThePage();
     void saveButtonWritesAndOpensPdf();
     void printsOnTheLatestPrinter();
     void headingsFollowLanguage();
@@ -272,14 +272,20 @@ void tst_Report::previewRendersOnLoad()
     QCOMPARE(pReport->Engine()->DataSets().value(0).recordCount, 1);
 }
 
-void tst_Report::unreadableRecordEmptiesTheTable()
+// The previous vehicle must not pass for the one whose record could not be read.
+void tst_Report::unreadableRecordEmptiesThePage()
 {
     pReport->SetTemplate(":/other/2.xml");
-    pReport->Load(WriteRecord("dtc.dat", "Engine", {Code("P0301", "Current", "Misfire")}));
-    pReport->Load(pDir->filePath("missing.dat"));
+    QVERIFY(pReport->Load(WriteRecord("dtc.dat", "Engine", {Code("P0301", "Current", "Misfire")})));
+    QVERIFY(!pReport->Load(pDir->filePath("missing.dat")));
+    QVERIFY(pReport->Data().Header().isEmpty());
+    QVERIFY(pReport->Data().Title().isEmpty());
+    QCOMPARE(pReport->Data().RecordCount(), 0);
     const QString sText = PdfText(Save("empty.pdf"));
     QVERIFY(!sText.contains("P0301"));
-    QVERIFY(sText.contains("Brand:Golf 1.4 TSI")); // header and title stay
+    QVERIFY(!sText.contains("Golf"));
+    QVERIFY(!sText.contains("Engine"));
+    QVERIFY(sText.contains("Brand:"));
     QCOMPARE(LinesWith(sText, "故障码").size(), 1);
 }
 
