@@ -493,6 +493,14 @@
             <source>描述</source>
             <translation>Description</translation>
         </message>
+        <message>
+            <source>提示</source>
+            <translation>Prompt</translation>
+        </message>
+        <message>
+            <source>报告未能保存到 %1。请检查该位置是否可写、空间是否足够。</source>
+            <translation>The report could not be saved to %1. Check that the location is writable and has enough free space.</translation>
+        </message>
     </context>
     <context>
         <name>ReportEngine</name>

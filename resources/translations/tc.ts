@@ -493,6 +493,14 @@
             <source>描述</source>
             <translation>描述</translation>
         </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
+        <message>
+            <source>报告未能保存到 %1。请检查该位置是否可写、空间是否足够。</source>
+            <translation>報告未能儲存到 %1。請檢查該位置是否可寫入、空間是否足夠。</translation>
+        </message>
     </context>
     <context>
         <name>ReportEngine</name>

@@ -2,8 +2,10 @@
 #include "ui_Report.h"
 
 #include "report/ReportEngine.h"
+#include "widgets/MessageBox.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPrintDialog>
@@ -96,9 +98,14 @@ void Report::on_btnPrint_clicked()
     PrintOn(&printer);
 }
 
-void Report::SaveAs(const QString &sPath)
+bool Report::SaveAs(const QString &sPath)
 {
-    pEngine->exportToPdf(sPath, true);
+    if (pEngine->exportToPdf(sPath, true))
+        return true;
+    ShowMessage(this, tr("提示"),
+                tr("报告未能保存到 %1。请检查该位置是否可写、空间是否足够。")
+                    .arg(QDir::toNativeSeparators(sPath)));
+    return false;
 }
 
 void Report::on_btnSave_clicked()

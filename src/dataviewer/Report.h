@@ -34,8 +34,9 @@ public:
 
     // Renders the report onto a printer the user chose.
     void PrintOn(QPrinter *pPrinter);
-    // Writes the report as PDF and opens it with the desktop's viewer.
-    void SaveAs(const QString &sPath);
+    // Writes the report as PDF and opens it with the desktop's viewer; says
+    // so when the file could not be written, and gives false then.
+    bool SaveAs(const QString &sPath);
 
     const ReportData &Data() const { return data; }
     ReportEngine *Engine() const { return pEngine; }

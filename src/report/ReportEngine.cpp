@@ -21,6 +21,20 @@
 #include "report/ReportHtmlWriter.h"
 #include "report/ReportRenderer.h"
 
+namespace
+{
+// The PDF writer reports no write errors: a file cut short (a full disk, a
+// pulled stick) lacks the end-of-file marker it writes last.
+bool IsCompletePdf(const QString &sPath)
+{
+    QFile file(sPath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 16)
+        return false;
+    file.seek(file.size() - 16);
+    return file.read(16).contains("%%EOF");
+}
+} // namespace
+
 ReportEngine::ReportEngine(QObject *parent) : QObject(parent)
 {
     qRegisterMetaType<DataSetInfo>("DataSetInfo");
@@ -187,8 +201,13 @@ bool ReportEngine::exportToPdf(const QString &filePath, bool open)
     m_mode = PdfMode;
     const bool bOk = Render(pPrinter);
     m_mode = PrintMode;
-    if (!bOk || !QFileInfo::exists(filePath))
+    // Without a painter nothing was opened, so a file there is not ours.
+    if (!bOk)
         return false;
+    if (!IsCompletePdf(filePath)) {
+        QFile::remove(filePath);
+        return false;
+    }
     if (open)
         OpenFile(filePath);
     return true;
