@@ -217,7 +217,8 @@ void ReportRenderer::FitPageOnSheet()
     const QTransform transform = m_sheetLayout.isEquivalentTo(m_pageLayout)
                                      ? QTransform()
                                      : FitOnSheet(m_sheetLayout, m_pageLayout, nResolution);
-    if (m_painter.isActive() && m_painter.worldTransform() != transform)
+    // Only drawing needs it: the counting pass measures as on the page itself.
+    if (m_bDraw && m_painter.isActive() && m_painter.worldTransform() != transform)
         m_painter.setWorldTransform(transform);
 }
 
