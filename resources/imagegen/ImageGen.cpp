@@ -1,16 +1,18 @@
 // Draws the program's own images at build time, so no artwork is committed:
 //   ImageGen <output folder>
 // writes Icon_373.ico (a package to download), Icon_383.ico (an installed
-// package), headbg.png (status bar background) and logo.png (window icon).
+// package), headbg.png (status bar background), logo.png (window icon), and
+// pdf.png and html.png (the export actions of the report's print preview).
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QDir>
 #include <cstdio>
 
-namespace {
+namespace
+{
 const QColor kBlue(0x2f, 0x6f, 0xb7);
 const QColor kDarkBlue(0x23, 0x3b, 0x57);
 const QColor kGreen(0x2e, 0x9d, 0x5b);
@@ -151,6 +153,47 @@ QImage DropArrow()
     return image;
 }
 
+// A sheet with a folded corner and a coloured label naming the file kind.
+QImage FileKindIcon(int nSize, const QString &sLabel, const QColor &color)
+{
+    QImage image = NewImage(nSize, nSize);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal s = nSize / 32.0;
+    QPainterPath sheet;
+    sheet.moveTo(6 * s, 2 * s);
+    sheet.lineTo(20 * s, 2 * s);
+    sheet.lineTo(26 * s, 8 * s);
+    sheet.lineTo(26 * s, 30 * s);
+    sheet.lineTo(6 * s, 30 * s);
+    sheet.closeSubpath();
+    painter.setPen(QPen(QColor(0x7a, 0x86, 0x94), 1.2 * s));
+    painter.setBrush(Qt::white);
+    painter.drawPath(sheet);
+    QPainterPath corner;
+    corner.moveTo(20 * s, 2 * s);
+    corner.lineTo(20 * s, 8 * s);
+    corner.lineTo(26 * s, 8 * s);
+    painter.setBrush(QColor(0xdd, 0xe3, 0xea));
+    painter.drawPath(corner);
+    // Lines of text on the sheet.
+    painter.setPen(QPen(QColor(0xb4, 0xbe, 0xc9), 1.2 * s));
+    for (int i = 0; i < 2; ++i)
+        painter.drawLine(QPointF(9 * s, (8 + 3 * i) * s), QPointF(17 * s, (8 + 3 * i) * s));
+    const QRectF label(1 * s, 16 * s, 30 * s, 11 * s);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawRoundedRect(label, 2 * s, 2 * s);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setBold(true);
+    font.setPixelSize(qMax(6, int(label.height() * 0.8)));
+    font.setStretch(sLabel.size() > 3 ? QFont::Condensed : QFont::Unstretched);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(label, Qt::AlignCenter, sLabel);
+    return image;
+}
+
 bool Save(const QImage &image, const QDir &dir, const char *pName, const char *pFormat)
 {
     const QString sPath = dir.filePath(QString::fromLatin1(pName));
@@ -178,5 +221,7 @@ int main(int argc, char *argv[])
     // The desktop icon of the installed program.
     bOk = Save(Logo(256), dir, "logo-256.png", "PNG") && bOk;
     bOk = Save(DropArrow(), dir, "arrow-down.png", "PNG") && bOk;
+    bOk = Save(FileKindIcon(32, "PDF", QColor(0xc6, 0x28, 0x28)), dir, "pdf.png", "PNG") && bOk;
+    bOk = Save(FileKindIcon(32, "HTML", QColor(0xe0, 0x6a, 0x1b)), dir, "html.png", "PNG") && bOk;
     return bOk ? 0 : 1;
 }

@@ -62,6 +62,14 @@
             <source>删除</source>
             <translation>删除</translation>
         </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
+        <message>
+            <source>无法打开记录 %1，它可能已被删除或设备已拔出。</source>
+            <translation>无法打开记录 %1，它可能已被删除或设备已拔出。</translation>
+        </message>
     </context>
     <context>
         <name>DeviceDisks</name>
@@ -485,19 +493,27 @@
             <source>描述</source>
             <translation>描述</translation>
         </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
+        <message>
+            <source>报告未能保存到 %1。请检查该位置是否可写、空间是否足够。</source>
+            <translation>报告未能保存到 %1。请检查该位置是否可写、空间是否足够。</translation>
+        </message>
     </context>
     <context>
         <name>ReportEngine</name>
         <message>
-            <source>另存为PDF</source>
+            <source>Save as PDF</source>
             <translation>另存为PDF</translation>
         </message>
         <message>
-            <source>另存为HTML</source>
+            <source>Save as HTML</source>
             <translation>另存为HTML</translation>
         </message>
         <message>
-            <source>保存文件</source>
+            <source>Save File</source>
             <translation>保存文件</translation>
         </message>
     </context>

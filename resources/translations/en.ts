@@ -62,6 +62,14 @@
             <source>删除</source>
             <translation>Delete</translation>
         </message>
+        <message>
+            <source>提示</source>
+            <translation>Prompt</translation>
+        </message>
+        <message>
+            <source>无法打开记录 %1，它可能已被删除或设备已拔出。</source>
+            <translation>The record %1 could not be opened; it may have been deleted, or the device was unplugged.</translation>
+        </message>
     </context>
     <context>
         <name>DeviceDisks</name>
@@ -485,19 +493,27 @@
             <source>描述</source>
             <translation>Description</translation>
         </message>
+        <message>
+            <source>提示</source>
+            <translation>Prompt</translation>
+        </message>
+        <message>
+            <source>报告未能保存到 %1。请检查该位置是否可写、空间是否足够。</source>
+            <translation>The report could not be saved to %1. Check that the location is writable and has enough free space.</translation>
+        </message>
     </context>
     <context>
         <name>ReportEngine</name>
         <message>
-            <source>另存为PDF</source>
+            <source>Save as PDF</source>
             <translation>Save as PDF</translation>
         </message>
         <message>
-            <source>另存为HTML</source>
+            <source>Save as HTML</source>
             <translation>Save as HTML</translation>
         </message>
         <message>
-            <source>保存文件</source>
+            <source>Save File</source>
             <translation>Save File</translation>
         </message>
     </context>

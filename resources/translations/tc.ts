@@ -62,6 +62,14 @@
             <source>删除</source>
             <translation>刪除</translation>
         </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
+        <message>
+            <source>无法打开记录 %1，它可能已被删除或设备已拔出。</source>
+            <translation>無法開啟記錄 %1，它可能已被刪除或裝置已拔出。</translation>
+        </message>
     </context>
     <context>
         <name>DeviceDisks</name>
@@ -485,19 +493,27 @@
             <source>描述</source>
             <translation>描述</translation>
         </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
+        <message>
+            <source>报告未能保存到 %1。请检查该位置是否可写、空间是否足够。</source>
+            <translation>報告未能儲存到 %1。請檢查該位置是否可寫入、空間是否足夠。</translation>
+        </message>
     </context>
     <context>
         <name>ReportEngine</name>
         <message>
-            <source>另存为PDF</source>
+            <source>Save as PDF</source>
             <translation>另存為PDF</translation>
         </message>
         <message>
-            <source>另存为HTML</source>
+            <source>Save as HTML</source>
             <translation>另存為HTML</translation>
         </message>
         <message>
-            <source>保存文件</source>
+            <source>Save File</source>
             <translation>儲存檔案</translation>
         </message>
     </context>

@@ -25,6 +25,12 @@ bool TestSetting()
     return settings.value("config/test", false).toBool();
 }
 
+bool DataPagesSetting()
+{
+    QSettings settings(kConfigFile, QSettings::IniFormat);
+    return settings.value("config/datapages", false).toBool();
+}
+
 QString LanguageResource(int nPos)
 {
     switch (nPos) {

@@ -10,5 +10,9 @@ void StoreLanguageSetting(int nPos);
 // "config/test": sent with the catalogue requests, false when absent.
 bool TestSetting();
 
+// "config/datapages": shows the tool button of the diagnostic data pages,
+// false when absent.
+bool DataPagesSetting();
+
 // ":/other/cn.qm", ":/other/tc.qm", ":/other/en.qm" for 0, 1, 2; empty otherwise.
 QString LanguageResource(int nPos);

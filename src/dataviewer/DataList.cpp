@@ -46,7 +46,7 @@ QJsonArray DataList::Items() const
     return joContent.value("DATA").toObject().value("IS").toArray();
 }
 
-void DataList::Load(const QString &sPath)
+bool DataList::Load(const QString &sPath)
 {
     bPlaying = false;
     tmReplay.stop();
@@ -54,15 +54,18 @@ void DataList::Load(const QString &sPath)
     lstFrames.clear();
 
     DataStreamRecord record;
-    if (!RecordFile::ReadDataStream(sPath, record))
-        return;
+    const bool bRead = RecordFile::ReadDataStream(sPath, record);
     lstFrames = record.lstFrames;
-    // A file without a content chunk has no items: showing the previous
-    // file's items would pass them off as this one's.
+    // A file without a content chunk has no items, one that cannot be read
+    // has nothing: showing the previous file's items would pass them off as
+    // this one's.
     joContent = record.bHasContent ? record.joContent : QJsonObject();
     nFrameIndex = 0;
     Show(joContent);
+    ui->tbDetailList->setRowCount(0);
+    ui->progressBar_2->setValue(0);
     ui->stackedWidget->setCurrentWidget(ui->listPage);
+    return bRead;
 }
 
 void DataList::Show(const QJsonObject &joData)

@@ -25,8 +25,9 @@ public:
     explicit DataList(QWidget *parent = nullptr);
     ~DataList() override;
 
-    // Reads a record file and lists its items. An unreadable file changes nothing.
-    void Load(const QString &sPath);
+    // Reads a record file and lists its items. A file that cannot be read
+    // empties the page (nothing of the previous record stays) and gives false.
+    bool Load(const QString &sPath);
     void Retranslate();
 
     bool IsPlaying() const { return bPlaying; }

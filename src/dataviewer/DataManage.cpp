@@ -8,6 +8,7 @@
 #include "device/DeviceDisks.h"
 #include "widgets/KXButtonDelegate.h"
 #include "widgets/KXCheckBoxHeaderView.h"
+#include "widgets/MessageBox.h"
 
 #include <QDebug>
 #include <QDir>
@@ -116,12 +117,26 @@ void DataManage::Open(int nRow)
     const int nCategory = pItem->data(kRoleCategory).toInt();
     if (nCategory >= CategoryTroubleCode && nCategory <= CategoryVehicleVersion) {
         pReport->SetTemplate(QString(":/other/%1.xml").arg(nCategory));
-        pReport->Load(sPath);
-        ui->stackedWidget->setCurrentWidget(pReport);
+        if (pReport->Load(sPath))
+            ui->stackedWidget->setCurrentWidget(pReport);
+        else
+            CannotOpen(sPath);
         return;
     }
-    pDataList->Load(sPath);
-    ui->stackedWidget->setCurrentWidget(pDataList);
+    if (pDataList->Load(sPath))
+        ui->stackedWidget->setCurrentWidget(pDataList);
+    else
+        CannotOpen(sPath);
+}
+
+// The file went away (device pulled, deleted elsewhere) or cannot be read: the
+// pages were emptied, the list is shown again.
+void DataManage::CannotOpen(const QString &sPath)
+{
+    ui->stackedWidget->setCurrentIndex(0);
+    ShowMessage(
+        this, tr("提示"),
+        tr("无法打开记录 %1，它可能已被删除或设备已拔出。").arg(QFileInfo(sPath).fileName()));
 }
 
 void DataManage::on_btnDelete_clicked()

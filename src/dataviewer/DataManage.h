@@ -44,6 +44,7 @@ signals:
     void DeleteFinish();
 
 private:
+    void CannotOpen(const QString &sPath);
     void AppendFileRow(const QString &sPath, const QString &sName, quint64 nSize, int nCategory,
                        const QString &sTitle);
 

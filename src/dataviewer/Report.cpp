@@ -2,8 +2,10 @@
 #include "ui_Report.h"
 
 #include "report/ReportEngine.h"
+#include "widgets/MessageBox.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPrintDialog>
@@ -47,19 +49,22 @@ void Report::SetTemplate(const QString &sPath)
     pEngine->loadTemplate(sPath);
 }
 
-void Report::Load(const QString &sPath)
+bool Report::Load(const QString &sPath)
 {
     data.ClearItems();
     ReportRecord record;
-    if (!RecordFile::ReadReport(sPath, record))
-        return;
-    data.Apply(record);
+    const bool bRead = RecordFile::ReadReport(sPath, record);
+    if (bRead)
+        data.Apply(record);
+    else
+        data.Clear();
 
     for (QScrollBar *pBar : findChildren<QScrollBar *>()) {
         if (pBar->orientation() == Qt::Vertical)
             pBar->setValue(pBar->minimum());
     }
     pPreview->updatePreview();
+    return bRead;
 }
 
 void Report::setDSInfo(DataSetInfo &dsInfo)
@@ -93,9 +98,14 @@ void Report::on_btnPrint_clicked()
     PrintOn(&printer);
 }
 
-void Report::SaveAs(const QString &sPath)
+bool Report::SaveAs(const QString &sPath)
 {
-    pEngine->exportToPdf(sPath, true);
+    if (pEngine->exportToPdf(sPath, true))
+        return true;
+    ShowMessage(this, tr("提示"),
+                tr("报告未能保存到 %1。请检查该位置是否可写、空间是否足够。")
+                    .arg(QDir::toNativeSeparators(sPath)));
+    return false;
 }
 
 void Report::on_btnSave_clicked()

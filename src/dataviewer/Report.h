@@ -27,14 +27,16 @@ public:
     // Has the engine load the template (":/other/2.xml" .. ":/other/5.xml").
     void SetTemplate(const QString &sPath);
     QString TemplatePath() const { return sTemplatePath; }
-    // Reads a record and refreshes the preview.
-    void Load(const QString &sPath);
+    // Reads a record and refreshes the preview. A record that cannot be read
+    // empties the page (nothing of the previous record stays) and gives false.
+    bool Load(const QString &sPath);
     void Retranslate();
 
     // Renders the report onto a printer the user chose.
     void PrintOn(QPrinter *pPrinter);
-    // Writes the report as PDF and opens it with the desktop's viewer.
-    void SaveAs(const QString &sPath);
+    // Writes the report as PDF and opens it with the desktop's viewer; says
+    // so when the file could not be written, and gives false then.
+    bool SaveAs(const QString &sPath);
 
     const ReportData &Data() const { return data; }
     ReportEngine *Engine() const { return pEngine; }

@@ -29,6 +29,13 @@ void ReportData::ClearItems()
     lstFlat.clear();
 }
 
+void ReportData::Clear()
+{
+    ClearItems();
+    joHeader = QJsonObject();
+    sTitle.clear();
+}
+
 void ReportData::Apply(const ReportRecord &record)
 {
     ClearItems();

@@ -26,6 +26,8 @@ class ReportData
 public:
     // Empties the items and the flat list; header and title stay.
     void ClearItems();
+    // Empties everything, header and title too.
+    void Clear();
     // Takes what the record file held (header and content only when read).
     void Apply(const ReportRecord &record);
 

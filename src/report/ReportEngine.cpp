@@ -21,6 +21,20 @@
 #include "report/ReportHtmlWriter.h"
 #include "report/ReportRenderer.h"
 
+namespace
+{
+// The PDF writer reports no write errors: a file cut short (a full disk, a
+// pulled stick) lacks the end-of-file marker it writes last.
+bool IsCompletePdf(const QString &sPath)
+{
+    QFile file(sPath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 16)
+        return false;
+    file.seek(file.size() - 16);
+    return file.read(16).contains("%%EOF");
+}
+} // namespace
+
 ReportEngine::ReportEngine(QObject *parent) : QObject(parent)
 {
     qRegisterMetaType<DataSetInfo>("DataSetInfo");
@@ -149,11 +163,11 @@ void ReportEngine::printReport(bool maximized, bool direct, const QString &print
         if (pToolBar) {
             pToolBar->addSeparator();
             QAction *pPdf =
-                pToolBar->addAction(QIcon(QStringLiteral(":/pdf.png")), tr("另存为PDF"));
+                pToolBar->addAction(QIcon(QStringLiteral(":/pdf.png")), tr("Save as PDF"));
             pPdf->setObjectName(QStringLiteral("actExpToPdf"));
             connect(pPdf, &QAction::triggered, this, &ReportEngine::exportTo);
             QAction *pHtml =
-                pToolBar->addAction(QIcon(QStringLiteral(":/html.png")), tr("另存为HTML"));
+                pToolBar->addAction(QIcon(QStringLiteral(":/html.png")), tr("Save as HTML"));
             pHtml->setObjectName(QStringLiteral("actExpToHtml"));
             connect(pHtml, &QAction::triggered, this, &ReportEngine::exportTo);
         }
@@ -187,8 +201,13 @@ bool ReportEngine::exportToPdf(const QString &filePath, bool open)
     m_mode = PdfMode;
     const bool bOk = Render(pPrinter);
     m_mode = PrintMode;
-    if (!bOk || !QFileInfo::exists(filePath))
+    // Without a painter nothing was opened, so a file there is not ours.
+    if (!bOk)
         return false;
+    if (!IsCompletePdf(filePath)) {
+        QFile::remove(filePath);
+        return false;
+    }
     if (open)
         OpenFile(filePath);
     return true;
@@ -230,12 +249,12 @@ void ReportEngine::exportTo()
     const QString sAction = sender() ? sender()->objectName() : QString();
     QWidget *pParent = qobject_cast<QWidget *>(sender() ? sender()->parent() : nullptr);
     if (sAction == QLatin1String("actExpToPdf")) {
-        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("保存文件"), QString(),
+        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("Save File"), QString(),
                                                            QStringLiteral("PDF Files (*.pdf)"));
         if (!sFile.isEmpty())
             exportToPdf(sFile, false);
     } else if (sAction == QLatin1String("actExpToHtml")) {
-        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("保存文件"), QString(),
+        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("Save File"), QString(),
                                                            QStringLiteral("HTML Files (*.html)"));
         if (!sFile.isEmpty())
             exportToHtml(sFile, true);

@@ -7,6 +7,7 @@
 #include "report/ReportPageObject.h"
 
 #include <QPageLayout>
+#include <QPaintEngine>
 #include <QPrinter>
 #include <cmath>
 
@@ -51,7 +52,7 @@ ReportRenderer::ReportRenderer(ReportEngine *pEngine, QPrinter *pPrinter,
 {
 }
 
-void ReportRenderer::ApplyPageLayout(QPrinter *pPrinter, const ReportPageObject &page)
+QPageLayout ReportRenderer::PageLayout(const ReportPageObject &page)
 {
     const PaperGeometry geometry = Geometry(page);
     const bool bLandscape = geometry.nWidth > geometry.nHeight;
@@ -59,28 +60,41 @@ void ReportRenderer::ApplyPageLayout(QPrinter *pPrinter, const ReportPageObject 
                        qMax(geometry.nWidth, geometry.nHeight) / 4.0);
     const QMarginsF margins(geometry.nLeft / 4.0 + 0.01, geometry.nTop / 4.0 + 0.01,
                             geometry.nRight / 4.0 + 0.01, geometry.nBottom / 4.0 + 0.01);
-    const QPageLayout layout(
-        QPageSize(paper, QPageSize::Millimeter, QString(), QPageSize::ExactMatch),
-        bLandscape ? QPageLayout::Landscape : QPageLayout::Portrait, margins,
-        QPageLayout::Millimeter);
-    pPrinter->setPageLayout(layout);
+    return QPageLayout(QPageSize(paper, QPageSize::Millimeter, QString(), QPageSize::ExactMatch),
+                       bLandscape ? QPageLayout::Landscape : QPageLayout::Portrait, margins,
+                       QPageLayout::Millimeter);
+}
+
+void ReportRenderer::ApplyPageLayout(QPrinter *pPrinter, const ReportPageObject &page)
+{
+    pPrinter->setPageLayout(PageLayout(page));
 }
 
 bool ReportRenderer::Run()
 {
     if (m_pEngine->m_pages.isEmpty())
         return true;
-    ApplyPageLayout(m_pPrinter, *m_pEngine->m_pages.first());
-    if (!m_painter.begin(m_pPrinter))
-        return false;
-    m_nFromPage = m_pPrinter->fromPage();
-    m_nToPage = m_pPrinter->toPage();
-
     m_pEngine->BuildObjects();
     const QList<ReportPageObject *> pages = m_pEngine->m_pages;
     m_script.SetReportEngine(m_pEngine);
     m_script.LoadScript(m_pEngine->m_sScript);
     m_script.SetAggregateValues(&m_bandValues);
+
+    // The first sheet takes the size of the first page that prints: a sheet
+    // cannot change once it is started.
+    ReportPageObject *pFirst = pages.first();
+    for (ReportPageObject *pPage : pages) {
+        if (pPage->isVisible()) {
+            pFirst = pPage;
+            break;
+        }
+    }
+    ApplyPageLayout(m_pPrinter, *pFirst);
+    if (!m_painter.begin(m_pPrinter))
+        return false;
+    m_sheetLayout = m_pPrinter->pageLayout();
+    m_nFromPage = m_pPrinter->fromPage();
+    m_nToPage = m_pPrinter->toPage();
 
     // Counting pass: nothing is drawn.
     m_pEngine->m_dataSets.clear();
@@ -168,16 +182,72 @@ void ReportRenderer::ExposeFields(ReportPageObject *pPage)
     }
 }
 
+bool ReportRenderer::CanChangeSheet() const
+{
+    // PDF output (and the printers that spool PDF) takes a new size and
+    // orientation for each sheet; a preview or a native printer keeps the
+    // sheet it started with.
+    if (m_pPrinter->printerState() != QPrinter::Active)
+        return true;
+    const QPaintEngine *pEngine = m_pPrinter->paintEngine();
+    return pEngine && pEngine->type() == QPaintEngine::Pdf;
+}
+
 void ReportRenderer::SetupPage(ReportPageObject *pPage)
 {
     m_pPage = pPage;
     const PaperGeometry geometry = Geometry(*pPage);
-    if (m_pPrinter->printerState() != QPrinter::Active)
-        ApplyPageLayout(m_pPrinter, *pPage);
+    m_pageLayout = PageLayout(*pPage);
+    // Takes effect with the next sheet.
+    if (!m_pPrinter->pageLayout().isEquivalentTo(m_pageLayout) && CanChangeSheet())
+        m_pPrinter->setPageLayout(m_pageLayout);
     m_dH = geometry.nHeight - geometry.nTop - geometry.nBottom;
-    const double dW = geometry.nWidth - geometry.nLeft - geometry.nRight;
-    const QRectF page = m_pPrinter->pageRect(QPrinter::DevicePixel);
-    m_fieldPainter.SetScale(page.width() / dW, page.height() / m_dH);
+    m_dW = geometry.nWidth - geometry.nLeft - geometry.nRight;
+    FitPageOnSheet();
+}
+
+// The page is drawn in its own size and orientation: on its own sheet when
+// the sheet could be made so, otherwise fitted onto the sheet in use.
+void ReportRenderer::FitPageOnSheet()
+{
+    const int nResolution = m_pPrinter->resolution();
+    const QRectF paint = m_pageLayout.paintRectPixels(nResolution);
+    m_paperRect = QRectF(-paint.topLeft(), m_pageLayout.fullRectPixels(nResolution).size());
+    m_fieldPainter.SetScale(paint.width() / m_dW, paint.height() / m_dH);
+    const QTransform transform = m_sheetLayout.isEquivalentTo(m_pageLayout)
+                                     ? QTransform()
+                                     : FitOnSheet(m_sheetLayout, m_pageLayout, nResolution);
+    // Only drawing needs it: the counting pass measures as on the page itself.
+    if (m_bDraw && m_painter.isActive() && m_painter.worldTransform() != transform)
+        m_painter.setWorldTransform(transform);
+}
+
+// Where a page goes on a sheet of another size or orientation: turned a
+// quarter when the orientations differ, shrunk when it is larger, from the
+// sheet's top left corner.
+QTransform ReportRenderer::FitOnSheet(const QPageLayout &sheet, const QPageLayout &page,
+                                      int nResolution)
+{
+    const QSizeF sheetSize = sheet.fullRectPixels(nResolution).size();
+    const QPointF sheetPaint = sheet.paintRectPixels(nResolution).topLeft();
+    const QSizeF pageSize = page.fullRectPixels(nResolution).size();
+    const bool bTurn =
+        (pageSize.width() > pageSize.height()) != (sheetSize.width() > sheetSize.height());
+    const QSizeF fitted = bTurn ? pageSize.transposed() : pageSize;
+    double dScale = 1;
+    if (fitted.width() > 0 && fitted.height() > 0)
+        dScale = qMin(
+            1.0, qMin(sheetSize.width() / fitted.width(), sheetSize.height() / fitted.height()));
+    QTransform transform;
+    transform.translate(-sheetPaint.x(), -sheetPaint.y());
+    if (bTurn) {
+        transform.translate(sheetSize.width(), 0);
+        transform.rotate(90);
+    }
+    transform.scale(dScale, dScale);
+    const QPointF paint = page.paintRectPixels(nResolution).topLeft();
+    transform.translate(paint.x(), paint.y());
+    return transform;
 }
 
 void ReportRenderer::DrawBackground()
@@ -187,9 +257,7 @@ void ReportRenderer::DrawBackground()
     m_painter.setBackgroundMode(Qt::TransparentMode);
     // The frame goes on every sheet, not only on a report page's first one.
     if (m_pPage->bBorder) {
-        const QRectF page = m_pPrinter->pageRect(QPrinter::DevicePixel);
-        QRectF paper = m_pPrinter->paperRect(QPrinter::DevicePixel);
-        paper.translate(-page.topLeft());
+        const QRectF paper = m_paperRect;
         m_painter.save();
         m_painter.setPen(
             QPen(m_pPage->borderColor, qMax(1, m_pPage->nBorderWidth) * 5, m_pPage->borderStyle));
@@ -232,17 +300,18 @@ void ReportRenderer::ProcessPage(int nPage, bool bFirst)
     ReportBand *pSummary = pPage->FindBand(ReportBand::ReportSummary);
     if (pSummary) {
         m_script.SetAggregateValues(&m_bandValues);
-        if (m_mode != ReportEngine::HtmlMode && m_dY + BandHeight(pSummary) > m_dH)
-            NewPage(false);
-        DrawHeaderBand(pSummary);
+        DrawFitting(pSummary, false);
     }
 }
 
 void ReportRenderer::NewPage(bool bWithTitle)
 {
     if (m_bDraw && InRange(m_nCurrentPage + 1)) {
-        if (m_bSheetUsed)
+        if (m_bSheetUsed) {
             m_pPrinter->newPage();
+            m_sheetLayout = m_pPrinter->pageLayout();
+            FitPageOnSheet();
+        }
         m_bSheetUsed = true;
         ++m_nCurrentPage;
         DrawBackground();
@@ -304,11 +373,7 @@ void ReportRenderer::ProcessDataBands()
         if (pData)
             RecordLoop(pData, pHeader, pFooter, pGroupHeader, pGroupFooter);
         m_script.SetAggregateValues(&m_bandValues);
-        if (pFooter) {
-            if (m_mode != ReportEngine::HtmlMode && m_dY + BandHeight(pFooter) > m_dH)
-                NewPage(false);
-            DrawHeaderBand(pFooter);
-        }
+        DrawFitting(pFooter, false);
         m_pRepeatHeader = nullptr;
     }
 }
@@ -328,8 +393,9 @@ int ReportRenderer::RecordCount(const ReportBand *pData) const
     return qMax(0, nCount);
 }
 
-// A group band or a repeated header: a new page first when it does not fit.
-void ReportRenderer::DrawFitting(ReportBand *pBand)
+// A band that must not run into the page footer: a new page first when it
+// does not fit above it (the data band's header repeated there when asked).
+void ReportRenderer::DrawFitting(ReportBand *pBand, bool bRepeatHeader)
 {
     if (!pBand)
         return;
@@ -339,7 +405,7 @@ void ReportRenderer::DrawFitting(ReportBand *pBand)
         m_dY + layout.nHeight > m_dH - BandHeight(pPageFooter)) {
         CompleteBand(layout, false);
         NewPage(false);
-        if (m_pRepeatHeader != pBand)
+        if (bRepeatHeader && m_pRepeatHeader != pBand)
             DrawHeaderBand(m_pRepeatHeader);
         layout = LayoutBand(pBand);
     }
@@ -369,7 +435,7 @@ void ReportRenderer::RecordLoop(ReportBand *pData, ReportBand *pHeader, ReportBa
 
     auto closeGroup = [&]() {
         m_script.SetAggregateValues(&m_groupValues);
-        DrawFitting(pGroupFooter);
+        DrawFitting(pGroupFooter, true);
         m_script.SetAggregateValues(&m_bandValues);
     };
 
@@ -380,19 +446,23 @@ void ReportRenderer::RecordLoop(ReportBand *pData, ReportBand *pHeader, ReportBa
             const QString sKey = m_evaluator.Evaluate(sGroupExpression, QString(), Context());
             if (!bInGroup || sKey != sGroup) {
                 if (bInGroup) {
+                    // The footer belongs to the group that ends: it is
+                    // evaluated on that group's last record.
+                    m_nRecNo = nRec - 1;
                     closeGroup();
+                    m_nRecNo = nRec;
                     if (bGroupNewPage && m_mode != ReportEngine::HtmlMode) {
                         NewPage(false);
                         DrawHeaderBand(pHeader);
                     } else if (pHeader && pHeader->bShowInGroup) {
-                        DrawFitting(pHeader);
+                        DrawFitting(pHeader, true);
                     }
                 }
                 bInGroup = true;
                 sGroup = sKey;
                 nGroupLine = 0;
                 m_groupValues.clear();
-                DrawFitting(pGroupHeader);
+                DrawFitting(pGroupHeader, true);
             }
         }
         ++nGroupLine;

@@ -6,7 +6,9 @@
 #include "report/ReportTextEvaluator.h"
 
 #include <QHash>
+#include <QPageLayout>
 #include <QPainter>
+#include <QTransform>
 #include <QVector>
 
 class QPrinter;
@@ -26,8 +28,14 @@ public:
     int CurrentPage() const { return m_nCurrentPage; }
     int TotalPages() const { return m_nTotalPages; }
 
+    // Paper size, orientation and margins of a report page.
+    static QPageLayout PageLayout(const ReportPageObject &page);
     // Sets up a printer's paper and margins for a report page.
     static void ApplyPageLayout(QPrinter *pPrinter, const ReportPageObject &page);
+    // Maps a page's printable area onto a sheet of another size or
+    // orientation (device pixels of the sheet's painter).
+    static QTransform FitOnSheet(const QPageLayout &sheet, const QPageLayout &page,
+                                 int nResolution);
 
 private:
     struct FieldLayout {
@@ -46,6 +54,8 @@ private:
 
     void ProcessPage(int nPage, bool bFirst);
     void SetupPage(ReportPageObject *pPage);
+    bool CanChangeSheet() const;
+    void FitPageOnSheet();
     void DrawBackground();
     void NewPage(bool bWithTitle);
     void DrawHeaderBand(ReportBand *pBand);
@@ -53,7 +63,7 @@ private:
     void ProcessDataBands();
     void RecordLoop(ReportBand *pData, ReportBand *pHeader, ReportBand *pFooter,
                     ReportBand *pGroupHeader, ReportBand *pGroupFooter);
-    void DrawFitting(ReportBand *pBand);
+    void DrawFitting(ReportBand *pBand, bool bRepeatHeader);
     int RecordCount(const ReportBand *pData) const;
 
     BandLayout LayoutBand(ReportBand *pBand);
@@ -88,8 +98,12 @@ private:
     int m_nToPage = 0;
     bool m_bDraw = false;
     bool m_bSheetUsed = false;
-    double m_dY = 0; // template units from the top of the printable area
-    double m_dH = 0; // usable page height
+    double m_dY = 0;           // template units from the top of the printable area
+    double m_dH = 0;           // usable page height
+    double m_dW = 0;           // usable page width
+    QPageLayout m_pageLayout;  // of the report page being processed
+    QPageLayout m_sheetLayout; // of the sheet being drawn on
+    QRectF m_paperRect;        // the page's paper in the painter's coordinates
     ReportBand *m_pRepeatHeader = nullptr;
     QHash<QString, QVariantList> m_bandValues;
     QHash<QString, QVariantList> m_groupValues;

@@ -7,6 +7,7 @@
 #include "app/Language.h"
 #include "app/ScreenScale.h"
 #include "app/SettingDlg.h"
+#include "app/Settings.h"
 #include "app/ThreadHelpers.h"
 #include "app/WorkingFolder.h"
 #include "dataviewer/DataList.h"
@@ -114,8 +115,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->btnHelp->setIcon(GlyphIcon(QChar(0xF02D), toolColor));
     ui->btnSetting->setIcon(GlyphIcon(kIconSettings, toolColor));
 
-    // The data pages stay reachable from code; their tool button is not shown.
-    ui->btnManage->hide();
+    // The data pages' tool button is shown only where "config.ini" asks for it.
+    ui->btnManage->setVisible(DataPagesSetting());
 
     // Data pages: created here with the window as parent and added to the
     // stacked widget; their DeleteFinish() refreshes the disk information.

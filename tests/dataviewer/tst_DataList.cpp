@@ -41,7 +41,7 @@ private slots:
     void backStopsReplay();
     void shortAndOddFrames();
     void replayWithoutFrames();
-    void unreadableFileKeepsTheList();
+    void unreadableFileEmptiesThePage();
     void fileWithoutContentEmptiesTheList();
 
 private:
@@ -328,13 +328,20 @@ void tst_DataList::replayWithoutFrames()
     QCOMPARE(DetailText(0, 2), QString("va a"));
 }
 
-void tst_DataList::unreadableFileKeepsTheList()
+// Nothing of the record shown before may pass for the one that could not be read.
+void tst_DataList::unreadableFileEmptiesThePage()
 {
-    pList->Load(WriteRecord({Item("a"), Item("b")}, {QJsonArray{"1", "2"}}));
+    QVERIFY(pList->Load(WriteRecord({Item("a"), Item("b")}, {QJsonArray{"1", "2"}})));
     QCOMPARE(pList->FrameCount(), 1);
-    pList->Load(pDir->filePath("missing.dat"));
-    QCOMPARE(tbList->rowCount(), 2);
+    Check(1, true);
+    QTest::mouseClick(btnOK, Qt::LeftButton);
+    QCOMPARE(tbDetail->rowCount(), 1);
+    QVERIFY(!pList->Load(pDir->filePath("missing.dat")));
+    QCOMPARE(tbList->rowCount(), 0);
+    QCOMPARE(tbDetail->rowCount(), 0);
     QCOMPARE(pList->FrameCount(), 0);
+    QVERIFY(pList->Selection().isEmpty());
+    QVERIFY(!btnOK->isEnabled());
 }
 
 void tst_DataList::fileWithoutContentEmptiesTheList()

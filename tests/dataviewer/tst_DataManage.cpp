@@ -4,7 +4,10 @@
 #include "dataviewer/Report.h"
 #include "widgets/KXButtonDelegate.h"
 
+#include "TestWidgets.h"
+
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
@@ -32,6 +35,8 @@ private slots:
     void reportButtonOpensByCategory_data();
     void reportButtonOpensByCategory();
     void titlesFollowLanguage();
+    void recordThatCannotBeOpened_data();
+    void recordThatCannotBeOpened();
 
 private:
     QString MakeFile(const QString &sRelative, const QByteArray &baData = "x");
@@ -289,6 +294,48 @@ void tst_DataManage::titlesFollowLanguage()
     QCoreApplication::removeTranslator(&translator);
     pManage->Retranslate();
     QCOMPARE(pManage->findChild<QPushButton *>("btnDelete")->text(), QString("删除"));
+}
+
+void tst_DataManage::recordThatCannotBeOpened_data()
+{
+    QTest::addColumn<QString>("sFolder");
+    QTest::newRow("data stream") << "DataStreams";
+    QTest::newRow("trouble codes") << "DTC";
+    QTest::newRow("vehicle version") << "VehicleVersion";
+}
+
+// A record that vanished after the list was made (device pulled, deleted
+// elsewhere): nothing of the record opened before stays on the pages, the user
+// is told, and the list is shown again.
+void tst_DataManage::recordThatCannotBeOpened()
+{
+    QFETCH(QString, sFolder);
+    const QJsonArray jaItems{QJsonObject{{"LB", "Golf item"}, {"VA", QJsonArray{"1"}}}};
+    MakeFile(sFolder + "/a-earlier",
+             RecordWriter::Record(QJsonObject{{"VehicleName", "Golf"}}, "Engine", jaItems));
+    const QString sGone = MakeFile(sFolder + "/b-gone", RecordWriter::Record({}, "X", jaItems));
+    pManage->Refresh();
+    QCOMPARE(tbList->rowCount(), 2);
+    auto *pStack = pManage->findChild<QStackedWidget *>("stackedWidget");
+    auto *pItems = pManage->ListPage()->findChild<QTableWidget *>("tbDataList");
+
+    pManage->Open(0);
+    QVERIFY(pStack->currentIndex() != 0);
+    QVERIFY(TestWidgets::MessageTexts().isEmpty());
+    QVERIFY(QFile::remove(sGone));
+    pManage->Open(1);
+
+    QCOMPARE(pStack->currentIndex(), 0);
+    const QList<QMessageBox *> boxes = TestWidgets::VisibleMessageBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first()->windowTitle(), QString("提示"));
+    QVERIFY2(boxes.first()->text().contains("b-gone"), qPrintable(boxes.first()->text()));
+    TestWidgets::TakeMessages();
+    QCOMPARE(pItems->rowCount(), 0);
+    const ReportData &data = pManage->ReportPage()->Data();
+    QVERIFY(data.Header().isEmpty());
+    QVERIFY(data.Title().isEmpty());
+    QCOMPARE(data.RecordCount(), 0);
 }
 
 QTEST_MAIN(tst_DataManage)

@@ -11,11 +11,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 class tst_MainWindowData : public QObject
 {
     Q_OBJECT
 private slots:
     void pagesAndHiddenButton();
+    void configShowsTheButton_data();
+    void configShowsTheButton();
     void manageShowsTheDiskRecords();
 };
 
@@ -37,6 +41,43 @@ void tst_MainWindowData::pagesAndHiddenButton()
     }
     QCOMPARE(nManage, 1);
     QCOMPARE(nList, 1);
+}
+
+void tst_MainWindowData::configShowsTheButton_data()
+{
+    QTest::addColumn<QByteArray>("baConfig");
+    QTest::addColumn<bool>("bShown");
+    QTest::newRow("no file") << QByteArray() << false;
+    QTest::newRow("not named") << QByteArray("[config]\nlanguage=0\n") << false;
+    QTest::newRow("true") << QByteArray("[config]\ndatapages=true\n") << true;
+    QTest::newRow("false") << QByteArray("[config]\ndatapages=false\n") << false;
+    QTest::newRow("other section") << QByteArray("[other]\ndatapages=true\n") << false;
+}
+
+// "config.ini" beside the program decides whether the data pages can be reached.
+void tst_MainWindowData::configShowsTheButton()
+{
+    QFETCH(QByteArray, baConfig);
+    QFETCH(bool, bShown);
+    QTemporaryDir folder;
+    const QString sOld = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder.path()));
+    if (!baConfig.isEmpty()) {
+        QFile file("config.ini");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(baConfig);
+    }
+    auto window = std::make_unique<MainWindow>();
+    QDir::setCurrent(sOld);
+    window->show();
+    auto *pButton = window->findChild<QAbstractButton *>("btnManage");
+    QVERIFY(pButton);
+    QCOMPARE(pButton->isVisible(), bShown);
+    if (!bShown)
+        return;
+    QTest::mouseClick(pButton, Qt::LeftButton);
+    auto *pStack = window->findChild<QStackedWidget *>("stackedWidget");
+    QVERIFY(qobject_cast<DataManage *>(pStack->currentWidget()));
 }
 
 void tst_MainWindowData::manageShowsTheDiskRecords()

@@ -2,9 +2,13 @@
 #include "dataviewer/Report.h"
 #include "report/ReportEngine.h"
 
+#include "TestTools.h"
+#include "TestWidgets.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
@@ -91,7 +95,9 @@ private slots:
     void celsiusSign();
     void chineseTextUsesACjkFont();
     void previewRendersOnLoad();
-    void unreadableRecordEmptiesTheTable();
+    void unreadableRecordEmptiesThePage();
+    void saveFailureIsReported_data();
+    void saveFailureIsReported();
     void saveButtonWritesAndOpensPdf();
     void printsOnTheLatestPrinter();
     void headingsFollowLanguage();
@@ -272,15 +278,67 @@ void tst_Report::previewRendersOnLoad()
     QCOMPARE(pReport->Engine()->DataSets().value(0).recordCount, 1);
 }
 
-void tst_Report::unreadableRecordEmptiesTheTable()
+// The previous vehicle must not pass for the one whose record could not be read.
+void tst_Report::unreadableRecordEmptiesThePage()
 {
     pReport->SetTemplate(":/other/2.xml");
-    pReport->Load(WriteRecord("dtc.dat", "Engine", {Code("P0301", "Current", "Misfire")}));
-    pReport->Load(pDir->filePath("missing.dat"));
+    QVERIFY(pReport->Load(WriteRecord("dtc.dat", "Engine", {Code("P0301", "Current", "Misfire")})));
+    QVERIFY(!pReport->Load(pDir->filePath("missing.dat")));
+    QVERIFY(pReport->Data().Header().isEmpty());
+    QVERIFY(pReport->Data().Title().isEmpty());
+    QCOMPARE(pReport->Data().RecordCount(), 0);
     const QString sText = PdfText(Save("empty.pdf"));
     QVERIFY(!sText.contains("P0301"));
-    QVERIFY(sText.contains("Brand:Golf 1.4 TSI")); // header and title stay
+    QVERIFY(!sText.contains("Golf"));
+    QVERIFY(!sText.contains("Engine"));
+    QVERIFY(sText.contains("Brand:"));
     QCOMPARE(LinesWith(sText, "故障码").size(), 1);
+}
+
+void tst_Report::saveFailureIsReported_data()
+{
+    QTest::addColumn<QString>("sTarget");
+    QTest::addColumn<bool>("bFullDisk");
+    QTest::newRow("target is a folder") << "folder.pdf" << false;
+    QTest::newRow("folder missing") << "no/such/folder/report.pdf" << false;
+    QTest::newRow("disk full") << "small/report.pdf" << true;
+}
+
+// Nothing is opened that was not written, and the user is told.
+void tst_Report::saveFailureIsReported()
+{
+    QFETCH(QString, sTarget);
+    QFETCH(bool, bFullDisk);
+    QVERIFY(QDir(pDir->path()).mkpath("folder.pdf"));
+    const QString sPath = pDir->filePath(sTarget);
+    QJsonArray jaCodes;
+    // Enough pages that the PDF cannot fit into a 64 KiB file system.
+    for (int i = 0; i < (bFullDisk ? 400 : 3); ++i)
+        jaCodes.append(Code(QString("P%1").arg(1000 + i), "Current", QString("Fault %1").arg(i)));
+    pReport->SetTemplate(":/other/2.xml");
+    QVERIFY(pReport->Load(WriteRecord("dtc.dat", "Engine", jaCodes)));
+    const QString sSmall = pDir->filePath("small");
+    if (bFullDisk) {
+        QVERIFY(QDir().mkpath(sSmall));
+        const QString sWhy = TestTools::MountTmpfs(sSmall);
+        if (!sWhy.isEmpty())
+            QSKIP(qPrintable("a tmpfs cannot be mounted here: " + sWhy));
+    }
+    const bool bSaved = pReport->SaveAs(sPath);
+    const QStringList slShown = TestWidgets::MessageTexts();
+    const QList<QMessageBox *> boxes = TestWidgets::VisibleMessageBoxes();
+    const QString sTitle = boxes.isEmpty() ? QString() : boxes.first()->windowTitle();
+    TestWidgets::TakeMessages();
+    const bool bLeft = QFileInfo(sPath).isFile();
+    if (bFullDisk)
+        QCOMPARE(TestTools::Unmount(sSmall), QString());
+    QVERIFY(!bSaved);
+    QVERIFY(sink.lstUrls.isEmpty());
+    QVERIFY(!bLeft);
+    QCOMPARE(slShown.size(), 1);
+    QCOMPARE(sTitle, QString("提示"));
+    QVERIFY2(slShown.first().contains(QDir::toNativeSeparators(sPath)),
+             qPrintable(slShown.first()));
 }
 
 void tst_Report::saveButtonWritesAndOpensPdf()

@@ -3,7 +3,7 @@
 // disk), the real UpdateAssist process, real input events from xdotool. Each
 // step leaves a screenshot in <build>/product-walk/screenshots; the outcome is
 // checked from outside the program (files on the disk, the flashed image, the
-// server's request log, "config.ini").
+// server's request log, the saved report, "config.ini").
 //
 // The steps depend on each other and run in the order declared; once one
 // fails, the rest are skipped.
@@ -23,6 +23,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QUrl>
 #include <QtTest>
 
 #include <csignal>
@@ -32,6 +33,13 @@ namespace
 {
 const char *const kAddress = "127.0.9.2";
 const int kStepTimeoutMs = 30000;
+// The data manager's table: rows of 30 pixels from 82, the report buttons in
+// the last column (record-gen lays out two records of each kind, by name).
+const int kReportButtonX = 675;
+int RecordRowY(int nRow)
+{
+    return 82 + 30 * nRow;
+}
 
 QByteArray ReadFile(const QString &sPath)
 {
@@ -67,6 +75,10 @@ private slots:
     void catalogueListsWhatIsNewer();
     void oneClickDownloadFlashesFirmware();
     void uninstallPageListsInstalledPackages();
+    void dataPagesListTheRecords();
+    void dataStreamReplays();
+    void reportOfEachKind();
+    void troubleCodeReportSavedAsPdf();
     void switchLanguageToEnglish();
     void closingWindowEndsProgram();
     void cleanupTestCase();
@@ -87,6 +99,7 @@ private:
     QString sWalkDir;
     QString sShotDir;
     QString sWorldDir;
+    QString sOpenedLog; // what the program asked the desktop to open
     QProcess xvfb;
     QProcess demo;
     QProcess program;
@@ -251,6 +264,9 @@ bool tst_ProductWalk::StartDisplayAndProgram()
     for (const char *pName :
          {"UPDATEASSIST_SERVER", "UPDATEASSIST_DISKS", "UPDATEASSIST_SERIAL", "TMPDIR"})
         env.insert(QLatin1String(pName), demoEnv.value(QLatin1String(pName)));
+    // The desktop's opener only notes what it was given: no viewer starts.
+    env.insert(QStringLiteral("PATH"),
+               sWalkDir + QStringLiteral("/opener:") + env.value(QStringLiteral("PATH")));
     program.setProcessEnvironment(env);
     program.setStandardOutputFile(sWalkDir + QStringLiteral("/program.log"));
     program.setStandardErrorFile(sWalkDir + QStringLiteral("/program.log"), QIODevice::Append);
@@ -285,6 +301,17 @@ void tst_ProductWalk::initTestCase()
     sWorldDir = sWalkDir + QStringLiteral("/world");
     QDir(sShotDir).removeRecursively();
     QVERIFY(QDir().mkpath(sShotDir));
+    sOpenedLog = sWalkDir + QStringLiteral("/opened.txt");
+    QFile::remove(sOpenedLog);
+    QVERIFY(QDir().mkpath(sWalkDir + QStringLiteral("/opener")));
+    QFile opener(sWalkDir + QStringLiteral("/opener/xdg-open"));
+    QVERIFY(opener.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    opener.write(
+        QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >>'%1'\n").arg(sOpenedLog).toUtf8());
+    opener.close();
+    QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                  QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                  QFile::ExeOther));
     qInfo("screenshots of the walk: %s", qUtf8Printable(sShotDir));
 
     demo.setProcessChannelMode(QProcess::MergedChannels);
@@ -464,6 +491,114 @@ void tst_ProductWalk::uninstallPageListsInstalledPackages()
     QVERIFY(QFileInfo::exists(sDisk + QStringLiteral("/Diag/VW/Update.json")));
 }
 
+// The demo's "config.ini" shows the data pages' tool button.
+void tst_ProductWalk::dataPagesListTheRecords()
+{
+    const WindowInfo main = MainWindowInfo();
+    Click(main, 41, 213); // "数据" in the side bar
+    QTest::qWait(1500);
+    QVERIFY(Shot("08-data-pages"));
+    const QString sConfig = sWorldDir + QStringLiteral("/program/config.ini");
+    QVERIFY(QSettings(sConfig, QSettings::IniFormat).value("config/datapages").toBool());
+}
+
+// Pick three values of the first data stream, in an order of one's own, and
+// replay the recording (8 frames, one a second).
+void tst_ProductWalk::dataStreamReplays()
+{
+    const WindowInfo main = MainWindowInfo();
+    Click(main, kReportButtonX, RecordRowY(0)); // "DS_ENGINE_1.dat"
+    QTest::qWait(1500);
+    QVERIFY(Shot("09-data-stream-items"));
+    for (const int nRow : {4, 0, 1}) // throttle, engine speed, coolant
+        Click(main, 91, RecordRowY(nRow));
+    QTest::qWait(300);
+    QVERIFY(Shot("10-data-stream-chosen"));
+    Click(main, 751, 552); // "确认"
+    QTest::qWait(1000);
+    Click(main, 98, 552); // play
+    QTest::qWait(2500);
+    QVERIFY(Shot("11-data-stream-replaying"));
+    QTest::qWait(7000);
+    QVERIFY(Shot("12-data-stream-replayed"));
+    Click(main, 751, 552); // "返回" on the detail page
+    QTest::qWait(500);
+    Click(main, 625, 552); // "返回" on the list page
+    QTest::qWait(800);
+}
+
+// A freeze frame, a system scan and a vehicle version, each as a report.
+void tst_ProductWalk::reportOfEachKind()
+{
+    const WindowInfo main = MainWindowInfo();
+    const QList<QPair<int, QString>> kinds = {
+        {4, "13-freeze-frame-report"}, {6, "14-system-scan-report"}, {8, "15-version-report"}};
+    for (const auto &kind : kinds) {
+        Click(main, kReportButtonX, RecordRowY(kind.first));
+        QTest::qWait(2500);
+        QVERIFY(Shot(kind.second));
+        Click(main, 549, 553); // "返回"
+        QTest::qWait(800);
+    }
+}
+
+// The trouble-code report previewed, then saved as PDF through the save
+// dialog; the program hands the file to the desktop, which is to open it.
+void tst_ProductWalk::troubleCodeReportSavedAsPdf()
+{
+    const WindowInfo main = MainWindowInfo();
+    Click(main, kReportButtonX, RecordRowY(2)); // "DTC_ENGINE_1.dat"
+    QTest::qWait(2500);
+    QVERIFY(Shot("16-trouble-code-report"));
+    Click(main, 655, 553); // "保存"
+    WindowInfo dialog;
+    QVERIFY2(WaitForWindow([](const WindowInfo &w) { return w.sName == QStringLiteral("保存"); },
+                           &dialog),
+             "the save dialog did not open");
+    const QString sPdf = sWalkDir + QStringLiteral("/trouble-code-report.pdf");
+    QFile::remove(sPdf);
+    Xdo({"windowfocus", "--sync", dialog.sId});
+    Xdo({"type", "--delay", "20", sPdf});
+    QVERIFY(Shot("17-save-dialog"));
+    Xdo({"key", "Return"});
+    QVERIFY2(QTest::qWaitFor([&] { return ReadFile(sOpenedLog).contains(QFile::encodeName(sPdf)); },
+                             kStepTimeoutMs),
+             "the saved report was not handed to the desktop to open");
+    QCOMPARE(QString::fromUtf8(ReadFile(sOpenedLog)).trimmed(),
+             QUrl::fromLocalFile(sPdf).toString());
+    QVERIFY(Shot("18-report-saved"));
+    Click(main, 549, 553); // "返回"
+
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {"-layout", sPdf, "-"});
+    QVERIFY(pdftotext.waitForFinished(30000));
+    // pdftotext keeps the ligatures the text was drawn with and may or may
+    // not see the blanks around the small footer's "/".
+    QString sText = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    const QList<QPair<QChar, QString>> ligatures = {{QChar(0xFB00), "ff"},
+                                                    {QChar(0xFB01), "fi"},
+                                                    {QChar(0xFB02), "fl"},
+                                                    {QChar(0xFB03), "ffi"},
+                                                    {QChar(0xFB04), "ffl"}};
+    for (const auto &ligature : ligatures)
+        sText.replace(ligature.first, ligature.second);
+    QStringList slLines;
+    for (const QString &sLine : sText.split('\n'))
+        slLines << sLine.simplified().replace(QStringLiteral(" / "), QStringLiteral("/"));
+    slLines.removeAll(QString());
+    const QStringList slExpected = {
+        "车辆诊断报告",
+        "车辆信息",
+        "Brand:Volkswagen Golf 1.4 TSI",
+        "Engine",
+        "故障码 状态 描述",
+        "P0301 Current Cylinder 1 misfire detected",
+        "P0420 History Catalyst system efficiency below threshold (bank 1)",
+        "P0171 Current System too lean (bank 1)",
+        "1/1"};
+    QCOMPARE(slLines, slExpected);
+}
+
 void tst_ProductWalk::switchLanguageToEnglish()
 {
     const WindowInfo main = MainWindowInfo();
@@ -472,12 +607,12 @@ void tst_ProductWalk::switchLanguageToEnglish()
     QVERIFY2(WaitForWindow([](const WindowInfo &w) { return w.sName == QStringLiteral("设置"); },
                            &settings),
              "the settings dialog did not open");
-    QVERIFY(Shot("08-settings"));
+    QVERIFY(Shot("19-settings"));
 
     // Open the language list, go down to English (the third entry), apply.
     Click(settings, settings.rect.width() / 2 + 20, 65);
     QTest::qWait(500);
-    QVERIFY(Shot("09-language-list"));
+    QVERIFY(Shot("20-language-list"));
     Xdo({"key", "Down", "Down", "Return"});
     QTest::qWait(300);
     Click(settings, -37, -35);
@@ -492,19 +627,19 @@ void tst_ProductWalk::switchLanguageToEnglish()
             kStepTimeoutMs),
         "config.ini does not hold English");
     QTest::qWait(1000);
-    QVERIFY(Shot("10-english"));
+    QVERIFY(Shot("21-english"));
 
     // The other pages and the dialog speak English too.
     const WindowInfo mainAgain = MainWindowInfo();
     Click(mainAgain, 41, 77); // "Download"
     QTest::qWait(2000);
-    QVERIFY(Shot("11-english-download"));
+    QVERIFY(Shot("22-english-download"));
     Click(mainAgain, 41, -72);
     WindowInfo settingsAgain;
     QVERIFY2(
         WaitForWindow([&](const WindowInfo &w) { return w.sId != mainAgain.sId; }, &settingsAgain),
         "the settings dialog did not open again");
-    QVERIFY(Shot("12-english-settings"));
+    QVERIFY(Shot("23-english-settings"));
     Click(settingsAgain, -21, 16); // its close button
     QVERIFY2(QTest::qWaitFor([&] { return VisibleWindows().size() == 1; }, kStepTimeoutMs),
              "the settings dialog did not close");

@@ -21,6 +21,7 @@
 #include <QSqlQuery>
 #include <QTimer>
 #include <QToolBar>
+#include <QTranslator>
 #include <QUrl>
 #include <QtTest>
 
@@ -125,6 +126,8 @@ private slots:
     void endlessTemplateScriptEnds();
     void pageWithoutWidthIsA4();
     void landscapePage();
+    void previewTurnsLandscapePage();
+    void htmlMeasuresEachPageAtItsWidth();
     void watermarkAndBorder();
     void sqlDataSource();
     void rectangleSpelling_data();
@@ -143,6 +146,7 @@ private slots:
     void inlineDataSource();
     void printerPageRange();
     void targetPrinterAdoption();
+    void previewDialogHasExportActions_data();
     void previewDialogHasExportActions();
     void cancelledExportSavesNothing();
     void exportActionsSave_data();
@@ -383,6 +387,111 @@ void tst_ReportEngine::landscapePage()
              qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
     QCOMPARE(PdfLines(Pdf(QStringLiteral("landscape.pdf")), 1),
              QStringList({QStringLiteral("wide")}));
+}
+
+// A preview keeps the sheet it started with: a landscape page after a
+// portrait one is shown turned on it, at its full size, not squeezed.
+void tst_ReportEngine::previewTurnsLandscapePage()
+{
+    const QString sBar = QStringLiteral(
+        "<item type=\"reactangle\" left=\"0\" top=\"0\" width=\"1108\" height=\"60\" "
+        "backgroundColor=\"rgba(0,0,0,255)\" borderColor=\"rgba(0,0,0,255)\"/>");
+    const QString sXml = Document(
+        Page(Band(QStringLiteral("ReportTitle"), 24,
+                  Label(QStringLiteral("portrait"), 0, 0, 300, 24))) +
+        Page(Band(QStringLiteral("PageHeader"), 60, sBar), QStringLiteral("orientation=\"1\"")));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("turned.xml"), sXml)));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    QPrintPreviewWidget preview(&printer);
+    connect(&preview, &QPrintPreviewWidget::paintRequested, &engine, &ReportEngine::printPreview);
+    preview.resize(500, 700);
+    preview.setViewMode(QPrintPreviewWidget::SinglePageView);
+    preview.show();
+    preview.updatePreview();
+    QCOMPARE(preview.pageCount(), 2);
+    preview.setCurrentPage(2);
+    preview.fitInView();
+    QCoreApplication::processEvents();
+    const QImage image = preview.grab().toImage();
+
+    // The sheet in view is the longest white run down the middle (the view
+    // may show a strip of the first page too); the bar is what is black on it.
+    const auto white = [&image](int x, int y) { return image.pixel(x, y) == qRgb(255, 255, 255); };
+    int nTop = 0;
+    int nBottom = -1;
+    for (int y = 0, nStart = 0; y <= image.height(); ++y) {
+        if (y < image.height() && white(image.width() / 2, y))
+            continue;
+        if (y - 1 - nStart > nBottom - nTop) {
+            nTop = nStart;
+            nBottom = y - 1;
+        }
+        nStart = y + 1;
+    }
+    QRect sheet;
+    for (int y = nTop; y <= nBottom; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (white(x, y))
+                sheet |= QRect(x, y, 1, 1);
+        }
+    }
+    QRect bar;
+    const QRect inside = sheet.adjusted(2, 2, -2, -2);
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < 40)
+                bar |= QRect(x, y, 1, 1);
+        }
+    }
+    const QString sWhere = QStringLiteral("sheet %1,%2 %3x%4, bar %5,%6 %7x%8")
+                               .arg(sheet.x())
+                               .arg(sheet.y())
+                               .arg(sheet.width())
+                               .arg(sheet.height())
+                               .arg(bar.x())
+                               .arg(bar.y())
+                               .arg(bar.width())
+                               .arg(bar.height());
+    QVERIFY2(sheet.height() > sheet.width() && sheet.width() > 100, qPrintable(sWhere));
+    // Turned: along the sheet's height, near its right edge (the page's top).
+    QVERIFY2(bar.height() > 0.85 * sheet.height(), qPrintable(sWhere));
+    QVERIFY2(bar.width() < 0.1 * sheet.width(), qPrintable(sWhere));
+    QVERIFY2(sheet.right() - bar.right() < 0.1 * sheet.width(), qPrintable(sWhere));
+}
+
+// HTML has no sheets, but each page's text is measured at that page's width:
+// a line that fits across a landscape page does not make its row grow.
+void tst_ReportEngine::htmlMeasuresEachPageAtItsWidth()
+{
+    // About 620 pt in DejaVu Sans 10: one line across the landscape field
+    // (700 pt), 16 units high; two lines, more than the row's 20, if it were
+    // measured on a portrait sheet (485 pt across).
+    const QString sLong =
+        QStringLiteral("Lorem ipsum dolor sit amet Lorem ipsum dolor sit amet Lorem ipsum dolor "
+                       "sit amet Lorem ipsum dolor sit amet consectetur");
+    const QString sXml =
+        Document(Page(Band(QStringLiteral("ReportTitle"), 24,
+                           Label(QStringLiteral("portrait"), 0, 0, 300, 24))) +
+                 Page(Band(QStringLiteral("MasterData"), 20,
+                           Label(sLong, 0, 0, 1000, 20, QStringLiteral("autoHeight=\"1\""))) +
+                          Band(QStringLiteral("MasterFooter"), 24,
+                               Label(QStringLiteral("after"), 0, 0, 300, 24)),
+                      QStringLiteral("orientation=\"1\"")));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("measure.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 1;
+    const QString sPath = m_dir.filePath(QStringLiteral("measure.html"));
+    QVERIFY(engine.exportToHtml(sPath));
+    const auto divisions = HtmlDivisions(ReadText(sPath));
+    QCOMPARE(divisions.size(), 3);
+    QCOMPARE(divisions.at(1).first, sLong);
+    QCOMPARE(StyleNumber(divisions.at(1).second, QStringLiteral("height")), 20);
+    QCOMPARE(StyleNumber(divisions.at(2).second, QStringLiteral("top")) -
+                 StyleNumber(divisions.at(1).second, QStringLiteral("top")),
+             20);
 }
 
 void tst_ReportEngine::watermarkAndBorder()
@@ -756,8 +865,13 @@ void tst_ReportEngine::groupsWithNumbering()
                       Band(QStringLiteral("MasterData"), 24,
                            Label(QStringLiteral("<LineNo>. [price]"), 0, 0, 300, 24),
                            QStringLiteral("groupingField=\"cat\"")) +
+                      // The footer speaks of its own group: its fields and
+                      // its printing condition see the group's last record.
                       Band(QStringLiteral("DataGroupFooter"), 24,
-                           Label(QStringLiteral("Subtotal SUM([price])"), 0, 0, 300, 24)) +
+                           Label(QStringLiteral("Subtotal [cat] SUM([price])"), 0, 0, 300, 24) +
+                               Label(QStringLiteral("last [price]"), 300, 0, 200, 24) +
+                               Label(QStringLiteral("only in A"), 500, 0, 200, 24,
+                                     QStringLiteral("printing=\"'[cat]' == 'A'\""))) +
                       Band(QStringLiteral("MasterFooter"), 24,
                            Label(QStringLiteral("Total SUM([price])"), 0, 0, 300, 24))));
     ReportEngine engine;
@@ -773,9 +887,9 @@ void tst_ReportEngine::groupsWithNumbering()
     QCOMPARE(
         PdfLines(Pdf(QStringLiteral("groups.pdf")), 1),
         QStringList({QStringLiteral("Group A"), QStringLiteral("1. 100"), QStringLiteral("2. 200"),
-                     QStringLiteral("3. 300"), QStringLiteral("Subtotal 600"),
+                     QStringLiteral("3. 300"), QStringLiteral("Subtotal A 600 last 300 only in A"),
                      QStringLiteral("Group B"), QStringLiteral("1. 400"), QStringLiteral("2. 500"),
-                     QStringLiteral("Subtotal 900"), QStringLiteral("Total 1500")}));
+                     QStringLiteral("Subtotal B 900 last 500"), QStringLiteral("Total 1500")}));
 }
 
 void tst_ReportEngine::inlineDataSource()
@@ -838,8 +952,34 @@ void tst_ReportEngine::targetPrinterAdoption()
     QCOMPARE(PdfPageCount(Pdf(QStringLiteral("target2.pdf"))), 1);
 }
 
+void tst_ReportEngine::previewDialogHasExportActions_data()
+{
+    QTest::addColumn<QString>("sTranslation");
+    QTest::addColumn<QString>("sPdf");
+    QTest::addColumn<QString>("sHtml");
+    QTest::newRow("untranslated") << QString() << "Save as PDF"
+                                  << "Save as HTML";
+    QTest::newRow("simplified Chinese") << ":/other/cn.qm"
+                                        << "另存为PDF"
+                                        << "另存为HTML";
+    QTest::newRow("traditional Chinese") << ":/other/tc.qm"
+                                         << "另存為PDF"
+                                         << "另存為HTML";
+    QTest::newRow("English") << ":/other/en.qm"
+                             << "Save as PDF"
+                             << "Save as HTML";
+}
+
 void tst_ReportEngine::previewDialogHasExportActions()
 {
+    QFETCH(QString, sTranslation);
+    QFETCH(QString, sPdf);
+    QFETCH(QString, sHtml);
+    QTranslator translator;
+    if (!sTranslation.isEmpty()) {
+        QVERIFY(translator.load(sTranslation));
+        QCoreApplication::installTranslator(&translator);
+    }
     ReportEngine engine;
     QVERIFY(engine.loadTemplate(Template(QStringLiteral("dialog.xml"), TableTemplate())));
     DataProvider data(&engine);
@@ -857,7 +997,8 @@ void tst_ReportEngine::previewDialogHasExportActions()
             if (!pDialog)
                 continue;
             for (QAction *pAction : pDialog->findChildren<QAction *>()) {
-                if (pAction->objectName().startsWith(QLatin1String("actExp")))
+                if (pAction->objectName().startsWith(QLatin1String("actExp")) &&
+                    !pAction->icon().availableSizes().isEmpty())
                     slActions.append(pAction->objectName() + QLatin1Char('=') + pAction->text());
             }
             if (auto *pPreview = pDialog->findChild<QPrintPreviewWidget *>())
@@ -868,10 +1009,11 @@ void tst_ReportEngine::previewDialogHasExportActions()
     bool bDestroyed = false;
     connect(&engine, &ReportEngine::previewDestroyed, this, [&]() { bDestroyed = true; });
     engine.printReport(false, false);
+    QCoreApplication::removeTranslator(&translator);
     slActions.sort();
-    QCOMPARE(slActions.size(), 2);
-    QVERIFY(slActions.at(0).startsWith(QStringLiteral("actExpToHtml=")));
-    QVERIFY(slActions.at(1).startsWith(QStringLiteral("actExpToPdf=")));
+    // Both with the pictures the program ships.
+    QCOMPARE(slActions, QStringList({QStringLiteral("actExpToHtml=") + sHtml,
+                                     QStringLiteral("actExpToPdf=") + sPdf}));
     QCOMPARE(nPages, 1);
     QVERIFY(bDestroyed);
     QVERIFY(engine.setTargetPrinter(&printer));
@@ -927,10 +1069,12 @@ void tst_ReportEngine::exportActionsSave()
     connect(&action, &QAction::triggered, &engine, &ReportEngine::exportTo);
     const QString sPath = m_dir.filePath(sFile);
     QString sFilter;
+    QString sCaption;
     QTimer::singleShot(0, this, [&]() {
         for (QWidget *pWidget : QApplication::topLevelWidgets()) {
             if (auto *pDialog = qobject_cast<QFileDialog *>(pWidget)) {
                 sFilter = pDialog->nameFilters().join(QLatin1Char(';'));
+                sCaption = pDialog->windowTitle();
                 pDialog->selectFile(sPath);
                 QMetaObject::invokeMethod(pDialog, "accept");
             }
@@ -941,6 +1085,7 @@ void tst_ReportEngine::exportActionsSave()
     QVERIFY(sFilter.contains(sFile.endsWith(QLatin1String(".pdf"))
                                  ? QStringLiteral("PDF Files (*.pdf)")
                                  : QStringLiteral("HTML Files (*.html)")));
+    QCOMPARE(sCaption, QStringLiteral("Save File"));
     QVERIFY(QFile::exists(sPath));
     QCOMPARE(m_openedUrls.size(), bOpened ? 1 : 0);
     if (bOpened)
