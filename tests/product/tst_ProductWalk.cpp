@@ -30,7 +30,9 @@
 
 namespace
 {
-const char *const kAddress = "127.0.9.2";
+// scripts/run-demo, when it runs the walk for want of a display, names the
+// address and the world folder its user chose.
+const char *const kDefaultAddress = "127.0.9.2";
 const int kStepTimeoutMs = 30000;
 
 QByteArray ReadFile(const QString &sPath)
@@ -87,6 +89,7 @@ private:
     QString sWalkDir;
     QString sShotDir;
     QString sWorldDir;
+    QString sAddress;
     QProcess xvfb;
     QProcess demo;
     QProcess program;
@@ -195,7 +198,7 @@ QJsonArray tst_ProductWalk::ServerRequests()
     QNetworkAccessManager manager;
     manager.setProxy(QNetworkProxy::NoProxy);
     QNetworkReply *pReply = manager.get(
-        QNetworkRequest(QUrl(QStringLiteral("http://%1:19320/control/requests").arg(kAddress))));
+        QNetworkRequest(QUrl(QStringLiteral("http://%1:19320/control/requests").arg(sAddress))));
     QEventLoop loop;
     connect(pReply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);
@@ -282,7 +285,8 @@ void tst_ProductWalk::initTestCase()
     // One walk at a time per build tree: they share the folder and the address.
     QVERIFY2(lock.tryLock(15 * 60 * 1000), "another walk holds product-walk.lock");
     sShotDir = sWalkDir + QStringLiteral("/screenshots");
-    sWorldDir = sWalkDir + QStringLiteral("/world");
+    sWorldDir = qEnvironmentVariable("UA_WALK_WORLD_DIR", sWalkDir + QStringLiteral("/world"));
+    sAddress = qEnvironmentVariable("UA_WALK_ADDRESS", QLatin1String(kDefaultAddress));
     QDir(sShotDir).removeRecursively();
     QVERIFY(QDir().mkpath(sShotDir));
     qInfo("screenshots of the walk: %s", qUtf8Printable(sShotDir));
@@ -290,7 +294,7 @@ void tst_ProductWalk::initTestCase()
     demo.setProcessChannelMode(QProcess::MergedChannels);
     demo.start(QStringLiteral(UA_SOURCE_DIR "/scripts/run-demo"),
                {"--no-build", "--world-only", "--no-saved-login", "--build-dir",
-                QStringLiteral(UA_BIN_DIR "/.."), "--demo-dir", sWorldDir, "--address", kAddress});
+                QStringLiteral(UA_BIN_DIR "/.."), "--demo-dir", sWorldDir, "--address", sAddress});
     QVERIFY(demo.waitForStarted());
     QByteArray baDemoOut;
     QVERIFY2(QTest::qWaitFor(
