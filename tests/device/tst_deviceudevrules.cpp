@@ -4,12 +4,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 class TestDeviceUdevRules : public QObject
 {
     Q_OBJECT
 private slots:
     void coversVendor_data();
     void coversVendor();
+    void foldersAreThoseUdevReads_data();
+    void foldersAreThoseUdevReads();
     void shippedRuleCoversDevice();
     void shippedRuleLiesBesideProgram();
     void hintOnlyWithoutRule();
@@ -49,6 +53,25 @@ void TestDeviceUdevRules::coversVendor()
     const std::vector<std::string> folders = {empty.path().toStdString(), "/nonexistent",
                                               dir.path().toStdString()};
     QCOMPARE(UdevRuleCoversVendor(folders, "1fc9"), bCovers);
+}
+
+void TestDeviceUdevRules::foldersAreThoseUdevReads_data()
+{
+    QTest::addColumn<QString>("sFolder");
+    // systemd-udevd's rule folders; a rule installed under the prefix /usr or
+    // /usr/local lands in <prefix>/lib/udev/rules.d and is read from there.
+    QTest::newRow("administrator") << "/etc/udev/rules.d";
+    QTest::newRow("run time") << "/run/udev/rules.d";
+    QTest::newRow("prefix /usr/local") << "/usr/local/lib/udev/rules.d";
+    QTest::newRow("prefix /usr") << "/usr/lib/udev/rules.d";
+    QTest::newRow("split /usr") << "/lib/udev/rules.d";
+}
+
+void TestDeviceUdevRules::foldersAreThoseUdevReads()
+{
+    QFETCH(QString, sFolder);
+    const std::vector<std::string> folders = UdevRuleFolders();
+    QVERIFY(std::find(folders.cbegin(), folders.cend(), sFolder.toStdString()) != folders.cend());
 }
 
 void TestDeviceUdevRules::shippedRuleCoversDevice()

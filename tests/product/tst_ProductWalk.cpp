@@ -31,7 +31,9 @@
 
 namespace
 {
-const char *const kAddress = "127.0.9.2";
+// scripts/run-demo, when it runs the walk for want of a display, names the
+// address and the world folder its user chose.
+const char *const kDefaultAddress = "127.0.9.2";
 const int kStepTimeoutMs = 30000;
 // The data manager's table: rows of 30 pixels from 82, the report buttons in
 // the last column (record-gen lays out two records of each kind, by name).
@@ -100,6 +102,7 @@ private:
     QString sShotDir;
     QString sWorldDir;
     QString sOpenedLog; // what the program asked the desktop to open
+    QString sAddress;
     QProcess xvfb;
     QProcess demo;
     QProcess program;
@@ -208,7 +211,7 @@ QJsonArray tst_ProductWalk::ServerRequests()
     QNetworkAccessManager manager;
     manager.setProxy(QNetworkProxy::NoProxy);
     QNetworkReply *pReply = manager.get(
-        QNetworkRequest(QUrl(QStringLiteral("http://%1:19320/control/requests").arg(kAddress))));
+        QNetworkRequest(QUrl(QStringLiteral("http://%1:19320/control/requests").arg(sAddress))));
     QEventLoop loop;
     connect(pReply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);
@@ -298,7 +301,8 @@ void tst_ProductWalk::initTestCase()
     // One walk at a time per build tree: they share the folder and the address.
     QVERIFY2(lock.tryLock(15 * 60 * 1000), "another walk holds product-walk.lock");
     sShotDir = sWalkDir + QStringLiteral("/screenshots");
-    sWorldDir = sWalkDir + QStringLiteral("/world");
+    sWorldDir = qEnvironmentVariable("UA_WALK_WORLD_DIR", sWalkDir + QStringLiteral("/world"));
+    sAddress = qEnvironmentVariable("UA_WALK_ADDRESS", QLatin1String(kDefaultAddress));
     QDir(sShotDir).removeRecursively();
     QVERIFY(QDir().mkpath(sShotDir));
     sOpenedLog = sWalkDir + QStringLiteral("/opened.txt");
@@ -317,7 +321,7 @@ void tst_ProductWalk::initTestCase()
     demo.setProcessChannelMode(QProcess::MergedChannels);
     demo.start(QStringLiteral(UA_SOURCE_DIR "/scripts/run-demo"),
                {"--no-build", "--world-only", "--no-saved-login", "--build-dir",
-                QStringLiteral(UA_BIN_DIR "/.."), "--demo-dir", sWorldDir, "--address", kAddress});
+                QStringLiteral(UA_BIN_DIR "/.."), "--demo-dir", sWorldDir, "--address", sAddress});
     QVERIFY(demo.waitForStarted());
     QByteArray baDemoOut;
     QVERIFY2(QTest::qWaitFor(

@@ -14,7 +14,10 @@ const char *const kRuleFile = "60-updateassist.rules";
 
 std::vector<std::string> UdevRuleFolders()
 {
-    return {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
+    // systemd-udevd's list: an installation under /usr/local puts the rule in
+    // the third, and is read from there.
+    return {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/local/lib/udev/rules.d",
+            "/usr/lib/udev/rules.d", "/lib/udev/rules.d"};
 }
 
 bool UdevRuleCoversVendor(const std::vector<std::string> &folders, const std::string &sVendor)
