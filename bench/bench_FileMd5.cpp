@@ -1,6 +1,6 @@
 // Digest speed of FileMd5 on package-sized files (the downloader hashes every
 // file of a package on the device disk before deciding what to fetch).
-#include "app/FileUtils.h"
+#include "base/FileUtils.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,5 +1,5 @@
 // Cost of queueing small tasks on the 10-worker pool and waiting for them.
-#include "app/ThreadPool.h"
+#include "base/ThreadPool.h"
 
 #include <benchmark/benchmark.h>
 #include <vector>

@@ -3,7 +3,7 @@
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
 
-#include "app/Json.h"
+#include "base/Json.h"
 #include "net/ServerProtocol.h"
 
 int FuzzDecompressBody(const uint8_t *pData, size_t nSize)

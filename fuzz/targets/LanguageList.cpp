@@ -2,7 +2,7 @@
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
 
-#include "app/Json.h"
+#include "base/Json.h"
 #include "app/SettingDlg.h"
 
 #include <QComboBox>

@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
 
-#include "app/Json.h"
+#include "base/Json.h"
 #include "update/DiffDownload.h"
 #include "update/InstalledManifest.h"
 #include "update/PackageManifest.h"

@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
 
-#include "app/Json.h"
+#include "base/Json.h"
 #include "net/ServerProtocol.h"
 #include "update/DownloadRequest.h"
 #include "update/InstalledManifest.h"

@@ -1,6 +1,6 @@
 #include "accounts/StoredCredentials.h"
 
-#include "app/Json.h"
+#include "base/Json.h"
 #include "net/ServerProtocol.h"
 #include "platform/PrivateFile.h"
 

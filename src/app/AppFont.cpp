@@ -1,6 +1,6 @@
 #include "app/AppFont.h"
 
-#include "app/ScreenScale.h"
+#include "base/ScreenScale.h"
 
 #include <QDebug>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #include "app/SettingDlg.h"
 #include "ui_SettingDlg.h"
 
-#include "app/Json.h"
+#include "base/Json.h"
 #include "app/Settings.h"
 #include "app/WorkingFolder.h"
 #include "widgets/IconHelper.h"

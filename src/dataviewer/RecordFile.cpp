@@ -1,6 +1,6 @@
 #include "dataviewer/RecordFile.h"
 
-#include "app/Json.h"
+#include "base/Json.h"
 #include "device/DeviceDiskFile.h"
 
 #include <QDebug>

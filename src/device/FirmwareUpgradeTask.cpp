@@ -1,6 +1,6 @@
 #include "device/FirmwareUpgradeTask.h"
 
-#include "app/FileUtils.h"
+#include "base/FileUtils.h"
 #include "device/DeviceState.h"
 #include "device/MainInstall.h"
 #include "device/device.h"

@@ -1,6 +1,6 @@
 #include "net/ServerProtocol.h"
 
-#include "app/Json.h"
+#include "base/Json.h"
 #include "net/HttpPost.h"
 #include "net/SecretMask.h"
 

@@ -1,6 +1,6 @@
 #include "update/DiffDownload.h"
 
-#include "app/FileUtils.h"
+#include "base/FileUtils.h"
 #include "device/DeviceState.h"
 #include "net/HttpPost.h"
 #include "net/ProxyInfo.h"

@@ -12,9 +12,9 @@
 #include "ui_MainWindow.h"
 #include "update/MainWindow.h"
 
-#include "app/Json.h"
+#include "base/Json.h"
 #include "app/Settings.h"
-#include "app/ThreadPool.h"
+#include "base/ThreadPool.h"
 #include "app/WorkingFolder.h"
 #include "device/DeviceDisks.h"
 #include "device/MainInstall.h"

@@ -1,6 +1,6 @@
 #include "widgets/IconHelper.h"
 
-#include "app/ScreenScale.h"
+#include "base/ScreenScale.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

@@ -5,7 +5,7 @@
 #include "accounts/LoginReply.h"
 #include "accounts/PasswordDigest.h"
 #include "accounts/StoredCredentials.h"
-#include "app/ThreadHelpers.h"
+#include "base/ThreadHelpers.h"
 #include "net/ServerProtocol.h"
 
 #include <QtTest>

@@ -3,7 +3,7 @@
 // registrations, and connection reuse through the shared libcurl store.
 
 #include "UpdateServerProcess.h"
-#include "app/FileUtils.h"
+#include "base/FileUtils.h"
 #include "net/HttpPost.h"
 #include "net/ServerProtocol.h"
 #include "update/DiffDownload.h"

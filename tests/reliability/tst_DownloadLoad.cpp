@@ -5,10 +5,10 @@
 // installation is started exactly once.
 #include "UpdateServerProcess.h"
 
-#include "app/FileUtils.h"
+#include "base/FileUtils.h"
 #include "app/Language.h"
 #include "app/Settings.h"
-#include "app/ThreadPool.h"
+#include "base/ThreadPool.h"
 #include "net/HttpPost.h"
 #include "net/ServerProtocol.h"
 #include "update/DiffDownload.h"

@@ -1,4 +1,4 @@
-#include "app/ScreenScale.h"
+#include "base/ScreenScale.h"
 #include "widgets/IconHelper.h"
 
 #include <QFontDatabase>

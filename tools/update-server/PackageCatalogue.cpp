@@ -1,6 +1,6 @@
 #include "PackageCatalogue.h"
 
-#include "app/FileUtils.h"
+#include "base/FileUtils.h"
 
 #include <QDateTime>
 #include <QDir>

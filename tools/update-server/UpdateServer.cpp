@@ -1,7 +1,7 @@
 #include "UpdateServer.h"
 
 #include "ConnectionReset.h"
-#include "app/Json.h"
+#include "base/Json.h"
 #include "net/ServerProtocol.h"
 
 #include <QDateTime>

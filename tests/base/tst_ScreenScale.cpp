@@ -1,5 +1,5 @@
 #include "app/AppFont.h"
-#include "app/ScreenScale.h"
+#include "base/ScreenScale.h"
 
 #include <QFontDatabase>
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "app/ThreadPool.h"
+#include "base/ThreadPool.h"
 
 ThreadPool::ThreadPool(size_t threads)
 {

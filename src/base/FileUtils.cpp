@@ -1,4 +1,4 @@
-#include "app/FileUtils.h"
+#include "base/FileUtils.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/ScreenScale.h"
+#include "base/ScreenScale.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "app/Json.h"
+#include "base/Json.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>

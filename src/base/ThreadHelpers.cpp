@@ -1,4 +1,4 @@
-#include "app/ThreadHelpers.h"
+#include "base/ThreadHelpers.h"
 
 #include <QThread>
 
