@@ -2,78 +2,28 @@
 
 #include "base/FileUtils.h"
 #include "device/DeviceState.h"
-#include "device/MainInstall.h"
 #include "device/device.h"
-#include "widgets/MessageBox.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace
 {
 
-// Runs fn(window) on the GUI thread if the window has not been deleted by then.
-template <class Fn> void PostToWindow(const QPointer<MainInstall> &pWindow, Fn fn)
+// The device's own reports become the task's: progress, its failure texts and
+// its Finish (which closes the window), all emitted on the task's thread.
+void ForwardDevice(device &dev, FirmwareUpgradeTask *pTask)
 {
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [pWindow, fn] {
-            if (pWindow)
-                fn(pWindow.data());
-        },
-        Qt::QueuedConnection);
-}
-
-void CloseWindow(const QPointer<MainInstall> &pWindow)
-{
-    PostToWindow(pWindow, [](MainInstall *p) { p->close(); });
-}
-
-void ShowHint(const QPointer<MainInstall> &pWindow, const QString &sMsg, bool bProgress)
-{
-    PostToWindow(pWindow, [sMsg, bProgress](MainInstall *p) { p->showHint(sMsg, bProgress); });
-}
-
-// Shows sMsg in the application message box over pParent, on the GUI thread.
-void ShowFailure(const QPointer<QWidget> &pParent, const QString &sMsg)
-{
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [pParent, sMsg] {
-            if (pParent) // no main window any more: the program is closing
-                ShowMessage(pParent.data(), QCoreApplication::translate("MainInstall", "提示"),
-                            sMsg);
-        },
-        Qt::QueuedConnection);
-}
-
-void ConnectToWindow(device &dev, const QPointer<MainInstall> &pWindow)
-{
-    QObject *pGui = QCoreApplication::instance();
-    QObject::connect(
-        &dev, &device::sendprogress, pGui,
-        [pWindow](int nCurrent, int nMax) {
-            if (pWindow)
-                pWindow->setprogress(nCurrent, nMax);
-        },
-        Qt::QueuedConnection);
-    QObject::connect(
-        &dev, &device::Finish, pGui,
-        [pWindow] {
-            if (pWindow)
-                pWindow->close();
-        },
-        Qt::QueuedConnection);
-    QObject::connect(
-        &dev, &device::feedback, pGui,
-        [pWindow](const QString &sCode) {
-            if (pWindow)
-                pWindow->showMessage(sCode);
-        },
-        Qt::QueuedConnection);
+    QObject::connect(&dev, &device::sendprogress, pTask, &FirmwareUpgradeTask::Progress,
+                     Qt::DirectConnection);
+    QObject::connect(&dev, &device::feedback, pTask, &FirmwareUpgradeTask::Failure,
+                     Qt::DirectConnection);
+    QObject::connect(&dev, &device::Finish, pTask, &FirmwareUpgradeTask::Finish,
+                     Qt::DirectConnection);
 }
 
 } // namespace
@@ -94,8 +44,21 @@ bool SameFirmwareDigest(const QString &sDeviceMd5, const QString &sFileMd5)
     return sDeviceMd5.compare(sFileMd5, Qt::CaseInsensitive) == 0;
 }
 
-void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QPointer<QWidget> pMessageParent,
-                         QString sDisk, QString sSN)
+FirmwareUpgradeTask::FirmwareUpgradeTask(QString sDisk, QString sSN, QObject *parent)
+    : QObject(parent), sDisk(std::move(sDisk)), sSN(std::move(sSN))
+{
+}
+
+QFuture<void> FirmwareUpgradeTask::Start(FirmwareUpgradeTask *pTask)
+{
+    return QtConcurrent::run([pTask] {
+        pTask->Run();
+        // Its queued reports need the receivers only, not the task.
+        pTask->deleteLater();
+    });
+}
+
+void FirmwareUpgradeTask::Run()
 {
     if (sSN.isEmpty())
         sSN = CurrentSerialNumber();
@@ -103,18 +66,18 @@ void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QPointer<QWidget> pMessa
     timer.start();
 
     device dev;
-    ConnectToWindow(dev, pWindow);
+    ForwardDevice(dev, this);
     dev.Init(true);
     if (!dev.OpenPort(device::VendorId, UpgradeProductId(sSN))) {
         qDebug() << "firmware: no device port";
-        CloseWindow(pWindow);
+        emit Finish();
         return;
     }
 
-    ShowHint(pWindow, QCoreApplication::translate("MainWindow", "正在升级GD32..."), false);
+    emit Hint(QCoreApplication::translate("MainWindow", "正在升级GD32..."), false);
     if (!dev.SendRaw(QByteArray::fromHex(device::EnterUpgradeFrame))) {
         qDebug() << "firmware: device did not enter upgrade mode";
-        CloseWindow(pWindow);
+        emit Finish();
         return;
     }
     QThread::msleep(50);
@@ -123,12 +86,11 @@ void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QPointer<QWidget> pMessa
     bool bDone = false;
     if (QFileInfo::exists(sFile)) {
         const QString sFileMd5 = FileMd5(sFile);
-        ShowHint(pWindow, QCoreApplication::translate("MainWindow", "正在升级固件，请稍候..."),
-                 true);
+        emit Hint(QCoreApplication::translate("MainWindow", "正在升级固件，请稍候..."), true);
         QString sDeviceMd5;
         if (!dev.ReadFirmwareHash(sDeviceMd5) || SameFirmwareDigest(sDeviceMd5, sFileMd5)) {
             qDebug() << "firmware: nothing to flash" << sDeviceMd5;
-            CloseWindow(pWindow);
+            emit Finish();
             return;
         }
         const quint32 nSize = quint32(QFileInfo(sFile).size() & 0xFFFFFFFFu);
@@ -143,10 +105,11 @@ void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QPointer<QWidget> pMessa
         // A flash broken off by a device that went silent or was pulled out would
         // otherwise just close the window, as a finished one does.
         if (!bDone && !bDeviceSaidWhy)
-            ShowFailure(pMessageParent,
-                        QCoreApplication::translate(
-                            "MainWindow",
-                            "固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。"));
+            emit BrokenOff(QCoreApplication::translate(
+                "MainWindow",
+                "固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。"));
+        if (bDone)
+            emit Success();
         const device::Timing timing = dev.LastTiming();
         qDebug().noquote() << QStringLiteral(
                                   "firmware: %1 bytes, %2 exchanges, %3 ms in all, %4 ms waiting "

@@ -1,15 +1,14 @@
 #pragma once
-// The worker side of a firmware installation: switches the device into its upgrade mode,
-// compares the firmware digests and, when they differ, flashes "Home/MAIN.bin" of the device
-// disk block by block.
+// A firmware installation: switches the device into its upgrade mode, compares
+// the firmware digests and, when they differ, flashes "Home/MAIN.bin" of the
+// device disk block by block. It knows no window: it reports by signals,
+// emitted on the thread that runs it, and whoever shows the installation
+// (the MainInstall window) listens with queued connections.
 
-#include <QPointer>
+#include <QFuture>
+#include <QObject>
 #include <QString>
 #include <QtGlobal>
-
-class QWidget;
-
-class MainInstall;
 
 // 0x009F for serial numbers beginning with "D" or "d", 0x009E otherwise.
 quint16 UpgradeProductId(const QString &sSN);
@@ -19,9 +18,39 @@ QString FirmwareImagePath(const QString &sDisk);
 // The device already runs the file's image: digests equal without regard to letter case.
 bool SameFirmwareDigest(const QString &sDeviceMd5, const QString &sFileMd5);
 
-// Runs on a worker thread. The window is only touched on the GUI thread and only while it
-// still exists; every path ends with a request to close it. A flash that breaks off without
-// a message from the device is reported over pMessageParent (the window is gone by then).
-// An empty sSN falls back to the process-wide serial number.
-void FirmwareUpgradeTask(QPointer<MainInstall> pWindow, QPointer<QWidget> pMessageParent,
-                         QString sDisk, QString sSN);
+class FirmwareUpgradeTask : public QObject
+{
+    Q_OBJECT
+public:
+    // sDisk: the device disk holding the image; an empty sSN falls back to the
+    // process-wide serial number.
+    FirmwareUpgradeTask(QString sDisk, QString sSN, QObject *parent = nullptr);
+
+    // The whole installation, blocking; on a worker thread. Every path ends
+    // with Finish, once or more (a second one finds the window gone).
+    void Run();
+
+    // Runs Run() on Qt's global thread pool and deletes the task on its own
+    // thread afterwards; returns at once. The future ends when Run has returned.
+    static QFuture<void> Start(FirmwareUpgradeTask *pTask);
+
+signals:
+    // The text to show, and whether the progress bar belongs to it.
+    void Hint(QString sMsg, bool bShowProgressBar);
+    // Blocks sent of all blocks.
+    void Progress(int nCurrent, int nMax);
+    // The device refused a command and said why (its status text).
+    void Failure(QString sMsg);
+    // The flash broke off without a word from the device (silent or pulled
+    // out); by then the window is usually gone, so this goes to the user
+    // another way.
+    void BrokenOff(QString sMsg);
+    // The new image was written and the device accepted the end of the upgrade.
+    void Success();
+    // The installation is over as far as a window is concerned: close it.
+    void Finish();
+
+private:
+    QString sDisk;
+    QString sSN;
+};

@@ -4,8 +4,7 @@
 #include "device/FirmwareUpgradeTask.h"
 #include "widgets/MessageBox.h"
 
-#include <QPointer>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QCoreApplication>
 
 MainInstall::MainInstall(QWidget *parent) : QWidget(parent), ui(new Ui::MainInstall)
 {
@@ -22,6 +21,16 @@ MainInstall::MainInstall(QWidget *parent) : QWidget(parent), ui(new Ui::MainInst
 MainInstall::~MainInstall()
 {
     delete ui;
+}
+
+void MainInstall::Listen(FirmwareUpgradeTask *pTask)
+{
+    // Queued: the task emits on its worker thread. With this window as the
+    // receiver, its requests die with it.
+    connect(pTask, &FirmwareUpgradeTask::Hint, this, &MainInstall::showHint);
+    connect(pTask, &FirmwareUpgradeTask::Progress, this, &MainInstall::setprogress);
+    connect(pTask, &FirmwareUpgradeTask::Failure, this, &MainInstall::showMessage);
+    connect(pTask, &FirmwareUpgradeTask::Finish, this, &QWidget::close);
 }
 
 void MainInstall::setprogress(int nCurrent, int nMax)
@@ -43,13 +52,22 @@ void MainInstall::showHint(QString sMsg, bool showProgressBar)
     ui->label->setText(sMsg);
 }
 
+void ReportBrokenOffFlash(FirmwareUpgradeTask *pTask, QWidget *pParent)
+{
+    if (pParent == nullptr)
+        return; // no main window any more: the program is closing
+    QObject::connect(pTask, &FirmwareUpgradeTask::BrokenOff, pParent, [pParent](QString sMsg) {
+        ShowMessage(pParent, QCoreApplication::translate("MainInstall", "提示"), sMsg);
+    });
+}
+
 QFuture<void> StartFirmwareUpgrade(MainInstall *pWindow, const QString &sDisk, const QString &sSN)
 {
-    QPointer<QWidget> pParent;
+    auto *pTask = new FirmwareUpgradeTask(sDisk, sSN);
     if (pWindow) {
+        pWindow->Listen(pTask);
+        ReportBrokenOffFlash(pTask, pWindow->parentWidget());
         pWindow->show();
-        pParent = pWindow->parentWidget();
     }
-    return QtConcurrent::run(FirmwareUpgradeTask, QPointer<MainInstall>(pWindow), pParent, sDisk,
-                             sSN);
+    return FirmwareUpgradeTask::Start(pTask);
 }

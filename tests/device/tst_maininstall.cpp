@@ -1,6 +1,5 @@
 #include "DeviceSimProcess.h"
 #include "TestWidgets.h"
-#include "device/FirmwareUpgradeTask.h"
 #include "device/MainInstall.h"
 #include "device/device.h"
 
@@ -35,11 +34,6 @@ private slots:
 
     void windowLayout();
     void slotsDriveLabelAndBar();
-    void productIdFromSerialNumber_data();
-    void productIdFromSerialNumber();
-
-    void sameFirmwareDigest_data();
-    void sameFirmwareDigest();
     void installs_data();
     void installs();
     void unplugDuringTransfer();
@@ -128,47 +122,6 @@ void TestMainInstall::slotsDriveLabelAndBar()
     window.setprogress(2, 3);
     QCOMPARE(pBar->maximum(), 3);
     QCOMPARE(pBar->value(), 2);
-}
-
-void TestMainInstall::productIdFromSerialNumber_data()
-{
-    QTest::addColumn<QString>("sSN");
-    QTest::addColumn<int>("nPid");
-    QTest::newRow("D") << "D123456789012" << 0x9F;
-    QTest::newRow("d") << "d123456789012" << 0x9F;
-    QTest::newRow("T") << "T123456789012" << 0x9E;
-    QTest::newRow("empty") << "" << 0x9E;
-}
-
-void TestMainInstall::productIdFromSerialNumber()
-{
-    QFETCH(QString, sSN);
-    QFETCH(int, nPid);
-    QCOMPARE(int(UpgradeProductId(sSN)), nPid);
-    QCOMPARE(FirmwareImagePath("E:"), QString("E:/Home/MAIN.bin"));
-}
-
-void TestMainInstall::sameFirmwareDigest_data()
-{
-    QTest::addColumn<QString>("sDevice");
-    QTest::addColumn<QString>("sFile");
-    QTest::addColumn<bool>("bSame");
-    QTest::newRow("equal") << "0123456789abcdef0123456789abcdef"
-                           << "0123456789abcdef0123456789abcdef" << true;
-    QTest::newRow("letter case") << "0123456789ABCDEF0123456789abcdef"
-                                 << "0123456789abcdef0123456789ABCDEF" << true;
-    QTest::newRow("different") << "0123456789abcdef0123456789abcdef"
-                               << "0123456789abcdef0123456789abcde0" << false;
-    QTest::newRow("nothing read") << ""
-                                  << "0123456789abcdef0123456789abcdef" << false;
-}
-
-void TestMainInstall::sameFirmwareDigest()
-{
-    QFETCH(QString, sDevice);
-    QFETCH(QString, sFile);
-    QFETCH(bool, bSame);
-    QCOMPARE(SameFirmwareDigest(sDevice, sFile), bSame);
 }
 
 void TestMainInstall::installs_data()
