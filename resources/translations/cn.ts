@@ -505,16 +505,19 @@
     <context>
         <name>ReportEngine</name>
         <message>
+            <source>Save File</source>
+            <translation>保存文件</translation>
+        </message>
+    </context>
+    <context>
+        <name>ReportPreview</name>
+        <message>
             <source>Save as PDF</source>
             <translation>另存为PDF</translation>
         </message>
         <message>
             <source>Save as HTML</source>
             <translation>另存为HTML</translation>
-        </message>
-        <message>
-            <source>Save File</source>
-            <translation>保存文件</translation>
         </message>
     </context>
     <context>

@@ -505,16 +505,19 @@
     <context>
         <name>ReportEngine</name>
         <message>
+            <source>Save File</source>
+            <translation>Save File</translation>
+        </message>
+    </context>
+    <context>
+        <name>ReportPreview</name>
+        <message>
             <source>Save as PDF</source>
             <translation>Save as PDF</translation>
         </message>
         <message>
             <source>Save as HTML</source>
             <translation>Save as HTML</translation>
-        </message>
-        <message>
-            <source>Save File</source>
-            <translation>Save File</translation>
         </message>
     </context>
     <context>

@@ -505,16 +505,19 @@
     <context>
         <name>ReportEngine</name>
         <message>
+            <source>Save File</source>
+            <translation>儲存檔案</translation>
+        </message>
+    </context>
+    <context>
+        <name>ReportPreview</name>
+        <message>
             <source>Save as PDF</source>
             <translation>另存為PDF</translation>
         </message>
         <message>
             <source>Save as HTML</source>
             <translation>另存為HTML</translation>
-        </message>
-        <message>
-            <source>Save File</source>
-            <translation>儲存檔案</translation>
         </message>
     </context>
     <context>

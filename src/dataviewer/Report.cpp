@@ -2,6 +2,7 @@
 #include "ui_Report.h"
 
 #include "report/ReportEngine.h"
+#include "report/ReportPreview.h"
 #include "widgets/MessageBox.h"
 
 #include <QDebug>
@@ -19,6 +20,7 @@ Report::Report(QWidget *parent) : QWidget(parent), ui(new Ui::Report)
     ui->setupUi(this);
 
     pEngine = new ReportEngine(this);
+    new ReportPreview(pEngine);
     connect(pEngine, &ReportEngine::setValue, this, &Report::setValue);
     connect(pEngine, &ReportEngine::setDSInfo, this, &Report::setDSInfo);
 

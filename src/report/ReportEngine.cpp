@@ -4,22 +4,19 @@
 #include "report/ReportFieldObject.h"
 #include "report/ReportPageObject.h"
 
-#include <QAction>
+#include "report/ReportDialogs.h"
+#include "report/ReportHtmlWriter.h"
+#include "report/ReportRenderer.h"
+
 #include <QDebug>
 #include <QDesktopServices>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QToolBar>
 #include <QUrl>
-
-#include "report/ReportHtmlWriter.h"
-#include "report/ReportRenderer.h"
 
 namespace
 {
@@ -130,6 +127,11 @@ bool ReportEngine::Render(QPrinter *pPrinter)
     return bOk;
 }
 
+void ReportEngine::setDialogs(ReportDialogs *pDialogs)
+{
+    m_pDialogs = pDialogs;
+}
+
 bool ReportEngine::setTargetPrinter(QPrinter *printer)
 {
     if (m_pTargetPrinter)
@@ -156,29 +158,13 @@ void ReportEngine::printReport(bool maximized, bool direct, const QString &print
     m_mode = PrintMode;
     if (direct) {
         Render(pPrinter);
-    } else {
-        QPrintPreviewDialog dialog(pPrinter);
-        dialog.setObjectName(QStringLiteral("ReportPreviewDialog"));
-        auto *pToolBar = dialog.findChild<QToolBar *>();
-        if (pToolBar) {
-            pToolBar->addSeparator();
-            QAction *pPdf =
-                pToolBar->addAction(QIcon(QStringLiteral(":/pdf.png")), tr("Save as PDF"));
-            pPdf->setObjectName(QStringLiteral("actExpToPdf"));
-            connect(pPdf, &QAction::triggered, this, &ReportEngine::exportTo);
-            QAction *pHtml =
-                pToolBar->addAction(QIcon(QStringLiteral(":/html.png")), tr("Save as HTML"));
-            pHtml->setObjectName(QStringLiteral("actExpToHtml"));
-            connect(pHtml, &QAction::triggered, this, &ReportEngine::exportTo);
-        }
-        connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *pTarget) {
-            m_mode = PrintMode;
-            Render(pTarget);
-        });
-        if (maximized)
-            dialog.showMaximized();
-        dialog.exec();
+    } else if (m_pDialogs) {
+        // The preview repaints through printPreview(); exports in between
+        // leave the mode at PrintMode again.
+        m_pDialogs->Preview(this, pPrinter, maximized);
         emit previewDestroyed();
+    } else {
+        qWarning() << "report: no dialogs to preview in";
     }
     m_pTargetPrinter = nullptr;
 }
@@ -246,16 +232,18 @@ bool ReportEngine::exportToHtml(const QString &filePath, bool open)
 
 void ReportEngine::exportTo()
 {
-    const QString sAction = sender() ? sender()->objectName() : QString();
-    QWidget *pParent = qobject_cast<QWidget *>(sender() ? sender()->parent() : nullptr);
+    if (!m_pDialogs)
+        return;
+    QObject *pSender = sender();
+    const QString sAction = pSender ? pSender->objectName() : QString();
     if (sAction == QLatin1String("actExpToPdf")) {
-        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("Save File"), QString(),
-                                                           QStringLiteral("PDF Files (*.pdf)"));
+        const QString sFile =
+            m_pDialogs->SaveFileName(pSender, tr("Save File"), QStringLiteral("PDF Files (*.pdf)"));
         if (!sFile.isEmpty())
             exportToPdf(sFile, false);
     } else if (sAction == QLatin1String("actExpToHtml")) {
-        const QString sFile = QFileDialog::getSaveFileName(pParent, tr("Save File"), QString(),
-                                                           QStringLiteral("HTML Files (*.html)"));
+        const QString sFile = m_pDialogs->SaveFileName(pSender, tr("Save File"),
+                                                       QStringLiteral("HTML Files (*.html)"));
         if (!sFile.isEmpty())
             exportToHtml(sFile, true);
     }

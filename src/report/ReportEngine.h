@@ -6,11 +6,13 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <memory>
 
 class QPrinter;
+class ReportDialogs;
 class ReportFieldObject;
 class ReportPageObject;
 class ReportRenderer;
@@ -18,7 +20,8 @@ class ReportRenderer;
 // Lays out banded reports from XML templates onto a printer, a PDF file or
 // an HTML file. The engine holds no data: it asks the application for the
 // record count of each data band (setDSInfo) and for each placeholder value
-// (setValue), synchronously, while it renders.
+// (setValue), synchronously, while it renders. It shows no window itself: its
+// print preview and save dialogs are those of the ReportDialogs it was given.
 class ReportEngine : public QObject
 {
     Q_OBJECT
@@ -34,11 +37,15 @@ public:
     // cannot be opened or is not well-formed XML.
     bool loadTemplate(const QString &fileName);
 
+    // The dialogs of printReport() and exportTo(); without them a preview is
+    // not shown and the export actions do nothing. Not owned.
+    void setDialogs(ReportDialogs *pDialogs);
+
     // Adopts a printer for the next printReport(); false when one is
     // already adopted. The caller keeps ownership.
     bool setTargetPrinter(QPrinter *printer);
     // Prints on the adopted printer (or the engine's own), directly or
-    // through a print preview dialog with "Save as PDF"/"Save as HTML".
+    // through the dialogs' print preview with "Save as PDF"/"Save as HTML".
     void printReport(bool maximized = false, bool direct = false,
                      const QString &printerName = QString());
 
@@ -62,7 +69,8 @@ public slots:
     // Renders the whole report onto the printer; a print preview widget's
     // paintRequested signal connects here.
     void printPreview(QPrinter *printer);
-    // Export actions of the engine's print preview dialog.
+    // Export actions of the engine's print preview dialog: by the sending
+    // action's name, asks the dialogs for a file and exports into it.
     void exportTo();
 
 signals:
@@ -98,4 +106,5 @@ private:
     std::unique_ptr<QPrinter> m_pPdfPrinter;
     std::unique_ptr<QPrinter> m_pPrintPrinter;
     QPrinter *m_pTargetPrinter = nullptr;
+    QPointer<ReportDialogs> m_pDialogs;
 };
