@@ -87,8 +87,9 @@ struct DiffDownload::Transfer {
     }
     DiffDownload *pSelf;
     PackageTransfer *pPackage;
-    QFile file;     // the temporary file, created by this transfer
-    StreamMd5 hash; // digested beside the transfer
+    QFile file;               // the temporary file, created by this transfer
+    StreamMd5 hash;           // digested beside the transfer
+    bool bOpenFailed = false; // its file could not be made
     bool bWriteFailed = false;
     bool bTooLarge = false; // more than the manifest's size arrived
     bool bTooSlow = false;  // less than the least amount arrived in the time allowed
@@ -112,6 +113,7 @@ struct DiffDownload::PackageTransfer {
     std::unique_ptr<Transfer> pPending;
     qint64 nWindowMs = 0;
     qint64 nWindowBytes = 0;
+    std::string sDiskRoot; // the save path, as the platform functions take it
     std::uint64_t nVolumeId = 0;
     bool bDiskGone = false;
     qint64 nLastDiskCheckMs = 0;
@@ -153,8 +155,9 @@ void DiffDownload::StartDownload()
         nLastPercent = -1;
     }
     // The volume the run begins on; every file must go to that one.
+    const std::string sDiskRoot = sSavePath.toStdString();
     std::uint64_t nVolumeId = 0;
-    const bool bVolumeKnown = VolumeIdOf(sSavePath.toStdString(), &nVolumeId);
+    const bool bVolumeKnown = VolumeIdOf(sDiskRoot, &nVolumeId);
     const FileList files = BuildFileList();
     if (files.isEmpty()) {
         QMutexLocker lock(&mutex);
@@ -168,6 +171,7 @@ void DiffDownload::StartDownload()
     // One set of handles for the whole package, on this thread only: its files
     // reuse one connection without sharing a connection cache between threads.
     PackageTransfer package;
+    package.sDiskRoot = sDiskRoot;
     package.nVolumeId = nVolumeId;
     package.bDiskGone = !bVolumeKnown;
     package.nLastDiskCheckMs = NowMs();
@@ -328,7 +332,7 @@ bool DiffDownload::DiskStillThere(PackageTransfer &package) const
         return false;
     std::uint64_t nVolumeId = 0;
     package.nLastDiskCheckMs = NowMs();
-    if (VolumeIdOf(sSavePath.toStdString(), &nVolumeId) && nVolumeId == package.nVolumeId)
+    if (VolumeIdOf(package.sDiskRoot, &nVolumeId) && nVolumeId == package.nVolumeId)
         return true;
     qDebug() << "device disk gone:" << sSavePath;
     package.bDiskGone = true;
@@ -375,31 +379,34 @@ bool DiffDownload::OpenTemporary(Transfer &transfer, const QString &sLocal)
     return false;
 }
 
+bool DiffDownload::OpenTransferFile(Transfer &transfer)
+{
+    if (transfer.file.isOpen())
+        return true;
+    if (transfer.bOpenFailed)
+        return false;
+    // Before anything is written: the disk must still be the one the run
+    // began on, and the file is made on it.
+    if (!DiskStillThere(*transfer.pPackage) || !OpenTemporary(transfer, transfer.sLocal)) {
+        qDebug() << "cannot write" << transfer.sLocal << transfer.file.errorString();
+        transfer.bOpenFailed = true;
+        return false;
+    }
+    return true;
+}
+
 void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
                                 const ProxyInfo *pProxy, PackageTransfer &package)
 {
     const QString &sLocal = target.sLocalPath;
-    if (sLocal.isEmpty()) {
-        CountFile(false, sLocal);
-        return;
-    }
-    if (!DiskStillThere(package)) {
+    // A disk found gone stays gone: nothing more is asked of the server.
+    CURL *pCurl = package.pEasy.get();
+    if (sLocal.isEmpty() || package.bDiskGone || !pCurl || !package.pMulti) {
         CountFile(false, sLocal);
         return;
     }
     auto pTransfer = std::make_unique<Transfer>(this, &package);
     Transfer &transfer = *pTransfer;
-    if (!OpenTemporary(transfer, sLocal)) {
-        qDebug() << "cannot write" << transfer.file.fileName() << transfer.file.errorString();
-        CountFile(false, sLocal);
-        return;
-    }
-    CURL *pCurl = package.pEasy.get();
-    if (!pCurl || !package.pMulti) {
-        transfer.file.remove();
-        CountFile(false, sLocal);
-        return;
-    }
 
     QString sEscaped = sUrl;
     sEscaped.replace(QLatin1Char(' '), QLatin1String("%20"));
@@ -415,13 +422,13 @@ void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
     curl_easy_setopt(pCurl, CURLOPT_XFERINFODATA, &transfer);
     ApplyProxy(pCurl, pProxy);
 
-    transfer.nResult = Perform(package);
+    transfer.nResult = Perform(package, transfer);
     curl_easy_getinfo(pCurl, CURLINFO_RESPONSE_CODE, &transfer.nStatus);
     // Finished while the next file's request is on its way.
     package.pPending = std::move(pTransfer);
 }
 
-CURLcode DiffDownload::Perform(PackageTransfer &package)
+CURLcode DiffDownload::Perform(PackageTransfer &package, Transfer &transfer)
 {
     CURLM *pMulti = package.pMulti.get();
     CURL *pCurl = package.pEasy.get();
@@ -431,8 +438,10 @@ CURLcode DiffDownload::Perform(PackageTransfer &package)
     }
     int nRunning = 0;
     CURLMcode nMulti = curl_multi_perform(pMulti, &nRunning);
-    // The request has gone out: the previous file is checked and put in place
-    // while the server answers.
+    // The request has gone out: while the server answers, this file's place
+    // is made (unless its first bytes came at once and made it), and the
+    // previous file is checked and put in place.
+    OpenTransferFile(transfer);
     FinishPending(package);
     while (nMulti == CURLM_OK && nRunning > 0) {
         nMulti = curl_multi_poll(pMulti, nullptr, 0, 1000, nullptr);
@@ -455,6 +464,11 @@ void DiffDownload::FinishPending(PackageTransfer &package)
     if (!pTransfer)
         return;
     Transfer &transfer = *pTransfer;
+    if (!transfer.file.isOpen()) {
+        // Its file could not be made: nothing of it is on the disk.
+        CountFile(false, transfer.sLocal);
+        return;
+    }
     const bool bFlushed = transfer.file.flush();
 
     bool bSuccess = transfer.nResult == CURLE_OK && transfer.nStatus == 200 &&
@@ -476,11 +490,12 @@ void DiffDownload::FinishPending(PackageTransfer &package)
     // Open (and so marked in use) until here.
     transfer.file.close();
     bSuccess = bSuccess && transfer.file.error() == QFileDevice::NoError;
-    // Only this transfer's own temporary file is renamed or removed, and only
-    // into the disk the run began on.
+    // Only this transfer's own temporary file is renamed or removed. It was
+    // made on the disk the run began on: if that went away meanwhile, the
+    // name leads nowhere now and the rename fails.
     const QString sTemporary = transfer.file.fileName();
     if (bSuccess)
-        bSuccess = DiskStillThere(package) && ReplaceFile(sTemporary, transfer.sLocal);
+        bSuccess = ReplaceFile(sTemporary, transfer.sLocal);
     if (!bSuccess)
         QFile::remove(sTemporary);
     CountFile(bSuccess, transfer.sLocal);
@@ -524,6 +539,8 @@ size_t DiffDownload::WriteChunk(char *pData, size_t nSize, size_t nCount, void *
 {
     auto *pTransfer = static_cast<Transfer *>(pUser);
     const size_t nBytes = nSize * nCount;
+    if (!pTransfer->pSelf->OpenTransferFile(*pTransfer))
+        return 0;
     if (pTransfer->nMaxBytes > 0 && pTransfer->nWritten + qint64(nBytes) > pTransfer->nMaxBytes) {
         // Larger than the manifest says: cut off here, not at the disk's end.
         pTransfer->bTooLarge = true;
@@ -555,7 +572,7 @@ int DiffDownload::CheckAbort(void *pUser, curl_off_t, curl_off_t nReceivedNow, c
         transfer.pSelf->DiskStillThere(package);
         return 1;
     }
-    if (transfer.pSelf->bStop)
+    if (transfer.pSelf->bStop || transfer.bOpenFailed)
         return 1;
     if (nNow - package.nLastDiskCheckMs >= 1000 && !transfer.pSelf->DiskStillThere(package))
         return 1;

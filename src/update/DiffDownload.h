@@ -82,8 +82,11 @@ private:
     // file's request is on its way (or at the end of the package).
     void DownloadFile(const QString &sUrl, const FileTarget &target, const ProxyInfo *pProxy,
                       PackageTransfer &package);
-    CURLcode Perform(PackageTransfer &package);
+    CURLcode Perform(PackageTransfer &package, Transfer &transfer);
     void FinishPending(PackageTransfer &package);
+    // Makes the transfer's temporary file once the request is out (or when
+    // its first bytes arrive), if the disk is still there; false when it cannot.
+    bool OpenTransferFile(Transfer &transfer);
     // Creates a temporary file of the transfer's own beside sLocal, making the
     // missing folders below the disk root.
     bool OpenTemporary(Transfer &transfer, const QString &sLocal);
