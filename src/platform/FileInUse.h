@@ -1,16 +1,11 @@
 #pragma once
-// Marks a file that a running transfer is writing, so that the clean-up of
-// leftovers (of a killed run, or of a transfer that could not remove its file
-// because the disk went away) never takes it from under the transfer, in this
-// process or another.
+// Removes what a killed or cut-off transfer left behind, but never a file that
+// a running transfer is writing (another package may share the file).
 // Qt-free: the Windows implementation is syntax-checked with MinGW.
 
 #include <string>
 
-// Marks the open file nHandle (a C file descriptor) as in use until it is
-// closed. False when it cannot be marked.
-bool MarkFileInUse(int nHandle);
-
-// Removes the file sPath (UTF-8) unless a transfer has it in use; a link is
+// Removes the file sPath (UTF-8) unless it is open in this process (Linux) or
+// in any process (Windows, where an open file cannot be deleted); a link is
 // removed, never followed. False when it stays.
 bool RemoveFileIfUnused(const std::string &sPath);

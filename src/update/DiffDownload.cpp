@@ -362,16 +362,14 @@ bool DiffDownload::OpenTemporary(Transfer &transfer, const QString &sLocal)
 {
     // Created exclusively under a name of its own: nothing at that name (not
     // even a link) is written through, and no other transfer of the same file
-    // shares it. Marked in use while it is open.
+    // shares it. Open, it is in use: no clean-up of leftovers removes it.
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly;
     for (int nTry = 0; nTry < 3; ++nTry) {
         transfer.file.setFileName(sLocal + QLatin1Char('.') +
                                   QString::number(QRandomGenerator::global()->generate(), 36) +
                                   QLatin1String(TemporarySuffix));
-        if (transfer.file.open(mode)) {
-            MarkFileInUse(transfer.file.handle());
+        if (transfer.file.open(mode))
             return true;
-        }
         // Most files go into folders that exist; only a failure pays for the look-ups.
         if (nTry == 0 && !MakeFoldersBelowDisk(sLocal.left(sLocal.lastIndexOf(QLatin1Char('/')))))
             return false;
@@ -487,7 +485,7 @@ void DiffDownload::FinishPending(PackageTransfer &package)
             bSuccess = false;
         }
     }
-    // Open (and so marked in use) until here.
+    // Open (and so in use) until here.
     transfer.file.close();
     bSuccess = bSuccess && transfer.file.error() == QFileDevice::NoError;
     // Only this transfer's own temporary file is renamed or removed. It was

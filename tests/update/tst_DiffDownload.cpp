@@ -6,7 +6,6 @@
 #include "TestHttpServer.h"
 #include "device/DeviceState.h"
 #include "net/HttpPost.h"
-#include "platform/FileInUse.h"
 #include "update/DiffDownload.h"
 
 #include <QCryptographicHash>
@@ -455,7 +454,6 @@ void tst_DiffDownload::othersTemporaryFilesAreLeftAlone()
     WriteFile(sUnrelated, "not ours to judge");
     QFile live(sLive);
     QVERIFY(live.open(QIODevice::WriteOnly | QIODevice::NewOnly));
-    QVERIFY(MarkFileInUse(live.handle()));
     live.write("in flight");
     live.flush();
     pServer->SetFile("/Diag/o.bin", "oh");

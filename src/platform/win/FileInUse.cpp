@@ -3,14 +3,6 @@
 
 #include <windows.h>
 
-// A file that is open for writing cannot be deleted here (it is not opened
-// for sharing deletion): being open is the mark.
-
-bool MarkFileInUse(int /*nHandle*/)
-{
-    return true;
-}
-
 bool RemoveFileIfUnused(const std::string &sPath)
 {
     if (sPath.empty())
@@ -21,5 +13,6 @@ bool RemoveFileIfUnused(const std::string &sPath)
         return false;
     std::wstring sWide(size_t(nLength), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, sPath.data(), int(sPath.size()), &sWide[0], nLength);
+    // A file that a transfer has open is not shared for deletion: it stays.
     return DeleteFileW(sWide.c_str()) != 0;
 }
