@@ -2,6 +2,7 @@
 
 #include <QUrl>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -128,6 +129,21 @@ void ApplyTransferTimeouts(CURL *pHandle)
     curl_easy_setopt(pHandle, CURLOPT_LOW_SPEED_LIMIT, timeouts.nLowSpeedBytes);
 }
 
+void AllowOnlyHttp(CURL *pHandle)
+{
+    if (pHandle == nullptr)
+        return;
+#if LIBCURL_VERSION_NUM >= 0x075500
+    curl_easy_setopt(pHandle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(pHandle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+#else
+    curl_easy_setopt(pHandle, CURLOPT_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+    curl_easy_setopt(pHandle, CURLOPT_REDIR_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+#endif
+    // Without a scheme libcurl would guess one from the host name ("ftp.").
+    curl_easy_setopt(pHandle, CURLOPT_DEFAULT_PROTOCOL, "http");
+}
+
 QByteArray EncodedUrl(const QString &sUrl)
 {
     return QUrl(sUrl, QUrl::TolerantMode).toEncoded(QUrl::FullyEncoded);
@@ -149,18 +165,28 @@ QByteArray HttpPost(const QString &sUrl, const QByteArray &baBody, const ProxyIn
     curl_easy_setopt(pCurl, CURLOPT_POSTFIELDSIZE, static_cast<long>(baBody.size()));
     curl_easy_setopt(pCurl, CURLOPT_POST, 1L);
     curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, 0L);
     curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, AppendToBuffer);
     curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &baResponse);
     // A command's connection ends with the command; the shared connection
     // cache is for the file downloads.
     curl_easy_setopt(pCurl, CURLOPT_FRESH_CONNECT, 1L);
     curl_easy_setopt(pCurl, CURLOPT_FORBID_REUSE, 1L);
+    AllowOnlyHttp(pCurl);
     ApplyTransferTimeouts(pCurl);
     ApplyProxy(pCurl, pProxy);
 
-    CURLcode nResult = CURLE_OK;
+    // The whole command, retries included, has one time limit: a server that
+    // trickles its reply must not hold the caller (and its wait prompt) for ever.
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(CurrentTransferTimeouts().nCommandMs);
+    CURLcode nResult = CURLE_OPERATION_TIMEDOUT;
     for (int nAttempt = 0; nAttempt < kMaxAttempts; ++nAttempt) {
+        const long nLeftMs = long(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      deadline - std::chrono::steady_clock::now())
+                                      .count());
+        if (nLeftMs <= 0)
+            break;
+        curl_easy_setopt(pCurl, CURLOPT_TIMEOUT_MS, nLeftMs);
         baResponse.clear();
         nResult = curl_easy_perform(pCurl);
         long nCode = 0;

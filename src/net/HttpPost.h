@@ -15,7 +15,8 @@
 // Sends baBody unchanged as a POST to sUrl (percent-encoded first) and returns
 // the response body; empty when libcurl failed. nStatus is the HTTP status of
 // the last attempt (0 when no response came). Receive errors are retried, 11
-// attempts in all. pProxy null = direct connection. Any thread.
+// attempts in all, within the command's time limit. pProxy null = direct
+// connection. Any thread.
 QByteArray HttpPost(const QString &sUrl, const QByteArray &baBody, const ProxyInfo *pProxy,
                     int &nStatus);
 
@@ -30,16 +31,28 @@ void ApplyProxy(CURL *pHandle, const ProxyInfo *pProxy);
 // A connection that cannot be made in nConnectMs, or a transfer that receives
 // fewer than nLowSpeedBytes per second for nLowSpeedSeconds, fails. Without
 // these, a server that accepts and never answers would block a caller for ever.
+// A server that sends a little now and then passes that test, so a command
+// (all its attempts) also ends after nCommandMs, and a file transfer of the
+// downloader fails when it receives fewer than nFileWindowBytes in
+// nFileWindowSeconds.
 struct TransferTimeouts {
     long nConnectMs = 15000;
     long nLowSpeedSeconds = 60;
     long nLowSpeedBytes = 1;
+    long nCommandMs = 120000;
+    long nFileWindowSeconds = 60;
+    long nFileWindowBytes = 1024;
 };
 TransferTimeouts CurrentTransferTimeouts();
 // Tests shorten them; applies to transfers started afterwards.
 void SetTransferTimeouts(const TransferTimeouts &timeouts);
 // Sets the connect time-out and the low-speed abort on a handle.
 void ApplyTransferTimeouts(CURL *pHandle);
+
+// Lets the handle speak only HTTP and HTTPS, for its URL and for redirects:
+// a URL from the server must not reach other services through libcurl's other
+// protocols.
+void AllowOnlyHttp(CURL *pHandle);
 
 // The URL as libcurl should see it: parsed tolerantly, fully percent-encoded.
 QByteArray EncodedUrl(const QString &sUrl);

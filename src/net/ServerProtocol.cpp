@@ -8,7 +8,9 @@
 #include <QJsonDocument>
 #include <QtEndian>
 #include <mbedtls/aes.h>
+#include <memory>
 #include <mutex>
+#include <zlib.h>
 
 #ifndef UPDATE_SERVER_ADDRESS
 #define UPDATE_SERVER_ADDRESS "127.0.0.1"
@@ -19,6 +21,7 @@ namespace
 
 const int kBlock = 16;
 const quint32 kMaxPlainBody = 64u * 1024u * 1024u;
+const quint32 kInflateChunk = 16u * 1024u;
 
 std::mutex &AddressMutex()
 {
@@ -124,12 +127,36 @@ QByteArray DecompressBody(const QByteArray &baBody)
 {
     if (baBody.size() < 4)
         return QByteArray();
-    // The first four bytes claim the plain size, and qUncompress reserves that
-    // much up front: a reply is never near this size, so a larger claim is
-    // refused rather than allocated.
-    if (qFromBigEndian<quint32>(baBody.constData()) > kMaxPlainBody)
+    // The first four bytes claim the plain size: a reply is never near the
+    // cap, so a larger claim is refused before anything is allocated.
+    const quint32 nDeclared = qFromBigEndian<quint32>(baBody.constData());
+    if (nDeclared > kMaxPlainBody)
         return QByteArray();
-    return qUncompress(baBody);
+    // qUncompress would double its buffer until the stream ends, whatever the
+    // claim, so a small reply could unpack to gigabytes: the stream is
+    // inflated piece by piece and refused once it passes the cap.
+    z_stream stream = {};
+    if (inflateInit(&stream) != Z_OK)
+        return QByteArray();
+    const std::unique_ptr<z_stream, int (*)(z_stream *)> pStream(&stream, inflateEnd);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(baBody.constData() + 4));
+    stream.avail_in = uInt(baBody.size() - 4);
+    QByteArray baPlain;
+    baPlain.reserve(int(qMin<quint32>(nDeclared, kInflateChunk)));
+    char chunk[kInflateChunk];
+    for (;;) {
+        stream.next_out = reinterpret_cast<Bytef *>(chunk);
+        stream.avail_out = uInt(sizeof(chunk));
+        const int nResult = inflate(&stream, Z_NO_FLUSH);
+        if (nResult != Z_OK && nResult != Z_STREAM_END)
+            return QByteArray(); // corrupt, or cut off before its end
+        const int nProduced = int(sizeof(chunk) - stream.avail_out);
+        if (quint64(baPlain.size()) + quint64(nProduced) > kMaxPlainBody)
+            return QByteArray();
+        baPlain.append(chunk, nProduced);
+        if (nResult == Z_STREAM_END)
+            return baPlain;
+    }
 }
 
 QByteArray SealPayload(const QByteArray &baPlain, const QByteArray &baKey)

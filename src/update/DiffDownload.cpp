@@ -4,6 +4,8 @@
 #include "device/DeviceState.h"
 #include "net/HttpPost.h"
 #include "net/ProxyInfo.h"
+#include "platform/DiskVolume.h"
+#include "platform/FileInUse.h"
 #include "update/PackageManifest.h"
 #include "update/SafePath.h"
 #include "update/StreamMd5.h"
@@ -13,6 +15,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QRandomGenerator>
+#include <QVector>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -48,19 +53,22 @@ bool ReplaceFile(const QString &sSource, const QString &sTarget)
     return !error;
 }
 
-// Creates the file afresh: whatever sits at its name (even a link) is removed,
-// not written through. Its folder is made when missing.
-bool OpenNewFile(QFile &file)
+qint64 NowMs()
 {
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly;
-    if (file.open(mode))
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The target's file name in the name of a temporary file: "<target>.uapart"
+// (older versions) or "<target>.<random>.uapart".
+bool IsTemporaryOf(const QString &sName, const QSet<QString> &targets)
+{
+    const QString sBase = sName.left(sName.size() - int(qstrlen(DiffDownload::TemporarySuffix)));
+    if (targets.contains(sBase))
         return true;
-    // Most files go into folders that exist and under names that are free;
-    // only a failure pays for the look-ups.
-    const QString sName = file.fileName();
-    QDir().mkpath(sName.left(sName.lastIndexOf(QLatin1Char('/'))));
-    QFile::remove(sName);
-    return file.open(mode);
+    const int nDot = sBase.lastIndexOf(QLatin1Char('.'));
+    return nDot > 0 && targets.contains(sBase.left(nDot));
 }
 
 QString FileNameOf(const QString &sPath)
@@ -73,23 +81,42 @@ QString FileNameOf(const QString &sPath)
 // One file on its way: what the libcurl callbacks work on, and what its
 // finishing (digest check, rename into place) needs afterwards.
 struct DiffDownload::Transfer {
-    Transfer(DiffDownload *pOwner, const QString &sTemporary) : pSelf(pOwner), file(sTemporary) {}
+    Transfer(DiffDownload *pOwner, PackageTransfer *pPackageTransfer)
+        : pSelf(pOwner), pPackage(pPackageTransfer)
+    {
+    }
     DiffDownload *pSelf;
-    QFile file;
-    StreamMd5 hash; // digested beside the transfer
+    PackageTransfer *pPackage;
+    QFile file;               // the temporary file, created by this transfer
+    StreamMd5 hash;           // digested beside the transfer
+    bool bOpenFailed = false; // its file could not be made
     bool bWriteFailed = false;
+    bool bTooLarge = false; // more than the manifest's size arrived
+    bool bTooSlow = false;  // less than the least amount arrived in the time allowed
+    qint64 nWritten = 0;
+    qint64 nMaxBytes = 0; // 0: no limit known
     QByteArray baUrl;
     QString sLocal;
     QString sExpectedHash;
     CURLcode nResult = CURLE_OK;
     long nStatus = 0;
+    // The file's least rate: nWindowBytes must arrive within every nWindowMs.
+    qint64 nWindowStartMs = -1;
+    curl_off_t nWindowStartBytes = 0;
 };
 
-// The handles a package's files share, and the file still to be finished.
+// The handles a package's files share, the file still to be finished, and
+// what the run knows of the disk.
 struct DiffDownload::PackageTransfer {
     std::unique_ptr<CURL, CurlDeleter> pEasy = NewTransferHandle();
     std::unique_ptr<CURLM, MultiDeleter> pMulti{curl_multi_init()};
     std::unique_ptr<Transfer> pPending;
+    qint64 nWindowMs = 0;
+    qint64 nWindowBytes = 0;
+    std::string sDiskRoot; // the save path, as the platform functions take it
+    std::uint64_t nVolumeId = 0;
+    bool bDiskGone = false;
+    qint64 nLastDiskCheckMs = 0;
 };
 
 DiffDownload::DiffDownload(QObject *parent) : QObject(parent) {}
@@ -127,6 +154,10 @@ void DiffDownload::StartDownload()
         nErr = 0;
         nLastPercent = -1;
     }
+    // The volume the run begins on; every file must go to that one.
+    const std::string sDiskRoot = sSavePath.toStdString();
+    std::uint64_t nVolumeId = 0;
+    const bool bVolumeKnown = VolumeIdOf(sDiskRoot, &nVolumeId);
     const FileList files = BuildFileList();
     if (files.isEmpty()) {
         QMutexLocker lock(&mutex);
@@ -140,6 +171,15 @@ void DiffDownload::StartDownload()
     // One set of handles for the whole package, on this thread only: its files
     // reuse one connection without sharing a connection cache between threads.
     PackageTransfer package;
+    package.sDiskRoot = sDiskRoot;
+    package.nVolumeId = nVolumeId;
+    package.bDiskGone = !bVolumeKnown;
+    package.nLastDiskCheckMs = NowMs();
+    const TransferTimeouts timeouts = CurrentTransferTimeouts();
+    package.nWindowMs = qint64(timeouts.nFileWindowSeconds) * 1000;
+    package.nWindowBytes = timeouts.nFileWindowBytes;
+    if (package.bDiskGone)
+        qDebug() << "device disk not reachable:" << sSavePath;
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         const std::shared_ptr<const ProxyInfo> pProxy = ActiveProxy();
         DownloadFile(it.key(), it.value(), pProxy.get(), package);
@@ -153,21 +193,23 @@ DiffDownload::FileList DiffDownload::BuildFileList()
     const QString sRoot = manifest.Root();
     const QString sLang = manifest.Lang();
     bool bFolderOk = false;
-    const QStringList slFolder = manifest.FolderComponents(sLang, &bFolderOk);
+    manifest.FolderComponents(sLang, &bFolderOk);
     if (!bFolderOk)
         qDebug() << "package folder refused:" << manifest.Dir();
+    const bool bFoldCase = NamesIgnoreCase(sSavePath.toStdString());
 
-    // First the entries and their places on the disk, then the digests of
-    // the copies there (all at once, on several cores), then the decision.
+    // First the entries and their places on the disk (one entry per place),
+    // then the digests of the copies there (all at once, on several cores),
+    // then the decision.
     struct Candidate {
         QString sUrl;
         QString sLocal; // empty: refused
         FileEntry entry;
-        int nDigest = -1; // index into the digests, -1 when none is needed
+        bool bFolderExists = false;
     };
     QList<Candidate> candidates;
-    QStringList slToHash;
-    QHash<QString, QString> canonicalFolders; // the package's folders, looked up once
+    QHash<QString, int> targets;              // place on the disk -> index in candidates
+    QHash<QString, QString> canonicalFolders; // the disk's folders, looked up once
     const QList<FileEntry> entries = manifest.Files();
     for (const FileEntry &entry : entries) {
         const QString sRelative = PackageManifest::WithoutLanguagePrefix(entry.sPath, sLang);
@@ -175,58 +217,89 @@ DiffDownload::FileList DiffDownload::BuildFileList()
         if (sRelative.endsWith(QLatin1String("config.json"), Qt::CaseInsensitive))
             continue;
 
-        bool bPathOk = false;
-        const QStringList slPath = SafeRelativeComponents(sRelative, &bPathOk);
         QString sLocal;
         bool bFolderExists = false;
-        if (bFolderOk && bPathOk && ComponentsInside(slPath, slFolder))
+        if (bFolderOk)
             sLocal = PathInside(sSavePath, sRelative, &canonicalFolders, &bFolderExists);
         if (sLocal.isEmpty()) {
             qDebug() << "file path refused:" << entry.sPath << "package folder" << manifest.Dir();
-            candidates.append(Candidate{sUrl, QString(), entry, -1});
+            candidates.append(Candidate{sUrl, QString(), entry, false});
             continue;
         }
-        // In a folder not there yet, there is nothing to clean up or compare.
-        if (!bFolderExists) {
-            candidates.append(Candidate{sUrl, sLocal, entry, -1});
+        // Two spellings of one place ("a//b" and "a/b", or "b" and "B" where
+        // the disk ignores case): the later entry decides, the file is fetched once.
+        const QString sKey = bFoldCase ? sLocal.toCaseFolded() : sLocal;
+        const auto it = targets.constFind(sKey);
+        if (it != targets.constEnd()) {
+            qDebug() << "one file listed twice:" << candidates.at(it.value()).entry.sPath
+                     << entry.sPath;
+            candidates[it.value()] = Candidate{sUrl, sLocal, entry, bFolderExists};
             continue;
         }
-
-        // A killed run may have left a half-received copy; it is never used.
-        // (Removed, not tested for: a dangling link does not "exist".)
-        QFile::remove(sLocal + QLatin1String(TemporarySuffix));
-
-        int nDigest = -1;
-        if (!sLocal.endsWith(QLatin1String("main.bin"), Qt::CaseInsensitive)) {
-            nDigest = slToHash.size();
-            slToHash.append(sLocal);
-        }
-        candidates.append(Candidate{sUrl, sLocal, entry, nDigest});
+        targets.insert(sKey, candidates.size());
+        candidates.append(Candidate{sUrl, sLocal, entry, bFolderExists});
     }
+
+    // In a folder not there yet, there is nothing to clean up or compare.
+    QHash<QString, QSet<QString>> existingFolders; // folder -> the targets' names in it
+    QStringList slToHash;
+    QVector<int> digestOf(candidates.size(), -1); // index into the digests, -1 when none is needed
+    for (int i = 0; i < candidates.size(); ++i) {
+        const Candidate &candidate = candidates.at(i);
+        if (candidate.sLocal.isEmpty() || !candidate.bFolderExists)
+            continue;
+        const int nSlash = candidate.sLocal.lastIndexOf(QLatin1Char('/'));
+        existingFolders[candidate.sLocal.left(nSlash)].insert(candidate.sLocal.mid(nSlash + 1));
+        if (!candidate.sLocal.endsWith(QLatin1String("main.bin"), Qt::CaseInsensitive)) {
+            digestOf[i] = slToHash.size();
+            slToHash.append(candidate.sLocal);
+        }
+    }
+    RemoveLeftovers(existingFolders);
     const QStringList slDigests = FileMd5List(slToHash);
 
     FileList files;
     quint64 nBytes = 0;
-    for (const Candidate &candidate : qAsConst(candidates)) {
+    for (int i = 0; i < candidates.size(); ++i) {
+        const Candidate &candidate = candidates.at(i);
         if (candidate.sLocal.isEmpty()) {
-            files.insert(candidate.sUrl, FileTarget{QString(), candidate.entry.sHash});
+            files.insert(candidate.sUrl, FileTarget{QString(), candidate.entry.sHash, 0});
             continue;
         }
-        // "main.bin" is always fetched; other files when their digest differs.
+        // "main.bin" is always fetched, and what is not there; other files
+        // when their digest differs.
         const bool bFetch =
-            candidate.nDigest < 0 ||
-            slDigests.at(candidate.nDigest).compare(candidate.entry.sHash, Qt::CaseInsensitive) !=
-                0;
+            digestOf.at(i) < 0 ||
+            slDigests.at(digestOf.at(i)).compare(candidate.entry.sHash, Qt::CaseInsensitive) != 0;
         if (!bFetch)
             continue;
         nBytes += quint64(candidate.entry.nSize);
-        files.insert(candidate.sUrl, FileTarget{candidate.sLocal, candidate.entry.sHash});
+        files.insert(candidate.sUrl,
+                     FileTarget{candidate.sLocal, candidate.entry.sHash, candidate.entry.nSize});
     }
 
     QMutexLocker lock(&mutex);
     nTotal = nBytes;
     nFileCount = files.size();
     return files;
+}
+
+void DiffDownload::RemoveLeftovers(const QHash<QString, QSet<QString>> &names) const
+{
+    // A killed run, or a transfer whose disk went away, may have left
+    // half-received copies; they are never used. One that a running transfer
+    // holds (another package may share the file) is left alone.
+    const QStringList slFilter{QLatin1String("*") + QLatin1String(TemporarySuffix)};
+    for (auto it = names.cbegin(); it != names.cend(); ++it) {
+        // Links too, dangling ones included (QDir::System): they are removed, not followed.
+        const QDir folder(it.key());
+        const QStringList slFound =
+            folder.entryList(slFilter, QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString &sName : slFound) {
+            if (IsTemporaryOf(sName, it.value()))
+                RemoveFileIfUnused(folder.filePath(sName).toStdString());
+        }
+    }
 }
 
 std::unique_ptr<CURL, DiffDownload::CurlDeleter> DiffDownload::NewTransferHandle()
@@ -239,6 +312,7 @@ std::unique_ptr<CURL, DiffDownload::CurlDeleter> DiffDownload::NewTransferHandle
     static const std::unique_ptr<curl_slist, SlistDeleter> pHeaders(
         curl_slist_append(nullptr, "User-Agent: KX"));
     AttachSharedCookies(pCurl);
+    AllowOnlyHttp(pCurl);
     curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, pHeaders.get());
     curl_easy_setopt(pCurl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
@@ -252,33 +326,92 @@ std::unique_ptr<CURL, DiffDownload::CurlDeleter> DiffDownload::NewTransferHandle
     return pHandle;
 }
 
+bool DiffDownload::DiskStillThere(PackageTransfer &package) const
+{
+    if (package.bDiskGone)
+        return false;
+    std::uint64_t nVolumeId = 0;
+    package.nLastDiskCheckMs = NowMs();
+    if (VolumeIdOf(package.sDiskRoot, &nVolumeId) && nVolumeId == package.nVolumeId)
+        return true;
+    qDebug() << "device disk gone:" << sSavePath;
+    package.bDiskGone = true;
+    return false;
+}
+
+bool DiffDownload::MakeFoldersBelowDisk(const QString &sFolder) const
+{
+    // One level at a time from the disk root, which must exist: a disk that
+    // went away leaves nothing to build on, so nothing lands on the computer's
+    // own disk in its place.
+    QDir dir(sSavePath + QLatin1Char('/'));
+    if (!dir.exists())
+        return false;
+    const QStringList slParts =
+        sFolder.mid(sSavePath.size() + 1).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &sPart : slParts) {
+        if (!dir.exists(sPart) && !dir.mkdir(sPart))
+            return false;
+        if (!dir.cd(sPart))
+            return false;
+    }
+    return true;
+}
+
+bool DiffDownload::OpenTemporary(Transfer &transfer, const QString &sLocal)
+{
+    // Created exclusively under a name of its own: nothing at that name (not
+    // even a link) is written through, and no other transfer of the same file
+    // shares it. Open, it is in use: no clean-up of leftovers removes it.
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly;
+    for (int nTry = 0; nTry < 3; ++nTry) {
+        transfer.file.setFileName(sLocal + QLatin1Char('.') +
+                                  QString::number(QRandomGenerator::global()->generate(), 36) +
+                                  QLatin1String(TemporarySuffix));
+        if (transfer.file.open(mode))
+            return true;
+        // Most files go into folders that exist; only a failure pays for the look-ups.
+        if (nTry == 0 && !MakeFoldersBelowDisk(sLocal.left(sLocal.lastIndexOf(QLatin1Char('/')))))
+            return false;
+    }
+    return false;
+}
+
+bool DiffDownload::OpenTransferFile(Transfer &transfer)
+{
+    if (transfer.file.isOpen())
+        return true;
+    if (transfer.bOpenFailed)
+        return false;
+    // Before anything is written: the disk must still be the one the run
+    // began on, and the file is made on it.
+    if (!DiskStillThere(*transfer.pPackage) || !OpenTemporary(transfer, transfer.sLocal)) {
+        qDebug() << "cannot write" << transfer.sLocal << transfer.file.errorString();
+        transfer.bOpenFailed = true;
+        return false;
+    }
+    return true;
+}
+
 void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
                                 const ProxyInfo *pProxy, PackageTransfer &package)
 {
     const QString &sLocal = target.sLocalPath;
-    if (sLocal.isEmpty()) {
-        CountFile(false, sLocal);
-        return;
-    }
-    auto pTransfer = std::make_unique<Transfer>(this, sLocal + QLatin1String(TemporarySuffix));
-    Transfer &transfer = *pTransfer;
-    if (!OpenNewFile(transfer.file)) {
-        qDebug() << "cannot write" << transfer.file.fileName() << transfer.file.errorString();
-        CountFile(false, sLocal);
-        return;
-    }
+    // A disk found gone stays gone: nothing more is asked of the server.
     CURL *pCurl = package.pEasy.get();
-    if (!pCurl || !package.pMulti) {
-        transfer.file.remove();
+    if (sLocal.isEmpty() || package.bDiskGone || !pCurl || !package.pMulti) {
         CountFile(false, sLocal);
         return;
     }
+    auto pTransfer = std::make_unique<Transfer>(this, &package);
+    Transfer &transfer = *pTransfer;
 
     QString sEscaped = sUrl;
     sEscaped.replace(QLatin1Char(' '), QLatin1String("%20"));
     transfer.baUrl = EncodedUrl(sEscaped);
     transfer.sLocal = sLocal;
     transfer.sExpectedHash = target.sHash;
+    transfer.nMaxBytes = qMax<qint64>(0, target.nSize);
     qDebug("%s", transfer.baUrl.constData());
 
     // Only what differs between files is set here; the rest stays on the handle.
@@ -287,13 +420,13 @@ void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
     curl_easy_setopt(pCurl, CURLOPT_XFERINFODATA, &transfer);
     ApplyProxy(pCurl, pProxy);
 
-    transfer.nResult = Perform(package);
+    transfer.nResult = Perform(package, transfer);
     curl_easy_getinfo(pCurl, CURLINFO_RESPONSE_CODE, &transfer.nStatus);
     // Finished while the next file's request is on its way.
     package.pPending = std::move(pTransfer);
 }
 
-CURLcode DiffDownload::Perform(PackageTransfer &package)
+CURLcode DiffDownload::Perform(PackageTransfer &package, Transfer &transfer)
 {
     CURLM *pMulti = package.pMulti.get();
     CURL *pCurl = package.pEasy.get();
@@ -303,8 +436,10 @@ CURLcode DiffDownload::Perform(PackageTransfer &package)
     }
     int nRunning = 0;
     CURLMcode nMulti = curl_multi_perform(pMulti, &nRunning);
-    // The request has gone out: the previous file is checked and put in place
-    // while the server answers.
+    // The request has gone out: while the server answers, this file's place
+    // is made (unless its first bytes came at once and made it), and the
+    // previous file is checked and put in place.
+    OpenTransferFile(transfer);
     FinishPending(package);
     while (nMulti == CURLM_OK && nRunning > 0) {
         nMulti = curl_multi_poll(pMulti, nullptr, 0, 1000, nullptr);
@@ -327,15 +462,21 @@ void DiffDownload::FinishPending(PackageTransfer &package)
     if (!pTransfer)
         return;
     Transfer &transfer = *pTransfer;
+    if (!transfer.file.isOpen()) {
+        // Its file could not be made: nothing of it is on the disk.
+        CountFile(false, transfer.sLocal);
+        return;
+    }
     const bool bFlushed = transfer.file.flush();
-    transfer.file.close();
 
     bool bSuccess = transfer.nResult == CURLE_OK && transfer.nStatus == 200 &&
                     !transfer.bWriteFailed && bFlushed &&
                     transfer.file.error() == QFileDevice::NoError;
     if (!bSuccess) {
         qDebug() << "download failed:" << transfer.baUrl << "curl" << int(transfer.nResult)
-                 << "http" << transfer.nStatus << (transfer.bWriteFailed ? "write failed" : "");
+                 << "http" << transfer.nStatus << (transfer.bWriteFailed ? "write failed" : "")
+                 << (transfer.bTooLarge ? "larger than its size" : "")
+                 << (transfer.bTooSlow ? "too slow" : "");
     } else if (!transfer.sExpectedHash.isEmpty()) {
         const QString sReceived = QString::fromLatin1(transfer.hash.Result().toHex());
         if (sReceived.compare(transfer.sExpectedHash, Qt::CaseInsensitive) != 0) {
@@ -344,6 +485,12 @@ void DiffDownload::FinishPending(PackageTransfer &package)
             bSuccess = false;
         }
     }
+    // Open (and so in use) until here.
+    transfer.file.close();
+    bSuccess = bSuccess && transfer.file.error() == QFileDevice::NoError;
+    // Only this transfer's own temporary file is renamed or removed. It was
+    // made on the disk the run began on: if that went away meanwhile, the
+    // name leads nowhere now and the rename fails.
     const QString sTemporary = transfer.file.fileName();
     if (bSuccess)
         bSuccess = ReplaceFile(sTemporary, transfer.sLocal);
@@ -390,20 +537,52 @@ size_t DiffDownload::WriteChunk(char *pData, size_t nSize, size_t nCount, void *
 {
     auto *pTransfer = static_cast<Transfer *>(pUser);
     const size_t nBytes = nSize * nCount;
+    if (!pTransfer->pSelf->OpenTransferFile(*pTransfer))
+        return 0;
+    if (pTransfer->nMaxBytes > 0 && pTransfer->nWritten + qint64(nBytes) > pTransfer->nMaxBytes) {
+        // Larger than the manifest says: cut off here, not at the disk's end.
+        pTransfer->bTooLarge = true;
+        return 0;
+    }
     if (pTransfer->file.write(pData, qint64(nBytes)) != qint64(nBytes)) {
         // A short write (disk full, disk gone) must fail the file, not pass silently.
         pTransfer->bWriteFailed = true;
         return 0;
     }
+    pTransfer->nWritten += qint64(nBytes);
     pTransfer->hash.AddData(pData, qint64(nBytes));
     pTransfer->pSelf->AddReceived(nBytes);
     return nBytes;
 }
 
-int DiffDownload::CheckAbort(void *pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+int DiffDownload::CheckAbort(void *pUser, curl_off_t, curl_off_t nReceivedNow, curl_off_t,
+                             curl_off_t)
 {
-    const auto *pTransfer = static_cast<const Transfer *>(pUser);
+    auto *pTransfer = static_cast<Transfer *>(pUser);
     if (pTransfer == nullptr) // a handle used outside DownloadFile
         return TransferStopFlag.load() != 0 ? 1 : 0;
-    return (pTransfer->pSelf->bStop || TransferStopFlag.load() != 0) ? 1 : 0;
+    Transfer &transfer = *pTransfer;
+    PackageTransfer &package = *transfer.pPackage;
+    const qint64 nNow = NowMs();
+    if (TransferStopFlag.load() != 0) {
+        // A disk went away; if it was this one, the run is over for good,
+        // not only while the flag is up.
+        transfer.pSelf->DiskStillThere(package);
+        return 1;
+    }
+    if (transfer.pSelf->bStop || transfer.bOpenFailed)
+        return 1;
+    if (nNow - package.nLastDiskCheckMs >= 1000 && !transfer.pSelf->DiskStillThere(package))
+        return 1;
+    // A server that sends a few bytes now and then would hold the file for
+    // ever: it must bring nWindowBytes within every nWindowMs.
+    if (transfer.nWindowStartMs < 0 ||
+        nReceivedNow - transfer.nWindowStartBytes >= package.nWindowBytes) {
+        transfer.nWindowStartMs = nNow;
+        transfer.nWindowStartBytes = nReceivedNow;
+    } else if (package.nWindowMs > 0 && nNow - transfer.nWindowStartMs >= package.nWindowMs) {
+        transfer.bTooSlow = true;
+        return 1;
+    }
+    return 0;
 }

@@ -2,18 +2,27 @@
 // Brings one package on the device disk up to date with its manifest: every
 // listed file whose MD5 differs from the copy on the disk (and every
 // "main.bin") is fetched over HTTP, one after the other on one connection. A
-// file is received into a temporary file beside its target and replaces the
-// target in one rename only when it arrived complete and with the manifest's
-// digest, so a failed or interrupted update keeps the copy that worked. That
-// check and rename run while the next file's request is on its way.
+// file is received into a temporary file of its own beside its target and
+// replaces the target in one rename only when it arrived complete and with the
+// manifest's digest, so a failed or interrupted update keeps the copy that
+// worked. That check and rename run while the next file's request is on its
+// way.
+//
+// A package may place files anywhere on the device disk except the device's
+// own "sn.txt" and "SaveData". Entries that name one file in two spellings
+// (as the disk's file system compares names) are fetched once. Before each
+// file the disk must still be the volume the run began on: a disk pulled out
+// ends the run, and no folder is ever made outside it.
 //
 // StartDownload blocks; it is meant for a worker thread. The signals are
 // emitted on that thread.
 
+#include <QHash>
 #include <QJsonObject>
 #include <QMap>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <atomic>
 #include <curl/curl.h>
@@ -26,14 +35,17 @@ class DiffDownload : public QObject
     Q_OBJECT
 public:
     // Where a URL goes on the disk. An empty local path marks a file whose
-    // "Path" was refused (it would lead out of the disk or the package).
+    // "Path" was refused (it would lead out of the disk or into a place
+    // reserved to the device).
     struct FileTarget {
         QString sLocalPath;
         QString sHash;
+        qint32 nSize = 0; // from the manifest; more than this is refused (0: unknown)
     };
     using FileList = QMap<QString, FileTarget>; // by URL: the order of the transfers
 
-    // Appended to a target's name while it is being received.
+    // Ends the name of a file being received: the target's name, a part that
+    // is unique to the transfer, then this.
     static const char *const TemporarySuffix;
 
     explicit DiffDownload(QObject *parent = nullptr);
@@ -48,7 +60,8 @@ public:
     void StartDownload();
 
     // The files to fetch; also sets the total size and the file count, and
-    // removes temporary files that a killed run left beside the targets.
+    // removes temporary files that a killed or cut-off run left beside the
+    // targets (not those that a running transfer holds).
     FileList BuildFileList();
 
     struct CurlDeleter {
@@ -69,8 +82,19 @@ private:
     // file's request is on its way (or at the end of the package).
     void DownloadFile(const QString &sUrl, const FileTarget &target, const ProxyInfo *pProxy,
                       PackageTransfer &package);
-    CURLcode Perform(PackageTransfer &package);
+    CURLcode Perform(PackageTransfer &package, Transfer &transfer);
     void FinishPending(PackageTransfer &package);
+    // Makes the transfer's temporary file once the request is out (or when
+    // its first bytes arrive), if the disk is still there; false when it cannot.
+    bool OpenTransferFile(Transfer &transfer);
+    // Creates a temporary file of the transfer's own beside sLocal, making the
+    // missing folders below the disk root.
+    bool OpenTemporary(Transfer &transfer, const QString &sLocal);
+    bool MakeFoldersBelowDisk(const QString &sFolder) const;
+    // Whether the disk root is still the volume the run began on; once it is
+    // not, it never is again for this run.
+    bool DiskStillThere(PackageTransfer &package) const;
+    void RemoveLeftovers(const QHash<QString, QSet<QString>> &names) const;
     static size_t WriteChunk(char *pData, size_t nSize, size_t nCount, void *pUser);
     static int CheckAbort(void *pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     bool CountFile(bool bSuccess, const QString &sLocalPath);

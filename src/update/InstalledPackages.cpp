@@ -1,6 +1,7 @@
 #include "update/InstalledPackages.h"
 
 #include "device/DeviceState.h"
+#include "platform/DiskVolume.h"
 #include "update/InstalledManifest.h"
 
 #include <QDebug>
@@ -38,6 +39,21 @@ bool ListFolder(const QString &sDir, QStringList *pSubFolders)
 QString Canonical(const QString &sPath)
 {
     return QFileInfo(sPath + QLatin1Char('/')).canonicalFilePath();
+}
+
+// Removes every installed manifest of the folder (any letter case: a disk
+// that tells case apart may hold more than one); false when one stays.
+bool RemoveInstalledManifests(const QString &sFolder)
+{
+    QDir dir(sFolder);
+    const QStringList slNames = dir.entryList({QLatin1String(InstalledManifest::FileName)},
+                                              QDir::Files | QDir::Hidden | QDir::System);
+    bool bRemoved = true;
+    for (const QString &sName : slNames) {
+        if (!dir.remove(sName))
+            bRemoved = false;
+    }
+    return bRemoved;
 }
 
 } // namespace
@@ -117,6 +133,15 @@ void RemovePackages(const QString &sDisk, const QStringList &slPaths)
             qDebug() << "not removed (outside the device disk):" << sPath;
             continue;
         }
+        // The manifest goes first, and is on the disk before anything else
+        // goes: an uninstall that is cut short leaves a package that is not
+        // installed (and is offered again), never one that claims to be
+        // while its files are missing.
+        if (!RemoveInstalledManifests(sPath)) {
+            qDebug() << "not removed (its manifest stays):" << sPath;
+            continue;
+        }
+        FlushFolder(sPath.toStdString());
         QDir(sPath).removeRecursively();
     }
 }

@@ -64,5 +64,11 @@ QString PackageManifest::WithoutLanguagePrefix(const QString &sText, const QStri
 
 QStringList PackageManifest::FolderComponents(const QString &sLang, bool *pOk) const
 {
-    return SafeRelativeComponents(WithoutLanguagePrefix(Dir(), sLang), pOk);
+    const QStringList slFolder = SafeRelativeComponents(WithoutLanguagePrefix(Dir(), sLang), pOk);
+    // A package is a folder of its own, never the disk itself nor a place of the device's.
+    if (*pOk && (slFolder.isEmpty() || IsReservedOnDisk(slFolder))) {
+        *pOk = false;
+        return {};
+    }
+    return slFolder;
 }

@@ -40,7 +40,8 @@ public:
     static QString WithoutLanguagePrefix(const QString &sText, const QString &sLang);
 
     // The package folder relative to the disk root as components: "dir"
-    // without the language prefix. *pOk is false when "dir" is unsafe.
+    // without the language prefix. *pOk is false when "dir" is unsafe, names
+    // the disk root itself or a place reserved to the device ("SaveData").
     QStringList FolderComponents(const QString &sLang, bool *pOk) const;
 
 private:

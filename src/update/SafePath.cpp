@@ -25,6 +25,16 @@ QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk)
     return slParts;
 }
 
+bool IsReservedOnDisk(const QStringList &slComponents)
+{
+    if (slComponents.isEmpty())
+        return false;
+    if (slComponents.constFirst().compare(QLatin1String("SaveData"), Qt::CaseInsensitive) == 0)
+        return true;
+    return slComponents.size() == 1 &&
+           slComponents.constFirst().compare(QLatin1String("sn.txt"), Qt::CaseInsensitive) == 0;
+}
+
 namespace
 {
 
@@ -98,7 +108,22 @@ bool IsSameOrBelow(const QString &sPath, const QString &sFolder)
     return sPath.startsWith(sPrefix, kFileNameCase);
 }
 
+// sPath (the same as or below sFolder) relative to sFolder: "" for sFolder itself.
+QString RelativeTo(const QString &sPath, const QString &sFolder)
+{
+    if (sPath.size() <= sFolder.size())
+        return QString();
+    return sPath.mid(sFolder.endsWith(QLatin1Char('/')) ? sFolder.size() : sFolder.size() + 1);
+}
+
 } // namespace
+
+bool IsReservedPackageFolder(const QString &sDir)
+{
+    bool bOk = false;
+    const QStringList slComponents = SafeRelativeComponents(sDir, &bOk);
+    return bOk && IsReservedOnDisk(slComponents);
+}
 
 QString PathInside(const QString &sBase, const QString &sRelative,
                    QHash<QString, QString> *pCanonicalFolders, bool *pFolderExists)
@@ -107,7 +132,7 @@ QString PathInside(const QString &sBase, const QString &sRelative,
         *pFolderExists = false;
     bool bOk = false;
     const QStringList slParts = SafeRelativeComponents(sRelative, &bOk);
-    if (!bOk || slParts.isEmpty())
+    if (!bOk || slParts.isEmpty() || IsReservedOnDisk(slParts))
         return QString();
     const QString sJoined = sBase + QLatin1Char('/') + slParts.join(QLatin1Char('/'));
 
@@ -129,6 +154,11 @@ QString PathInside(const QString &sBase, const QString &sRelative,
     QString sFound;
     const QString sExisting = CanonicalExistingAncestor(sJoined, pCanonicalFolders, &sFound);
     if (sExisting.isEmpty() || !IsSameOrBelow(sExisting, sCanonicalBase))
+        return QString();
+    // Where it really lands, links resolved: the resolved folder, then the
+    // rest of the path as given.
+    const QString sResolved = RelativeTo(sExisting, sCanonicalBase) + sJoined.mid(sFound.size());
+    if (IsReservedOnDisk(sResolved.split(QLatin1Char('/'), Qt::SkipEmptyParts)))
         return QString();
     if (pFolderExists)
         *pFolderExists = sFound == sJoined || sFound == ParentOf(sJoined);

@@ -12,13 +12,24 @@
 // ":" or a NUL character.
 QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk);
 
-// sBase + "/" + the cleaned relative path, or the empty text when the relative
-// path is unsafe (above), names sBase itself, or reaches outside sBase through
-// a symbolic link among its existing folders. A caller that joins many paths
-// in one go may pass the same pCanonicalFolders to each call: the canonical
-// paths of the folders looked up are kept there (by path; an empty value for
-// a folder that does not exist) and not looked up again. *pFolderExists tells
-// whether the folder that would hold the joined path exists.
+// Whether a path below the device disk's root, as components, names a place
+// that belongs to the device alone: its "sn.txt" at the root, or "SaveData"
+// and everything below it (its own records). Letter case is ignored, as on
+// the device's file system.
+bool IsReservedOnDisk(const QStringList &slComponents);
+
+// Whether a package's "dir" names a place reserved to the device (IsReservedOnDisk), where no
+// package is ever installed. Judged on the text alone.
+bool IsReservedPackageFolder(const QString &sDir);
+
+// sBase (the device disk's root) + "/" + the cleaned relative path, or the
+// empty text when the relative path is unsafe (above), names sBase itself or a
+// place reserved to the device (IsReservedOnDisk), or reaches outside sBase or
+// into such a place through a symbolic link among its existing folders. A caller that joins many
+// paths in one go may pass the same pCanonicalFolders to each call: the canonical paths of the
+// folders looked up are kept there (by path; an empty value for a folder that does not exist) and
+// not looked up again. *pFolderExists tells whether the folder that would hold the joined path
+// exists.
 QString PathInside(const QString &sBase, const QString &sRelative,
                    QHash<QString, QString> *pCanonicalFolders = nullptr,
                    bool *pFolderExists = nullptr);

@@ -1,6 +1,7 @@
 #include "update/UpdateCatalogue.h"
 
 #include "update/InstalledManifest.h"
+#include "update/SafePath.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -88,7 +89,8 @@ ListedPackages(const QJsonObject &joReply, const std::function<QString()> &firmw
         if (entry.sLocalVersion.compare(entry.sServerVersion, Qt::CaseInsensitive) == 0)
             continue; // up to date
         entry.sDir = joPackage.value(QLatin1String("dir")).toString();
-        if (entry.sName.isEmpty())
+        // The device's own places never hold a package: it could not be installed.
+        if (entry.sName.isEmpty() || IsReservedPackageFolder(entry.sDir))
             continue;
         entry.bMandatory = IsMandatoryName(entry.sName);
         if (!entry.bMandatory)

@@ -8,7 +8,9 @@
 #include <QJsonDocument>
 #include <QtTest>
 #include <atomic>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -32,6 +34,9 @@ private slots:
     void connectTimeOut();
     void silentServerIsAbandoned_data();
     void silentServerIsAbandoned();
+    void onlyHttpIsSpoken_data();
+    void onlyHttpIsSpoken();
+    void compressionBombIsRefused();
 
 private:
     QByteArray LoginBody(const QString &sUser, const QString &sPassword) const;
@@ -255,6 +260,10 @@ void tst_HttpPost::silentServerIsAbandoned_data()
     QTest::addColumn<QJsonObject>("joFault");
     QTest::newRow("accepts and never answers") << QJsonObject{{"delay", 60000}};
     QTest::newRow("answers slower than 1 byte/s") << QJsonObject{{"trickle", 2500}};
+    // Fast enough for the low-speed test, far too slow to finish: the command's
+    // own time limit (120 s in the program, 4 s here) ends it.
+    QTest::newRow("answers a few bytes a second") << QJsonObject{{"trickle", 300}};
+    QTest::newRow("cut off again and again") << QJsonObject{{"reset", true}, {"delay", 1000}};
 }
 
 void tst_HttpPost::silentServerIsAbandoned()
@@ -263,11 +272,72 @@ void tst_HttpPost::silentServerIsAbandoned()
     QVERIFY(m_server.SetFault(joFault));
     TransferTimeouts timeouts;
     timeouts.nLowSpeedSeconds = 2;
+    timeouts.nCommandMs = 4000;
     SetTransferTimeouts(timeouts);
     int nStatus = -1;
     const QByteArray baReply = HttpPost(LoginUrl(), LoginBody("alice", "x"), nullptr, nStatus);
     QVERIFY(baReply.isEmpty());
-    QCOMPARE(m_server.Requests().size(), 1);
+    // Retries of receive errors stay within the limit too.
+    QVERIFY(m_server.Requests().size() >= 1);
+    QVERIFY2(m_server.Requests().size() <= 5,
+             qPrintable(QString::number(m_server.Requests().size())));
+}
+
+void tst_HttpPost::onlyHttpIsSpoken_data()
+{
+    QTest::addColumn<QString>("sScheme");
+    QTest::newRow("gopher") << "gopher";
+    QTest::newRow("dict") << "dict";
+    QTest::newRow("telnet") << "telnet";
+    QTest::newRow("smtp") << "smtp";
+}
+
+void tst_HttpPost::onlyHttpIsSpoken()
+{
+    // No URL makes libcurl talk another protocol to a local service.
+    QFETCH(QString, sScheme);
+    const quint16 nPort = 19327;
+    Socket listener(::socket(AF_INET, SOCK_STREAM, 0));
+    QVERIFY(listener.fd >= 0);
+    const int nOne = 1;
+    ::setsockopt(listener.fd, SOL_SOCKET, SO_REUSEADDR, &nOne, sizeof(nOne));
+    sockaddr_in address = LoopbackAddress("127.0.2.12", nPort);
+    QVERIFY(::bind(listener.fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0);
+    QVERIFY(::listen(listener.fd, 4) == 0);
+    TransferTimeouts timeouts;
+    timeouts.nLowSpeedSeconds = 2;
+    timeouts.nCommandMs = 4000;
+    SetTransferTimeouts(timeouts);
+    int nStatus = -1;
+    const QByteArray baReply =
+        HttpPost(QStringLiteral("%1://127.0.2.12:%2/_FLUSHALL").arg(sScheme).arg(nPort),
+                 "x\r\nQUIT\r\n", nullptr, nStatus);
+    QVERIFY(baReply.isEmpty());
+    QCOMPARE(nStatus, 0);
+    // Nothing connected.
+    const int nFlags = ::fcntl(listener.fd, F_GETFL);
+    ::fcntl(listener.fd, F_SETFL, nFlags | O_NONBLOCK);
+    const int nAccepted = ::accept(listener.fd, nullptr, nullptr);
+    if (nAccepted >= 0)
+        ::close(nAccepted);
+    QVERIFY(nAccepted < 0);
+}
+
+void tst_HttpPost::compressionBombIsRefused()
+{
+    // A login reply of about half a megabyte that unpacks to 512 MiB more than
+    // it claims: refused without the memory ever being taken.
+    QVERIFY(m_server.SetFault({{"on", "login"}, {"bomb", 512}}));
+    rusage before = {};
+    ::getrusage(RUSAGE_SELF, &before);
+    const CommandReply reply = SendCompressedCommand(LoginUrl(), CommandLogin, QJsonObject());
+    rusage after = {};
+    ::getrusage(RUSAGE_SELF, &after);
+    QCOMPARE(reply.nStatus, 200);
+    QVERIFY(!reply.bParsed);
+    QVERIFY(reply.baPlain.isEmpty());
+    const long nGrownMiB = (after.ru_maxrss - before.ru_maxrss) / 1024;
+    QVERIFY2(nGrownMiB < 100, qPrintable(QStringLiteral("%1 MiB").arg(nGrownMiB)));
 }
 
 QTEST_GUILESS_MAIN(tst_HttpPost)

@@ -25,6 +25,7 @@ private slots:
     void compressMatchesQt();
     void decompressRejectsForeignData_data();
     void decompressRejectsForeignData();
+    void decompressToleratesWrongClaim();
     void hexIsLowerCase();
     void envelopes();
 };
@@ -160,6 +161,23 @@ void tst_ServerProtocol::decompressRejectsForeignData_data()
     QByteArray baHuge = qCompress(QByteArray("{}"));
     qToBigEndian<quint32>(0x7fffffff, baHuge.data());
     QTest::newRow("claims 2 GiB") << baHuge;
+    QByteArray baTruncated = qCompress(QByteArray(5000, 'x'));
+    baTruncated.chop(8);
+    QTest::newRow("cut off") << baTruncated;
+    // Claims a few bytes, unpacks to more than any reply may be.
+    QByteArray baBomb = qCompress(QByteArray(64 * 1024 * 1024 + 1, '\0'), 9);
+    qToBigEndian<quint32>(16, baBomb.data());
+    QTest::newRow("unpacks past the cap") << baBomb;
+}
+
+void tst_ServerProtocol::decompressToleratesWrongClaim()
+{
+    // As qUncompress does: the claim sizes the first buffer, the stream decides.
+    QByteArray baBody = qCompress(QByteArray("{\"code\":\"000000\"}"));
+    qToBigEndian<quint32>(2, baBody.data());
+    QCOMPARE(DecompressBody(baBody), QByteArray("{\"code\":\"000000\"}"));
+    qToBigEndian<quint32>(100000, baBody.data());
+    QCOMPARE(DecompressBody(baBody), QByteArray("{\"code\":\"000000\"}"));
 }
 
 void tst_ServerProtocol::decompressRejectsForeignData()

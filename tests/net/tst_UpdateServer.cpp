@@ -64,6 +64,7 @@ void tst_UpdateServer::initTestCase()
                   "CN_name":"大众","EN_name":"VW","lang_name":"VW","extra":7})");
     WriteFile(m_sPackages + "/20-vw/files/sub/x y.bin", "x y");
     WriteFile(m_sPackages + "/20-vw/files/设备.bin", "device");
+    WriteFile(m_sPackages + "/20-vw/disk/Diag/Common/shared.bin", "shared");
     WriteFile(m_sPackages + "/30-vw-immo/package.json",
               R"({"dir":"Immo/VW","rev":"1.1","branch":"immo","EN_name":"VW immo"})");
     WriteFile(m_sPackages + "/30-vw-immo/files/i.bin", "immo");
@@ -133,13 +134,17 @@ void tst_UpdateServer::downloadListManifests()
     QCOMPARE(joManifest.value("extra").toInt(), 7);
     QCOMPARE(joManifest.value("branch").toString(), QStringLiteral("dash"));
     const QJsonArray jaFiles = joManifest.value("files").toArray();
-    QCOMPARE(jaFiles.size(), 2);
-    const QJsonObject joFile = jaFiles.at(0).toObject();
+    QCOMPARE(jaFiles.size(), 3);
+    // A file the package shares, outside its folder.
+    QCOMPARE(jaFiles.at(0).toObject().value("Path").toString(),
+             QStringLiteral("Diag/Common/shared.bin"));
+    QCOMPARE(jaFiles.at(0).toObject().value("Size").toInt(), 6);
+    const QJsonObject joFile = jaFiles.at(1).toObject();
     QCOMPARE(joFile.value("Path").toString(), QStringLiteral("Diag/VW/sub/x y.bin"));
     QCOMPARE(joFile.value("Hash").toString(),
              QString::fromLatin1(QCryptographicHash::hash("x y", QCryptographicHash::Md5).toHex()));
     QCOMPARE(joFile.value("Size").toInt(), 3);
-    QCOMPARE(jaFiles.at(1).toObject().value("Path").toString(), QStringLiteral("Diag/VW/设备.bin"));
+    QCOMPARE(jaFiles.at(2).toObject().value("Path").toString(), QStringLiteral("Diag/VW/设备.bin"));
 }
 
 void tst_UpdateServer::downloadListByTypeAndBranch_data()
@@ -208,6 +213,8 @@ void tst_UpdateServer::filesAreServed_data()
     QTest::newRow("non-ASCII") << "Diag/VW/设备.bin" << 200L << QByteArray("device");
     QTest::newRow("folder letter case") << "diag/vw/sub/x y.bin" << 200L << QByteArray("x y");
     QTest::newRow("large") << "Home/MAIN.bin" << 200L << QByteArray(5000, 'F');
+    QTest::newRow("shared, outside the package")
+        << "Diag/Common/shared.bin" << 200L << QByteArray("shared");
     QTest::newRow("missing") << "Home/none.bin" << 404L
                              << QByteArray("update-server: no such file\n");
     QTest::newRow("outside the package") << "Home/%2E%2E/%2E%2E/20-vw/package.json" << 404L

@@ -469,6 +469,9 @@ void tst_ProductWalk::oneClickDownloadFlashesFirmware()
              Md5Of(sPackages + QStringLiteral("/30-toyota/files/lib/toyota dtc.db")));
     QCOMPARE(Md5Of(sDisk + QStringLiteral("/Diag/VW/VW.bin")),
              Md5Of(sPackages + QStringLiteral("/20-vw/files/VW.bin")));
+    // The file both makes share, outside their folders.
+    QCOMPARE(Md5Of(sDisk + QStringLiteral("/Diag/Common/obd2.db")),
+             Md5Of(sPackages + QStringLiteral("/20-vw/disk/Diag/Common/obd2.db")));
     // Only what changed was fetched: the Volkswagen trouble-code library was
     // already on the disk in its new form.
     const QJsonArray jaFiles = RequestsOfKind("files");

@@ -4,6 +4,7 @@
 // old copy or the new verified one, no temporary file survives the next run,
 // and the next download completes the package.
 #include "DownloadHarness.h"
+#include "TestTools.h"
 #include "UpdateServerProcess.h"
 
 #include "device/DeviceState.h"
@@ -16,7 +17,9 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 #include <memory>
 
@@ -214,6 +217,96 @@ private slots:
         QVERIFY2(DownloadHarness(sDisk).OnlyOldOrNew(OldFiles(), NewFiles(), &sWhy),
                  qPrintable(sWhy));
         VerifyNextRunCompletes(NewFiles().size());
+    }
+
+    void tricklingFileIsDropped()
+    {
+        // Five bytes a second pass the 1 byte/s test but would hold the file
+        // for hours: a file must bring 1 KiB within each period (60 s in the
+        // program, 3 s here).
+        const TransferTimeouts saved = CurrentTransferTimeouts();
+        TransferTimeouts timeouts = saved;
+        timeouts.nFileWindowSeconds = 3;
+        SetTransferTimeouts(timeouts);
+        QVERIFY(pServer->SetFault(
+            QJsonObject{{"on", "files"}, {"trickle", 200}, {"match", "c.bin"}, {"times", 1}}));
+        const DownloadOutcome outcome = DownloadHarness(sDisk).Run();
+        SetTransferTimeouts(saved);
+        VerifyFailedRun(outcome, 1);
+        QCOMPARE(outcome.nErr, 1);
+        VerifyNextRunCompletes(1);
+    }
+
+    void gopherRootReachesNoOtherService()
+    {
+        // A download list whose "root" names another protocol: the program
+        // would send the server's words to a local service of its choosing.
+        QTcpServer service;
+        QVERIFY(service.listen(QHostAddress(QString::fromLatin1(kAddress)), 0));
+        const QString sRoot = QStringLiteral("gopher://%1:%2/_")
+                                  .arg(QString::fromLatin1(kAddress))
+                                  .arg(service.serverPort()) +
+                              QStringLiteral("SET%20key%20x%0D%0A");
+        QVERIFY(pServer->SetFault(QJsonObject{{"on", "downloadlist"}, {"root", sRoot}}));
+        const DownloadOutcome outcome = DownloadHarness(sDisk).Run();
+        VerifyFailedRun(outcome, NewFiles().size());
+        // The harness runs the event loop: a connection may have been taken already.
+        QVERIFY(!service.hasPendingConnections() && !service.waitForNewConnection(100));
+        VerifyNextRunCompletes(NewFiles().size());
+    }
+
+    void diskUnmountedDuringDownload_data()
+    {
+        QTest::addColumn<bool>("bStopFlag");      // the window noticed: the flag is up for 300 ms
+        QTest::addColumn<bool>("bFolderRemoved"); // the mount point went with the disk
+        QTest::newRow("mount point stays") << true << false;
+        QTest::newRow("mount point removed") << true << true;
+        QTest::newRow("not noticed by the window") << false << false;
+    }
+
+    void diskUnmountedDuringDownload()
+    {
+        // A real volume goes away while its first file comes in. Nothing may
+        // land on the computer's own disk in its place (not even a folder),
+        // the mount point is never made again, and the rest of the run fails
+        // for good, also once the stop flag is down again.
+        QFETCH(bool, bStopFlag);
+        QFETCH(bool, bFolderRemoved);
+        const QString sVolume = pDir->filePath("volume");
+        QVERIFY(QDir().mkpath(sVolume));
+        const QString sError =
+            TestTools::RunTool("mount", {"-t", "tmpfs", "-o", "size=4m", "tmpfs", sVolume});
+        if (!sError.isEmpty())
+            QSKIP(qPrintable("cannot mount a tmpfs: " + sError));
+        QVERIFY(
+            pServer->SetFault(QJsonObject{{"on", "files"}, {"trickle", 5}, {"match", "c.bin"}}));
+        QString sProblem;
+        const DownloadOutcome outcome = DownloadHarness(sVolume).Run(120000, [&] {
+            // Gone first (lazily: the half-received file is still open on
+            // it), then the window hears of it, as on a real system.
+            sProblem = TestTools::RunTool("umount", {"-l", sVolume});
+            if (bFolderRemoved && !QDir().rmdir(sVolume))
+                sProblem += " cannot remove the mount point";
+            if (bStopFlag) {
+                TransferStopFlag = 1;
+                QThread::msleep(300);
+                TransferStopFlag = 0;
+            }
+        });
+        TransferStopFlag = 0;
+        QVERIFY2(sProblem.isEmpty(), qPrintable(sProblem));
+        QVERIFY2(outcome.bReturned, "the download hung");
+        QCOMPARE(outcome.nFinishCount, 1);
+        QCOMPARE(outcome.nSuccess, 0);
+        QCOMPARE(outcome.nErr, NewFiles().size());
+        QVERIFY(!outcome.bManifestSaved);
+        if (bFolderRemoved) {
+            QVERIFY(!QFileInfo::exists(sVolume));
+            return;
+        }
+        const QStringList slLeft =
+            QDir(sVolume).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QVERIFY2(slLeft.isEmpty(), qPrintable(slLeft.join(' ')));
     }
 
     void processKilledDuringDownload()

@@ -1,8 +1,9 @@
 #pragma once
 // A small HTTP/1.1 file server on its own thread for downloader tests: files
-// answer normally, with an error status, cut off half-way, or stalled
-// half-way. It counts connections and records request paths (as sent, still
-// percent-encoded). Keep-alive is honoured so connection reuse can be seen.
+// answer normally, with an error status, cut off half-way, stalled half-way,
+// or trickled (one byte every 100 ms). It counts connections and records
+// request paths (as sent, still percent-encoded). Keep-alive is honoured so
+// connection reuse can be seen.
 
 #include <QHash>
 #include <QHostAddress>
@@ -12,13 +13,15 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 class TestHttpServer : public QObject
 {
 public:
-    enum Mode { Normal, Truncated, Stalled };
+    enum Mode { Normal, Truncated, Stalled, Trickled };
     struct Resource {
         QByteArray baBody;
         int nStatus = 200;
@@ -158,6 +161,19 @@ private:
         pSocket->write(baHead);
         if (resource.mode == Normal) {
             pSocket->write(resource.baBody);
+            return;
+        }
+        if (resource.mode == Trickled) {
+            auto *pTimer = new QTimer(pSocket);
+            auto nSent = std::make_shared<int>(0);
+            connect(pTimer, &QTimer::timeout, pSocket, [pSocket, pTimer, nSent, resource] {
+                if (*nSent >= resource.baBody.size()) {
+                    pTimer->stop();
+                    return;
+                }
+                pSocket->write(resource.baBody.mid((*nSent)++, 1));
+            });
+            pTimer->start(100);
             return;
         }
         pSocket->write(resource.baBody.left(resource.baBody.size() / 2));

@@ -2,6 +2,7 @@
 // where they go, how it counts and reports, and that a failed, interrupted,
 // corrupted or unsafe file never destroys the copy that worked.
 
+#include "FatDisk.h"
 #include "TestHttpServer.h"
 #include "device/DeviceState.h"
 #include "net/HttpPost.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -96,6 +98,17 @@ private slots:
     void emptyHashAcceptsContent();
     void unsafePathsWriteNothing_data();
     void unsafePathsWriteNothing();
+    void filesOutsideThePackageFolder();
+    void devicePlacesAreNeverWritten_data();
+    void devicePlacesAreNeverWritten();
+    void twoSpellingsOfOneFile_data();
+    void twoSpellingsOfOneFile();
+    void twoLetterCasesOnAFatDisk();
+    void othersTemporaryFilesAreLeftAlone();
+    void onlyHttpIsSpoken_data();
+    void onlyHttpIsSpoken();
+    void bodyLargerThanItsSizeIsCutOff();
+    void tricklingTransferIsDropped();
     void linkOutOfDiskIsRefused();
     void temporaryNameNeverWritesThroughALink();
     void leftoverTemporaryFilesAreRemoved();
@@ -189,7 +202,7 @@ void tst_DiffDownload::mainBinIsAlwaysFetched()
     WriteFile(sDisk + "/" + sPath, baImage); // already equal
     const int nRequests = pServer->Requests().size();
     const QList<Finish> finished =
-        Run(Manifest(pServer->BaseUrl(), "", "", {{sPath, Md5(baImage), baImage.size()}}));
+        Run(Manifest(pServer->BaseUrl(), "", "Home", {{sPath, Md5(baImage), baImage.size()}}));
     QCOMPARE(finished, (QList<Finish>{{1, 0, bNeedInstall}}));
     QCOMPARE(pServer->Requests().size(), nRequests + 1);
 }
@@ -281,12 +294,21 @@ void tst_DiffDownload::unsafePathsWriteNothing_data()
     QTest::newRow("drive letter") << ""
                                   << ""
                                   << "C:/outside.bin";
-    QTest::newRow("outside the package folder") << ""
-                                                << "Diag"
-                                                << "Other/outside.bin";
     QTest::newRow("unsafe package folder") << ""
                                            << "../x"
                                            << "../x/outside.bin";
+    QTest::newRow("package folder is the disk") << ""
+                                                << ""
+                                                << "Other/outside.bin";
+    QTest::newRow("package folder is the disk, dot") << ""
+                                                     << "."
+                                                     << "Other/outside.bin";
+    QTest::newRow("package folder is only the language") << "EN"
+                                                         << "EN/"
+                                                         << "EN/Other/outside.bin";
+    QTest::newRow("package folder among the records") << ""
+                                                      << "SaveData/Other"
+                                                      << "SaveData/Other/outside.bin";
 }
 
 void tst_DiffDownload::unsafePathsWriteNothing()
@@ -306,6 +328,208 @@ void tst_DiffDownload::unsafePathsWriteNothing()
     QVERIFY(!QFile::exists(sParent + "/outside.bin"));
     QVERIFY(!QFile::exists(sDisk + "/Other/outside.bin"));
     QVERIFY(!QFile::exists(QFileInfo(sParent).absolutePath() + "/outside.bin"));
+}
+
+void tst_DiffDownload::filesOutsideThePackageFolder()
+{
+    // "dir" only places the installed manifest: a package may bring files that
+    // it shares with others, wherever they go on the disk.
+    pServer->SetFile("/Diag/VW/vw.bin", "vw");
+    pServer->SetFile("/Diag/Common/shared.bin", "shared");
+    pServer->SetFile("/top.bin", "top");
+    WriteFile(sDisk + "/Diag/Common/shared.bin", "old shared");
+    const QList<Finish> finished = Run(Manifest(pServer->BaseUrl(), "", "Diag/VW",
+                                                {{"Diag/VW/vw.bin", Md5("vw"), 2},
+                                                 {"Diag/Common/shared.bin", Md5("shared"), 6},
+                                                 {"top.bin", Md5("top"), 3}}));
+    QCOMPARE(finished, (QList<Finish>{{3, 0, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/VW/vw.bin"), QByteArray("vw"));
+    QCOMPARE(ReadFile(sDisk + "/Diag/Common/shared.bin"), QByteArray("shared"));
+    QCOMPARE(ReadFile(sDisk + "/top.bin"), QByteArray("top"));
+    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+}
+
+void tst_DiffDownload::devicePlacesAreNeverWritten_data()
+{
+    QTest::addColumn<QString>("sPath");
+    QTest::newRow("serial number") << "sn.txt";
+    QTest::newRow("serial number, other case") << "SN.TXT";
+    QTest::newRow("a record") << "SaveData/DTC/1.dat";
+    QTest::newRow("a record, other case") << "savedata/DTC/1.dat";
+    QTest::newRow("a new record") << "SaveData/DTC/2.dat";
+}
+
+void tst_DiffDownload::devicePlacesAreNeverWritten()
+{
+    QFETCH(QString, sPath);
+    WriteFile(sDisk + "/sn.txt", "D520000000001");
+    WriteFile(sDisk + "/SaveData/DTC/1.dat", "record");
+    pServer->SetFile("/" + sPath, "replaced");
+    pServer->SetFile("/Diag/a.bin", "a");
+    const int nRequests = pServer->Requests().size();
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag",
+                     {{sPath, Md5("replaced"), 8}, {"Diag/a.bin", Md5("a"), 1}}));
+    QCOMPARE(finished, (QList<Finish>{{1, 1, false}}));
+    QCOMPARE(pServer->Requests().size(), nRequests + 1);
+    QCOMPARE(ReadFile(sDisk + "/sn.txt"), QByteArray("D520000000001"));
+    QCOMPARE(ReadFile(sDisk + "/SaveData/DTC/1.dat"), QByteArray("record"));
+    QVERIFY(!QFile::exists(sDisk + "/SaveData/DTC/2.dat"));
+}
+
+void tst_DiffDownload::twoSpellingsOfOneFile_data()
+{
+    QTest::addColumn<QString>("sLang");
+    QTest::addColumn<QString>("sFirst");
+    QTest::addColumn<QString>("sSecond");
+    QTest::newRow("doubled slash") << ""
+                                   << "Diag/Dash//d.bin"
+                                   << "Diag/Dash/d.bin";
+    QTest::newRow("dot folder") << ""
+                                << "Diag/./Dash/d.bin"
+                                << "Diag/Dash/d.bin";
+    QTest::newRow("backslashes") << ""
+                                 << "Diag\\Dash\\d.bin"
+                                 << "Diag/Dash/d.bin";
+    QTest::newRow("language folder") << "en"
+                                     << "en/Diag/Dash/d.bin"
+                                     << "Diag/Dash/d.bin";
+}
+
+void tst_DiffDownload::twoSpellingsOfOneFile()
+{
+    // Both spellings name one file on the disk: it is fetched once, and the
+    // working copy is replaced only by a complete, verified transfer.
+    QFETCH(QString, sLang);
+    QFETCH(QString, sFirst);
+    QFETCH(QString, sSecond);
+    const QByteArray baNew(300000, 'n');
+    for (const QString &sPath : {sFirst, sSecond}) {
+        QString sUrlPath = "/" + sPath;
+        sUrlPath.replace('\\', "%5C");
+        pServer->SetFile(sUrlPath, baNew);
+    }
+    WriteFile(sDisk + "/Diag/Dash/d.bin", "old copy");
+    const int nRequests = pServer->Requests().size();
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), sLang, "Diag/Dash",
+                     {{sFirst, Md5(baNew), baNew.size()}, {sSecond, Md5(baNew), baNew.size()}}));
+    QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
+    QCOMPARE(pServer->Requests().size(), nRequests + 1);
+    QCOMPARE(ReadFile(sDisk + "/Diag/Dash/d.bin"), baNew);
+    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+}
+
+void tst_DiffDownload::twoLetterCasesOnAFatDisk()
+{
+    // On the device's FAT disk "d.bin" and "D.BIN" are one file.
+    const FatDisk fat(pDisk->path() + "/fat.img", sDisk);
+    if (!fat.IsMounted())
+        QSKIP(qPrintable("no FAT disk: " + fat.Error()));
+    WriteFile(sDisk + "/sn.txt", "D520000000001");
+    const QByteArray baNew(300000, 'f');
+    pServer->SetFile("/Diag/Dash/d.bin", baNew);
+    pServer->SetFile("/DIAG/DASH/D.BIN", baNew);
+    WriteFile(sDisk + "/Diag/Dash/d.bin", "old copy");
+    const int nRequests = pServer->Requests().size();
+    const QList<Finish> finished = Run(Manifest(pServer->BaseUrl(), "", "Diag/Dash",
+                                                {{"Diag/Dash/d.bin", Md5(baNew), baNew.size()},
+                                                 {"DIAG/DASH/D.BIN", Md5(baNew), baNew.size()}}));
+    QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
+    QCOMPARE(pServer->Requests().size(), nRequests + 1);
+    // Read under the name it was written by: the kernel's cache of the other
+    // spelling may lag behind on a FUSE file system.
+    QCOMPARE(ReadFile(sDisk + "/DIAG/DASH/D.BIN"), baNew);
+    QCOMPARE(QDir(sDisk + "/Diag/Dash").entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+void tst_DiffDownload::othersTemporaryFilesAreLeftAlone()
+{
+    // A temporary file that a running transfer holds (another package sharing
+    // the file) stays; one that nobody holds is a leftover and goes.
+    const QString sLive = sDisk + "/Diag/o.bin.live" + DiffDownload::TemporarySuffix;
+    const QString sLeftover = sDisk + "/Diag/o.bin.dead" + DiffDownload::TemporarySuffix;
+    const QString sUnrelated = sDisk + "/Diag/other.bin.dead" + DiffDownload::TemporarySuffix;
+    WriteFile(sLeftover, "left by a killed run");
+    WriteFile(sUnrelated, "not ours to judge");
+    QFile live(sLive);
+    QVERIFY(live.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+    live.write("in flight");
+    live.flush();
+    pServer->SetFile("/Diag/o.bin", "oh");
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/o.bin", Md5("oh"), 2}}));
+    QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/o.bin"), QByteArray("oh"));
+    QCOMPARE(ReadFile(sLive), QByteArray("in flight"));
+    QVERIFY(!QFile::exists(sLeftover));
+    QVERIFY(QFile::exists(sUnrelated));
+}
+
+void tst_DiffDownload::onlyHttpIsSpoken_data()
+{
+    QTest::addColumn<QString>("sScheme");
+    QTest::newRow("gopher") << "gopher";
+    QTest::newRow("dict") << "dict";
+    QTest::newRow("telnet") << "telnet";
+    QTest::newRow("ftp") << "ftp";
+    QTest::newRow("smtp") << "smtp";
+    QTest::newRow("file") << "file";
+}
+
+void tst_DiffDownload::onlyHttpIsSpoken()
+{
+    // "root" comes from the server over plain HTTP: it must not make the
+    // program talk to another local service, nor read local files.
+    QFETCH(QString, sScheme);
+    QTcpServer listener;
+    QVERIFY(listener.listen(QHostAddress(QStringLiteral("127.0.6.3")), 0));
+    const QString sSource = pDisk->path() + "/source";
+    WriteFile(sSource + "/_/Diag/p.bin", "local secret");
+    const QString sRoot =
+        sScheme == QLatin1String("file")
+            ? QStringLiteral("file://%1/_/").arg(sSource)
+            : QStringLiteral("%1://127.0.6.3:%2/_/").arg(sScheme).arg(listener.serverPort());
+    const QList<Finish> finished =
+        Run(Manifest(sRoot, "", "Diag", {{"Diag/p.bin", Md5("local secret"), 12}}));
+    QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
+    QVERIFY(!QFile::exists(sDisk + "/Diag/p.bin"));
+    QVERIFY(!listener.waitForNewConnection(100));
+}
+
+void tst_DiffDownload::bodyLargerThanItsSizeIsCutOff()
+{
+    // Without a digest the size is the only bound the manifest gives.
+    const QByteArray baHuge(4 * 1024 * 1024, 'h');
+    pServer->SetFile("/Diag/grow.bin", baHuge);
+    WriteFile(sDisk + "/Diag/grow.bin", "old copy");
+    QList<int> progress;
+    const QList<Finish> finished =
+        Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/grow.bin", "", 1000}}), &progress);
+    QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/grow.bin"), QByteArray("old copy"));
+    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+    // Cut off where it passed its size, not at its end.
+    for (int nPercent : qAsConst(progress))
+        QVERIFY2(nPercent <= 100, qPrintable(QString::number(nPercent)));
+}
+
+void tst_DiffDownload::tricklingTransferIsDropped()
+{
+    // A few bytes now and then pass the 1 byte/s test; a file must bring the
+    // least amount within each period (60 s and 1 KiB in the program).
+    TransferTimeouts timeouts;
+    timeouts.nFileWindowSeconds = 2;
+    timeouts.nFileWindowBytes = 1024;
+    SetTransferTimeouts(timeouts);
+    const QByteArray baNew(600, 't');
+    pServer->SetFile("/Diag/drip.bin", baNew, 200, TestHttpServer::Trickled);
+    WriteFile(sDisk + "/Diag/drip.bin", "old copy");
+    const QList<Finish> finished = Run(
+        Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/drip.bin", Md5(baNew), baNew.size()}}));
+    QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/drip.bin"), QByteArray("old copy"));
+    QVERIFY(TemporaryFiles(sDisk).isEmpty());
 }
 
 void tst_DiffDownload::linkOutOfDiskIsRefused()

@@ -1,5 +1,6 @@
 // Finding installed packages on a device disk, their sizes and removal.
 
+#include "TestTools.h"
 #include "device/DeviceState.h"
 #include "update/InstalledPackages.h"
 
@@ -45,6 +46,8 @@ private slots:
     void readsNameRevisionAndBranch();
     void directorySize();
     void removeDeletesOnlyInsideTheDisk();
+    void cutShortUninstall_data();
+    void cutShortUninstall();
 };
 
 void tst_InstalledPackages::scanFindsPackagesBreadthFirst()
@@ -139,6 +142,49 @@ void tst_InstalledPackages::removeDeletesOnlyInsideTheDisk()
     QVERIFY(!QFileInfo::exists(sDisk + "/Diag/Engine"));
     QVERIFY(QFileInfo::exists(sDisk + "/Diag/Keys/Update.json"));
     QVERIFY(QFileInfo::exists(root.path() + "/outside/keep.bin"));
+}
+
+void tst_InstalledPackages::cutShortUninstall_data()
+{
+    QTest::addColumn<QString>("sStuck");
+    QTest::addColumn<bool>("bStaysInstalled");
+    QTest::newRow("the manifest cannot go") << "Update.json" << true;
+    QTest::newRow("a file cannot go") << "sub/b.bin" << false;
+}
+
+void tst_InstalledPackages::cutShortUninstall()
+{
+    // An uninstall that stops half-way (killed, disk pulled, a file that
+    // cannot be removed) leaves either the whole package or one that is no
+    // longer installed and is offered again, never an installed package with
+    // files missing. A file with a mount on it stands for the point where it
+    // stops.
+    QFETCH(QString, sStuck);
+    QFETCH(bool, bStaysInstalled);
+    QTemporaryDir root;
+    const QString sDisk = root.path() + "/disk";
+    const QString sPackage = sDisk + "/Diag/Engine";
+    const QStringList slFiles{"Update.json", "a.bin", "sub/b.bin", "z.bin"};
+    for (const QString &sFile : slFiles)
+        WriteFile(sPackage + "/" + sFile, "{}");
+    WriteFile(root.path() + "/pin", "pin");
+    const QString sError = TestTools::RunTool(
+        QStringLiteral("mount"), {"--bind", root.path() + "/pin", sPackage + "/" + sStuck});
+    if (!sError.isEmpty())
+        QSKIP(qPrintable("cannot bind-mount: " + sError));
+    RemovePackages(sDisk, {sPackage});
+    QStringList slLeft;
+    for (const QString &sFile : slFiles) {
+        if (QFileInfo::exists(sPackage + "/" + sFile))
+            slLeft << sFile;
+    }
+    QCOMPARE(TestTools::Unmount(sPackage + "/" + sStuck), QString());
+    const bool bInstalled = Scan(sDisk).contains(sPackage);
+    QCOMPARE(bInstalled, bStaysInstalled);
+    if (bInstalled)
+        QCOMPARE(slLeft, slFiles);
+    else
+        QVERIFY(!slLeft.contains("Update.json"));
 }
 
 QTEST_GUILESS_MAIN(tst_InstalledPackages)

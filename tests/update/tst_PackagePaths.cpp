@@ -22,6 +22,11 @@ private slots:
     void componentsInside();
     void languagePrefix_data();
     void languagePrefix();
+    void reservedPlaces_data();
+    void reservedPlaces();
+    void linkIntoReservedPlaceIsRefused();
+    void packageFolder_data();
+    void packageFolder();
 };
 
 void tst_PackagePaths::relativeComponents_data()
@@ -167,6 +172,94 @@ void tst_PackagePaths::languagePrefix()
     QFETCH(QString, sLang);
     QFETCH(QString, sResult);
     QCOMPARE(PackageManifest::WithoutLanguagePrefix(sText, sLang), sResult);
+}
+
+void tst_PackagePaths::reservedPlaces_data()
+{
+    QTest::addColumn<QString>("sRelative");
+    QTest::addColumn<bool>("bReserved");
+    QTest::newRow("serial number") << "sn.txt" << true;
+    QTest::newRow("serial number, other case") << "SN.TXT" << true;
+    QTest::newRow("serial number, spelt oddly") << ".//sn.txt" << true;
+    QTest::newRow("records folder") << "SaveData" << true;
+    QTest::newRow("a record") << "SaveData/DTC/1.dat" << true;
+    QTest::newRow("a record, other case") << "savedata\\x.bin" << true;
+    QTest::newRow("sn.txt below the root") << "Diag/sn.txt" << false;
+    QTest::newRow("SaveData below the root") << "Diag/SaveData/x.bin" << false;
+    QTest::newRow("a name beginning so") << "SaveDataOld/x.bin" << false;
+    QTest::newRow("another file at the root") << "sn.txt.bak" << false;
+}
+
+void tst_PackagePaths::reservedPlaces()
+{
+    QFETCH(QString, sRelative);
+    QFETCH(bool, bReserved);
+    bool bOk = false;
+    QCOMPARE(IsReservedOnDisk(SafeRelativeComponents(sRelative, &bOk)), bReserved);
+    QVERIFY(bOk);
+    QTemporaryDir dir;
+    const QString sJoined = PathInside(dir.path(), sRelative);
+    QCOMPARE(sJoined.isEmpty(), bReserved);
+}
+
+void tst_PackagePaths::linkIntoReservedPlaceIsRefused()
+{
+    QTemporaryDir dir;
+    const QString sDisk = dir.path() + "/disk";
+    QVERIFY(QDir().mkpath(sDisk + "/SaveData/DTC"));
+    QVERIFY(QDir().mkpath(sDisk + "/Diag"));
+    QFile sn(sDisk + "/sn.txt");
+    QVERIFY(sn.open(QIODevice::WriteOnly));
+    sn.close();
+    QVERIFY(QFile::link(sDisk + "/SaveData", sDisk + "/Diag/Records"));
+    QVERIFY(QFile::link(sDisk + "/SaveData/DTC", sDisk + "/Diag/Codes"));
+    QVERIFY(QFile::link(sDisk + "/sn.txt", sDisk + "/Diag/serial.bin"));
+    QHash<QString, QString> cache;
+    for (QHash<QString, QString> *pCache : {(QHash<QString, QString> *)nullptr, &cache, &cache}) {
+        QCOMPARE(PathInside(sDisk, "Diag/Records/x.bin", pCache), QString());
+        QCOMPARE(PathInside(sDisk, "Diag/Codes/new/x.bin", pCache), QString());
+        QCOMPARE(PathInside(sDisk, "Diag/serial.bin", pCache), QString());
+        QCOMPARE(PathInside(sDisk, "Diag/x.bin", pCache), sDisk + "/Diag/x.bin");
+    }
+}
+
+void tst_PackagePaths::packageFolder_data()
+{
+    QTest::addColumn<QString>("sDir");
+    QTest::addColumn<QString>("sLang");
+    QTest::addColumn<bool>("bOk");
+    QTest::newRow("a folder") << "Diag/VW"
+                              << "" << true;
+    QTest::newRow("with its language folder") << "EN/Diag/VW"
+                                              << "en" << true;
+    QTest::newRow("empty") << ""
+                           << "" << false;
+    QTest::newRow("dot") << "."
+                         << "" << false;
+    QTest::newRow("dot and slashes") << ".//./"
+                                     << "" << false;
+    QTest::newRow("the root") << "/"
+                              << "" << false;
+    QTest::newRow("only the language folder") << "EN/"
+                                              << "EN" << false;
+    QTest::newRow("the records") << "SaveData"
+                                 << "" << false;
+    QTest::newRow("below the records") << "savedata/DTC"
+                                       << "" << false;
+    QTest::newRow("the serial number") << "sn.txt"
+                                       << "" << false;
+}
+
+void tst_PackagePaths::packageFolder()
+{
+    QFETCH(QString, sDir);
+    QFETCH(QString, sLang);
+    QFETCH(bool, bOk);
+    bool bResult = !bOk;
+    const QStringList slFolder =
+        PackageManifest(QJsonObject{{"dir", sDir}}).FolderComponents(sLang, &bResult);
+    QCOMPARE(bResult, bOk);
+    QCOMPARE(slFolder.isEmpty(), !bOk);
 }
 
 QTEST_GUILESS_MAIN(tst_PackagePaths)

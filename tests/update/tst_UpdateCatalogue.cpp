@@ -37,6 +37,7 @@ private slots:
     void deviceType();
     void requestData();
     void listingRule();
+    void devicePlacesAreNotOffered();
     void mandatoryAndOptionalRows();
     void mandatoryInEveryLanguage_data();
     void mandatoryInEveryLanguage();
@@ -102,6 +103,21 @@ void tst_UpdateCatalogue::listingRule()
     QCOMPARE(entries.at(0).sDir, QStringLiteral("/Newer"));
 
     QVERIFY(ListedPackages(QJsonObject{{"list", "nope"}}, {}, {}).isEmpty());
+}
+
+void tst_UpdateCatalogue::devicePlacesAreNotOffered()
+{
+    // A package there could never be installed.
+    QJsonArray jaList;
+    for (const char *pDir :
+         {"Diag/VW", "SaveData", "savedata/DASH", "SaveData\\X", "sn.txt", "Diag/SaveData"}) {
+        jaList.append(QJsonObject{{"lang_name", QString::fromLatin1(pDir)},
+                                  {"rev", "2"},
+                                  {"dir", QString::fromLatin1(pDir)}});
+    }
+    const QList<CatalogueEntry> entries = ListedPackages(
+        Reply(jaList), [] { return QString(); }, [](const QJsonObject &) { return QString(); });
+    QCOMPARE(Names(entries), (QStringList{"Diag/VW", "Diag/SaveData"}));
 }
 
 void tst_UpdateCatalogue::mandatoryAndOptionalRows()

@@ -25,6 +25,8 @@ const QMap<QString, QByteArray> kEngineFiles{{"a.bin", QByteArray(70000, 'a')},
                                              {"config.json", "{\"kept\": true}"}};
 const QMap<QString, QByteArray> kKeysFiles{{"k1.bin", QByteArray(50000, 'k')},
                                            {"k2.bin", "keys two"}};
+// Both diagnostic packages bring this file, outside their own folders.
+const QByteArray kShared = QByteArray("shared vehicle list ").repeated(3000);
 
 // Saves images of the windows it is shown, as they appear.
 class Album : public QObject
@@ -109,6 +111,10 @@ void tst_UpdateEndToEnd::deviceBroughtUpToDate()
                                  {"EN_name", "Keys"},
                                  {"lang_name", "Keys"}},
                      kKeysFiles);
+    for (const char *pPackage : {"20-engine", "30-keys"}) {
+        QVERIFY(
+            WriteFile(bench.sPackages + "/" + pPackage + "/disk/Diag/Common/vehicles.db", kShared));
+    }
     // The device as it comes: old packages and a stale firmware image.
     bench.Install("Diag/Engine",
                   QJsonObject{{"lang_name", "Engine"}, {"rev", "1.0"}, {"branch", "dash"}});
@@ -161,6 +167,7 @@ void tst_UpdateEndToEnd::deviceBroughtUpToDate()
     QCOMPARE(ReadFile(bench.DiskPath("Diag/Engine/config.json")), QByteArray("{\"mine\": 1}"));
     for (auto it = kKeysFiles.cbegin(); it != kKeysFiles.cend(); ++it)
         QCOMPARE(ReadFile(bench.DiskPath("Diag/Keys/" + it.key())), it.value());
+    QCOMPARE(ReadFile(bench.DiskPath("Diag/Common/vehicles.db")), kShared);
     for (const char *pDir : {"Home", "Diag/Engine", "Diag/Keys"}) {
         const QJsonObject joInstalled =
             ReadJson(bench.DiskPath(QString::fromLatin1(pDir) + "/Update.json"));

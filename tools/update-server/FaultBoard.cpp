@@ -3,11 +3,11 @@
 std::optional<Fault> Fault::FromJson(const QJsonObject &joFault, QString *pError)
 {
     static const QStringList slKnown = {
-        QStringLiteral("on"),       QStringLiteral("match"),   QStringLiteral("status"),
-        QStringLiteral("empty"),    QStringLiteral("notjson"), QStringLiteral("code"),
-        QStringLiteral("body"),     QStringLiteral("msg"),     QStringLiteral("delay"),
-        QStringLiteral("reset"),    QStringLiteral("trickle"), QStringLiteral("times"),
-        QStringLiteral("withreply")};
+        QStringLiteral("on"),        QStringLiteral("match"),   QStringLiteral("status"),
+        QStringLiteral("empty"),     QStringLiteral("notjson"), QStringLiteral("code"),
+        QStringLiteral("body"),      QStringLiteral("msg"),     QStringLiteral("delay"),
+        QStringLiteral("reset"),     QStringLiteral("trickle"), QStringLiteral("times"),
+        QStringLiteral("withreply"), QStringLiteral("root"),    QStringLiteral("bomb")};
     for (const QString &sKey : joFault.keys()) {
         if (!slKnown.contains(sKey)) {
             *pError = QStringLiteral("unknown fault member \"%1\"").arg(sKey);
@@ -46,9 +46,13 @@ std::optional<Fault> Fault::FromJson(const QJsonObject &joFault, QString *pError
     fault.bReset = joFault.value(QStringLiteral("reset")).toBool();
     fault.nTrickleMs = joFault.value(QStringLiteral("trickle")).toInt();
     fault.nTimes = joFault.value(QStringLiteral("times")).toInt();
+    if (joFault.contains(QStringLiteral("root")))
+        fault.sRoot = joFault.value(QStringLiteral("root")).toString();
+    fault.nBombMiB = joFault.value(QStringLiteral("bomb")).toInt();
     if (fault.nStatus < 0 || fault.nStatus > 999 || fault.nDelayMs < 0 || fault.nTrickleMs < 0 ||
-        fault.nTimes < 0) {
-        *pError = QStringLiteral("fault values must not be negative (status below 1000)");
+        fault.nTimes < 0 || fault.nBombMiB < 0 || fault.nBombMiB > 4096) {
+        *pError = QStringLiteral(
+            "fault values must not be negative (status below 1000, bomb at most 4096)");
         return std::nullopt;
     }
     return fault;
@@ -82,6 +86,10 @@ QJsonObject Fault::ToJson() const
         joFault.insert(QStringLiteral("trickle"), nTrickleMs);
     if (nTimes != 0)
         joFault.insert(QStringLiteral("times"), nTimes);
+    if (sRoot)
+        joFault.insert(QStringLiteral("root"), *sRoot);
+    if (nBombMiB != 0)
+        joFault.insert(QStringLiteral("bomb"), nBombMiB);
     return joFault;
 }
 

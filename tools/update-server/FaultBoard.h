@@ -23,6 +23,8 @@ struct Fault {
     int nDelayMs = 0;             // wait before answering
     bool bReset = false;          // send part of the body, then reset the connection
     int nTrickleMs = 0;           // send the body one byte per this many milliseconds
+    std::optional<QString> sRoot; // replace "root" of catalogue and download-list replies
+    int nBombMiB = 0;             // compressed replies: a stream that unpacks to this many MiB more
     int nTimes = 0;               // play it this many times, then forget it (0 = for ever)
     // With nStatus: the command's reply goes with that status instead of the status text.
     bool bWithReply = false;

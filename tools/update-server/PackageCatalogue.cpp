@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <algorithm>
 
 namespace
 {
@@ -96,20 +97,19 @@ QJsonArray PackageCatalogue::DownloadList(const QString &sDevType, const QString
         const QString sPackageBranch = joManifest.value(QStringLiteral("branch")).toString();
         if (!sBranch.isEmpty() && sPackageBranch.compare(sBranch, Qt::CaseInsensitive) != 0)
             continue;
-        const QDir filesDir(package.sFolder + QStringLiteral("/files"));
-        QStringList slFiles;
-        QDirIterator it(filesDir.absolutePath(), QDir::Files | QDir::Hidden,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            slFiles.append(filesDir.relativeFilePath(it.next()));
-        slFiles.sort();
+        // "files/" lies below the package folder; "disk/" (files the package
+        // shares with others) below the disk root.
+        QList<QPair<QString, QString>> files; // "Path" -> local file
+        AddFiles(package.sFolder + QStringLiteral("/files"), sDir + QLatin1Char('/'), &files);
+        AddFiles(package.sFolder + QStringLiteral("/disk"), QString(), &files);
+        std::sort(files.begin(), files.end());
         QJsonArray jaFiles;
-        for (const QString &sRelative : slFiles) {
-            const QString sLocal = filesDir.filePath(sRelative);
+        for (const auto &file : qAsConst(files)) {
             QJsonObject joFile;
-            joFile.insert(QStringLiteral("Path"), sDir + QLatin1Char('/') + sRelative);
-            joFile.insert(QStringLiteral("Hash"), CachedMd5(sLocal));
-            joFile.insert(QStringLiteral("Size"), static_cast<qint64>(QFileInfo(sLocal).size()));
+            joFile.insert(QStringLiteral("Path"), file.first);
+            joFile.insert(QStringLiteral("Hash"), CachedMd5(file.second));
+            joFile.insert(QStringLiteral("Size"),
+                          static_cast<qint64>(QFileInfo(file.second).size()));
             jaFiles.append(joFile);
         }
         joManifest.insert(QStringLiteral("files"), jaFiles);
@@ -126,14 +126,30 @@ QString PackageCatalogue::FileForPath(const QString &sPath) const
     const QString sClean = slParts.join(QLatin1Char('/'));
     for (const Package &package : ReadPackages()) {
         const QString sPrefix = DirOf(package.joInfo) + QLatin1Char('/');
-        if (!sClean.startsWith(sPrefix, Qt::CaseInsensitive))
-            continue;
-        const QString sLocal =
-            package.sFolder + QStringLiteral("/files/") + sClean.mid(sPrefix.size());
-        if (QFileInfo(sLocal).isFile())
-            return sLocal;
+        if (sClean.startsWith(sPrefix, Qt::CaseInsensitive)) {
+            const QString sLocal =
+                package.sFolder + QStringLiteral("/files/") + sClean.mid(sPrefix.size());
+            if (QFileInfo(sLocal).isFile())
+                return sLocal;
+        }
+        const QString sShared = package.sFolder + QStringLiteral("/disk/") + sClean;
+        if (QFileInfo(sShared).isFile())
+            return sShared;
     }
     return QString();
+}
+
+void PackageCatalogue::AddFiles(const QString &sFolder, const QString &sPathPrefix,
+                                QList<QPair<QString, QString>> *pFiles)
+{
+    const QDir dir(sFolder);
+    if (!dir.exists())
+        return;
+    QDirIterator it(dir.absolutePath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString sLocal = it.next();
+        pFiles->append(qMakePair(sPathPrefix + dir.relativeFilePath(sLocal), sLocal));
+    }
 }
 
 QString PackageCatalogue::CachedMd5(const QString &sPath) const

@@ -1,6 +1,7 @@
 #pragma once
 // The packages the server offers, read from a packages folder (see README.md):
-// one sub-folder per package with "package.json" and a "files" folder. The
+// one sub-folder per package with "package.json", a "files" folder and, for
+// files it shares with other packages, a "disk" folder. The
 // folder is read afresh for every request, so tests may change it between
 // requests; file digests are cached by path, size and modification time.
 
@@ -35,6 +36,10 @@ private:
     static bool OffersTo(const Package &package, const QString &sDevType);
     static QJsonObject PublicInfo(const Package &package);
     QString CachedMd5(const QString &sPath) const;
+    // Appends ("Path", local file) for every file below sFolder, its path
+    // relative to sFolder preceded by sPathPrefix.
+    static void AddFiles(const QString &sFolder, const QString &sPathPrefix,
+                         QList<QPair<QString, QString>> *pFiles);
 
     QString m_sFolder;
     mutable std::mutex m_cacheMutex;

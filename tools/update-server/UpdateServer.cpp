@@ -8,8 +8,11 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QUuid>
+#include <QtEndian>
 #include <cstdio>
 #include <thread>
+#include <vector>
+#include <zlib.h>
 
 namespace
 {
@@ -42,6 +45,35 @@ QJsonObject CodeReply(const char *pCode, const QString &sMsg = QString())
 QString FromStd(const std::string &s)
 {
     return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+
+// A compressed body that claims the size of baReply but unpacks to baReply
+// followed by nMiB MiB of zeros: a few hundred bytes on the wire per MiB.
+std::string CompressionBomb(const QByteArray &baReply, int nMiB)
+{
+    const quint32 nClaimed = quint32(baReply.size());
+    std::string sBody(4, '\0');
+    qToBigEndian(nClaimed, &sBody[0]);
+    z_stream stream = {};
+    if (deflateInit(&stream, Z_BEST_COMPRESSION) != Z_OK)
+        return sBody;
+    const std::vector<char> zeros(1024 * 1024, '\0');
+    std::vector<char> out(64 * 1024);
+    const auto deflateChunk = [&](const char *pData, size_t nLength, int nFlush) {
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(pData));
+        stream.avail_in = uInt(nLength);
+        do {
+            stream.next_out = reinterpret_cast<Bytef *>(out.data());
+            stream.avail_out = uInt(out.size());
+            deflate(&stream, nFlush);
+            sBody.append(out.data(), out.size() - stream.avail_out);
+        } while (stream.avail_out == 0);
+    };
+    deflateChunk(baReply.constData(), size_t(baReply.size()), Z_NO_FLUSH);
+    for (int i = 0; i < nMiB; ++i)
+        deflateChunk(zeros.data(), zeros.size(), i + 1 == nMiB ? Z_FINISH : Z_NO_FLUSH);
+    deflateEnd(&stream);
+    return sBody;
 }
 } // namespace
 
@@ -227,14 +259,19 @@ void UpdateServer::HandleCommand(const httplib::Request &req, httplib::Response 
         joReply.insert(QStringLiteral("code"), fault->sCode);
     if (fault && fault->sMsg)
         joReply.insert(QStringLiteral("msg"), *fault->sMsg);
+    if (fault && fault->sRoot && joReply.contains(QStringLiteral("root")))
+        joReply.insert(QStringLiteral("root"), *fault->sRoot);
 
     QByteArray baReply = QJsonDocument(joReply).toJson(QJsonDocument::Compact);
     if (fault && fault->bNotJson)
         baReply = QByteArray(kNotJson);
     else if (fault && fault->sBody)
         baReply = fault->sBody->toUtf8();
-    reply.sBody =
-        (bSealed ? SealPayload(baReply, PayloadKey()) : CompressBody(baReply)).toStdString();
+    if (fault && fault->nBombMiB > 0 && !bSealed)
+        reply.sBody = CompressionBomb(baReply, fault->nBombMiB);
+    else
+        reply.sBody =
+            (bSealed ? SealPayload(baReply, PayloadKey()) : CompressBody(baReply)).toStdString();
     Answer(req, res, reply, fault);
 }
 
