@@ -2,9 +2,5 @@
 // Rounded window corners drawn by the desktop window manager where it offers
 // them (Windows 11); nothing elsewhere.
 
-class QWidget;
-
-void SetRoundCorners(QWidget *pWindow);
-
-// Qt-free part, given the native window handle.
+// Given the native window handle (a widget's winId()).
 void SetNativeRoundCorners(void *pHandle);

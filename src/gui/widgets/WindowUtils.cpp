@@ -1,6 +1,9 @@
 #include "widgets/WindowUtils.h"
 
+#include "platform/WindowCorners.h"
+
 #include <QGuiApplication>
+#include <QWidget>
 #include <QWindow>
 
 bool IsWindowOpen(const QString &sName)
@@ -12,4 +15,11 @@ bool IsWindowOpen(const QString &sName)
             return true;
     }
     return false;
+}
+
+void SetRoundCorners(QWidget *pWindow)
+{
+    if (!pWindow)
+        return;
+    SetNativeRoundCorners(reinterpret_cast<void *>(pWindow->winId()));
 }

@@ -17,12 +17,12 @@
 #include "device/DeviceState.h"
 #include "net/ProxySetting.h"
 #include "platform/DeviceNotification.h"
-#include "platform/WindowCorners.h"
 #include "widgets/IconHelper.h"
 #include "widgets/KXButtonDelegate.h"
 #include "widgets/KXCheckBoxHeaderView.h"
 #include "widgets/KXProgressBarDelegate.h"
 #include "widgets/MessageBox.h"
+#include "widgets/WindowUtils.h"
 
 #include <QApplication>
 #include <QButtonGroup>
