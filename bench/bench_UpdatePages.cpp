@@ -9,8 +9,8 @@
 //
 //   QT_QPA_PLATFORM=offscreen build-bench/bin/bench_UpdatePages
 
-#include "device/DeviceState.h"
 #include "update/MainWindow.h"
+#include "update/TransferStopFlag.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,12 @@
 #pragma once
 #include <functional>
 
-// Runs function once on a fresh QThread that deletes itself afterwards.
-// Returns false when the thread could not be started.
-bool RunOnNewThread(std::function<void()> function);
+class QObject;
+
+// Runs function once on a fresh QThread that deletes itself afterwards. With
+// pContext, onDone then runs on pContext's thread once function has returned
+// (and everything function posted to that thread before has been delivered);
+// it is dropped when pContext is gone by then. Returns false when the thread
+// could not be started (nothing runs then, onDone neither).
+bool RunOnNewThread(std::function<void()> function, QObject *pContext = nullptr,
+                    std::function<void()> onDone = {});

@@ -3,9 +3,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 
-std::atomic<quint8> TransferStopFlag{0};
-
-namespace {
+namespace
+{
 QMutex g_snMutex;
 QString g_sSN;
 } // namespace

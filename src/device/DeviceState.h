@@ -1,13 +1,8 @@
 #pragma once
 // Process-wide facts about the connected device, shared between the GUI thread
-// and the worker threads that transfer packages or flash firmware.
+// and the worker threads that flash firmware or sign in.
 
 #include <QString>
-#include <atomic>
-
-// Raised while a device is being removed (and when the main window goes away):
-// running transfers abort at their next progress check.
-extern std::atomic<quint8> TransferStopFlag;
 
 // The process-wide copy of the device serial number (the first 13 bytes of
 // "/sn.txt"), for code outside the main window. Safe from any thread.

@@ -1,7 +1,6 @@
 #include "update/DiffDownload.h"
 
 #include "base/FileUtils.h"
-#include "device/DeviceState.h"
 #include "net/HttpPost.h"
 #include "net/ProxyInfo.h"
 #include "platform/DiskVolume.h"
@@ -9,6 +8,7 @@
 #include "update/PackageManifest.h"
 #include "update/SafePath.h"
 #include "update/StreamMd5.h"
+#include "update/TransferStopFlag.h"
 
 #include <QDebug>
 #include <QDir>

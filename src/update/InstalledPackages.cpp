@@ -1,8 +1,8 @@
 #include "update/InstalledPackages.h"
 
-#include "device/DeviceState.h"
 #include "platform/DiskVolume.h"
 #include "update/InstalledManifest.h"
+#include "update/TransferStopFlag.h"
 
 #include <QDebug>
 #include <QDir>

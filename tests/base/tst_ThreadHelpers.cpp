@@ -8,6 +8,8 @@ class tst_ThreadHelpers : public QObject
 private slots:
     void runsOnceOnAnotherThreadAndCleansUp();
     void severalThreadsRunIndependently();
+    void doneRunsOnTheContextsThreadAfterwards();
+    void doneIsDroppedWithItsContext();
 };
 
 void tst_ThreadHelpers::runsOnceOnAnotherThreadAndCleansUp()
@@ -47,6 +49,49 @@ void tst_ThreadHelpers::severalThreadsRunIndependently()
         finished.release();
     }));
     QVERIFY(finished.tryAcquire(2, 20000));
+}
+
+void tst_ThreadHelpers::doneRunsOnTheContextsThreadAfterwards()
+{
+    QObject context;
+    QStringList slOrder;
+    bool bDoneOnContextThread = false;
+    QVERIFY(RunOnNewThread(
+        [&] {
+            // Posted before the function returns: delivered before onDone.
+            QMetaObject::invokeMethod(
+                &context, [&] { slOrder << "posted"; }, Qt::QueuedConnection);
+        },
+        &context,
+        [&] {
+            slOrder << "done";
+            bDoneOnContextThread = QThread::currentThread() == context.thread();
+        }));
+    QTRY_COMPARE(slOrder, (QStringList{"posted", "done"}));
+    QVERIFY(bDoneOnContextThread);
+}
+
+void tst_ThreadHelpers::doneIsDroppedWithItsContext()
+{
+    QSemaphore started;
+    QSemaphore go;
+    QPointer<QThread> pRunThread;
+    bool bDone = false;
+    auto *pContext = new QObject;
+    QVERIFY(RunOnNewThread(
+        [&] {
+            pRunThread = QThread::currentThread();
+            started.release();
+            go.acquire();
+        },
+        pContext, [&] { bDone = true; }));
+    QVERIFY(started.tryAcquire(1, 20000));
+    delete pContext;
+    go.release();
+    // The thread has ended and gone; its end found no context to run onDone in.
+    QTRY_VERIFY(pRunThread.isNull());
+    QCoreApplication::processEvents();
+    QVERIFY(!bDone);
 }
 
 QTEST_MAIN(tst_ThreadHelpers)

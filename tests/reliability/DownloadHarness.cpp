@@ -1,9 +1,9 @@
 #include "DownloadHarness.h"
 
-#include "device/DeviceState.h"
 #include "net/ServerProtocol.h"
 #include "update/DiffDownload.h"
 #include "update/InstalledManifest.h"
+#include "update/TransferStopFlag.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,9 +7,9 @@
 #include "TestTools.h"
 #include "UpdateServerProcess.h"
 
-#include "device/DeviceState.h"
 #include "net/HttpPost.h"
 #include "net/ServerProtocol.h"
+#include "update/TransferStopFlag.h"
 
 #include <QApplication>
 #include <QDir>

@@ -9,8 +9,8 @@
 
 #include "accounts/LoginReply.h"
 #include "app/Settings.h"
-#include "device/DeviceState.h"
 #include "update/MainWindow.h"
+#include "update/TransferStopFlag.h"
 
 #include <QElapsedTimer>
 

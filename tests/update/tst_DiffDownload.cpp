@@ -4,9 +4,9 @@
 
 #include "FatDisk.h"
 #include "TestHttpServer.h"
-#include "device/DeviceState.h"
 #include "net/HttpPost.h"
 #include "update/DiffDownload.h"
+#include "update/TransferStopFlag.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,8 +1,8 @@
 // Finding installed packages on a device disk, their sizes and removal.
 
 #include "TestTools.h"
-#include "device/DeviceState.h"
 #include "update/InstalledPackages.h"
+#include "update/TransferStopFlag.h"
 
 #include <QDir>
 #include <QFile>

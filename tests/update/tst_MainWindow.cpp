@@ -10,6 +10,7 @@
 #include "device/DeviceDisks.h"
 #include "device/DeviceState.h"
 #include "net/ServerProtocol.h"
+#include "update/TransferStopFlag.h"
 #include "widgets/KXCheckBoxHeaderView.h"
 
 #include <QApplication>

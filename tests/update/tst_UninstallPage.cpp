@@ -5,7 +5,7 @@
 #include "accounts/LoginReply.h"
 #include "app/Language.h"
 #include "app/Settings.h"
-#include "device/DeviceState.h"
+#include "update/TransferStopFlag.h"
 
 using namespace UpdateTestBench;
 

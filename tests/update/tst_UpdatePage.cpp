@@ -5,8 +5,8 @@
 
 #include "UpdateTestBench.h"
 #include "accounts/LoginReply.h"
-#include "device/DeviceState.h"
 #include "update/MainWindow.h"
+#include "update/TransferStopFlag.h"
 #include "widgets/KXButtonDelegate.h"
 
 #include <QTranslator>

@@ -12,10 +12,11 @@
 #include "ui_MainWindow.h"
 #include "update/MainWindow.h"
 
-#include "base/Json.h"
 #include "app/Settings.h"
-#include "base/ThreadPool.h"
 #include "app/WorkingFolder.h"
+#include "base/Json.h"
+#include "base/ThreadHelpers.h"
+#include "base/ThreadPool.h"
 #include "device/DeviceDisks.h"
 #include "device/MainInstall.h"
 #include "device/device.h"
@@ -145,15 +146,9 @@ void MainWindow::StartCatalogueRefresh()
     const QString sId = sDevID;
     const QString sSerial = sSN;
     const bool bTest = TestSetting();
-    auto *pThread = new QThread;
-    connect(
-        pThread, &QThread::started, pThread,
-        [this, sId, sSerial, bTest]() { RefreshCatalogue(sId, sSerial, bTest); },
-        Qt::DirectConnection);
-    connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
-    connect(pThread, &QThread::finished, &prompt, &QWidget::close);
-    pThread->start();
-    pThread->exit(0); // the thread ends as soon as RefreshCatalogue returns
+    if (!RunOnNewThread([this, sId, sSerial, bTest]() { RefreshCatalogue(sId, sSerial, bTest); },
+                        &prompt, [&prompt] { prompt.close(); }))
+        return;
     prompt.exec();
 }
 
@@ -551,27 +546,20 @@ void MainWindow::StartInstalledScan()
     const quint64 nScan = ++nScanGeneration;
     const QString sDisk = sCurDisk;
     const QPointer<MainWindow> pWindow(this);
-    auto *pThread = new QThread;
-    connect(
-        pThread, &QThread::started, pThread,
-        [pWindow, sDisk, nScan]() {
-            const bool bComplete = ScanInstalledPackages(sDisk, [&](const QString &sDir) {
-                PostToWindow(pWindow, [sDir, nScan](MainWindow *pMain) {
-                    if (pMain->nScanGeneration == nScan)
-                        pMain->AddUnistallItem(sDir);
-                });
+    RunOnNewThread([pWindow, sDisk, nScan]() {
+        const bool bComplete = ScanInstalledPackages(sDisk, [&](const QString &sDir) {
+            PostToWindow(pWindow, [sDir, nScan](MainWindow *pMain) {
+                if (pMain->nScanGeneration == nScan)
+                    pMain->AddUnistallItem(sDir);
             });
-            if (bComplete) {
-                PostToWindow(pWindow, [nScan](MainWindow *pMain) {
-                    if (pMain->nScanGeneration == nScan)
-                        pMain->SortTbUnistall();
-                });
-            }
-        },
-        Qt::DirectConnection);
-    connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
-    pThread->start();
-    pThread->exit(0);
+        });
+        if (bComplete) {
+            PostToWindow(pWindow, [nScan](MainWindow *pMain) {
+                if (pMain->nScanGeneration == nScan)
+                    pMain->SortTbUnistall();
+            });
+        }
+    });
 }
 
 void MainWindow::AddUnistallItem(QString sDir)
@@ -639,19 +627,17 @@ void MainWindow::on_btnOneKeyUnistall_clicked()
     prompt.ShowPrompt(tr("请等候..."));
     const QString sDisk = sCurDisk;
     QAbstractButton *pRescan = ui->btnUnistall;
-    auto *pThread = new QThread;
-    connect(
-        pThread, &QThread::started, pThread,
+    const bool bStarted = RunOnNewThread(
         [sDisk, slPaths, pRescan]() {
             RemovePackages(sDisk, slPaths);
             // Emitted on the GUI thread: the list is built again from the disk.
             QMetaObject::invokeMethod(pRescan, "clicked", Qt::QueuedConnection, Q_ARG(bool, false));
         },
-        Qt::DirectConnection);
-    connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
-    connect(pThread, &QThread::finished, &prompt, &QWidget::close);
-    connect(pThread, &QThread::finished, this, &MainWindow::RefreshDiskTips);
-    pThread->start();
-    pThread->exit(0);
-    prompt.exec();
+        &prompt,
+        [this, &prompt] {
+            prompt.close();
+            RefreshDiskTips();
+        });
+    if (bStarted)
+        prompt.exec();
 }

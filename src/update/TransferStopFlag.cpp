@@ -1,0 +1,3 @@
+#include "update/TransferStopFlag.h"
+
+std::atomic<quint8> TransferStopFlag{0};
