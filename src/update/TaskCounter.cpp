@@ -21,6 +21,28 @@ bool TaskCounter::Ticket::IsCurrent() const
     return pState->IsRunning(nGeneration);
 }
 
+bool TaskCounter::Ticket::Add() const
+{
+    if (!pState)
+        return false;
+    QMutexLocker lock(&pState->mutex);
+    if (!pState->IsRunning(nGeneration))
+        return false;
+    ++pState->nCount;
+    return true;
+}
+
+bool TaskCounter::Ticket::Done() const
+{
+    if (!pState)
+        return false;
+    QMutexLocker lock(&pState->mutex);
+    if (!pState->IsRunning(nGeneration))
+        return false;
+    --pState->nCount;
+    return pState->nCount == 0;
+}
+
 quint64 TaskCounter::Add(bool *pNewBatch)
 {
     QMutexLocker lock(&pState->mutex);
@@ -35,20 +57,12 @@ quint64 TaskCounter::Add(bool *pNewBatch)
 
 bool TaskCounter::AddTo(quint64 nBatch)
 {
-    QMutexLocker lock(&pState->mutex);
-    if (!pState->IsRunning(nBatch))
-        return false;
-    ++pState->nCount;
-    return true;
+    return TicketFor(nBatch).Add();
 }
 
 bool TaskCounter::Done(quint64 nBatch)
 {
-    QMutexLocker lock(&pState->mutex);
-    if (!pState->IsRunning(nBatch))
-        return false;
-    --pState->nCount;
-    return pState->nCount == 0;
+    return TicketFor(nBatch).Done();
 }
 
 bool TaskCounter::IsCurrent(quint64 nBatch) const

@@ -16,14 +16,17 @@ class TaskCounter
     struct State;
 
 public:
-    // Lets a worker ask whether its batch is still the running one, even
-    // after the counter itself has gone away.
+    // Lets a worker ask whether its batch is still the running one, and add
+    // and end work of that batch, even after the counter itself has gone away.
     class Ticket
     {
     public:
         Ticket() = default;
         bool IsCurrent() const;
         quint64 Generation() const { return nGeneration; }
+        // As TaskCounter::AddTo and TaskCounter::Done for the ticket's batch.
+        bool Add() const;
+        bool Done() const;
 
     private:
         friend class TaskCounter;

@@ -154,17 +154,17 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         int nReturnsToZero = 0;
-        int nLast = w.nTaskCount.load();
+        int nLast = w.Batch().nTaskCount.load();
         int nStep = 0;
         const char *const pages[] = {"btnUnistall", "btnManage", "btnDownload"};
         auto allDone = [&] {
-            return rowsNotEnded().isEmpty() && w.nTaskCount.load() == 0 &&
-                   !w.IsFirmwareInstalling() && !TopLevelNamed("MainInstall");
+            return rowsNotEnded().isEmpty() && w.Batch().nTaskCount.load() == 0 &&
+                   !w.Batch().IsFirmwareInstalling() && !TopLevelNamed("MainInstall");
         };
         const qint64 nLimitMs = WaitLimitMs();
         while (timer.elapsed() < nLimitMs) {
             noteRows();
-            const int nNow = w.nTaskCount.load();
+            const int nNow = w.Batch().nTaskCount.load();
             if (nLast > 0 && nNow == 0)
                 ++nReturnsToZero;
             nLast = nNow;
@@ -184,15 +184,16 @@ private slots:
             QTest::qWait(20);
         }
         qInfo("%d packages x %d files in %lld ms", kPackages, kFilesEach, timer.elapsed());
-        QVERIFY2(allDone(),
-                 qPrintable(QStringLiteral("the downloads did not end within %1 s; rows not ended: "
-                                           "%2; busy counter %3, firmware %4; table now: %5")
-                                .arg(nLimitMs / 1000)
-                                .arg(rowsNotEnded().join(QStringLiteral(", ")))
-                                .arg(w.nTaskCount.load())
-                                .arg(w.IsFirmwareInstalling() ? QStringLiteral("being written")
-                                                              : QStringLiteral("not running"))
-                                .arg(ColumnTexts(pTable, 0).join(QStringLiteral(", ")))));
+        QVERIFY2(
+            allDone(),
+            qPrintable(QStringLiteral("the downloads did not end within %1 s; rows not ended: "
+                                      "%2; busy counter %3, firmware %4; table now: %5")
+                           .arg(nLimitMs / 1000)
+                           .arg(rowsNotEnded().join(QStringLiteral(", ")))
+                           .arg(w.Batch().nTaskCount.load())
+                           .arg(w.Batch().IsFirmwareInstalling() ? QStringLiteral("being written")
+                                                                 : QStringLiteral("not running"))
+                           .arg(ColumnTexts(pTable, 0).join(QStringLiteral(", ")))));
 
         for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it) {
             QVERIFY2(it->sState == QStringLiteral("下载成功"), qPrintable(it.key()));

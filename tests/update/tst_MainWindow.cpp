@@ -539,7 +539,7 @@ private slots:
         w.show();
         w.FirstShow();
         QVERIFY(!StatusMessage(w).isEmpty());
-        w.nTaskCount = 3;
+        w.Batch().nTaskCount = 3;
 
         QSignalSpy gone(&w, &MainWindow::DevHasDisconnected);
         QElapsedTimer pause;
@@ -565,7 +565,7 @@ private slots:
         QCOMPARE(nFlagAtReload, 0);
         QVERIFY2(nPauseMs >= 290, qPrintable(QString::number(nPauseMs)));
         QCOMPARE(TransferStopFlag.load(), quint8(0));
-        QCOMPARE(w.nTaskCount.load(), 0);
+        QCOMPARE(w.Batch().nTaskCount.load(), 0);
         QVERIFY(w.sCurDisk.isEmpty());
         QVERIFY(w.sSN.isEmpty());
         QVERIFY(CurrentSerialNumber().isEmpty());

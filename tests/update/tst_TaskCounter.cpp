@@ -13,6 +13,7 @@ private slots:
     void abandonedWorkCannotEndANewerBatch();
     void abandonedRequestQueuesNothing();
     void ticketOutlivesCounter();
+    void ticketAddsAndEndsWorkOfItsBatch();
 };
 
 void tst_TaskCounter::batchEndsWithItsLastPiece()
@@ -75,6 +76,30 @@ void tst_TaskCounter::abandonedRequestQueuesNothing()
     counter.Add();
     QVERIFY(!counter.AddTo(nOld));
     QCOMPARE(counter.load(), 1);
+}
+
+void tst_TaskCounter::ticketAddsAndEndsWorkOfItsBatch()
+{
+    TaskCounter::Ticket ticket;
+    TaskCounter::Ticket abandoned;
+    {
+        TaskCounter counter;
+        abandoned = counter.TicketFor(counter.Add());
+        counter.Reset();
+        ticket = counter.TicketFor(counter.Add());
+        QVERIFY(ticket.Add()); // a download queued by its request
+        QCOMPARE(counter.load(), 2);
+        QVERIFY(!abandoned.Add());
+        QVERIFY(!abandoned.Done());
+        QCOMPARE(counter.load(), 2);
+        QVERIFY(!ticket.Done()); // the request, before its download
+    }
+    // The counter is gone; the worker's ticket still ends the batch.
+    QVERIFY(ticket.IsCurrent());
+    QVERIFY(ticket.Done());
+    QVERIFY(!ticket.IsCurrent());
+    QVERIFY(!ticket.Done());
+    QVERIFY(!TaskCounter::Ticket().Add());
 }
 
 QTEST_GUILESS_MAIN(tst_TaskCounter)

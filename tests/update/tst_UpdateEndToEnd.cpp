@@ -179,7 +179,7 @@ void tst_UpdateEndToEnd::deviceBroughtUpToDate()
     QTRY_COMPARE_WITH_TIMEOUT(bench.sim.FlashedImage(), kImage, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(!TopLevelNamed("MainInstall"), 30000);
     QVERIFY(album.slSaved.contains("3-firmware-window"));
-    QCOMPARE(w.nTaskCount.load(), 0);
+    QCOMPARE(w.Batch().nTaskCount.load(), 0);
     QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
 
     // The uninstall page lists both packages (not the main program) and removes one.

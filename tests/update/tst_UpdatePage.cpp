@@ -141,9 +141,9 @@ QJsonObject tst_UpdatePage::LastRequestData(const QString &sKind)
 
 void tst_UpdatePage::WaitForIdle(MainWindow &w, int nTimeoutMs)
 {
-    QTRY_COMPARE_WITH_TIMEOUT(w.nTaskCount.load(), 0, nTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Batch().nTaskCount.load(), 0, nTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(!TopLevelNamed("MainInstall"), nTimeoutMs);
-    QTRY_VERIFY_WITH_TIMEOUT(!w.IsFirmwareInstalling(), nTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Batch().IsFirmwareInstalling(), nTimeoutMs);
 }
 
 void tst_UpdatePage::catalogueListsWhatDiffers()
@@ -274,12 +274,12 @@ void tst_UpdatePage::busyWindowKeepsItsRows()
 {
     bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
     MainWindow &w = OpenWindow();
-    w.nTaskCount = 1;
+    w.Batch().nTaskCount = 1;
     bench.AddPackage("30-keys",
                      QJsonObject{{"dir", "Diag/Keys"}, {"rev", "1"}, {"lang_name", "Keys"}},
                      {{"k.bin", "k"}});
     Click(w, "btnDownload");
-    w.nTaskCount = 0;
+    w.Batch().nTaskCount = 0;
     QCOMPARE(bench.pServer->Requests("catalogue").size(), 1);
     QCOMPARE(ColumnTexts(UpdateTable(w), 0), QStringList{"dash-Engine"});
 }
@@ -291,7 +291,7 @@ void tst_UpdatePage::oneClickWithNothingSelected()
     Click(w, "btnOneKeyUpdate");
     QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
     QCOMPARE(RowState(UpdateTable(w), 0), QString());
-    QCOMPARE(w.nTaskCount.load(), 0);
+    QCOMPARE(w.Batch().nTaskCount.load(), 0);
     QTest::qWait(200);
     QVERIFY(bench.pServer->Requests("downloadlist").isEmpty());
 }
@@ -534,7 +534,7 @@ void tst_UpdatePage::refreshWaitsForTheFirmware()
 
     Click(w, "btnOneKeyUpdate");
     QTRY_VERIFY_WITH_TIMEOUT(TopLevelNamed("MainInstall"), 20000);
-    QVERIFY(w.IsFirmwareInstalling());
+    QVERIFY(w.Batch().IsFirmwareInstalling());
     QVERIFY(!pOneClick->isEnabled());
     // Downloading now could replace the image being written.
     pOneClick->click();
@@ -543,7 +543,7 @@ void tst_UpdatePage::refreshWaitsForTheFirmware()
 
     // The refresh waits behind its prompt until the device's port is free.
     Click(w, "btnDownload");
-    QVERIFY(!w.IsFirmwareInstalling());
+    QVERIFY(!w.Batch().IsFirmwareInstalling());
     QVERIFY(pOneClick->isEnabled());
     QCOMPARE(slow.FlashedImage(), baImage);
     QCOMPARE(pTable->rowCount(), 0); // the device runs the new version now
@@ -591,7 +591,7 @@ void tst_UpdatePage::deviceRemovalAbandonsTheBatch()
     QTest::mouseClick(pTable->viewport(), Qt::LeftButton, Qt::NoModifier,
                       KXButtonDelegate::ButtonRect(cell).center());
     QTRY_COMPARE(bench.pServer->Requests("files").size(), 1);
-    w.nTaskCount = 0; // what the device removal does
+    w.Batch().nTaskCount = 0; // what the device removal does
 
     // Batch two: the engine package, by the one-click button.
     pTable->item(RowNamed(pTable, "dash-Engine"), 0)->setCheckState(Qt::Checked);
@@ -601,12 +601,12 @@ void tst_UpdatePage::deviceRemovalAbandonsTheBatch()
     // The abandoned download reports late: its row shows it, nothing else moves.
     QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "main"), QStringLiteral("下载成功"), 20000);
     QVERIFY(!pOneClick->isEnabled());
-    QVERIFY(w.nTaskCount.load() >= 1);
+    QVERIFY(w.Batch().nTaskCount.load() >= 1);
     QVERIFY(!QFile::exists(bench.DiskPath("Home/Update.json")));
 
     QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "dash-Engine"), QStringLiteral("下载成功"), 20000);
     QTRY_VERIFY(pOneClick->isEnabled());
-    QCOMPARE(w.nTaskCount.load(), 0);
+    QCOMPARE(w.Batch().nTaskCount.load(), 0);
     QTest::qWait(300);
     QCOMPARE(watch.nShown, 0); // the firmware of the abandoned batch is not installed
 }

@@ -158,6 +158,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
             &MainWindow::CheckAllInstalled);
     connect(pButtonDelegate, &KXButtonDelegate::OnButtonClick, this,
             &MainWindow::OnDownloadButtonClick);
+
+    pBatch = new DownloadBatch(this);
+    pBatch->SetDeviceSource([this] { return DownloadBatch::Device{sCurDisk, sSN}; });
+    connect(pBatch, &DownloadBatch::RowChanged, this, &MainWindow::OnRowChanged);
+    connect(pBatch, &DownloadBatch::BatchEnded, this, &MainWindow::OnBatchEnded);
+    connect(pBatch, &DownloadBatch::FirmwareDue, this, &MainWindow::OnFirmwareDue);
+    connect(pBatch, &DownloadBatch::FirmwareEnded, this, &MainWindow::OnFirmwareEnded);
     connect(this, &MainWindow::ShowMsgBox, this, &MainWindow::ShowMessageBox);
     connect(this, &MainWindow::ShowLogin, this, &MainWindow::OpenLoginWindow);
 
@@ -191,7 +198,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     auto *pStatusLayout = new QHBoxLayout(ui->wgStatus);
     pStatusLayout->setContentsMargins(0, 0, 0, 0);
     pStatusLayout->addWidget(ui->statusBar);
-    qDebug() << "atmoic" << nTaskCount.load();
+    qDebug() << "atmoic" << pBatch->nTaskCount.load();
     RefreshDeviceState();
 }
 
@@ -345,7 +352,7 @@ void MainWindow::OnDeviceChange()
         return;
 
     TransferStopFlag = 1;
-    nTaskCount = 0;
+    pBatch->Abandon();
     if (slDisks.isEmpty()) {
         sCurDisk.clear();
         sSN.clear();

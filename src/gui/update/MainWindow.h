@@ -6,11 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "update/DownloadBatch.h"
 #include "update/DownloadRequest.h"
-#include "update/TaskCounter.h"
 
 #include <QByteArray>
-#include <QFutureWatcher>
 #include <QJsonObject>
 #include <QList>
 
@@ -22,6 +21,7 @@ class MainWindow;
 class DataList;
 class DataManage;
 class DeviceDiskWatcher;
+class FirmwareUpgradeTask;
 struct InstalledPackage;
 class KXButtonDelegate;
 class KXCheckBoxHeaderView;
@@ -65,17 +65,16 @@ public:
     // the serial number read from its "/sn.txt"; both empty without a device.
     QString sCurDisk;
     QString sSN;
-    // Package downloads (and their download-information requests) in
-    // progress; the device removal resets it (nTaskCount = 0).
-    TaskCounter nTaskCount;
+
+    // The downloads of the update table, their busy count (nTaskCount) and
+    // the firmware installation that ends a batch.
+    DownloadBatch &Batch() { return *pBatch; }
 
     // Update manager: catalogue, downloads, installed packages.
     QString sDevID;       // device identifier read over the serial port
     QString sPackageLang; // catalogue language code; nothing sets it
     QString sRoot;        // "root" of the last catalogue reply
     QByteArray baJson;    // the last catalogue reply
-    // A download of the current batch brought a new firmware image.
-    bool bInstallPending = false;
 
     static QString ReadDeviceId();
     static QString DeviceFirmwareVersion();
@@ -85,10 +84,6 @@ public:
     // The catalogue thread's body.
     void RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest);
     QString LocalVersionOf(const QJsonObject &joPackage) const;
-    bool SaveInstalledManifest(const QJsonObject &joPackage, const QString &sDisk);
-    void StartFirmwareInstall(bool bNeedInstall);
-    // The firmware installation has not yet let go of the device's port.
-    bool IsFirmwareInstalling() const;
 
 signals:
     void ShowMsgBox(QString sMsg);
@@ -149,27 +144,20 @@ private:
     // Renames the listed packages after a language switch (check marks stay).
     void RetranslateUnistallNames();
     DownloadRequest RowRequest(int nRow) const;
-    // Counts the row's request into the batch and shows it waiting; false
-    // when the row is incomplete.
+    // Counts the row's request into the batch, which shows it waiting; false
+    // when the row is incomplete or the batch refuses.
     bool BeginRowRequest(int nRow, DownloadRequest *pRequest);
     // The first mandatory row without a state (per-row download), or -1.
     int FirstWaitingHomeRow() const;
     int RowOfHandle(quint64 nRowId) const;
     void SetRowState(int nRow, const QString &sState, const QColor &color);
-    void OnDownloadList(const DownloadRequest &request, const QList<QJsonObject> &packages,
-                        bool bUsable);
-    void OnPackageProgress(quint64 nRowId, int nPercent);
-    void OnPackageDownloadFinished(quint64 nRowId, quint64 nGeneration,
-                                   const QJsonObject &joPackage, const QString &sDisk, int nSuccess,
-                                   int nErr, bool bNeedInstall);
-    void EndBatchWork(quint64 nGeneration);
-    void OnFirmwareInstallFinished();
+    void OnRowChanged(const DownloadBatch::RowReport &report);
+    void OnBatchEnded();
+    void OnFirmwareDue(FirmwareUpgradeTask *pTask);
+    void OnFirmwareEnded();
     // Runs the wait prompt until the firmware installation has ended; false
     // when it still runs (the prompt was closed otherwise).
     bool WaitForFirmwareInstall(PromptDlg &prompt);
-    static void RequestDownloadList(QPointer<MainWindow> pWindow, DownloadRequest request);
-    static void DownloadPackage(QPointer<MainWindow> pWindow, TaskCounter::Ticket ticket,
-                                quint64 nRowId, QJsonObject joPackage, QString sDisk);
 
     Ui::MainWindow *ui;
     DataManage *pDataManage = nullptr;
@@ -190,7 +178,5 @@ private:
     int nLastToolButton = 0;
     quint64 nNextRowId = 1;      // handles of update table rows
     quint64 nScanGeneration = 0; // the latest installed-package scan
-    // Part of the busy state besides nTaskCount: the firmware is being written.
-    bool bFirmwareInstalling = false;
-    QFutureWatcher<void> *pFirmwareTask = nullptr;
+    DownloadBatch *pBatch = nullptr;
 };

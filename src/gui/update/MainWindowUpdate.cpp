@@ -1,13 +1,13 @@
 // The main window's update manager: the catalogue on the download page, the
 // downloads it starts, and the installed packages on the uninstall page. The
-// rules live in plain classes (UpdateCatalogue, DownloadRequest, DiffDownload,
-// InstalledManifest, InstalledPackages, TaskCounter); this file ties them to
-// the window's tables and threads.
+// rules live in the core (UpdateCatalogue, DownloadRequest, DownloadBatch,
+// InstalledManifest, InstalledPackages); this file ties them to the window's
+// tables.
 //
 // Workers never touch a widget: what they need is read from the table on the
-// GUI thread before they are queued, and what they report comes back through
-// queued calls that find their row by its handle (a row of a rebuilt table
-// has a new handle, so late reports for a vanished row change nothing).
+// GUI thread before they are queued, and what they report comes back on the
+// GUI thread and finds its row by its handle (a row of a rebuilt table has a
+// new handle, so late reports for a vanished row change nothing).
 
 #include "ui_MainWindow.h"
 #include "update/MainWindow.h"
@@ -16,15 +16,13 @@
 #include "app/WorkingFolder.h"
 #include "base/Json.h"
 #include "base/ThreadHelpers.h"
-#include "base/ThreadPool.h"
 #include "device/DeviceDisks.h"
+#include "device/FirmwareUpgradeTask.h"
 #include "device/MainInstall.h"
 #include "device/device.h"
 #include "net/SecretMask.h"
 #include "net/ServerProtocol.h"
 #include "platform/SerialPortAccess.h"
-#include "update/DiffDownload.h"
-#include "update/InstalledManifest.h"
 #include "update/InstalledPackages.h"
 #include "update/UpdateCatalogue.h"
 #include "widgets/PromptDlg.h"
@@ -33,9 +31,7 @@
 #include <QColor>
 #include <QDebug>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QIcon>
-#include <QJsonDocument>
 #include <QTableWidgetItem>
 #include <QThread>
 
@@ -124,14 +120,14 @@ void MainWindow::StartCatalogueRefresh()
         ui->btnOneKeyUpdate->setEnabled(true);
         return;
     }
-    if (nTaskCount.load() >= 1)
+    if (pBatch->nTaskCount.load() >= 1)
         return; // the rows belong to the running downloads
 
     PromptDlg prompt(this);
     prompt.ShowPrompt(tr("请等候..."));
     if (!WaitForFirmwareInstall(prompt))
         return;
-    if (sCurDisk.isEmpty() || nTaskCount.load() >= 1)
+    if (sCurDisk.isEmpty() || pBatch->nTaskCount.load() >= 1)
         return; // the device went away meanwhile; its handling refreshes again
     // Nothing runs (any more): whatever an abandoned batch left disabled is usable.
     ui->btnOneKeyUpdate->setEnabled(true);
@@ -235,6 +231,8 @@ void MainWindow::ShowEnableDownload(QByteArray baJson)
 }
 
 // ---- downloads ---------------------------------------------------------------
+// The batch rules are DownloadBatch's; the window reads rows into requests and
+// shows what the batch reports about them.
 
 DownloadRequest MainWindow::RowRequest(int nRow) const
 {
@@ -282,202 +280,92 @@ void MainWindow::StartDownLoad(int nIndex)
     DownloadRequest request;
     if (!BeginRowRequest(nIndex, &request))
         return;
-    const QPointer<MainWindow> pWindow(this);
-    AppThreadPool().enqueue([pWindow, request]() { RequestDownloadList(pWindow, request); });
+    pBatch->SendRequests({request});
 }
 
 bool MainWindow::BeginRowRequest(int nRow, DownloadRequest *pRequest)
 {
-    if (bFirmwareInstalling)
-        return false; // a download could replace the image being written
     if (!ui->tbUpdateList->item(nRow, ColName) || !ui->tbUpdateList->item(nRow, ColState))
         return false;
     *pRequest = RowRequest(nRow);
-    bool bNewBatch = false;
-    pRequest->nGeneration = nTaskCount.Add(&bNewBatch);
-    if (bNewBatch)
-        bInstallPending = false;
-    // Shown at once, so the row cannot be queued twice while its request runs.
-    SetRowState(nRow, QString::fromUtf8(kStateWaiting), QColor());
-    return true;
+    return pBatch->AddRequest(pRequest);
 }
 
-void MainWindow::RequestDownloadList(QPointer<MainWindow> pWindow, DownloadRequest request)
+void MainWindow::OnRowChanged(const DownloadBatch::RowReport &report)
 {
-    const QJsonObject joData = DownloadRequestData(request);
-    qDebug() << MaskSecrets(QJsonDocument(joData).toJson(QJsonDocument::Compact));
-    const CommandReply reply = SendSealedCommand(CommandDownloadList, joData);
-    qDebug() << "*************************" << MaskSecrets(reply.baPlain);
-    bool bUsable = false;
-    const QList<QJsonObject> packages =
-        MatchingPackages(reply.joReply, reply.bParsed, request, &bUsable);
-    PostToWindow(pWindow, [request, packages, bUsable](MainWindow *pMain) {
-        pMain->OnDownloadList(request, packages, bUsable);
-    });
-}
-
-void MainWindow::OnDownloadList(const DownloadRequest &request, const QList<QJsonObject> &packages,
-                                bool bUsable)
-{
-    const int nRow = RowOfHandle(request.nRowId);
-    if (!nTaskCount.IsCurrent(request.nGeneration)) {
-        // The device went away meanwhile: nothing of this batch goes ahead.
-        if (nRow >= 0)
-            SetRowState(nRow, QString(), QColor());
-        return;
-    }
-    if (!bUsable) {
-        if (nRow >= 0)
-            SetRowState(nRow, QString::fromUtf8(kStateBadReply), QColor());
-    } else if (packages.isEmpty()) {
-        if (nRow >= 0)
-            SetRowState(nRow, QString(), QColor()); // nothing for this row: it can be tried again
-    }
-    const QPointer<MainWindow> pWindow(this);
-    for (const QJsonObject &joPackage : packages) {
-        if (!nTaskCount.AddTo(request.nGeneration))
-            break;
-        const TaskCounter::Ticket ticket = nTaskCount.TicketFor(request.nGeneration);
-        const quint64 nRowId = request.nRowId;
-        const QString sDisk = request.sDisk;
-        AppThreadPool().enqueue([pWindow, ticket, nRowId, joPackage, sDisk]() {
-            DownloadPackage(pWindow, ticket, nRowId, joPackage, sDisk);
-        });
-    }
-    EndBatchWork(request.nGeneration);
-}
-
-void MainWindow::DownloadPackage(QPointer<MainWindow> pWindow, TaskCounter::Ticket ticket,
-                                 quint64 nRowId, QJsonObject joPackage, QString sDisk)
-{
-    if (!ticket.IsCurrent())
-        return; // abandoned while it waited in the queue
-    const quint64 nGeneration = ticket.Generation();
-    // Owned by this worker and destroyed here once StartDownload has returned;
-    // the receivers get copies of everything they need.
-    DiffDownload downloader;
-    connect(
-        &downloader, &DiffDownload::Progress, qApp,
-        [pWindow, nRowId](int nPercent) {
-            if (pWindow)
-                pWindow->OnPackageProgress(nRowId, nPercent);
-        },
-        Qt::QueuedConnection);
-    connect(
-        &downloader, &DiffDownload::DownloadFinish, qApp,
-        [pWindow, nRowId, nGeneration, joPackage, sDisk](int nSuccess, int nErr,
-                                                         bool bNeedInstall) {
-            if (pWindow)
-                pWindow->OnPackageDownloadFinished(nRowId, nGeneration, joPackage, sDisk, nSuccess,
-                                                   nErr, bNeedInstall);
-        },
-        Qt::QueuedConnection);
-    downloader.SetSavePath(sDisk);
-    downloader.SetPackageJson(joPackage);
-    downloader.StartDownload();
-}
-
-void MainWindow::OnPackageProgress(quint64 nRowId, int nPercent)
-{
-    const int nRow = RowOfHandle(nRowId);
+    // A row of a rebuilt table has a new handle: late reports change nothing.
+    const int nRow = RowOfHandle(report.nRowId);
     if (nRow < 0)
         return;
-    if (QTableWidgetItem *pProgress = ui->tbUpdateList->item(nRow, ColProgress)) {
-        pProgress->setData(Qt::UserRole + 1, nPercent);
-        pProgress->setData(Qt::UserRole + 2, 100);
-    }
-    SetRowState(nRow, QString::fromUtf8(kStateDownloading), QColor());
-}
-
-void MainWindow::OnPackageDownloadFinished(quint64 nRowId, quint64 nGeneration,
-                                           const QJsonObject &joPackage, const QString &sDisk,
-                                           int nSuccess, int nErr, bool bNeedInstall)
-{
-    // A report of an abandoned batch may still show in its row, but it records
-    // nothing on the (possibly different) disk now present.
-    const bool bCurrent = nTaskCount.IsCurrent(nGeneration);
-    const int nRow = RowOfHandle(nRowId);
-    const bool bComplete = nSuccess != -1 && nErr == 0;
-    if (bComplete && bCurrent) {
-        SaveInstalledManifest(joPackage, sDisk);
-        if (bNeedInstall)
-            bInstallPending = true;
-    }
-    if (nRow >= 0) {
-        if (nSuccess == -1) {
-            SetRowState(nRow, QString::fromUtf8(kStateNoUpdate), QColor());
-        } else if (nErr != 0 && nSuccess >= 1) {
-            SetRowState(nRow, QString::fromUtf8(kStatePartly), QColor(0, 0, 255));
-        } else if (nErr != 0) {
-            SetRowState(nRow, QString::fromUtf8(kStateFailed), QColor(255, 0, 0));
-        } else {
-            SetRowState(nRow, QString::fromUtf8(kStateDone), QColor(0, 255, 0));
-            if (QTableWidgetItem *pLocal = ui->tbUpdateList->item(nRow, ColLocal))
-                pLocal->setText(joPackage.value(QLatin1String("rev")).toString());
+    using State = DownloadBatch::RowState;
+    switch (report.state) {
+    case State::Ready:
+        SetRowState(nRow, QString(), QColor());
+        break;
+    case State::Waiting:
+        SetRowState(nRow, QString::fromUtf8(kStateWaiting), QColor());
+        break;
+    case State::Downloading:
+        if (QTableWidgetItem *pProgress = ui->tbUpdateList->item(nRow, ColProgress)) {
+            pProgress->setData(Qt::UserRole + 1, report.nPercent);
+            pProgress->setData(Qt::UserRole + 2, 100);
         }
+        SetRowState(nRow, QString::fromUtf8(kStateDownloading), QColor());
+        break;
+    case State::NoUpdate:
+        SetRowState(nRow, QString::fromUtf8(kStateNoUpdate), QColor());
+        break;
+    case State::PartlyFailed:
+        SetRowState(nRow, QString::fromUtf8(kStatePartly), QColor(0, 0, 255));
+        break;
+    case State::Failed:
+        SetRowState(nRow, QString::fromUtf8(kStateFailed), QColor(255, 0, 0));
+        break;
+    case State::Done:
+        SetRowState(nRow, QString::fromUtf8(kStateDone), QColor(0, 255, 0));
+        if (QTableWidgetItem *pLocal = ui->tbUpdateList->item(nRow, ColLocal))
+            pLocal->setText(report.sRev);
+        break;
+    case State::BadReply:
+        SetRowState(nRow, QString::fromUtf8(kStateBadReply), QColor());
+        break;
     }
-    qDebug() << QStringLiteral("DownFinsh: %1 Success %2 Fail").arg(nSuccess).arg(nErr);
-    EndBatchWork(nGeneration);
 }
 
-void MainWindow::EndBatchWork(quint64 nGeneration)
+void MainWindow::OnBatchEnded()
 {
-    if (!nTaskCount.Done(nGeneration))
-        return;
-    StartFirmwareInstall(bInstallPending);
-    if (!bFirmwareInstalling)
+    if (!pBatch->IsFirmwareInstalling())
         ui->btnOneKeyUpdate->setEnabled(true); // otherwise once the firmware is written
 }
 
-bool MainWindow::SaveInstalledManifest(const QJsonObject &joPackage, const QString &sDisk)
+void MainWindow::OnFirmwareDue(FirmwareUpgradeTask *pTask)
 {
-    return InstalledManifest::Save(sDisk, joPackage, sPackageLang);
-}
-
-void MainWindow::StartFirmwareInstall(bool bNeedInstall)
-{
-    if (!bNeedInstall || bFirmwareInstalling)
-        return;
     auto *pWindow = new MainInstall(this);
     pWindow->setAttribute(Qt::WA_DeleteOnClose);
     pWindow->setWindowModality(Qt::ApplicationModal);
     CentreOverWindow(pWindow);
+    pWindow->Listen(pTask);
+    ReportBrokenOffFlash(pTask, this);
     pWindow->show();
-    // Until the task has let go of the device's port, nothing else opens it:
-    // no catalogue refresh and no download (the image must stay as it is).
-    bFirmwareInstalling = true;
     ui->btnOneKeyUpdate->setEnabled(false);
-    if (pFirmwareTask == nullptr) {
-        pFirmwareTask = new QFutureWatcher<void>(this);
-        connect(pFirmwareTask, &QFutureWatcherBase::finished, this,
-                &MainWindow::OnFirmwareInstallFinished);
-    }
-    pFirmwareTask->setFuture(StartFirmwareUpgrade(pWindow, sCurDisk, sSN));
 }
 
-void MainWindow::OnFirmwareInstallFinished()
+void MainWindow::OnFirmwareEnded()
 {
-    bFirmwareInstalling = false;
-    if (nTaskCount.load() == 0)
+    if (pBatch->nTaskCount.load() == 0)
         ui->btnOneKeyUpdate->setEnabled(true);
-}
-
-bool MainWindow::IsFirmwareInstalling() const
-{
-    return bFirmwareInstalling;
 }
 
 bool MainWindow::WaitForFirmwareInstall(PromptDlg &prompt)
 {
-    if (!bFirmwareInstalling)
+    if (!pBatch->IsFirmwareInstalling())
         return true;
-    // Connected after OnFirmwareInstallFinished, so the state is clear when
-    // the prompt closes.
+    // Connected after OnFirmwareEnded, so the state is clear when the prompt closes.
     const QMetaObject::Connection done =
-        connect(pFirmwareTask, &QFutureWatcherBase::finished, &prompt, &QWidget::close);
+        connect(pBatch, &DownloadBatch::FirmwareEnded, &prompt, &QWidget::close);
     prompt.exec();
     disconnect(done);
-    return !bFirmwareInstalling;
+    return !pBatch->IsFirmwareInstalling();
 }
 
 int MainWindow::FirstWaitingHomeRow() const
@@ -504,16 +392,12 @@ void MainWindow::OnDownloadButtonClick(int nIndex)
     const int nHome = FirstWaitingHomeRow();
     if (nHome >= 0 && BeginRowRequest(nHome, &home))
         requests << home;
-    const QPointer<MainWindow> pWindow(this);
-    AppThreadPool().enqueue([pWindow, requests]() {
-        for (const DownloadRequest &request : requests)
-            RequestDownloadList(pWindow, request);
-    });
+    pBatch->SendRequests(requests);
 }
 
 void MainWindow::on_btnOneKeyUpdate_clicked()
 {
-    if (bFirmwareInstalling)
+    if (pBatch->IsFirmwareInstalling())
         return;
     ui->btnOneKeyUpdate->setEnabled(false);
     bool bQueued = false;
