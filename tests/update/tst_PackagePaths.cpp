@@ -72,6 +72,9 @@ void tst_PackagePaths::linkLeadingOutIsRefused()
     QVERIFY(QDir().mkpath(dir.path() + "/outside"));
     QVERIFY(QFile::link(dir.path() + "/outside", sDisk + "/Out"));
     QVERIFY(QFile::link(sDisk + "/Real", sDisk + "/In"));
+    // On Windows QFile::link makes shell shortcuts ("Out.lnk"), which lead nowhere.
+    if (!QFileInfo(sDisk + "/Out").isSymLink())
+        QSKIP("no symbolic links here");
     // Alone, and twice with one folder cache shared by the calls (the second
     // round answered from it): the same answers.
     QHash<QString, QString> cache;

@@ -76,11 +76,11 @@ void tst_WinFileReplace::initTestCase()
     QVERIFY(pServer->IsListening());
 }
 
-tst_WinFileReplace::Finish tst_WinFileReplace::Run(const QString &sDisk, const QByteArray &baNew)
+Finish tst_WinFileReplace::Run(const QString &sDisk, const QByteArray &baNew)
 {
     pServer->SetFile(QStringLiteral("/Diag/data.bin"), baNew);
     const QJsonArray jaFiles = {QJsonObject{
-        {"Path", "data.bin"}, {"Hash", Md5(baNew)}, {"Size", int(baNew.size())}}};
+        {"Path", "Diag/data.bin"}, {"Hash", Md5(baNew)}, {"Size", int(baNew.size())}}};
     const QJsonObject joPackage{{"root", pServer->BaseUrl()}, {"lang", ""}, {"dir", "Diag"},
                                 {"rev", "2.0"}, {"files", jaFiles}};
     DiffDownload downloader;

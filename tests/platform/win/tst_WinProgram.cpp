@@ -144,7 +144,8 @@ void tst_WinProgram::showsWindowRefusesSecondCopyAndCloses()
     QVERIFY(second.waitForFinished(120000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
-    const QByteArray baStderr = second.readAllStandardError();
+    // The standard error stream is in text mode: the line ends in CR LF on Windows.
+    const QByteArray baStderr = second.readAllStandardError().replace("\r\n", "\n");
     QVERIFY2(baStderr.endsWith("UpdateAssist.exe already running.\n"), baStderr.constData());
     QVERIFY(first.state() == QProcess::Running);
 

@@ -225,6 +225,19 @@ void tst_WinUpdateWalk::oneClickDownloadFillsTheDisk()
                    Md5Of(sPackages + QStringLiteral("/10-home/files/MAIN.bin"));
         },
         kStepTimeoutMs));
+    // The firmware went into the simulated device through Wine's serial port.
+    if (!qEnvironmentVariableIsEmpty("UA_TEST_DEVICE_PORT")) {
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         return Md5Of(sWorld + QStringLiteral("/device/flashed.bin")) ==
+                                Md5Of(sPackages + QStringLiteral("/10-home/files/MAIN.bin"));
+                     },
+                     kStepTimeoutMs),
+                 "the firmware did not reach the device");
+        // Its window goes once the image is in.
+        QVERIFY(QTest::qWaitFor([&] { return VisibleWindows(program).size() == 1; },
+                                kStepTimeoutMs));
+    }
     // Only what changed was fetched.
     QStringList slFetched;
     for (const QJsonValue &value : RequestsOfKind("files"))
