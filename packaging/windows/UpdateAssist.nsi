@@ -6,6 +6,7 @@
 ;   OUTFILE      the installer to write
 ; /S installs silently; the uninstaller takes /S as well.
 Unicode true
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
