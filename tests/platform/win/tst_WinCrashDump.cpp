@@ -33,9 +33,9 @@ class MappedFile
 public:
     explicit MappedFile(const QString &sPath)
     {
-        hFile = CreateFileW(reinterpret_cast<const wchar_t *>(sPath.utf16()), GENERIC_READ,
-                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+        hFile =
+            CreateFileW(reinterpret_cast<const wchar_t *>(sPath.utf16()), GENERIC_READ,
+                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE)
             return;
         hMapping = CreateFileMappingW(hFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
@@ -96,7 +96,8 @@ void tst_WinCrashDump::faultLeavesReadableMinidump()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray baDump = file.readAll();
     file.close();
-    QVERIFY2(baDump.size() >= 32 && baDump.size() < (4 << 20), qPrintable(QString::number(baDump.size())));
+    QVERIFY2(baDump.size() >= 32 && baDump.size() < (4 << 20),
+             qPrintable(QString::number(baDump.size())));
     QCOMPARE(baDump.left(4), QByteArray("MDMP"));
     QCOMPARE(ReadU32(baDump, 4) & 0xFFFF, quint32(MINIDUMP_VERSION));
     // The stream directory and every stream lie inside the file.
@@ -123,10 +124,13 @@ void tst_WinCrashDump::faultLeavesReadableMinidump()
     PMINIDUMP_DIRECTORY pEntry = nullptr;
     void *pStream = nullptr;
     ULONG nStreamSize = 0;
-    QVERIFY(MiniDumpReadDumpStream(mapped.View(), ExceptionStream, &pEntry, &pStream, &nStreamSize));
+    QVERIFY(
+        MiniDumpReadDumpStream(mapped.View(), ExceptionStream, &pEntry, &pStream, &nStreamSize));
     const auto *pException = static_cast<const MINIDUMP_EXCEPTION_STREAM *>(pStream);
-    QCOMPARE(quint32(pException->ExceptionRecord.ExceptionCode), quint32(EXCEPTION_ACCESS_VIOLATION));
-    QVERIFY(MiniDumpReadDumpStream(mapped.View(), ThreadListStream, &pEntry, &pStream, &nStreamSize));
+    QCOMPARE(quint32(pException->ExceptionRecord.ExceptionCode),
+             quint32(EXCEPTION_ACCESS_VIOLATION));
+    QVERIFY(
+        MiniDumpReadDumpStream(mapped.View(), ThreadListStream, &pEntry, &pStream, &nStreamSize));
     const auto *pThreads = static_cast<const MINIDUMP_THREAD_LIST *>(pStream);
     bool bFaultingThreadListed = false;
     for (ULONG i = 0; i < pThreads->NumberOfThreads; ++i)

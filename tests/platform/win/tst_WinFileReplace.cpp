@@ -79,10 +79,13 @@ void tst_WinFileReplace::initTestCase()
 Finish tst_WinFileReplace::Run(const QString &sDisk, const QByteArray &baNew)
 {
     pServer->SetFile(QStringLiteral("/Diag/data.bin"), baNew);
-    const QJsonArray jaFiles = {QJsonObject{
-        {"Path", "Diag/data.bin"}, {"Hash", Md5(baNew)}, {"Size", int(baNew.size())}}};
-    const QJsonObject joPackage{{"root", pServer->BaseUrl()}, {"lang", ""}, {"dir", "Diag"},
-                                {"rev", "2.0"}, {"files", jaFiles}};
+    const QJsonArray jaFiles = {
+        QJsonObject{{"Path", "Diag/data.bin"}, {"Hash", Md5(baNew)}, {"Size", int(baNew.size())}}};
+    const QJsonObject joPackage{{"root", pServer->BaseUrl()},
+                                {"lang", ""},
+                                {"dir", "Diag"},
+                                {"rev", "2.0"},
+                                {"files", jaFiles}};
     DiffDownload downloader;
     QSignalSpy finished(&downloader, &DiffDownload::DownloadFinish);
     downloader.SetSavePath(sDisk);

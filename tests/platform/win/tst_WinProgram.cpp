@@ -144,14 +144,16 @@ void tst_WinProgram::showsWindowRefusesSecondCopyAndCloses()
     RECT rect = {};
     QVERIFY(GetWindowRect(hWindow, &rect));
     QVERIFY2(rect.right - rect.left >= 765 && rect.bottom - rect.top >= 565,
-             qPrintable(QStringLiteral("%1x%2").arg(rect.right - rect.left).arg(rect.bottom - rect.top)));
+             qPrintable(
+                 QStringLiteral("%1x%2").arg(rect.right - rect.left).arg(rect.bottom - rect.top)));
     QTest::qWait(1500); // let it paint
     const QImage desktop = GrabDesktop();
     const QString sShot = QDir::current().absoluteFilePath(QStringLiteral("wine-main-window.png"));
     QVERIFY(desktop.save(sShot));
     qInfo("screenshot of the desktop: %s", qPrintable(QDir::toNativeSeparators(sShot)));
-    const QRect windowRect = QRect(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1))
-                                 .intersected(desktop.rect());
+    const QRect windowRect =
+        QRect(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1))
+            .intersected(desktop.rect());
     // The window's own drawing (title bar, tool bar, table), not an empty area.
     QVERIFY2(CountColours(desktop, windowRect) > 8, qPrintable(sShot));
 

@@ -41,7 +41,11 @@ class tst_WinProxyStore : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { Reg({QStringLiteral("delete"), QStringLiteral("HKCU\\Software\\Norvale"), QStringLiteral("/f")}); }
+    void init()
+    {
+        Reg({QStringLiteral("delete"), QStringLiteral("HKCU\\Software\\Norvale"),
+             QStringLiteral("/f")});
+    }
     void cleanupTestCase() { init(); }
     void freshUserGetsDefaults();
     void savedValuesAreInTheKey_data();
@@ -65,8 +69,10 @@ void tst_WinProxyStore::savedValuesAreInTheKey_data()
     QTest::addColumn<QString>("sPort");
     QTest::addColumn<QString>("sPortValue");
     QTest::addColumn<int>("nPort");
-    QTest::newRow("port 3128") << " 3128 " << "REG_DWORD 0xc38" << 3128;
-    QTest::newRow("port not a number") << "abc" << "REG_DWORD 0x0" << 0;
+    QTest::newRow("port 3128") << " 3128 "
+                               << "REG_DWORD 0xc38" << 3128;
+    QTest::newRow("port not a number") << "abc"
+                                       << "REG_DWORD 0x0" << 0;
 }
 
 void tst_WinProxyStore::savedValuesAreInTheKey()
@@ -93,7 +99,8 @@ void tst_WinProxyStore::savedValuesAreInTheKey()
 
 void tst_WinProxyStore::switchingOffKeepsTheOtherValues()
 {
-    ProxyStore::Write(true, QStringLiteral("10.0.0.1"), QStringLiteral("8888"), QString(), QString());
+    ProxyStore::Write(true, QStringLiteral("10.0.0.1"), QStringLiteral("8888"), QString(),
+                      QString());
     ProxyStore::Write(false, QStringLiteral("ignored"), QStringLiteral("1"), QString(), QString());
     const QMap<QString, QString> values = QueryKey();
     QCOMPARE(values.value("useproxy"), QStringLiteral("REG_DWORD 0x0"));

@@ -208,7 +208,8 @@ void tst_WinUpdateWalk::packagesComeDownOntoTheDrive()
 {
     curl_global_init(CURL_GLOBAL_ALL);
     SetServerAddress(sServer);
-    QVERIFY(SendLogin(QStringLiteral("demo"), PasswordDigest(QStringLiteral("demo1234"))).IsSuccess());
+    QVERIFY(
+        SendLogin(QStringLiteral("demo"), PasswordDigest(QStringLiteral("demo1234"))).IsSuccess());
     bool bOk = false;
     const QString sSN = QStringLiteral("D520000000001");
     // What the device answers over its serial port in the Linux walk.
@@ -231,8 +232,10 @@ void tst_WinUpdateWalk::packagesComeDownOntoTheDrive()
         request.sDevID = sDevID;
         request.sSN = sSN;
         request.sDisk = sDrive;
-        const CommandReply reply = SendSealedCommand(CommandDownloadList, DownloadRequestData(request));
-        const QList<QJsonObject> packages = MatchingPackages(reply.joReply, reply.bParsed, request, &bOk);
+        const CommandReply reply =
+            SendSealedCommand(CommandDownloadList, DownloadRequestData(request));
+        const QList<QJsonObject> packages =
+            MatchingPackages(reply.joReply, reply.bParsed, request, &bOk);
         QVERIFY2(bOk && !packages.isEmpty(), qPrintable(entry.sDir));
         for (const QJsonObject &joPackage : packages) {
             DiffDownload downloader;

@@ -41,7 +41,8 @@ QStringList tst_WinUsbDriver::Run(bool bWithInf)
     if (!dir.isValid())
         return {QStringLiteral("no temporary folder")};
     QDir::setCurrent(dir.path());
-    QFile::copy(QCoreApplication::applicationFilePath(), dir.filePath(QStringLiteral("pnputil.exe")));
+    QFile::copy(QCoreApplication::applicationFilePath(),
+                dir.filePath(QStringLiteral("pnputil.exe")));
     QDir().mkpath(dir.filePath(QStringLiteral("driver")));
     if (bWithInf) {
         QFile inf(dir.filePath(QStringLiteral("driver/fsl_ucwxp.inf")));
@@ -77,8 +78,9 @@ void tst_WinUsbDriver::missingInstallationFileRunsNothing()
 
 int main(int argc, char *argv[])
 {
-    if (QFileInfo(QString::fromLocal8Bit(argv[0])).baseName().compare(
-            QStringLiteral("pnputil"), Qt::CaseInsensitive) == 0)
+    if (QFileInfo(QString::fromLocal8Bit(argv[0]))
+            .baseName()
+            .compare(QStringLiteral("pnputil"), Qt::CaseInsensitive) == 0)
         return RecordCall(argc, argv);
     QCoreApplication app(argc, argv);
     tst_WinUsbDriver test;
