@@ -75,7 +75,8 @@ QStringList DeviceDiskFolders()
     if (!folders.bLoaded) {
         folders.bLoaded = true;
         const QString sSeam = qEnvironmentVariable("UPDATEASSIST_DISKS");
-        for (const QString &sFolder : sSeam.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        // Separated as PATH is: ":" here, ";" on Windows, where drive letters hold colons.
+        for (const QString &sFolder : sSeam.split(QDir::listSeparator(), Qt::SkipEmptyParts))
             folders.slFolders.append(CleanFolder(sFolder));
     }
     return folders.slFolders;

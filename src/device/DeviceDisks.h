@@ -14,7 +14,8 @@ QString FormatSize(quint64 nBytes);
 QStringList ListDeviceDisks();
 
 // Folders that count as removable device volumes: UPDATEASSIST_DISKS
-// (colon-separated), read once; SetDeviceDiskFolders replaces them (tests).
+// (separated by QDir::listSeparator(): ":", ";" on Windows), read once; SetDeviceDiskFolders
+// replaces them (tests).
 QStringList DeviceDiskFolders();
 void SetDeviceDiskFolders(const QStringList &slFolders);
 

@@ -259,9 +259,13 @@ void tst_RecordFile::specialAndHugeFilesAreUnreadable()
     };
     if (sKind == "fifo") {
         pFifo = std::make_unique<FifoWatch>(sPath);
-        QVERIFY(pFifo->IsValid());
+        if (!pFifo->IsValid())
+            QSKIP("no FIFOs here");
     } else if (sKind == "zero") {
         QVERIFY(QFile::link("/dev/zero", sPath));
+        // On Windows QFile::link makes shell shortcuts, which lead nowhere.
+        if (!QFileInfo(sPath).isSymLink())
+            QSKIP("no symbolic links here");
     } else if (sKind == "zeros") {
         QVERIFY(write(sPath, QByteArray(6000, '\0')));
     } else if (sKind == "empty frame") {
@@ -273,6 +277,8 @@ void tst_RecordFile::specialAndHugeFilesAreUnreadable()
     } else {
         QVERIFY(write(dir.filePath("elsewhere.dat"), SmallRecord()));
         QVERIFY(QFile::link(dir.filePath("elsewhere.dat"), sPath));
+        if (!QFileInfo(sPath).isSymLink())
+            QSKIP("no symbolic links here");
     }
 
     DataStreamRecord stream;

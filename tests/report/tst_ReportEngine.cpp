@@ -70,7 +70,8 @@ int StyleNumber(const QString &sStyle, const QString &sName)
 QString ReadText(const QString &sPath)
 {
     QFile file(sPath);
-    if (!file.open(QIODevice::ReadOnly))
+    // Text mode: the export writes a text file, with CR LF line ends on Windows.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return QString();
     return QString::fromUtf8(file.readAll());
 }
@@ -446,7 +447,9 @@ void tst_ReportEngine::previewTurnsLandscapePage()
     QVERIFY2(sheet.height() > sheet.width() && sheet.width() > 100, qPrintable(sWhere));
     // Turned: along the sheet's height, near its right edge (the page's top).
     QVERIFY2(bar.height() > 0.85 * sheet.height(), qPrintable(sWhere));
-    QVERIFY2(bar.width() < 0.1 * sheet.width(), qPrintable(sWhere));
+    // Its thickness follows the printer's margins (wider on Windows printers): unturned it
+    // would span the sheet's width.
+    QVERIFY2(bar.width() < 0.2 * sheet.width(), qPrintable(sWhere));
     QVERIFY2(sheet.right() - bar.right() < 0.1 * sheet.width(), qPrintable(sWhere));
 }
 
@@ -521,6 +524,9 @@ void tst_ReportEngine::watermarkAndBorder()
 
 void tst_ReportEngine::sqlDataSource()
 {
+    // Qt for Windows is built without SQL drivers.
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
+        QSKIP("no SQLite driver in this Qt");
     const QString sDb = m_dir.filePath(QStringLiteral("parts.sqlite"));
     {
         QSqlDatabase db =

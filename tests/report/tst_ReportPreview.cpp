@@ -191,6 +191,8 @@ void tst_ReportPreview::exportActionsSave()
     QFETCH(QString, sAction);
     QFETCH(QString, sFile);
     QFETCH(bool, bOpened);
+    // Qt's own dialog, which the test answers (Windows would show the system's).
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     ReportEngine engine;
     new ReportPreview(&engine);
     QVERIFY(engine.loadTemplate(Template(QStringLiteral("actions.xml"), TableTemplate())));

@@ -203,13 +203,18 @@ void tst_InstalledManifest::specialManifestIsNotRead()
     std::unique_ptr<FifoWatch> pFifo;
     if (sKind == "fifo") {
         pFifo = std::make_unique<FifoWatch>(sFile);
-        QVERIFY(pFifo->IsValid());
+        if (!pFifo->IsValid())
+            QSKIP("no FIFOs here");
     } else if (sKind == "fifo link") {
         pFifo = std::make_unique<FifoWatch>(root.filePath("pipe"));
-        QVERIFY(pFifo->IsValid());
+        if (!pFifo->IsValid())
+            QSKIP("no FIFOs here");
         QVERIFY(QFile::link(root.filePath("pipe"), sFile));
     } else if (sKind == "zero") {
         QVERIFY(QFile::link("/dev/zero", sFile));
+        // On Windows QFile::link makes shell shortcuts, which lead nowhere.
+        if (!QFileInfo(sFile).isSymLink())
+            QSKIP("no symbolic links here");
     } else {
         // Too big for the mounted disk: the manifest lies elsewhere, reached through a link.
         const qint64 nSize = 16 * 1024 * 1024 + (sKind.endsWith("+ 1") ? 1 : 0);

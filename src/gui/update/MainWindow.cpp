@@ -16,6 +16,7 @@
 #include "device/DeviceDisks.h"
 #include "device/DeviceState.h"
 #include "net/ProxySetting.h"
+#include "platform/ClickSound.h"
 #include "platform/DeviceNotification.h"
 #include "update/TransferStopFlag.h"
 #include "widgets/IconHelper.h"
@@ -39,7 +40,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QQueue>
-#include <QSoundEffect>
 #include <QSpacerItem>
 #include <QStatusBar>
 #include <QStyleOption>
@@ -425,11 +425,9 @@ void MainWindow::onToolBarButtonClick()
 void MainWindow::PlayClickSound()
 {
     // Loaded once from the resource and kept in memory for every later click.
-    if (pClickSound == nullptr) {
-        pClickSound = new QSoundEffect(this);
-        pClickSound->setSource(QUrl(QStringLiteral("qrc:/other/sound.wav")));
-    }
-    pClickSound->play();
+    if (!pClickSound)
+        pClickSound = std::make_unique<ClickSound>(QStringLiteral(":/other/sound.wav"), this);
+    pClickSound->Play();
 }
 
 void MainWindow::on_btnDownload_clicked()

@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
+#include <memory>
 
 namespace Ui
 {
@@ -32,7 +33,7 @@ class QColor;
 class QLabel;
 class QListWidgetItem;
 class QPushButton;
-class QSoundEffect;
+class ClickSound;
 class QTableWidget;
 
 // The application's main window: custom title bar, a tool bar of pages on the
@@ -172,7 +173,7 @@ private:
     QLabel *labDeviceIcon = nullptr;
     QLabel *labDeviceState = nullptr;
     DeviceDiskWatcher *pDiskWatcher = nullptr;
-    QSoundEffect *pClickSound = nullptr;
+    std::unique_ptr<ClickSound> pClickSound;
     void *pDeviceNotification = nullptr;
     bool bToolBarEffect = false;
     int nLastToolButton = 0;
