@@ -34,18 +34,13 @@ quint16 UpgradeProductId(const QString &sSN)
                                                                  : device::ProductId;
 }
 
-QString FirmwareImagePath(const QString &sDisk)
-{
-    return QStringLiteral("%1/Home/MAIN.bin").arg(sDisk);
-}
-
 bool SameFirmwareDigest(const QString &sDeviceMd5, const QString &sFileMd5)
 {
     return sDeviceMd5.compare(sFileMd5, Qt::CaseInsensitive) == 0;
 }
 
-FirmwareUpgradeTask::FirmwareUpgradeTask(QString sDisk, QString sSN, QObject *parent)
-    : QObject(parent), sDisk(std::move(sDisk)), sSN(std::move(sSN))
+FirmwareUpgradeTask::FirmwareUpgradeTask(QString sImagePath, QString sSN, QObject *parent)
+    : QObject(parent), sImagePath(std::move(sImagePath)), sSN(std::move(sSN))
 {
 }
 
@@ -82,7 +77,7 @@ void FirmwareUpgradeTask::Run()
     }
     QThread::msleep(50);
 
-    const QString sFile = FirmwareImagePath(sDisk);
+    const QString &sFile = sImagePath;
     bool bDone = false;
     if (QFileInfo::exists(sFile)) {
         const QString sFileMd5 = FileMd5(sFile);

@@ -1,7 +1,7 @@
 #pragma once
 // A firmware installation: switches the device into its upgrade mode, compares
-// the firmware digests and, when they differ, flashes "Home/MAIN.bin" of the
-// device disk block by block. It knows no window: it reports by signals,
+// the firmware digests and, when they differ, flashes the image file (the
+// device disk's "Home/MAIN.bin") block by block. It knows no window: it reports by signals,
 // emitted on the thread that runs it, and whoever shows the installation
 // (the MainInstall window) listens with queued connections.
 
@@ -12,8 +12,6 @@
 
 // 0x009F for serial numbers beginning with "D" or "d", 0x009E otherwise.
 quint16 UpgradeProductId(const QString &sSN);
-// "%1/Home/MAIN.bin" on the device disk sDisk ("E:" or a mount folder).
-QString FirmwareImagePath(const QString &sDisk);
 
 // The device already runs the file's image: digests equal without regard to letter case.
 bool SameFirmwareDigest(const QString &sDeviceMd5, const QString &sFileMd5);
@@ -22,9 +20,9 @@ class FirmwareUpgradeTask : public QObject
 {
     Q_OBJECT
 public:
-    // sDisk: the device disk holding the image; an empty sSN falls back to the
-    // process-wide serial number.
-    FirmwareUpgradeTask(QString sDisk, QString sSN, QObject *parent = nullptr);
+    // sImagePath: the image on the device disk (FirmwareImagePath); an empty
+    // sSN falls back to the process-wide serial number.
+    FirmwareUpgradeTask(QString sImagePath, QString sSN, QObject *parent = nullptr);
 
     // The whole installation, blocking; on a worker thread. Every path ends
     // with Finish, once or more (a second one finds the window gone).
@@ -51,6 +49,6 @@ signals:
     void Finish();
 
 private:
-    QString sDisk;
+    QString sImagePath;
     QString sSN;
 };

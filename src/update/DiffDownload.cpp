@@ -6,6 +6,7 @@
 #include "platform/DiskVolume.h"
 #include "platform/FileInUse.h"
 #include "update/PackageManifest.h"
+#include "update/PackageNames.h"
 #include "update/SafePath.h"
 #include "update/StreamMd5.h"
 #include "update/TransferStopFlag.h"
@@ -69,11 +70,6 @@ bool IsTemporaryOf(const QString &sName, const QSet<QString> &targets)
         return true;
     const int nDot = sBase.lastIndexOf(QLatin1Char('.'));
     return nDot > 0 && targets.contains(sBase.left(nDot));
-}
-
-QString FileNameOf(const QString &sPath)
-{
-    return sPath.mid(sPath.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 } // namespace
@@ -250,7 +246,7 @@ DiffDownload::FileList DiffDownload::BuildFileList()
             continue;
         const int nSlash = candidate.sLocal.lastIndexOf(QLatin1Char('/'));
         existingFolders[candidate.sLocal.left(nSlash)].insert(candidate.sLocal.mid(nSlash + 1));
-        if (!candidate.sLocal.endsWith(QLatin1String("main.bin"), Qt::CaseInsensitive)) {
+        if (!IsAlwaysFetched(candidate.sLocal)) {
             digestOf[i] = slToHash.size();
             slToHash.append(candidate.sLocal);
         }
@@ -503,8 +499,7 @@ bool DiffDownload::CountFile(bool bSuccess, const QString &sLocalPath)
 {
     QMutexLocker lock(&mutex);
     if (!bNeedInstall && !sLocalPath.isEmpty())
-        bNeedInstall =
-            FileNameOf(sLocalPath).compare(QLatin1String("MAIN.bin"), Qt::CaseInsensitive) == 0;
+        bNeedInstall = IsFirmwareImage(sLocalPath);
     if (bSuccess)
         ++nSuccess;
     else

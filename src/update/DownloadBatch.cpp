@@ -6,21 +6,12 @@
 #include "net/ServerProtocol.h"
 #include "update/DiffDownload.h"
 #include "update/InstalledManifest.h"
+#include "update/PackageNames.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFutureWatcher>
 #include <QJsonDocument>
-
-// One package of a row, on its way to a worker.
-struct DownloadBatch::PackageJob {
-    TaskCounter::Ticket ticket;
-    quint64 nRowId = 0;
-    QString sRowDir;
-    QJsonObject joPackage;
-    QString sDisk;
-    QString sLang;
-};
 
 namespace
 {
@@ -233,7 +224,7 @@ void DownloadBatch::StartFirmware()
     if (bFirmwareInstalling)
         return;
     const Device device = deviceSource ? deviceSource() : Device();
-    auto *pTask = new FirmwareUpgradeTask(device.sDisk, device.sSN);
+    auto *pTask = new FirmwareUpgradeTask(FirmwareImagePath(device.sDisk), device.sSN);
     // Until the task has let go of the device's port, nothing else opens it:
     // no catalogue refresh and no download (the image must stay as it is).
     bFirmwareInstalling = true;

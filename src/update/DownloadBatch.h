@@ -99,7 +99,15 @@ signals:
     void BatchEnded();
 
 private:
-    struct PackageJob;
+    // One package of a row, on its way to a worker.
+    struct PackageJob {
+        TaskCounter::Ticket ticket;
+        quint64 nRowId = 0;
+        QString sRowDir;
+        QJsonObject joPackage;
+        QString sDisk;
+        QString sLang;
+    };
     static void RequestDownloadList(QPointer<DownloadBatch> pBatch, DownloadRequest request,
                                     TaskCounter::Ticket ticket);
     static void DownloadPackage(QPointer<DownloadBatch> pBatch, PackageJob job);

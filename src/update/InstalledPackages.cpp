@@ -94,11 +94,6 @@ InstalledPackage ReadInstalledPackage(const QString &sDir, const QString &sNameK
     return package;
 }
 
-bool IsHomeFolder(const QString &sDir)
-{
-    return sDir.endsWith(QLatin1String("home"), Qt::CaseInsensitive);
-}
-
 quint64 DirectorySize(const QString &sPath)
 {
     quint64 nBytes = 0;

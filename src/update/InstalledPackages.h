@@ -24,9 +24,6 @@ bool ScanInstalledPackages(const QString &sDisk,
 // The installed manifest's name, revision and branch; sNameKey is "CN_name" etc.
 InstalledPackage ReadInstalledPackage(const QString &sDir, const QString &sNameKey);
 
-// The main program's folder ends in "home" and cannot be uninstalled.
-bool IsHomeFolder(const QString &sDir);
-
 // Sum of the sizes of all files under sPath (hidden entries and links left
 // out); 0 when it does not exist.
 quint64 DirectorySize(const QString &sPath);

@@ -1,6 +1,7 @@
 #include "update/UpdateCatalogue.h"
 
 #include "update/InstalledManifest.h"
+#include "update/PackageNames.h"
 #include "update/SafePath.h"
 
 #include <QCoreApplication>
@@ -22,27 +23,6 @@ QString PackageNameKey()
 {
     //: Language code of the package names the server sends: CN or EN
     return QStringLiteral("%1_name").arg(QObject::tr("lang"));
-}
-
-bool IsMandatoryName(const QString &sName)
-{
-    static const char *const kNames[] = {"home", "public", "main"};
-    for (const char *pName : kNames) {
-        if (sName.compare(QLatin1String(pName), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    // The untranslated name counts in every language: the server may send it
-    // whatever the translation loaded here.
-    return sName.compare(QStringLiteral("主程序"), Qt::CaseInsensitive) == 0 ||
-           sName.compare(QCoreApplication::translate("MainWindow", "主程序"),
-                         Qt::CaseInsensitive) == 0;
-}
-
-bool IsFirmwarePackageName(const QString &sName)
-{
-    return sName.compare(QLatin1String("home"), Qt::CaseInsensitive) == 0 ||
-           sName.compare(QLatin1String("main"), Qt::CaseInsensitive) == 0 ||
-           sName.compare(QStringLiteral("主程序"), Qt::CaseInsensitive) == 0;
 }
 
 QJsonObject CatalogueRequestData(const QString &sDevID, const QString &sSN, bool bTest)

@@ -17,13 +17,6 @@ QString DeviceType(const QString &sSN);
 // translation of "lang" ("CN", "EN", or "lang" without translation).
 QString PackageNameKey();
 
-// Mandatory packages are pre-selected and shown under their plain names:
-// "home", "public", "main", "主程序" or the current translation of "主程序",
-// letter case ignored.
-bool IsMandatoryName(const QString &sName);
-// Packages whose installed version is the device's firmware version.
-bool IsFirmwarePackageName(const QString &sName);
-
 // The data of command 1042.
 QJsonObject CatalogueRequestData(const QString &sDevID, const QString &sSN, bool bTest);
 

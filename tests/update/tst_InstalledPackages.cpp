@@ -2,6 +2,7 @@
 
 #include "TestTools.h"
 #include "update/InstalledPackages.h"
+#include "update/PackageNames.h"
 #include "update/TransferStopFlag.h"
 
 #include <QDir>
@@ -97,7 +98,7 @@ void tst_InstalledPackages::homeFolders()
 {
     QFETCH(QString, sDir);
     QFETCH(bool, bHome);
-    QCOMPARE(IsHomeFolder(sDir), bHome);
+    QCOMPARE(IsUninstallProtectedDir(sDir), bHome);
 }
 
 void tst_InstalledPackages::readsNameRevisionAndBranch()

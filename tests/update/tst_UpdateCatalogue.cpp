@@ -1,6 +1,7 @@
 // Catalogue rules: device type, firmware version text, which packages of a
 // reply are listed and how, and the installed version of a package.
 
+#include "update/PackageNames.h"
 #include "update/UpdateCatalogue.h"
 
 #include <QDir>

@@ -20,7 +20,6 @@ namespace
 // The report button's caption, stored untranslated; the button delegate
 // translates it when drawing.
 const char *const kReportCaption = QT_TRANSLATE_NOOP("KXButtonDelegate", "报告");
-constexpr int kRoleButtonCaption = Qt::UserRole + 100;
 } // namespace
 
 DataManage::DataManage(QWidget *parent) : QWidget(parent), ui(new Ui::DataManage)
@@ -94,7 +93,7 @@ void DataManage::AppendFileRow(const QString &sPath, const QString &sName, quint
     pTable->setItem(nRow, 2, new QTableWidgetItem(FormatSize(nSize)));
 
     auto *pButton = new QTableWidgetItem();
-    pButton->setData(kRoleButtonCaption, QString::fromUtf8(kReportCaption));
+    pButton->setData(KXButtonDelegate::CaptionRole, QString::fromUtf8(kReportCaption));
     pButton->setForeground(QColor(0, 0, 255));
     pTable->setItem(nRow, 3, pButton);
 }

@@ -2,6 +2,7 @@
 #include "ui_MainInstall.h"
 
 #include "device/FirmwareUpgradeTask.h"
+#include "update/PackageNames.h"
 #include "widgets/MessageBox.h"
 
 #include <QCoreApplication>
@@ -63,7 +64,7 @@ void ReportBrokenOffFlash(FirmwareUpgradeTask *pTask, QWidget *pParent)
 
 QFuture<void> StartFirmwareUpgrade(MainInstall *pWindow, const QString &sDisk, const QString &sSN)
 {
-    auto *pTask = new FirmwareUpgradeTask(sDisk, sSN);
+    auto *pTask = new FirmwareUpgradeTask(FirmwareImagePath(sDisk), sSN);
     if (pWindow) {
         pWindow->Listen(pTask);
         ReportBrokenOffFlash(pTask, pWindow->parentWidget());

@@ -1,5 +1,6 @@
 #include "update/MainWindow.h"
 #include "ui_MainWindow.h"
+#include "update/UpdateTable.h"
 
 #include "accounts/AutoUserLogin.h"
 #include "accounts/LoginReply.h"
@@ -138,11 +139,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->tbUpdateList->setMouseTracking(true);
     pProgressDelegate = new KXProgressBarDelegate(ui->tbUpdateList);
     pButtonDelegate = new KXButtonDelegate(ui->tbUpdateList);
-    ui->tbUpdateList->setItemDelegateForColumn(4, pProgressDelegate);
-    ui->tbUpdateList->setItemDelegateForColumn(5, pButtonDelegate);
+    ui->tbUpdateList->setItemDelegateForColumn(UpdateTable::ColProgress, pProgressDelegate);
+    ui->tbUpdateList->setItemDelegateForColumn(UpdateTable::ColState, pButtonDelegate);
     ApplyColumnWidths(ui->tbUpdateList, QStringLiteral("200,90,100,65,168"));
     ApplyColumnWidths(ui->tbUnistallList, QStringLiteral("250,150,100"));
-    ui->tbUpdateList->hideColumn(3);
+    ui->tbUpdateList->hideColumn(UpdateTable::ColSize);
 
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint);
@@ -490,7 +491,7 @@ void MainWindow::CheckAllUpdates(bool on)
 {
     const Qt::CheckState state = on ? Qt::Checked : Qt::Unchecked;
     for (int nRow = 0; nRow < ui->tbUpdateList->rowCount(); ++nRow) {
-        if (QTableWidgetItem *pItem = ui->tbUpdateList->item(nRow, 0))
+        if (QTableWidgetItem *pItem = ui->tbUpdateList->item(nRow, UpdateTable::ColName))
             pItem->setCheckState(state);
     }
     pUpdateHeader->SetChecked(on);
@@ -502,7 +503,7 @@ void MainWindow::CheckAllInstalled(bool on)
 {
     const Qt::CheckState state = on ? Qt::Checked : Qt::Unchecked;
     for (int nRow = 0; nRow < ui->tbUnistallList->rowCount(); ++nRow) {
-        if (QTableWidgetItem *pItem = ui->tbUnistallList->item(nRow, 0))
+        if (QTableWidgetItem *pItem = ui->tbUnistallList->item(nRow, UnistallTable::ColName))
             pItem->setCheckState(state);
     }
 }
@@ -537,7 +538,7 @@ void MainWindow::SwitchLanguage(QString sLanguage)
     setWindowTitle(TitleText());
     ui->lab_Title->setText(TitleText());
     for (int nRow = 0; nRow < ui->tbUpdateList->rowCount(); ++nRow) {
-        if (QWidget *pCell = ui->tbUpdateList->cellWidget(nRow, 5)) {
+        if (QWidget *pCell = ui->tbUpdateList->cellWidget(nRow, UpdateTable::ColState)) {
             const QList<QAbstractButton *> buttons = pCell->findChildren<QAbstractButton *>();
             for (QAbstractButton *pButton : buttons)
                 pButton->setText(tr("下载"));
@@ -546,7 +547,7 @@ void MainWindow::SwitchLanguage(QString sLanguage)
     // Installed packages are named in the language of the moment, as in the catalogue.
     RetranslateUnistallNames();
     for (int nRow = 0; nRow < ui->tbUnistallList->rowCount(); ++nRow) {
-        if (QWidget *pCell = ui->tbUnistallList->cellWidget(nRow, 2)) {
+        if (QWidget *pCell = ui->tbUnistallList->cellWidget(nRow, UnistallTable::ColSize)) {
             const QList<QAbstractButton *> buttons = pCell->findChildren<QAbstractButton *>();
             for (QAbstractButton *pButton : buttons)
                 pButton->setText(tr("卸载"));

@@ -11,6 +11,7 @@
 
 #include "ui_MainWindow.h"
 #include "update/MainWindow.h"
+#include "update/UpdateTable.h"
 
 #include "app/Settings.h"
 #include "app/WorkingFolder.h"
@@ -24,6 +25,7 @@
 #include "net/ServerProtocol.h"
 #include "platform/SerialPortAccess.h"
 #include "update/InstalledPackages.h"
+#include "update/PackageNames.h"
 #include "update/UpdateCatalogue.h"
 #include "widgets/PromptDlg.h"
 
@@ -35,22 +37,10 @@
 #include <QTableWidgetItem>
 #include <QThread>
 
+using namespace UpdateTable;
+
 namespace
 {
-
-// Column 0 of the update table: the row's handle.
-const int kRowHandleRole = Qt::UserRole + 10;
-
-enum UpdateColumn { ColName, ColLocal, ColServer, ColSize, ColProgress, ColState };
-
-// Row states, stored untranslated in column 5 and translated when drawn.
-const char *const kStateWaiting = QT_TRANSLATE_NOOP("MainWindow", "等待下载");
-const char *const kStateDownloading = QT_TRANSLATE_NOOP("MainWindow", "正在下载");
-const char *const kStateNoUpdate = QT_TRANSLATE_NOOP("MainWindow", "无需更新");
-const char *const kStatePartly = QT_TRANSLATE_NOOP("MainWindow", "部分下载失败");
-const char *const kStateFailed = QT_TRANSLATE_NOOP("MainWindow", "下载失败");
-const char *const kStateDone = QT_TRANSLATE_NOOP("MainWindow", "下载成功");
-const char *const kStateBadReply = QT_TRANSLATE_NOOP("MainWindow", "获取数据异常");
 
 // Branches the server uses; shown translated in front of a package's name
 // (listed here so that their translations are kept).
@@ -75,16 +65,6 @@ template <class F> void PostToWindow(const QPointer<MainWindow> &pWindow, F f)
                 f(pWindow.data());
         },
         Qt::QueuedConnection);
-}
-
-bool IsHomeRow(QTableWidgetItem *pItem)
-{
-    const QString sName = pItem->text();
-    return sName.compare(QLatin1String("main"), Qt::CaseInsensitive) == 0 ||
-           sName.compare(QLatin1String("home"), Qt::CaseInsensitive) == 0 ||
-           pItem->data(Qt::UserRole + 1)
-                   .toString()
-                   .compare(QLatin1String("home"), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -208,15 +188,15 @@ void MainWindow::ShowEnableDownload(QByteArray baJson)
         } else {
             pName->setCheckState(Qt::Unchecked);
             pName->setText(QStringLiteral("%1-%2").arg(BranchText(entry.sBranch), entry.sName));
-            pName->setData(Qt::UserRole + 2, entry.sBranch);
+            pName->setData(RoleBranch, entry.sBranch);
         }
-        pName->setData(Qt::UserRole + 1, entry.sDir);
-        pName->setData(kRowHandleRole, nNextRowId++);
+        pName->setData(RoleDir, entry.sDir);
+        pName->setData(RoleRowHandle, nNextRowId++);
 
         auto *pServer = new QTableWidgetItem(entry.sServerVersion);
-        pServer->setData(Qt::UserRole + 1, entry.sServerVersion);
+        pServer->setData(RoleServerRev, entry.sServerVersion);
         auto *pProgress = new QTableWidgetItem;
-        pProgress->setData(Qt::UserRole + 2, 100);
+        pProgress->setData(RoleProgressMax, 100);
 
         const int nRow = pTable->rowCount();
         pTable->insertRow(nRow);
@@ -238,9 +218,9 @@ DownloadRequest MainWindow::RowRequest(int nRow) const
 {
     const QTableWidgetItem *pName = ui->tbUpdateList->item(nRow, ColName);
     DownloadRequest request;
-    request.nRowId = pName->data(kRowHandleRole).toULongLong();
-    request.sDir = pName->data(Qt::UserRole + 1).toString();
-    request.sBranch = pName->data(Qt::UserRole + 2).toString();
+    request.nRowId = pName->data(RoleRowHandle).toULongLong();
+    request.sDir = pName->data(RoleDir).toString();
+    request.sBranch = pName->data(RoleBranch).toString();
     request.sDevID = sDevID;
     request.sSN = sSN;
     request.sLang = sPackageLang;
@@ -254,7 +234,7 @@ int MainWindow::RowOfHandle(quint64 nRowId) const
     const QTableWidget *pTable = ui->tbUpdateList;
     for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
         const QTableWidgetItem *pName = pTable->item(nRow, ColName);
-        if (pName && pName->data(kRowHandleRole).toULongLong() == nRowId)
+        if (pName && pName->data(RoleRowHandle).toULongLong() == nRowId)
             return nRow;
     }
     return -1;
@@ -265,7 +245,7 @@ void MainWindow::SetRowState(int nRow, const QString &sState, const QColor &colo
     QTableWidgetItem *pState = ui->tbUpdateList->item(nRow, ColState);
     if (!pState)
         return;
-    pState->setData(Qt::UserRole, sState);
+    pState->setData(RoleState, sState);
     if (color.isValid())
         pState->setForeground(color);
 }
@@ -303,31 +283,31 @@ void MainWindow::OnRowChanged(const DownloadBatch::RowReport &report)
         SetRowState(nRow, QString(), QColor());
         break;
     case State::Waiting:
-        SetRowState(nRow, QString::fromUtf8(kStateWaiting), QColor());
+        SetRowState(nRow, QString::fromUtf8(StateWaiting), QColor());
         break;
     case State::Downloading:
         if (QTableWidgetItem *pProgress = ui->tbUpdateList->item(nRow, ColProgress)) {
-            pProgress->setData(Qt::UserRole + 1, report.nPercent);
-            pProgress->setData(Qt::UserRole + 2, 100);
+            pProgress->setData(RoleProgress, report.nPercent);
+            pProgress->setData(RoleProgressMax, 100);
         }
-        SetRowState(nRow, QString::fromUtf8(kStateDownloading), QColor());
+        SetRowState(nRow, QString::fromUtf8(StateDownloading), QColor());
         break;
     case State::NoUpdate:
-        SetRowState(nRow, QString::fromUtf8(kStateNoUpdate), QColor());
+        SetRowState(nRow, QString::fromUtf8(StateNoUpdate), QColor());
         break;
     case State::PartlyFailed:
-        SetRowState(nRow, QString::fromUtf8(kStatePartly), QColor(0, 0, 255));
+        SetRowState(nRow, QString::fromUtf8(StatePartly), QColor(0, 0, 255));
         break;
     case State::Failed:
-        SetRowState(nRow, QString::fromUtf8(kStateFailed), QColor(255, 0, 0));
+        SetRowState(nRow, QString::fromUtf8(StateFailed), QColor(255, 0, 0));
         break;
     case State::Done:
-        SetRowState(nRow, QString::fromUtf8(kStateDone), QColor(0, 255, 0));
+        SetRowState(nRow, QString::fromUtf8(StateDone), QColor(0, 255, 0));
         if (QTableWidgetItem *pLocal = ui->tbUpdateList->item(nRow, ColLocal))
             pLocal->setText(report.sRev);
         break;
     case State::BadReply:
-        SetRowState(nRow, QString::fromUtf8(kStateBadReply), QColor());
+        SetRowState(nRow, QString::fromUtf8(StateBadReply), QColor());
         break;
     }
 }
@@ -374,7 +354,8 @@ int MainWindow::FirstWaitingHomeRow() const
     for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
         QTableWidgetItem *pName = pTable->item(nRow, ColName);
         QTableWidgetItem *pState = pTable->item(nRow, ColState);
-        if (pName && pState && IsHomeRow(pName) && pState->data(Qt::UserRole).toString().isEmpty())
+        if (pName && pState && IsMainProgramRow(pName->text(), pName->data(RoleDir).toString()) &&
+            pState->data(RoleState).toString().isEmpty())
             return nRow;
     }
     return -1;
@@ -405,11 +386,9 @@ void MainWindow::on_btnOneKeyUpdate_clicked()
     for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
         QTableWidgetItem *pName = pTable->item(nRow, ColName);
         QTableWidgetItem *pState = pTable->item(nRow, ColState);
-        if (!pName || !pState || !pState->data(Qt::UserRole).toString().isEmpty())
+        if (!pName || !pState || !pState->data(RoleState).toString().isEmpty())
             continue;
-        const bool bHome = pName->data(Qt::UserRole + 1)
-                               .toString()
-                               .compare(QLatin1String("home"), Qt::CaseInsensitive) == 0;
+        const bool bHome = IsHomeDir(pName->data(RoleDir).toString());
         if (pName->checkState() != Qt::Checked && !bHome)
             continue;
         StartDownLoad(nRow);
@@ -448,7 +427,7 @@ void MainWindow::StartInstalledScan()
 
 void MainWindow::AddUnistallItem(QString sDir)
 {
-    if (IsHomeFolder(sDir))
+    if (IsUninstallProtectedDir(sDir))
         return; // the main program cannot be uninstalled
     const InstalledPackage package = ReadInstalledPackage(sDir, PackageNameKey());
     const QString sName = UnistallItemName(package);
@@ -457,12 +436,12 @@ void MainWindow::AddUnistallItem(QString sDir)
     QTableWidget *pTable = ui->tbUnistallList;
     auto *pName = new QTableWidgetItem(QIcon(QStringLiteral(":/images/Icon_383.ico")), sName);
     pName->setCheckState(Qt::Unchecked);
-    pName->setData(Qt::UserRole + 1, sDir);
+    pName->setData(UnistallTable::RolePath, sDir);
     pTable->insertRow(0);
-    pTable->setItem(0, 0, pName);
-    pTable->setItem(0, 1, new QTableWidgetItem(package.sRev));
-    pTable->setItem(0, 2, new QTableWidgetItem(sSize));
-    pTable->setItem(0, 3, new QTableWidgetItem(sDir));
+    pTable->setItem(0, UnistallTable::ColName, pName);
+    pTable->setItem(0, UnistallTable::ColVersion, new QTableWidgetItem(package.sRev));
+    pTable->setItem(0, UnistallTable::ColSize, new QTableWidgetItem(sSize));
+    pTable->setItem(0, UnistallTable::ColPath, new QTableWidgetItem(sDir));
 }
 
 QString MainWindow::UnistallItemName(const InstalledPackage &package) const
@@ -479,10 +458,10 @@ void MainWindow::RetranslateUnistallNames()
         return;
     const QString sKey = PackageNameKey();
     for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
-        QTableWidgetItem *pName = pTable->item(nRow, 0);
+        QTableWidgetItem *pName = pTable->item(nRow, UnistallTable::ColName);
         if (!pName)
             continue;
-        const QString sDir = pName->data(Qt::UserRole + 1).toString();
+        const QString sDir = pName->data(UnistallTable::RolePath).toString();
         pName->setText(UnistallItemName(ReadInstalledPackage(sDir, sKey)));
     }
     SortTbUnistall();
@@ -490,7 +469,7 @@ void MainWindow::RetranslateUnistallNames()
 
 void MainWindow::SortTbUnistall()
 {
-    ui->tbUnistallList->sortItems(0, Qt::AscendingOrder);
+    ui->tbUnistallList->sortItems(UnistallTable::ColName, Qt::AscendingOrder);
 }
 
 void MainWindow::on_btnOneKeyUnistall_clicked()
@@ -498,11 +477,10 @@ void MainWindow::on_btnOneKeyUnistall_clicked()
     QStringList slPaths;
     QTableWidget *pTable = ui->tbUnistallList;
     for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
-        const QTableWidgetItem *pName = pTable->item(nRow, 0);
-        if (!pName || pName->checkState() != Qt::Checked ||
-            pName->text().compare(QLatin1String("main"), Qt::CaseInsensitive) == 0)
+        const QTableWidgetItem *pName = pTable->item(nRow, UnistallTable::ColName);
+        if (!pName || pName->checkState() != Qt::Checked || IsUninstallProtectedName(pName->text()))
             continue;
-        const QString sPath = pName->data(Qt::UserRole + 1).toString();
+        const QString sPath = pName->data(UnistallTable::RolePath).toString();
         if (!sPath.isEmpty() && QFileInfo(sPath).isDir())
             slPaths << sPath;
     }

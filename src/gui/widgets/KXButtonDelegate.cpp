@@ -10,9 +10,6 @@
 
 namespace
 {
-const int kRoleStateText = Qt::UserRole;
-const int kRoleCaption = Qt::UserRole + 100;
-
 QStyle *StyleOf(const QStyleOptionViewItem &option)
 {
     return option.widget ? option.widget->style() : QApplication::style();
@@ -42,7 +39,7 @@ void KXButtonDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         QItemDelegate::paint(painter, option, index);
         return;
     }
-    const QString sState = index.data(kRoleStateText).toString();
+    const QString sState = index.data(StateTextRole).toString();
     if (!sState.isEmpty()) {
         QStyleOptionViewItem opt = setOptions(index, option);
         const QVariant foreground = index.data(Qt::ForegroundRole);
@@ -64,7 +61,7 @@ void KXButtonDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
 
     QStyleOptionButton button;
     button.rect = ButtonRect(option.rect);
-    const QString sCaption = index.data(kRoleCaption).toString();
+    const QString sCaption = index.data(CaptionRole).toString();
     button.text = sCaption.isEmpty() ? tr("下载") : TranslateCellText(sCaption);
     button.state = QStyle::State_Enabled;
     if (button.rect.contains(ptMouse)) {
@@ -80,7 +77,7 @@ bool KXButtonDelegate::editorEvent(QEvent *event, QAbstractItemModel *model,
                                    const QStyleOptionViewItem &option, const QModelIndex &index)
 {
     Q_UNUSED(model)
-    if (!index.data(kRoleStateText).toString().isEmpty())
+    if (!index.data(StateTextRole).toString().isEmpty())
         return false;
     const QEvent::Type type = event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&

@@ -3,14 +3,17 @@
 #include <QPoint>
 
 // A push button drawn inside a table cell. Roles on the cell's index:
-//   Qt::UserRole (256)       text shown (translated) instead of the button;
-//   Qt::UserRole + 100 (356) button caption, "下载" when empty;
-//   Qt::DisplayRole          when not empty the button does not react;
-//   Qt::ForegroundRole       colour of the text shown instead of the button.
+//   StateTextRole (Qt::UserRole, 256)     text shown (translated) instead of the button;
+//   CaptionRole (Qt::UserRole + 100, 356) button caption, "下载" when empty;
+//   Qt::DisplayRole                       when not empty the button does not react;
+//   Qt::ForegroundRole                    colour of the text shown instead of the button.
 class KXButtonDelegate : public QItemDelegate
 {
     Q_OBJECT
 public:
+    static constexpr int StateTextRole = Qt::UserRole;
+    static constexpr int CaptionRole = Qt::UserRole + 100;
+
     explicit KXButtonDelegate(QObject *parent = nullptr);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,

@@ -39,9 +39,9 @@ void KXProgressBarDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     opt.state &= ~QStyle::State_HasFocus;
     QStyledItemDelegate::paint(painter, opt, index);
 
-    quint64 nCurrent = index.data(Qt::UserRole + 1).toULongLong();
-    quint64 nTotal = index.data(Qt::UserRole + 2).toULongLong();
-    const QString sCaption = index.data(Qt::UserRole + 3).toString();
+    quint64 nCurrent = index.data(ValueRole).toULongLong();
+    quint64 nTotal = index.data(MaximumRole).toULongLong();
+    const QString sCaption = index.data(CaptionRole).toString();
 
     QStyleOptionProgressBar bar;
     bar.rect = option.rect.adjusted(4, 4, -4, -4);

@@ -5,13 +5,17 @@
 class QProgressBar;
 
 // A progress bar drawn inside a table cell. Roles on the cell's index:
-//   Qt::UserRole + 1 (257) current amount, Qt::UserRole + 2 (258) total
-//   (both unsigned 64-bit), Qt::UserRole + 3 (259) caption replacing the
-//   percentage.
+//   ValueRole (Qt::UserRole + 1, 257) current amount, MaximumRole
+//   (Qt::UserRole + 2, 258) total (both unsigned 64-bit), CaptionRole
+//   (Qt::UserRole + 3, 259) caption replacing the percentage.
 class KXProgressBarDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
+    static constexpr int ValueRole = Qt::UserRole + 1;
+    static constexpr int MaximumRole = Qt::UserRole + 2;
+    static constexpr int CaptionRole = Qt::UserRole + 3;
+
     explicit KXProgressBarDelegate(QObject *parent = nullptr);
     ~KXProgressBarDelegate() override;
 

@@ -1,0 +1,37 @@
+#pragma once
+// The package names and file names that carry a rule of their own. The Parts
+// give several slightly different tests for "the main program"; each has a
+// name here, and each is used where that Part uses it:
+//
+//   IsMandatoryName          catalogue: pre-selected, shown without branch
+//   IsFirmwarePackageName    catalogue: installed version read from the device
+//   IsHomeDir                one-click download: always taken
+//   IsMainProgramRow         a row's download button: the row that comes along
+//   IsUninstallProtectedDir  uninstall page: never listed
+//   IsUninstallProtectedName uninstall button: never removed
+//   IsAlwaysFetched          downloader: fetched whatever its digest
+//   IsFirmwareImage          downloader: brings a firmware installation
+//   FirmwareImagePath        firmware installation: the image it flashes
+//
+// Letter case is ignored everywhere, as on the device's file system.
+
+#include <QString>
+
+// "home", "public", "main", "主程序" or the current translation of "主程序".
+bool IsMandatoryName(const QString &sName);
+// "home", "main" or the untranslated "主程序" ("public" is a package of its own).
+bool IsFirmwarePackageName(const QString &sName);
+// A package folder ("dir") that is exactly "home".
+bool IsHomeDir(const QString &sDir);
+// A row named "main" or "home", or whose folder is "home".
+bool IsMainProgramRow(const QString &sName, const QString &sDir);
+// A folder path ending in "home" (E:/Diag/Home as well as E:/Home).
+bool IsUninstallProtectedDir(const QString &sDir);
+// A listed package named "main".
+bool IsUninstallProtectedName(const QString &sName);
+// A file whose path ends in "main.bin" (xmain.bin too).
+bool IsAlwaysFetched(const QString &sLocalPath);
+// A file named "MAIN.bin" (its name after the last "/").
+bool IsFirmwareImage(const QString &sLocalPath);
+// "%1/Home/MAIN.bin" on the device disk sDisk ("E:" or a mount folder).
+QString FirmwareImagePath(const QString &sDisk);
