@@ -1,7 +1,9 @@
 #include "device/DeviceDisks.h"
 
 #include "device/DeviceDiskFile.h"
+#include "platform/FileNames.h"
 #include "platform/RemovableVolume.h"
+#include "platform/VolumeName.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,16 +39,6 @@ QString CleanFolder(const QString &sFolder)
     while (sClean.size() > 1 && sClean.endsWith(QLatin1Char('/')))
         sClean.chop(1);
     return sClean;
-}
-
-// Mounted root as sCurDisk keeps it.
-QString DiskOfVolume(const QStorageInfo &volume)
-{
-#ifdef Q_OS_WIN
-    return volume.rootPath().left(2);
-#else
-    return CleanFolder(volume.rootPath());
-#endif
 }
 
 } // namespace
@@ -94,11 +86,7 @@ void SetDeviceDiskFolders(const QStringList &slFolders)
 
 bool IsSameDisk(const QString &sDisk, const QString &sOther)
 {
-#ifdef Q_OS_WIN
-    return sDisk.compare(sOther, Qt::CaseInsensitive) == 0;
-#else
-    return sDisk == sOther;
-#endif
+    return sDisk.compare(sOther, FileNameCase()) == 0;
 }
 
 bool HasSerialNumberFile(const QString &sDisk)
@@ -126,7 +114,7 @@ QStringList ListDeviceDisks()
     for (const QStorageInfo &volume : volumes) {
         if (!volume.isValid() || !volume.isReady() || volume.isReadOnly())
             continue;
-        const QString sDisk = DiskOfVolume(volume);
+        const QString sDisk = CleanFolder(DiskNameOfVolume(volume.rootPath()));
         if (!IsRemovableVolume(volume.rootPath().toStdString(), volume.device().toStdString()))
             continue;
         if (!HasSerialNumberFile(sDisk) || slDisks.contains(sDisk))
@@ -147,17 +135,7 @@ QStringList ListDeviceDisks()
 
 QString DiskDisplayName(const QString &sDisk)
 {
-#ifdef Q_OS_WIN
-    return sDisk.left(1);
-#else
-    const QStorageInfo volume(sDisk);
-    // A folder inside some other file system shows its own name, not that volume's label.
-    if (volume.isValid() && CleanFolder(volume.rootPath()) == CleanFolder(sDisk) &&
-        !volume.name().isEmpty())
-        return volume.name();
-    const QString sName = QFileInfo(CleanFolder(sDisk)).fileName();
-    return sName.isEmpty() ? sDisk : sName;
-#endif
+    return VolumeDisplayName(CleanFolder(sDisk));
 }
 
 quint64 DiskAvailableBytes(const QString &sDisk)
@@ -175,11 +153,7 @@ QString DiskTipHtml(const QString &sDisk)
     const qint64 nTotal = volume.isValid() ? volume.bytesTotal() : 0;
     const qint64 nAvailable = volume.isValid() ? volume.bytesAvailable() : 0;
     QString sHtml;
-#ifdef Q_OS_WIN
-    const QString sLabel = volume.name();
-#else
-    const QString sLabel = DiskDisplayName(sDisk);
-#endif
+    const QString sLabel = VolumeTipLabel(CleanFolder(sDisk));
     sHtml += QStringLiteral("<div style=\"color:red;\">%1</div>").arg(sLabel.toHtmlEscaped());
     sHtml += QStringLiteral("<div>%1:%2</div>")
                  .arg(QCoreApplication::translate("DeviceDisks", "文件系统"),

@@ -1,32 +1,17 @@
 #include "net/ProxyStore.h"
 
 #include "platform/PrivateFile.h"
+#include "platform/ProxySettingsStore.h"
 
 #include <QDebug>
 #include <QFile>
-#include <QSettings>
-#include <memory>
-
-namespace
-{
-std::unique_ptr<QSettings> OpenStore()
-{
-#ifdef Q_OS_WIN
-    return std::make_unique<QSettings>(
-        QStringLiteral("HKEY_CURRENT_USER\\Software\\Norvale\\proxy"), QSettings::NativeFormat);
-#else
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QStringLiteral("Norvale"), QStringLiteral("proxy"));
-#endif
-}
-} // namespace
 
 namespace ProxyStore
 {
 
 Values Read()
 {
-    const auto pSettings = OpenStore();
+    const auto pSettings = OpenProxySettingsStore();
     Values values;
     values.proxy.sAddress = pSettings->value(QStringLiteral("address"), QString()).toString();
     values.proxy.nPort = pSettings->value(QStringLiteral("port"), 8080).toInt();
@@ -39,7 +24,7 @@ Values Read()
 void Write(bool bUseProxy, const QString &sAddress, const QString &sPort, const QString &sAccount,
            const QString &sPassword)
 {
-    const auto pSettings = OpenStore();
+    const auto pSettings = OpenProxySettingsStore();
     // The proxy password is kept in clear: a settings file is for the user's eyes only, before
     // anything is written into it.
     if (!PreparePrivateFile(QFile::encodeName(pSettings->fileName()).toStdString())) {

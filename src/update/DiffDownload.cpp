@@ -5,6 +5,7 @@
 #include "net/ProxyInfo.h"
 #include "platform/DiskVolume.h"
 #include "platform/FileInUse.h"
+#include "platform/FileNames.h"
 #include "update/PackageManifest.h"
 #include "update/PackageNames.h"
 #include "update/SafePath.h"
@@ -35,20 +36,11 @@ struct MultiDeleter {
     void operator()(CURLM *pMulti) const { curl_multi_cleanup(pMulti); }
 };
 
-std::filesystem::path FsPath(const QString &sPath)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(sPath.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(sPath).toStdString());
-#endif
-}
-
 // Replaces sTarget by sSource in one step (rename over an existing file).
 bool ReplaceFile(const QString &sSource, const QString &sTarget)
 {
     std::error_code error;
-    std::filesystem::rename(FsPath(sSource), FsPath(sTarget), error);
+    std::filesystem::rename(NativeFilePath(sSource), NativeFilePath(sTarget), error);
     if (error)
         qDebug() << "cannot replace" << sTarget << QString::fromStdString(error.message());
     return !error;

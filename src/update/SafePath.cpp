@@ -1,5 +1,7 @@
 #include "update/SafePath.h"
 
+#include "platform/FileNames.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -94,18 +96,13 @@ QString CanonicalExistingAncestor(QString sPath, QHash<QString, QString> *pFolde
 }
 
 // Canonical paths name real folders; only Windows folds their case.
-#ifdef Q_OS_WIN
-const Qt::CaseSensitivity kFileNameCase = Qt::CaseInsensitive;
-#else
-const Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
-#endif
-
 bool IsSameOrBelow(const QString &sPath, const QString &sFolder)
 {
-    if (sPath.compare(sFolder, kFileNameCase) == 0)
+    const Qt::CaseSensitivity nCase = FileNameCase();
+    if (sPath.compare(sFolder, nCase) == 0)
         return true;
     const QString sPrefix = sFolder.endsWith(QLatin1Char('/')) ? sFolder : sFolder + '/';
-    return sPath.startsWith(sPrefix, kFileNameCase);
+    return sPath.startsWith(sPrefix, nCase);
 }
 
 // sPath (the same as or below sFolder) relative to sFolder: "" for sFolder itself.
