@@ -21,7 +21,7 @@ void StreamMd5::AddData(const char *pData, qint64 nLength)
         return;
     nAdded += nLength;
     if (!helper.joinable() && (nAdded <= InlineBytes || !StartHelper())) {
-        hash.addData(pData, int(nLength));
+        hash.AddData(pData, nLength);
         return;
     }
     std::unique_lock<std::mutex> lock(mutex);
@@ -45,7 +45,7 @@ QByteArray StreamMd5::Result()
 {
     std::unique_lock<std::mutex> lock(mutex);
     changed.wait(lock, [this] { return nQueued == 0; });
-    return hash.result();
+    return hash.Result();
 }
 
 bool StreamMd5::StartHelper()
@@ -71,7 +71,7 @@ void StreamMd5::HelperLoop()
         std::vector<char> chunk = std::move(queue.front());
         queue.pop_front();
         lock.unlock();
-        hash.addData(chunk.data(), int(chunk.size()));
+        hash.AddData(chunk.data(), qint64(chunk.size()));
         lock.lock();
         nQueued -= qint64(chunk.size());
         spare.push_back(std::move(chunk));

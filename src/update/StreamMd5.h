@@ -7,8 +7,9 @@
 // a thread. At most a few megabytes wait for the helper; a faster producer
 // waits for it, so memory stays flat whatever the stream's length.
 
+#include "app/Md5Digest.h"
+
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -38,7 +39,7 @@ private:
     bool StartHelper();
     void HelperLoop();
 
-    QCryptographicHash hash{QCryptographicHash::Md5}; // the helper's alone while it runs
+    Md5Digest hash; // the helper's alone while it runs
     qint64 nAdded = 0;
 
     std::mutex mutex; // guards everything below
