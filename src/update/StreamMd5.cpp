@@ -101,8 +101,12 @@ void StreamMd5::HelperLoop()
         lock.lock();
         bDigesting = false;
         spare.push_back(std::move(block));
-        lock.unlock();
-        blockDone.notify_one();
-        lock.lock();
+        // A caller waiting for room is woken once half the blocks are free,
+        // not for each one: fewer, longer turns on a busy machine.
+        if (queue.empty() || qint64(spare.size()) * 2 >= nBlocks) {
+            lock.unlock();
+            blockDone.notify_one();
+            lock.lock();
+        }
     }
 }
