@@ -52,7 +52,10 @@ bool ReplaceFile(const QString &sSource, const QString &sTarget)
 // not written through. Its folder is made when missing.
 bool OpenNewFile(QFile &file)
 {
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly;
+    // Unbuffered: libcurl's pieces go straight to the file, not through a copy
+    // in QFile's buffer; a failed write shows at once.
+    const QIODevice::OpenMode mode =
+        QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered;
     if (file.open(mode))
         return true;
     // Most files go into folders that exist and under names that are free;
