@@ -2,7 +2,7 @@
 // Windows the old copy may be open in another program at that moment: the
 // update must then neither damage the copy nor report it as replaced, and must
 // leave no temporary file behind; the next run replaces it.
-#include "../../update/TestHttpServer.h"
+#include "TestHttpServer.h"
 #include "update/DiffDownload.h"
 
 #include <QCryptographicHash>
