@@ -1,7 +1,22 @@
 #pragma once
+#include <QCoreApplication>
+#include <QPointer>
 #include <functional>
 
 class QObject;
+
+// Runs f(p) on the GUI thread, later, if the object p still exists by then.
+// Safe from any thread, even while the object is being destroyed.
+template <class T, class F> void PostIfAlive(const QPointer<T> &p, F f)
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [p, f]() {
+            if (p)
+                f(p.data());
+        },
+        Qt::QueuedConnection);
+}
 
 // Runs function once on a fresh QThread that deletes itself afterwards. With
 // pContext, onDone then runs on pContext's thread once function has returned

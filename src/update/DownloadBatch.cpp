@@ -1,5 +1,6 @@
 #include "update/DownloadBatch.h"
 
+#include "base/ThreadHelpers.h"
 #include "base/ThreadPool.h"
 #include "device/FirmwareUpgradeTask.h"
 #include "net/SecretMask.h"
@@ -15,19 +16,6 @@
 
 namespace
 {
-
-// Runs f on the GUI thread, later, if the batch still exists by then. Safe
-// from any thread, even while the batch is being destroyed.
-template <class F> void PostToBatch(const QPointer<DownloadBatch> &pBatch, F f)
-{
-    QMetaObject::invokeMethod(
-        qApp,
-        [pBatch, f]() {
-            if (pBatch)
-                f(pBatch.data());
-        },
-        Qt::QueuedConnection);
-}
 
 DownloadBatch::RowReport RowOf(quint64 nRowId, const QString &sDir, DownloadBatch::RowState state)
 {
@@ -111,7 +99,7 @@ void DownloadBatch::RequestDownloadList(QPointer<DownloadBatch> pBatch, Download
         // Nothing to download: the GUI thread ends the request, as it may end
         // the batch.
         const RowState state = bUsable ? RowState::Ready : RowState::BadReply;
-        PostToBatch(pBatch,
+        PostIfAlive(pBatch,
                     [request, state](DownloadBatch *p) { p->OnRequestEnded(request, state); });
         return;
     }
@@ -127,7 +115,7 @@ void DownloadBatch::RequestDownloadList(QPointer<DownloadBatch> pBatch, Download
     ticket.Done();
     if (!ticket.IsCurrent()) {
         // Abandoned: nothing of this batch goes ahead.
-        PostToBatch(pBatch, [request](DownloadBatch *p) {
+        PostIfAlive(pBatch, [request](DownloadBatch *p) {
             p->Report(RowOf(request.nRowId, request.sDir, RowState::Ready));
         });
         return;
@@ -163,7 +151,7 @@ void DownloadBatch::DownloadPackage(QPointer<DownloadBatch> pBatch, PackageJob j
             [pBatch, downloading](int nPercent) {
                 RowReport progress = downloading;
                 progress.nPercent = nPercent;
-                PostToBatch(pBatch, [progress](DownloadBatch *p) { p->Report(progress); });
+                PostIfAlive(pBatch, [progress](DownloadBatch *p) { p->Report(progress); });
             },
             Qt::DirectConnection);
         connect(
@@ -187,7 +175,7 @@ void DownloadBatch::DownloadPackage(QPointer<DownloadBatch> pBatch, PackageJob j
             InstalledManifest::Save(job.sDisk, job.joPackage, job.sLang);
     }
     const quint64 nGeneration = job.ticket.Generation();
-    PostToBatch(pBatch, [finished, nGeneration, bNeedInstall](DownloadBatch *p) {
+    PostIfAlive(pBatch, [finished, nGeneration, bNeedInstall](DownloadBatch *p) {
         p->OnPackageFinished(finished, nGeneration, bNeedInstall);
     });
 }

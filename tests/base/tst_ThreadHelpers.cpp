@@ -1,6 +1,7 @@
 #include "base/ThreadHelpers.h"
 
 #include <QtTest>
+#include <thread>
 
 class tst_ThreadHelpers : public QObject
 {
@@ -10,6 +11,8 @@ private slots:
     void severalThreadsRunIndependently();
     void doneRunsOnTheContextsThreadAfterwards();
     void doneIsDroppedWithItsContext();
+    void postReachesALiveObjectOnTheGuiThread();
+    void postToAGoneObjectIsDropped();
 };
 
 void tst_ThreadHelpers::runsOnceOnAnotherThreadAndCleansUp()
@@ -92,6 +95,40 @@ void tst_ThreadHelpers::doneIsDroppedWithItsContext()
     QTRY_VERIFY(pRunThread.isNull());
     QCoreApplication::processEvents();
     QVERIFY(!bDone);
+}
+
+void tst_ThreadHelpers::postReachesALiveObjectOnTheGuiThread()
+{
+    QObject target;
+    const QPointer<QObject> pTarget(&target);
+    QObject *pReached = nullptr;
+    QThread *pThread = nullptr;
+    std::thread worker([&] {
+        PostIfAlive(pTarget, [&](QObject *p) {
+            pReached = p;
+            pThread = QThread::currentThread();
+        });
+    });
+    worker.join();
+    QCOMPARE(pReached, nullptr); // later, not during the call
+    QTRY_COMPARE(pReached, &target);
+    QCOMPARE(pThread, qApp->thread());
+}
+
+void tst_ThreadHelpers::postToAGoneObjectIsDropped()
+{
+    auto *pTarget = new QObject;
+    int nCalls = 0;
+    std::thread worker(
+        [&, p = QPointer<QObject>(pTarget)] { PostIfAlive(p, [&](QObject *) { ++nCalls; }); });
+    worker.join();
+    delete pTarget; // before the posted call is delivered
+    // A marker posted afterwards arrives after it: by then it has been dropped.
+    bool bMarker = false;
+    QMetaObject::invokeMethod(
+        qApp, [&] { bMarker = true; }, Qt::QueuedConnection);
+    QTRY_VERIFY(bMarker);
+    QCOMPARE(nCalls, 0);
 }
 
 QTEST_MAIN(tst_ThreadHelpers)

@@ -54,19 +54,6 @@ QString BranchText(const QString &sBranch)
     return QCoreApplication::translate("MainWindow", sBranch.toUtf8().constData());
 }
 
-// Runs f on the GUI thread, later, if the window still exists by then. Safe
-// from any thread, even while the window is being destroyed.
-template <class F> void PostToWindow(const QPointer<MainWindow> &pWindow, F f)
-{
-    QMetaObject::invokeMethod(
-        qApp,
-        [pWindow, f]() {
-            if (pWindow)
-                f(pWindow.data());
-        },
-        Qt::QueuedConnection);
-}
-
 } // namespace
 
 // ---- catalogue -------------------------------------------------------------
@@ -411,13 +398,13 @@ void MainWindow::StartInstalledScan()
     const QPointer<MainWindow> pWindow(this);
     RunOnNewThread([pWindow, sDisk, nScan]() {
         const bool bComplete = ScanInstalledPackages(sDisk, [&](const QString &sDir) {
-            PostToWindow(pWindow, [sDir, nScan](MainWindow *pMain) {
+            PostIfAlive(pWindow, [sDir, nScan](MainWindow *pMain) {
                 if (pMain->nScanGeneration == nScan)
                     pMain->AddUnistallItem(sDir);
             });
         });
         if (bComplete) {
-            PostToWindow(pWindow, [nScan](MainWindow *pMain) {
+            PostIfAlive(pWindow, [nScan](MainWindow *pMain) {
                 if (pMain->nScanGeneration == nScan)
                     pMain->SortTbUnistall();
             });
