@@ -5,7 +5,7 @@
 // each case must end in a clear state: the reply is refused, or the download
 // reports its end once.
 #include "DownloadHarness.h"
-#include "RawReplyServer.h"
+#include "TestHttpServer.h"
 
 #include "net/HttpPost.h"
 #include "net/ServerProtocol.h"
@@ -64,12 +64,12 @@ class tst_HostileServerInput : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<RawReplyServer> pServer;
+    std::unique_ptr<TestHttpServer> pServer;
 
 private slots:
     void initTestCase()
     {
-        pServer = std::make_unique<RawReplyServer>(QHostAddress(QString::fromLatin1(kAddress)),
+        pServer = std::make_unique<TestHttpServer>(QHostAddress(QString::fromLatin1(kAddress)),
                                                    quint16(kCommandPort));
         QVERIFY(pServer->IsListening());
         SetServerAddress(QString::fromLatin1(kAddress));
@@ -135,7 +135,7 @@ private slots:
     void reply()
     {
         QFETCH(QByteArray, baPlain);
-        pServer->SetReply(SealPayload(baPlain, PayloadKey()));
+        pServer->SetPostReply(SealPayload(baPlain, PayloadKey()));
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString sDisk = dir.filePath("disk/E");

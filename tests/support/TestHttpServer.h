@@ -1,9 +1,10 @@
 #pragma once
-// A small HTTP/1.1 file server on its own thread for downloader tests: files
-// answer normally, with an error status, cut off half-way, stalled half-way,
-// or trickled (one byte every 100 ms). It counts connections and records
-// request paths (as sent, still percent-encoded). Keep-alive is honoured so
-// connection reuse can be seen.
+// A small HTTP/1.1 server on its own thread for downloader and protocol
+// tests: files (GET) answer normally, with an error status, cut off half-way,
+// stalled half-way, or trickled (one byte every 100 ms); every POST gets one
+// raw reply body that the test sets, whatever a real server would send. It
+// counts connections and records request paths (as sent, still
+// percent-encoded). Keep-alive is honoured so connection reuse can be seen.
 
 #include <QHash>
 #include <QHostAddress>
@@ -28,21 +29,22 @@ public:
         Mode mode = Normal;
     };
 
-    explicit TestHttpServer(const QHostAddress &address)
+    // On a free port, or on nPort.
+    explicit TestHttpServer(const QHostAddress &address, quint16 nPort = 0)
     {
         moveToThread(&thread);
         thread.start();
         // The listening socket belongs to the server thread from the start.
         QMetaObject::invokeMethod(
             this,
-            [this, address] {
+            [this, address, nPort] {
                 pServer = new QTcpServer(this);
                 connect(pServer, &QTcpServer::newConnection, this, &TestHttpServer::OnConnection);
-                pServer->listen(address, 0);
-                nPort = pServer->serverPort();
+                if (pServer->listen(address, nPort))
+                    this->nPort = pServer->serverPort();
             },
             Qt::BlockingQueuedConnection);
-        sBaseUrl = QStringLiteral("http://%1:%2/").arg(address.toString()).arg(nPort);
+        sBaseUrl = QStringLiteral("http://%1:%2/").arg(address.toString()).arg(this->nPort);
     }
     ~TestHttpServer() override
     {
@@ -59,6 +61,12 @@ public:
     {
         std::lock_guard<std::mutex> lock(mutex);
         resources.insert(sPath, Resource{baBody, nStatus, mode});
+    }
+    // The body every POST is answered with (status 200, then the connection closes).
+    void SetPostReply(const QByteArray &baBody)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        baPostReply = baBody;
     }
     // Called on the server thread when a stalled answer has sent its first half.
     void OnStall(std::function<void()> callback)
@@ -132,13 +140,43 @@ private:
             if (nEnd < 0)
                 break;
             const QByteArray baHead = baBuffer.left(nEnd);
-            baBuffer.remove(0, nEnd + 4);
+            const int nBody = ContentLength(baHead);
+            if (baBuffer.size() < nEnd + 4 + nBody)
+                break; // the body is still coming
+            baBuffer.remove(0, nEnd + 4 + nBody);
             const QList<QByteArray> parts = baHead.split('\n').value(0).trimmed().split(' ');
-            Answer(pSocket, QString::fromLatin1(parts.value(1)));
+            if (parts.value(0) == "POST")
+                AnswerPost(pSocket);
+            else
+                Answer(pSocket, QString::fromLatin1(parts.value(1)));
             // Answering may close the connection (and forget its buffer).
             if (!pAlive || !buffers.contains(pSocket))
                 break;
         }
+    }
+
+    static int ContentLength(const QByteArray &baHead)
+    {
+        for (const QByteArray &baLine : baHead.split('\n')) {
+            const int nColon = baLine.indexOf(':');
+            if (nColon > 0 && baLine.left(nColon).trimmed().toLower() == "content-length")
+                return qMax(0, baLine.mid(nColon + 1).trimmed().toInt());
+        }
+        return 0;
+    }
+
+    void AnswerPost(QTcpSocket *pSocket)
+    {
+        QByteArray baBody;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            baBody = baPostReply;
+        }
+        pSocket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                       "Content-Length: " +
+                       QByteArray::number(baBody.size()) + "\r\nConnection: close\r\n\r\n" +
+                       baBody);
+        pSocket->disconnectFromHost();
     }
 
     void Answer(QTcpSocket *pSocket, const QString &sPath)
@@ -195,6 +233,7 @@ private:
     mutable std::mutex mutex;
     QHash<QString, Resource> resources;
     std::function<void()> stallCallback;
+    QByteArray baPostReply;
     QStringList slRequests;
     int nConnections = 0;
 };
