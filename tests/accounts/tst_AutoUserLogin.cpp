@@ -1,6 +1,6 @@
 // The silent login from "./User.bin" against the stand-in server on 127.0.2.50.
 
-#include "UpdateServerProcess.h"
+#include "AccountServer.h"
 #include "accounts/AutoUserLogin.h"
 #include "accounts/LoginReply.h"
 #include "accounts/PasswordDigest.h"
@@ -9,7 +9,6 @@
 #include "net/ServerProtocol.h"
 
 #include <QtTest>
-#include <curl/curl.h>
 
 // Stands in for the main window: only its ShowLogin signal is reached, by name.
 class LoginAsker : public QObject
@@ -31,25 +30,21 @@ private slots:
     void signsInSilentlyOnItsOwnThread();
 
 private:
-    UpdateServerProcess m_server{QStringLiteral("127.0.2.50")};
+    AccountServer m_server{QStringLiteral("127.0.2.50")};
     QTemporaryDir m_dir;
 };
 
 void tst_AutoUserLogin::initTestCase()
 {
-    curl_global_init(CURL_GLOBAL_ALL);
     QVERIFY(m_dir.isValid());
     QVERIFY(QDir::setCurrent(m_dir.path()));
-    m_server.AddAccount(QStringLiteral("alice"), QStringLiteral("secret123"));
-    QVERIFY2(m_server.Start(), qPrintable(m_server.Output()));
-    SetServerAddress(m_server.Address());
+    QVERIFY2(m_server.StartForProgram(), qPrintable(m_server.Output()));
 }
 
 void tst_AutoUserLogin::init()
 {
     QFile::remove(UserFilePath());
-    QVERIFY(m_server.ClearFaults());
-    QVERIFY(m_server.ClearRequests());
+    QVERIFY(m_server.Reset());
 }
 
 void tst_AutoUserLogin::asksForLogin_data()

@@ -1,7 +1,7 @@
 // The login window against the stand-in server on 127.0.2.30.
 
+#include "AccountServer.h"
 #include "TestWidgets.h"
-#include "UpdateServerProcess.h"
 #include "accounts/LoginReply.h"
 #include "accounts/PasswordDigest.h"
 #include "accounts/StoredCredentials.h"
@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
-#include <curl/curl.h>
 
 using namespace TestWidgets;
 
@@ -46,14 +45,13 @@ private:
     UserManage *OpenWindow();
     QString SentPassword();
 
-    UpdateServerProcess m_server{QStringLiteral("127.0.2.30")};
+    AccountServer m_server{QStringLiteral("127.0.2.30")};
     QTemporaryDir m_dir;
     QPointer<UserManage> m_pWindow;
 };
 
 void tst_UserManage::initTestCase()
 {
-    curl_global_init(CURL_GLOBAL_ALL);
     QVERIFY(m_dir.isValid());
     // "./User.bin" lives in the working directory.
     QVERIFY(QDir::setCurrent(m_dir.path()));
@@ -65,17 +63,14 @@ void tst_UserManage::initTestCase()
                        "password": "BA56B9D955F9FFFDA9365270FFAAF459"}]})");
     accounts.close();
     m_server.SetAccountsFile(accounts.fileName());
-    m_server.AddAccount(QStringLiteral("alice"), QStringLiteral("secret123"));
-    QVERIFY2(m_server.Start(), qPrintable(m_server.Output()));
-    SetServerAddress(m_server.Address());
+    QVERIFY2(m_server.StartForProgram(), qPrintable(m_server.Output()));
 }
 
 void tst_UserManage::init()
 {
     QFile::remove(UserFilePath());
     SetServerAddress(m_server.Address());
-    QVERIFY(m_server.ClearFaults());
-    QVERIFY(m_server.ClearRequests());
+    QVERIFY(m_server.Reset());
 }
 
 void tst_UserManage::cleanup()

@@ -1,7 +1,7 @@
 // The registration window against the stand-in server on 127.0.2.40.
 
+#include "AccountServer.h"
 #include "TestWidgets.h"
-#include "UpdateServerProcess.h"
 #include "accounts/PasswordDigest.h"
 #include "accounts/UserManage.h"
 #include "accounts/UserReg.h"
@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
-#include <curl/curl.h>
 
 using namespace TestWidgets;
 
@@ -42,24 +41,20 @@ private:
     UserReg *OpenWindow();
     void Fill(UserReg *pWindow, const Fields &fields);
 
-    UpdateServerProcess m_server{QStringLiteral("127.0.2.40")};
+    AccountServer m_server{QStringLiteral("127.0.2.40")};
     QPointer<UserReg> m_pWindow;
 };
 Q_DECLARE_METATYPE(QJsonObject)
 
 void tst_UserReg::initTestCase()
 {
-    curl_global_init(CURL_GLOBAL_ALL);
-    m_server.AddAccount(QStringLiteral("alice"), QStringLiteral("secret123"));
-    QVERIFY2(m_server.Start(), qPrintable(m_server.Output()));
-    SetServerAddress(m_server.Address());
+    QVERIFY2(m_server.StartForProgram(), qPrintable(m_server.Output()));
     SetCurrentSerialNumber(QStringLiteral("D123456789012"));
 }
 
 void tst_UserReg::init()
 {
-    QVERIFY(m_server.ClearFaults());
-    QVERIFY(m_server.ClearRequests());
+    QVERIFY(m_server.Reset());
 }
 
 void tst_UserReg::cleanup()
