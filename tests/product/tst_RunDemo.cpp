@@ -167,7 +167,8 @@ void tst_RunDemo::StopDemo(QProcess &demo, const QString &sWorld)
 void tst_RunDemo::initTestCase()
 {
     QVERIFY(dir.isValid());
-    for (const char *pTool : {"UpdateAssist", "update-server", "device-sim", "record-gen"})
+    for (const char *pTool :
+         {"UpdateAssist", "update-server", "device-sim", "record-gen", "demo-files"})
         QVERIFY(QFileInfo(QStringLiteral(UA_BIN_DIR "/") + QLatin1String(pTool)).isExecutable());
 }
 
@@ -242,7 +243,8 @@ void tst_RunDemo::walkWithoutDisplayGetsAddressAndFolder()
     const QString sFakeBuild = dir.filePath(QStringLiteral("fake build"));
     QVERIFY(QDir().mkpath(sFakeBuild + QStringLiteral("/bin")));
     QVERIFY(QDir().mkpath(sFakeBuild + QStringLiteral("/tests")));
-    for (const char *pTool : {"UpdateAssist", "update-server", "device-sim", "record-gen"})
+    for (const char *pTool :
+         {"UpdateAssist", "update-server", "device-sim", "record-gen", "demo-files"})
         QVERIFY(QFile::link(QStringLiteral(UA_BIN_DIR "/") + QLatin1String(pTool),
                             sFakeBuild + QStringLiteral("/bin/") + QLatin1String(pTool)));
     const QString sWalk = sFakeBuild + QStringLiteral("/tests/tst_ProductWalk");
