@@ -8,6 +8,8 @@
 #include "accounts/UserReg.h"
 #include "widgets/IconHelper.h"
 #include "widgets/MessageBox.h"
+#include "widgets/PromptDlg.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QDebug>
 
@@ -49,6 +51,9 @@ UserManage *UserManage::OpenAfterRegistration(const QString &sName, const QStrin
     pWindow->ui->cbAutoLogin->setChecked(true);
     pWindow->ui->cbRememberPsw->setChecked(true);
     pWindow->ui->lbRegSuccess->show();
+    // Where the registration window was, over the main window.
+    pWindow->adjustSize();
+    CentreOver(pWindow, PlacementAnchor(pWindow));
     pWindow->show();
     return pWindow;
 }
@@ -125,6 +130,8 @@ void UserManage::on_btnReg_clicked()
     });
     pReg->setAttribute(Qt::WA_DeleteOnClose);
     pReg->setWindowModality(Qt::ApplicationModal);
+    pReg->adjustSize();
+    CentreOver(pReg, this);
     pReg->show();
     close();
 }

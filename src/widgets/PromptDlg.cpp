@@ -11,7 +11,7 @@ PromptDlg::PromptDlg(QWidget *parent) : QDialog(parent)
     resize(340, 104);
     setStyleSheet("#PromptDlg\n{\nborder:1px solid #b8b8b8;\nbackground: #f3f3f3;\n"
                   "background-color: #CFD6E5;\n}");
-    setWindowTitle(tr("Dialog"));
+    setWindowTitle(tr("请稍候"));
     auto *pLayout = new QGridLayout(this);
     lbPrompt = new QLabel(this);
     lbPrompt->setObjectName("lbPrompt");
