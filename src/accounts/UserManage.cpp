@@ -90,7 +90,16 @@ void UserManage::on_btnLogin_clicked()
     if (sDigest.isEmpty())
         sDigest = PasswordDigest(ui->edtPassword->text());
 
-    const CommandReply reply = SendLogin(sUserName, sDigest);
+    // The request runs on a thread of its own: a slow or silent server costs
+    // a wait behind the prompt, not a frozen program.
+    CommandReply reply;
+    PromptDlg prompt(this);
+    prompt.ShowPrompt(tr("正在登录..."));
+    const auto sendLogin = [&reply, sUserName, sDigest]() {
+        reply = SendLogin(sUserName, sDigest);
+    };
+    if (!prompt.RunWhile(sendLogin))
+        sendLogin();
 
     StoredCredentials credentials;
     credentials.sUserName = sUserName;
