@@ -20,6 +20,7 @@ namespace Ui
 class MainWindow;
 }
 
+struct CatalogueEntry;
 class DataList;
 class DataManage;
 class DeviceDiskWatcher;
@@ -83,8 +84,9 @@ public:
     // Command 1042; the unsealed reply, empty when the transfer failed. The
     // HTTP status is not examined.
     static QByteArray FetchUpdateCatalogue(const QString &sDevID, const QString &sSN, bool bTest);
-    // The catalogue thread's body.
-    void RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest);
+    // The catalogue thread's body: the device identifier, the catalogue of
+    // the device on sDisk and the installed versions of its packages.
+    void RefreshCatalogue(const QString &sDisk, const QString &sSN, bool bTest);
     QString LocalVersionOf(const QJsonObject &joPackage) const;
     bool SaveInstalledManifest(const QJsonObject &joPackage, const QString &sDisk);
     void StartFirmwareInstall(bool bNeedInstall);
@@ -142,6 +144,7 @@ private:
 
     // Update manager (MainWindowUpdate.cpp).
     void StartCatalogueRefresh();
+    void FillUpdateTable(const QList<CatalogueEntry> &entries);
     // Tells the user when the device's port is there but may not be opened.
     void ReportDeniedPort();
     void StartInstalledScan();

@@ -135,26 +135,13 @@ void MainWindow::StartCatalogueRefresh()
     // Nothing runs (any more): whatever an abandoned batch left disabled is usable.
     ui->btnOneKeyUpdate->setEnabled(true);
 
-    sDevID = ReadDeviceId();
-    if (sDevID.isEmpty()) {
-        qDebug() << "请插入设备";
-        ReportDeniedPort();
-        return;
-    }
-    // Copies: the device may change while the prompt's event loop runs.
-    const QString sId = sDevID;
+    // Everything that may wait (the device's serial port, the server, the
+    // disk) happens on the catalogue thread, behind the prompt. Copies: the
+    // device may change while the prompt's event loop runs.
+    const QString sDisk = sCurDisk;
     const QString sSerial = sSN;
     const bool bTest = TestSetting();
-    auto *pThread = new QThread;
-    connect(
-        pThread, &QThread::started, pThread,
-        [this, sId, sSerial, bTest]() { RefreshCatalogue(sId, sSerial, bTest); },
-        Qt::DirectConnection);
-    connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
-    connect(pThread, &QThread::finished, &prompt, &QWidget::close);
-    pThread->start();
-    pThread->exit(0); // the thread ends as soon as RefreshCatalogue returns
-    prompt.exec();
+    prompt.RunWhile([this, sDisk, sSerial, bTest]() { RefreshCatalogue(sDisk, sSerial, bTest); });
 }
 
 void MainWindow::ReportDeniedPort()
@@ -168,13 +155,20 @@ void MainWindow::ReportDeniedPort()
         SerialPortAccessHint(sPort.toStdString(), ProgramFolder().toStdString())));
 }
 
-void MainWindow::RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest)
+void MainWindow::RefreshCatalogue(const QString &sDisk, const QString &sSN, bool bTest)
 {
     // Runs on the catalogue thread while the GUI thread sits in the wait
     // prompt; it talks to the window only through queued calls.
-    const QByteArray baReply = FetchUpdateCatalogue(sDevID, sSN, bTest);
-    QMetaObject::invokeMethod(
-        this, [this, baReply]() { baJson = baReply; }, Qt::QueuedConnection);
+    const QPointer<MainWindow> pWindow(this);
+    const QString sId = ReadDeviceId();
+    PostToWindow(pWindow, [sId](MainWindow *pMain) { pMain->sDevID = sId; });
+    if (sId.isEmpty()) {
+        qDebug() << "请插入设备";
+        ReportDeniedPort();
+        return;
+    }
+    const QByteArray baReply = FetchUpdateCatalogue(sId, sSN, bTest);
+    PostToWindow(pWindow, [baReply](MainWindow *pMain) { pMain->baJson = baReply; });
     if (baReply.isEmpty()) {
         emit ShowMsgBox(tr("获取升级信息失败,请检查网络是否正常!"));
         return;
@@ -187,8 +181,21 @@ void MainWindow::RefreshCatalogue(const QString &sDevID, const QString &sSN, boo
         emit ShowMsgBox(tr("获取升级信息失败!"));
         return;
     }
-    QMetaObject::invokeMethod(this, "ShowEnableDownload", Qt::AutoConnection,
-                              Q_ARG(QByteArray, baReply));
+    // The installed versions too: the device's firmware version over the
+    // serial port, the others from the disk.
+    const QString sLang = sPackageLang; // never assigned after construction
+    const QList<CatalogueEntry> entries = ListedPackages(
+        joReply, [] { return DeviceFirmwareVersion(); },
+        [sDisk, sLang](const QJsonObject &joPackage) {
+            return ::LocalVersionOf(sDisk, sLang, joPackage);
+        });
+    const QString sReplyRoot = joReply.value(QLatin1String("root")).toString();
+    PostToWindow(pWindow, [sDisk, sReplyRoot, entries](MainWindow *pMain) {
+        if (pMain->sCurDisk != sDisk)
+            return; // another device by now: these rows are not its rows
+        pMain->sRoot = sReplyRoot;
+        pMain->FillUpdateTable(entries);
+    });
 }
 
 QString MainWindow::LocalVersionOf(const QJsonObject &joPackage) const
@@ -198,16 +205,21 @@ QString MainWindow::LocalVersionOf(const QJsonObject &joPackage) const
 
 void MainWindow::ShowEnableDownload(QByteArray baJson)
 {
-    QTableWidget *pTable = ui->tbUpdateList;
-    pTable->setRowCount(0);
+    ui->tbUpdateList->setRowCount(0);
     bool bOk = false;
     const QJsonObject joReply = ParseJsonObject(baJson, &bOk);
     if (!bOk)
         return;
     sRoot = joReply.value(QLatin1String("root")).toString();
-    const QList<CatalogueEntry> entries = ListedPackages(
+    FillUpdateTable(ListedPackages(
         joReply, [] { return DeviceFirmwareVersion(); },
-        [this](const QJsonObject &joPackage) { return LocalVersionOf(joPackage); });
+        [this](const QJsonObject &joPackage) { return LocalVersionOf(joPackage); }));
+}
+
+void MainWindow::FillUpdateTable(const QList<CatalogueEntry> &entries)
+{
+    QTableWidget *pTable = ui->tbUpdateList;
+    pTable->setRowCount(0);
     for (const CatalogueEntry &entry : entries) {
         qDebug() << entry.sName;
         auto *pName =
