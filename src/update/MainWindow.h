@@ -148,8 +148,14 @@ private:
     // Tells the user when the device's port is there but may not be opened.
     void ReportDeniedPort();
     void StartInstalledScan();
+    // A row of the uninstall table, from what the scan read and counted.
+    void AddUnistallRow(const QString &sDir, const InstalledPackage &package, const QString &sSize);
     // "branch-name" of an installed package; empty when its manifest was unreadable.
     QString UnistallItemName(const InstalledPackage &package) const;
+    // Removes the packages (folders slPaths, named slNames) from sDisk behind
+    // the wait prompt, lists the disk again and says what went.
+    void UninstallPackages(const QString &sDisk, const QStringList &slPaths,
+                           const QStringList &slNames);
     // Renames the listed packages after a language switch (check marks stay).
     void RetranslateUnistallNames();
     DownloadRequest RowRequest(int nRow) const;
