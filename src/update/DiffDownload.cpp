@@ -76,6 +76,57 @@ QString FileNameOf(const QString &sPath)
     return sPath.mid(sPath.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+// The temporary files this program has made and not yet renamed or removed,
+// by file name (unique by its random part). Packages of one batch may share a
+// file: one package's clean-up must not take another's copy in the moment
+// between its close and its rename, when no open handle guards it.
+class OwnTemporaries
+{
+public:
+    static OwnTemporaries &Instance()
+    {
+        static OwnTemporaries registry;
+        return registry;
+    }
+    void Add(const QString &sPath)
+    {
+        QMutexLocker lock(&mutex);
+        names.insert(Key(sPath));
+    }
+    void Remove(const QString &sPath)
+    {
+        QMutexLocker lock(&mutex);
+        names.remove(Key(sPath));
+    }
+    bool Contains(const QString &sPath)
+    {
+        QMutexLocker lock(&mutex);
+        return names.contains(Key(sPath));
+    }
+
+private:
+    // Case-folded: a disk that ignores case may list the name otherwise spelt.
+    static QString Key(const QString &sPath) { return FileNameOf(sPath).toCaseFolded(); }
+    QMutex mutex;
+    QSet<QString> names;
+};
+
+// Registered from its creation until its rename or removal is over.
+class OwnTemporary
+{
+public:
+    explicit OwnTemporary(const QString &sPath) : sName(sPath)
+    {
+        OwnTemporaries::Instance().Add(sName);
+    }
+    ~OwnTemporary() { OwnTemporaries::Instance().Remove(sName); }
+    OwnTemporary(const OwnTemporary &) = delete;
+    OwnTemporary &operator=(const OwnTemporary &) = delete;
+
+private:
+    QString sName;
+};
+
 } // namespace
 
 // One file on its way: what the libcurl callbacks work on, and what its
@@ -87,9 +138,10 @@ struct DiffDownload::Transfer {
     }
     DiffDownload *pSelf;
     PackageTransfer *pPackage;
-    QFile file;               // the temporary file, created by this transfer
-    StreamMd5 hash;           // digested beside the transfer
-    bool bOpenFailed = false; // its file could not be made
+    std::unique_ptr<OwnTemporary> pOwn; // outlives the file's handle
+    QFile file;                         // the temporary file, created by this transfer
+    StreamMd5 hash;                     // digested beside the transfer
+    bool bOpenFailed = false;           // its file could not be made
     bool bWriteFailed = false;
     bool bTooLarge = false; // more than the manifest's size arrived
     bool bTooSlow = false;  // less than the least amount arrived in the time allowed
@@ -296,7 +348,7 @@ void DiffDownload::RemoveLeftovers(const QHash<QString, QSet<QString>> &names) c
         const QStringList slFound =
             folder.entryList(slFilter, QDir::Files | QDir::Hidden | QDir::System);
         for (const QString &sName : slFound) {
-            if (IsTemporaryOf(sName, it.value()))
+            if (IsTemporaryOf(sName, it.value()) && !OwnTemporaries::Instance().Contains(sName))
                 RemoveFileIfUnused(folder.filePath(sName).toStdString());
         }
     }
@@ -350,7 +402,9 @@ bool DiffDownload::MakeFoldersBelowDisk(const QString &sFolder) const
     const QStringList slParts =
         sFolder.mid(sSavePath.size() + 1).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &sPart : slParts) {
-        if (!dir.exists(sPart) && !dir.mkdir(sPart))
+        // Packages of one batch run side by side: another may make the same
+        // folder between the look and the mkdir, which is as good as ours.
+        if (!dir.exists(sPart) && !dir.mkdir(sPart) && !dir.exists(sPart))
             return false;
         if (!dir.cd(sPart))
             return false;
@@ -365,11 +419,15 @@ bool DiffDownload::OpenTemporary(Transfer &transfer, const QString &sLocal)
     // shares it. Open, it is in use: no clean-up of leftovers removes it.
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly;
     for (int nTry = 0; nTry < 3; ++nTry) {
-        transfer.file.setFileName(sLocal + QLatin1Char('.') +
-                                  QString::number(QRandomGenerator::global()->generate(), 36) +
-                                  QLatin1String(TemporarySuffix));
+        const QString sTemporary = sLocal + QLatin1Char('.') +
+                                   QString::number(QRandomGenerator::global()->generate(), 36) +
+                                   QLatin1String(TemporarySuffix);
+        // Known as ours before it exists: no clean-up ever sees it unguarded.
+        transfer.pOwn = std::make_unique<OwnTemporary>(sTemporary);
+        transfer.file.setFileName(sTemporary);
         if (transfer.file.open(mode))
             return true;
+        transfer.pOwn.reset();
         // Most files go into folders that exist; only a failure pays for the look-ups.
         if (nTry == 0 && !MakeFoldersBelowDisk(sLocal.left(sLocal.lastIndexOf(QLatin1Char('/')))))
             return false;
