@@ -120,8 +120,9 @@ quint64 DirectorySize(const QString &sPath)
     return nBytes;
 }
 
-void RemovePackages(const QString &sDisk, const QStringList &slPaths)
+QStringList RemovePackages(const QString &sDisk, const QStringList &slPaths)
 {
+    QStringList slRemoved;
     const QString sDiskRoot = Canonical(sDisk);
     for (const QString &sPath : slPaths) {
         const QString sFolder = Canonical(sPath);
@@ -142,6 +143,8 @@ void RemovePackages(const QString &sDisk, const QStringList &slPaths)
             continue;
         }
         FlushFolder(sPath.toStdString());
-        QDir(sPath).removeRecursively();
+        if (QDir(sPath).removeRecursively())
+            slRemoved << sPath;
     }
+    return slRemoved;
 }
