@@ -125,6 +125,57 @@ bool HeaderValue(const QByteArray &baLine, const char *pName, QByteArray *pValue
     return true;
 }
 
+// The temporary files this program has made and not yet renamed or removed,
+// by file name (unique by its random part). Packages of one batch may share a
+// file: one package's clean-up must not take another's copy in the moment
+// between its close and its rename, when no open handle guards it.
+class OwnTemporaries
+{
+public:
+    static OwnTemporaries &Instance()
+    {
+        static OwnTemporaries registry;
+        return registry;
+    }
+    void Add(const QString &sPath)
+    {
+        QMutexLocker lock(&mutex);
+        names.insert(Key(sPath));
+    }
+    void Remove(const QString &sPath)
+    {
+        QMutexLocker lock(&mutex);
+        names.remove(Key(sPath));
+    }
+    bool Contains(const QString &sPath)
+    {
+        QMutexLocker lock(&mutex);
+        return names.contains(Key(sPath));
+    }
+
+private:
+    // Case-folded: a disk that ignores case may list the name otherwise spelt.
+    static QString Key(const QString &sPath) { return FileNameOf(sPath).toCaseFolded(); }
+    QMutex mutex;
+    QSet<QString> names;
+};
+
+// Registered from its creation until its rename or removal is over.
+class OwnTemporary
+{
+public:
+    explicit OwnTemporary(const QString &sPath) : sName(sPath)
+    {
+        OwnTemporaries::Instance().Add(sName);
+    }
+    ~OwnTemporary() { OwnTemporaries::Instance().Remove(sName); }
+    OwnTemporary(const OwnTemporary &) = delete;
+    OwnTemporary &operator=(const OwnTemporary &) = delete;
+
+private:
+    QString sName;
+};
+
 } // namespace
 
 // One file on its way: what the libcurl callbacks work on, and what its
@@ -136,6 +187,7 @@ struct DiffDownload::Transfer {
     }
     DiffDownload *pSelf;
     PackageTransfer *pPackage;
+    std::unique_ptr<OwnTemporary> pOwn; // outlives the file's handle
     QFile file; // the temporary file, created (or taken over) by this transfer
     std::unique_ptr<StreamMd5> pHash =
         std::make_unique<StreamMd5>(); // digested beside the transfer
@@ -394,7 +446,7 @@ QSet<QString> DiffDownload::RemoveLeftovers(const QHash<QString, QSet<QString>> 
         for (const QString &sName : slFound) {
             const QString sKeptOf = KeptPart::TargetNameOf(sName);
             if (sKeptOf.isEmpty()) {
-                if (IsTemporaryOf(sName, it.value()))
+                if (IsTemporaryOf(sName, it.value()) && !OwnTemporaries::Instance().Contains(sName))
                     RemoveFileIfUnused(folder.filePath(sName).toStdString());
                 continue;
             }
@@ -452,7 +504,9 @@ bool DiffDownload::MakeFoldersBelowDisk(const QString &sFolder) const
     const QStringList slParts =
         sFolder.mid(sSavePath.size() + 1).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &sPart : slParts) {
-        if (!dir.exists(sPart) && !dir.mkdir(sPart))
+        // Packages of one batch run side by side: another may make the same
+        // folder between the look and the mkdir, which is as good as ours.
+        if (!dir.exists(sPart) && !dir.mkdir(sPart) && !dir.exists(sPart))
             return false;
         if (!dir.cd(sPart))
             return false;
@@ -467,9 +521,13 @@ bool DiffDownload::OpenTemporary(Transfer &transfer, const QString &sLocal)
     // shares it. Open, it is in use: no clean-up of leftovers removes it.
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly;
     for (int nTry = 0; nTry < 3; ++nTry) {
-        transfer.file.setFileName(TemporaryName(sLocal));
+        const QString sTemporary = TemporaryName(sLocal);
+        // Known as ours before it exists: no clean-up ever sees it unguarded.
+        transfer.pOwn = std::make_unique<OwnTemporary>(sTemporary);
+        transfer.file.setFileName(sTemporary);
         if (transfer.file.open(mode))
             return true;
+        transfer.pOwn.reset();
         // Most files go into folders that exist; only a failure pays for the look-ups.
         if (nTry == 0 && !MakeFoldersBelowDisk(sLocal.left(sLocal.lastIndexOf(QLatin1Char('/')))))
             return false;
@@ -602,12 +660,17 @@ void DiffDownload::ClaimKeptPart(Transfer &transfer)
         return;
     // Under a name of this transfer's own, nobody else takes it; the record is
     // used up (a new one is written if this transfer breaks off too).
+    // Known as ours before the rename: no other package's clean-up takes it
+    // before it is open.
     const QString sOwn = TemporaryName(sLocal);
+    auto pOwn = std::make_unique<OwnTemporary>(sOwn);
     const bool bTaken = ReplaceFile(KeptPart::DataPath(sLocal), sOwn);
     QFile::remove(KeptPart::RecordPath(sLocal));
     if (!bTaken)
         return;
     const int fd = OpenExistingFile(sOwn.toStdString());
+    // Named, so that the finished file is renamed into place from there.
+    transfer.file.setFileName(sOwn);
     if (fd < 0 || !transfer.file.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
         if (fd >= 0)
             CloseExistingFile(fd);
@@ -616,6 +679,7 @@ void DiffDownload::ClaimKeptPart(Transfer &transfer)
         RemoveFileIfUnused(sOwn.toStdString());
         return;
     }
+    transfer.pOwn = std::move(pOwn);
     // The kept bytes go through the digest before the rest arrives; they must
     // be what the record says they are.
     bool bFits = transfer.file.size() == record->nKept;

@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -99,6 +101,7 @@ private slots:
     void unsafePathsWriteNothing_data();
     void unsafePathsWriteNothing();
     void filesOutsideThePackageFolder();
+    void packagesSharingAFolderAtOnce();
     void devicePlacesAreNeverWritten_data();
     void devicePlacesAreNeverWritten();
     void twoSpellingsOfOneFile_data();
@@ -347,6 +350,44 @@ void tst_DiffDownload::filesOutsideThePackageFolder()
     QCOMPARE(ReadFile(sDisk + "/Diag/Common/shared.bin"), QByteArray("shared"));
     QCOMPARE(ReadFile(sDisk + "/top.bin"), QByteArray("top"));
     QVERIFY(TemporaryFiles(sDisk).isEmpty());
+}
+
+void tst_DiffDownload::packagesSharingAFolderAtOnce()
+{
+    // One batch runs its packages side by side: packages that bring a file in
+    // the same folder that is not there yet make that folder at the same time,
+    // and each must find it made rather than count its file as failed.
+    const QByteArray baShared("shared");
+    pServer->SetFile("/Diag/Common/a/b/c/shared.bin", baShared);
+    const int nPackages = 8;
+    for (int nRound = 0; nRound < 10; ++nRound) {
+        QTemporaryDir roundDisk;
+        QVERIFY(roundDisk.isValid());
+        std::vector<std::unique_ptr<DiffDownload>> downloaders;
+        std::vector<std::unique_ptr<QSignalSpy>> spies;
+        for (int n = 0; n < nPackages; ++n) {
+            downloaders.push_back(std::make_unique<DiffDownload>());
+            spies.push_back(std::make_unique<QSignalSpy>(downloaders.back().get(),
+                                                         &DiffDownload::DownloadFinish));
+            downloaders.back()->SetSavePath(roundDisk.path());
+            downloaders.back()->SetPackageJson(
+                Manifest(pServer->BaseUrl(), "", QStringLiteral("Diag/P%1").arg(n),
+                         {{"Diag/Common/a/b/c/shared.bin", Md5(baShared), baShared.size()}}));
+        }
+        std::vector<std::thread> threads;
+        for (const auto &pDownloader : downloaders)
+            threads.emplace_back([p = pDownloader.get()] { p->StartDownload(); });
+        for (std::thread &thread : threads)
+            thread.join();
+        // A package that starts after another placed the file has nothing to fetch (-1).
+        for (const auto &pSpy : spies) {
+            QCOMPARE(pSpy->count(), 1);
+            QVERIFY2(pSpy->value(0) == (Finish{1, 0, false}) ||
+                         pSpy->value(0) == (Finish{-1, 0, false}),
+                     qPrintable(pSpy->value(0).at(0).toString()));
+        }
+        QCOMPARE(ReadFile(roundDisk.path() + "/Diag/Common/a/b/c/shared.bin"), baShared);
+    }
 }
 
 void tst_DiffDownload::devicePlacesAreNeverWritten_data()
