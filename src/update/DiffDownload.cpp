@@ -189,6 +189,8 @@ struct DiffDownload::Transfer {
     PackageTransfer *pPackage;
     std::unique_ptr<OwnTemporary> pOwn; // outlives the file's handle
     QFile file; // the temporary file, created (or taken over) by this transfer
+    // Its name: a file opened from a descriptor does not know it.
+    QString sTemporary;
     std::unique_ptr<StreamMd5> pHash =
         std::make_unique<StreamMd5>(); // digested beside the transfer
     bool bOpenFailed = false;          // its file could not be made
@@ -525,6 +527,7 @@ bool DiffDownload::OpenTemporary(Transfer &transfer, const QString &sLocal)
         // Known as ours before it exists: no clean-up ever sees it unguarded.
         transfer.pOwn = std::make_unique<OwnTemporary>(sTemporary);
         transfer.file.setFileName(sTemporary);
+        transfer.sTemporary = sTemporary;
         if (transfer.file.open(mode))
             return true;
         transfer.pOwn.reset();
@@ -622,6 +625,11 @@ void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
         // An answer without a body was not judged yet.
         if (transfer.nResult == CURLE_OK && !transfer.bAnswerChecked && !CheckAnswer(transfer))
             transfer.nResult = CURLE_WRITE_ERROR;
+        // Cut off before any of this answer's body came: the file holds only
+        // what earlier answers (or a verified kept part) brought, judged then.
+        if (transfer.nResult != CURLE_OK && !transfer.bAnswerChecked && transfer.nWritten > 0 &&
+            transfer.nWritten == nBefore)
+            transfer.bAnswerChecked = true;
 
         if (transfer.nResumeFrom > 0 && (transfer.bRangeRefused || transfer.nStatus == 416)) {
             // What came does not continue the kept bytes: the whole file, afresh.
@@ -631,7 +639,10 @@ void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
                 break;
             continue;
         }
-        if (!BrokeOff(transfer) || transfer.nResumes >= MaxResumesPerRun ||
+        // Only a file with a digest to check the joined whole is resumed, and
+        // not one fetched afresh after a join went wrong: another join could
+        // go wrong again, and again.
+        if (!transfer.bResumable || !BrokeOff(transfer) || transfer.nResumes >= MaxResumesPerRun ||
             transfer.nWritten <= nBefore || transfer.nWritten < KeptPart::MinBytes || bStop ||
             TransferStopFlag.load() != 0 || package.bDiskGone)
             break;
@@ -669,8 +680,6 @@ void DiffDownload::ClaimKeptPart(Transfer &transfer)
     if (!bTaken)
         return;
     const int fd = OpenExistingFile(sOwn.toStdString());
-    // Named, so that the finished file is renamed into place from there.
-    transfer.file.setFileName(sOwn);
     if (fd < 0 || !transfer.file.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
         if (fd >= 0)
             CloseExistingFile(fd);
@@ -680,6 +689,7 @@ void DiffDownload::ClaimKeptPart(Transfer &transfer)
         return;
     }
     transfer.pOwn = std::move(pOwn);
+    transfer.sTemporary = sOwn;
     // The kept bytes go through the digest before the rest arrives; they must
     // be what the record says they are.
     bool bFits = transfer.file.size() == record->nKept;
@@ -795,7 +805,7 @@ bool DiffDownload::KeepPart(Transfer &transfer)
     transfer.file.close();
     // Only on the disk the run began on, and only beside a part that got there.
     if (transfer.file.error() != QFileDevice::NoError || !DiskStillThere(package) ||
-        !ReplaceFile(transfer.file.fileName(), KeptPart::DataPath(transfer.sLocal)))
+        !ReplaceFile(transfer.sTemporary, KeptPart::DataPath(transfer.sLocal)))
         return false;
     if (!KeptPart::Write(transfer.sLocal, record)) {
         RemoveFileIfUnused(KeptPart::DataPath(transfer.sLocal).toStdString());
@@ -887,7 +897,7 @@ void DiffDownload::FinishPending(PackageTransfer &package)
     // Only this transfer's own temporary file is renamed or removed. It was
     // made on the disk the run began on: if that went away meanwhile, the
     // name leads nowhere now and the rename fails.
-    const QString sTemporary = transfer.file.fileName();
+    const QString &sTemporary = transfer.sTemporary;
     if (bSuccess)
         bSuccess = ReplaceFile(sTemporary, transfer.sLocal);
     if (!bSuccess)
