@@ -198,6 +198,7 @@ struct DiffDownload::Transfer {
     bool bTooLarge = false; // more than the manifest's size arrived
     bool bTooSlow = false;  // less than the least amount arrived in the time allowed
     qint64 nWritten = 0;    // bytes in the file
+    qint64 nCounted = 0;    // bytes counted towards the progress
     qint64 nMaxBytes = 0;   // 0: no limit known
     QString sUrl;
     QByteArray baUrl;
@@ -719,6 +720,9 @@ bool DiffDownload::RestartFile(Transfer &transfer)
     transfer.pHash = std::make_unique<StreamMd5>();
     transfer.nWritten = 0;
     transfer.nResumeFrom = 0;
+    // What it brought so far is counted again as it comes once more.
+    if (transfer.nCounted != 0)
+        transfer.pSelf->AddReceived(transfer, -transfer.nCounted);
     transfer.bFromKeptPart = false;
     transfer.bSpliced = false;
     transfer.kept = KeptPart::Record();
@@ -770,7 +774,7 @@ bool DiffDownload::CheckAnswer(Transfer &transfer)
         }
         if (transfer.bFromKeptPart) {
             transfer.bFromKeptPart = false; // counted once
-            AddReceived(quint64(transfer.nResumeFrom));
+            AddReceived(transfer, transfer.nResumeFrom);
         }
         transfer.bSpliced = true;
     } else if (transfer.nResumeFrom > 0 && nStatus == 200) {
@@ -889,6 +893,8 @@ void DiffDownload::FinishPending(PackageTransfer &package)
             // Joined from parts: one of them was not what it claimed; the
             // whole file comes once more.
             bRedo = transfer.bSpliced;
+            if (bRedo)
+                AddReceived(transfer, -transfer.nCounted); // counted again as it comes
         }
     }
     // Open (and so in use) until here.
@@ -931,10 +937,12 @@ bool DiffDownload::CountFile(bool bSuccess, const QString &sLocalPath)
     return bSuccess;
 }
 
-void DiffDownload::AddReceived(quint64 nBytes)
+void DiffDownload::AddReceived(Transfer &transfer, qint64 nBytes)
 {
+    transfer.nCounted += nBytes;
     QMutexLocker lock(&mutex);
-    nReceived += nBytes;
+    nReceived =
+        nBytes >= 0 ? nReceived + quint64(nBytes) : nReceived - qMin(nReceived, quint64(-nBytes));
     if (nTotal == 0)
         return;
     const int nPercent = int(double(nReceived) / double(nTotal) * 100.0);
@@ -965,7 +973,7 @@ size_t DiffDownload::WriteChunk(char *pData, size_t nSize, size_t nCount, void *
     }
     pTransfer->nWritten += qint64(nBytes);
     pTransfer->pHash->AddData(pData, qint64(nBytes));
-    pTransfer->pSelf->AddReceived(nBytes);
+    pTransfer->pSelf->AddReceived(*pTransfer, qint64(nBytes));
     return nBytes;
 }
 

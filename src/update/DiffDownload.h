@@ -130,7 +130,9 @@ private:
     static size_t ReadHeader(char *pData, size_t nSize, size_t nCount, void *pUser);
     static int CheckAbort(void *pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     bool CountFile(bool bSuccess, const QString &sLocalPath);
-    void AddReceived(quint64 nBytes);
+    // Counts bytes of the transfer towards the package's progress; a file
+    // that starts over takes back what it counted.
+    void AddReceived(Transfer &transfer, qint64 nBytes);
 
     QString sSavePath = QStringLiteral("./");
     QJsonObject joPackage;

@@ -171,6 +171,8 @@ private:
         QCOMPARE(outcome.nErr, 0);
         QCOMPARE(outcome.nSuccess, 1);
         QVERIFY(outcome.bManifestSaved);
+        // Bytes that came twice (a whole file after a part) count once.
+        QCOMPARE(outcome.nLastProgress, 100);
         QVERIFY(ReadFile(Target()) == baExpected);
         QVERIFY2(harness.TemporaryFiles().isEmpty(),
                  qPrintable(harness.TemporaryFiles().join(' ')));
