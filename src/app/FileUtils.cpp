@@ -1,6 +1,7 @@
 #include "app/FileUtils.h"
 
-#include <QCryptographicHash>
+#include "app/Md5Digest.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,14 @@
 
 QString FileMd5(const QString &sPath)
 {
+    Md5Digest digest;
+    if (!AddFileToMd5(sPath, digest))
+        return QString();
+    return QString::fromLatin1(digest.Result().toHex());
+}
+
+bool AddFileToMd5(const QString &sPath, Md5Digest &digest)
+{
     // Unbuffered reads in large blocks: QIODevice's own digest loop goes
     // through the file buffer 1 KiB at a time, and a package check hashes
     // every file of the package.
@@ -24,17 +33,15 @@ QString FileMd5(const QString &sPath)
         pBuffer.reset(new char[kBlock]);
     QFile file(sPath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return QString();
-    QCryptographicHash hash(QCryptographicHash::Md5);
+        return false;
     for (;;) {
         const qint64 nRead = file.read(pBuffer.get(), kBlock);
         if (nRead < 0)
-            return QString();
+            return false;
         if (nRead == 0)
-            break;
-        hash.addData(pBuffer.get(), int(nRead));
+            return true;
+        digest.AddData(pBuffer.get(), nRead);
     }
-    return QString::fromLatin1(hash.result().toHex());
 }
 
 QStringList FileMd5List(const QStringList &slPaths)

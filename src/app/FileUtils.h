@@ -2,9 +2,16 @@
 #include <QString>
 #include <QStringList>
 
+class Md5Digest;
+
 // MD5 of the whole file as 32 lower-case hex digits, read in chunks; empty
-// when the file cannot be opened.
+// when the file cannot be opened or read.
 QString FileMd5(const QString &sPath);
+
+// Adds the whole file's content to digest (which may hold data already, as
+// when a kept part is digested before the rest arrives). False when the file
+// cannot be opened or read; the digest then holds an unknown part of it.
+bool AddFileToMd5(const QString &sPath, Md5Digest &digest);
 
 // FileMd5 of each path, in the same order; the files are hashed on up to as
 // many threads as there are cores (at most 4).

@@ -522,7 +522,10 @@ bool DiffDownload::OpenTemporary(Transfer &transfer, const QString &sLocal)
     // Created exclusively under a name of its own: nothing at that name (not
     // even a link) is written through, and no other transfer of the same file
     // shares it. Open, it is in use: no clean-up of leftovers removes it.
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly;
+    // Unbuffered: libcurl's pieces go straight to the file, not through a copy
+    // in QFile's buffer; a failed write shows at once.
+    const QIODevice::OpenMode mode =
+        QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered;
     for (int nTry = 0; nTry < 3; ++nTry) {
         const QString sTemporary = TemporaryName(sLocal);
         // Known as ours before it exists: no clean-up ever sees it unguarded.

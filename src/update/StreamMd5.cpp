@@ -1,5 +1,7 @@
 #include "update/StreamMd5.h"
 
+#include <algorithm>
+#include <cstring>
 #include <system_error>
 
 StreamMd5::~StreamMd5()
@@ -8,9 +10,8 @@ StreamMd5::~StreamMd5()
         std::lock_guard<std::mutex> lock(mutex);
         bStop = true;
         queue.clear();
-        spare.clear();
     }
-    changed.notify_all();
+    blockReady.notify_all();
     if (helper.joinable())
         helper.join();
 }
@@ -21,31 +22,55 @@ void StreamMd5::AddData(const char *pData, qint64 nLength)
         return;
     nAdded += nLength;
     if (!helper.joinable() && (nAdded <= InlineBytes || !StartHelper())) {
-        hash.addData(pData, int(nLength));
+        hash.AddData(pData, nLength);
         return;
     }
-    std::unique_lock<std::mutex> lock(mutex);
-    // Wait for room; a chunk larger than the limit is taken once the queue is below it.
-    changed.wait(lock, [this] { return nQueued < MaxQueuedBytes; });
-    std::vector<char> chunk;
-    if (!spare.empty()) {
-        chunk = std::move(spare.back());
-        spare.pop_back();
+    while (nLength > 0) {
+        if (!filling.pData)
+            TakeFreeBlock();
+        const qint64 nCopy = std::min(nLength, BlockBytes - filling.nUsed);
+        std::memcpy(filling.pData.get() + filling.nUsed, pData, size_t(nCopy));
+        filling.nUsed += nCopy;
+        pData += nCopy;
+        nLength -= nCopy;
+        if (filling.nUsed == BlockBytes)
+            HandOver();
     }
-    lock.unlock();
-    chunk.assign(pData, pData + nLength);
-    lock.lock();
-    nQueued += nLength;
-    queue.push_back(std::move(chunk));
-    lock.unlock();
-    changed.notify_all();
 }
 
 QByteArray StreamMd5::Result()
 {
+    if (filling.nUsed > 0)
+        HandOver();
     std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [this] { return nQueued == 0; });
-    return hash.result();
+    blockDone.wait(lock, [this] { return queue.empty() && !bDigesting; });
+    return hash.Result();
+}
+
+void StreamMd5::TakeFreeBlock()
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    if (spare.empty() && nBlocks < MaxQueuedBytes / BlockBytes) {
+        ++nBlocks;
+        lock.unlock();
+        filling.pData.reset(new char[size_t(BlockBytes)]);
+        filling.nUsed = 0;
+        return;
+    }
+    blockDone.wait(lock, [this] { return !spare.empty(); });
+    filling = std::move(spare.back());
+    spare.pop_back();
+    filling.nUsed = 0;
+}
+
+void StreamMd5::HandOver()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        queue.push_back(std::move(filling));
+    }
+    filling = Block();
+    blockReady.notify_one();
 }
 
 bool StreamMd5::StartHelper()
@@ -65,16 +90,23 @@ void StreamMd5::HelperLoop()
 {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-        changed.wait(lock, [this] { return bStop || !queue.empty(); });
+        blockReady.wait(lock, [this] { return bStop || !queue.empty(); });
         if (bStop)
             return;
-        std::vector<char> chunk = std::move(queue.front());
+        Block block = std::move(queue.front());
         queue.pop_front();
+        bDigesting = true;
         lock.unlock();
-        hash.addData(chunk.data(), int(chunk.size()));
+        hash.AddData(block.pData.get(), block.nUsed);
         lock.lock();
-        nQueued -= qint64(chunk.size());
-        spare.push_back(std::move(chunk));
-        changed.notify_all();
+        bDigesting = false;
+        spare.push_back(std::move(block));
+        // A caller waiting for room is woken once half the blocks are free,
+        // not for each one: fewer, longer turns on a busy machine.
+        if (queue.empty() || qint64(spare.size()) * 2 >= nBlocks) {
+            lock.unlock();
+            blockDone.notify_one();
+            lock.lock();
+        }
     }
 }

@@ -1,5 +1,7 @@
 #include "app/FileUtils.h"
 
+#include "app/Md5Digest.h"
+
 #include <QtTest>
 
 class tst_FileUtils : public QObject
@@ -12,6 +14,7 @@ private slots:
     void fileMd5OfUnreadableFileIsEmpty();
     void fileMd5OfLargeFile();
     void fileMd5ListKeepsOrder();
+    void addFileToMd5ContinuesTheStream();
     void copyFileReplacing_data();
     void copyFileReplacing();
 
@@ -100,6 +103,26 @@ void tst_FileUtils::fileMd5ListKeepsOrder()
     slExpected << QString();
     QCOMPARE(FileMd5List(slPaths), slExpected);
     QCOMPARE(FileMd5List(QStringList()), QStringList());
+}
+
+void tst_FileUtils::addFileToMd5ContinuesTheStream()
+{
+    // What the digest holds already comes first; the file's bytes follow.
+    QByteArray baFile;
+    for (int i = 0; i < 600001; ++i)
+        baFile.append(char(i * 13 + i / 7));
+    const QString sPath = WriteFile("part.bin", baFile);
+    Md5Digest digest;
+    digest.AddData("head", 4);
+    QVERIFY(AddFileToMd5(sPath, digest));
+    QCOMPARE(digest.Result(), QCryptographicHash::hash("head" + baFile, QCryptographicHash::Md5));
+    digest.AddData("tail", 4);
+    QCOMPARE(digest.Result(),
+             QCryptographicHash::hash("head" + baFile + "tail", QCryptographicHash::Md5));
+
+    Md5Digest other;
+    QVERIFY(!AddFileToMd5(dir->filePath("missing.bin"), other));
+    QVERIFY(!AddFileToMd5(dir->path(), other));
 }
 
 void tst_FileUtils::copyFileReplacing_data()

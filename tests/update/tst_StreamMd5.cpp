@@ -9,6 +9,7 @@ private slots:
     void digestOfChunks_data();
     void digestOfChunks();
     void destroyedWithChunksWaiting();
+    void resultInTheMiddle();
 };
 
 namespace
@@ -38,6 +39,9 @@ void tst_StreamMd5::digestOfChunks_data()
     QTest::newRow("many chunks through the helper") << 3 * nQueue + 123 << qint64(16384);
     QTest::newRow("chunks larger than the queue") << 3 * nQueue << nQueue + 5;
     QTest::newRow("odd chunk size") << 2 * nInline + 777 << qint64(1000);
+    const qint64 nBlock = StreamMd5::BlockBytes;
+    QTest::newRow("whole blocks") << nInline + 4 * nBlock << nBlock;
+    QTest::newRow("pieces across block borders") << nInline + 3 * nBlock << nBlock - 1;
 }
 
 void tst_StreamMd5::digestOfChunks()
@@ -68,6 +72,22 @@ void tst_StreamMd5::destroyedWithChunksWaiting()
     const QByteArray baFirst = hash.Result();
     QCOMPARE(hash.Result(), baFirst);
     QCOMPARE(baFirst, QCryptographicHash::hash(baData + baData, QCryptographicHash::Md5));
+}
+
+void tst_StreamMd5::resultInTheMiddle()
+{
+    // Asked while a block is half full and blocks wait for the helper; the
+    // stream then goes on.
+    const qint64 nFirst = 3 * StreamMd5::MaxQueuedBytes / 2 + 100;
+    const QByteArray baData = Sample(nFirst + StreamMd5::BlockBytes + 1);
+    StreamMd5 hash;
+    constexpr qint64 kPiece = 16 * 1024; // as libcurl hands data over
+    for (qint64 nAt = 0; nAt < nFirst; nAt += kPiece)
+        hash.AddData(baData.constData() + nAt, std::min(kPiece, nFirst - nAt));
+    QCOMPARE(hash.Result(),
+             QCryptographicHash::hash(baData.left(int(nFirst)), QCryptographicHash::Md5));
+    hash.AddData(baData.constData() + nFirst, baData.size() - nFirst);
+    QCOMPARE(hash.Result(), QCryptographicHash::hash(baData, QCryptographicHash::Md5));
 }
 
 QTEST_GUILESS_MAIN(tst_StreamMd5)
