@@ -684,7 +684,8 @@ void DiffDownload::ClaimKeptPart(Transfer &transfer)
     if (!bTaken)
         return;
     const int fd = OpenExistingFile(sOwn.toStdString());
-    if (fd < 0 || !transfer.file.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
+    if (fd < 0 || !transfer.file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered,
+                                      QFileDevice::AutoCloseHandle)) {
         if (fd >= 0)
             CloseExistingFile(fd);
         // A link or anything but a plain file of its own: gone, not followed.
