@@ -16,6 +16,8 @@ struct InstalledPackage {
 };
 
 // Searches sDisk breadth-first and calls onFound with each package folder.
+// Parts of broken-off downloads older than a week, in the folders it passes
+// (all but those inside packages, which their downloads tidy), are removed.
 // Stops at once when the transfer stop flag is raised (the device is going
 // away) and returns false; true when the whole disk was searched.
 bool ScanInstalledPackages(const QString &sDisk,
