@@ -260,6 +260,15 @@ void tst_UninstallCheck::cancelEndsRepair()
     QCOMPARE(ReadFile(sDisk + "/Diag/Engine/a.bin"), QByteArray("damaged"));
     QCOMPARE(QDir(sDisk + "/Diag/Engine").entryList(QDir::Files, QDir::Name),
              (QStringList{"Update.json", "a.bin"}));
+
+    // The window closed during a repair ends it and leaves the disk as it was.
+    pServer->ClearRequests();
+    Click(w, "btnRepair");
+    QTRY_COMPARE(pServer->Requests("files").size(), 1);
+    pWindow.reset();
+    QCOMPARE(ReadFile(sDisk + "/Diag/Engine/a.bin"), QByteArray("damaged"));
+    QCOMPARE(QDir(sDisk + "/Diag/Engine").entryList(QDir::Files, QDir::Name),
+             (QStringList{"Update.json", "a.bin"}));
 }
 
 void tst_UninstallCheck::languageSwitchRetranslatesOutcome()
