@@ -20,6 +20,7 @@ namespace Ui
 class MainWindow;
 }
 
+struct CatalogueEntry;
 class DataList;
 class DataManage;
 class DeviceDiskWatcher;
@@ -84,8 +85,9 @@ public:
     // Command 1042; the unsealed reply, empty when the transfer failed. The
     // HTTP status is not examined.
     static QByteArray FetchUpdateCatalogue(const QString &sDevID, const QString &sSN, bool bTest);
-    // The catalogue thread's body.
-    void RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest);
+    // The catalogue thread's body: the device identifier, the catalogue of
+    // the device on sDisk and the installed versions of its packages.
+    void RefreshCatalogue(const QString &sDisk, const QString &sSN, bool bTest);
     QString LocalVersionOf(const QJsonObject &joPackage) const;
     bool SaveInstalledManifest(const QJsonObject &joPackage, const QString &sDisk);
     void StartFirmwareInstall(bool bNeedInstall);
@@ -143,11 +145,18 @@ private:
 
     // Update manager (MainWindowUpdate.cpp).
     void StartCatalogueRefresh();
+    void FillUpdateTable(const QList<CatalogueEntry> &entries);
     // Tells the user when the device's port is there but may not be opened.
     void ReportDeniedPort();
     void StartInstalledScan();
+    // A row of the uninstall table, from what the scan read and counted.
+    void AddUnistallRow(const QString &sDir, const InstalledPackage &package, const QString &sSize);
     // "branch-name" of an installed package; empty when its manifest was unreadable.
     QString UnistallItemName(const InstalledPackage &package) const;
+    // Removes the packages (folders slPaths, named slNames) from sDisk behind
+    // the wait prompt, lists the disk again and says what went.
+    void UninstallPackages(const QString &sDisk, const QStringList &slPaths,
+                           const QStringList &slNames);
     // Renames the listed packages after a language switch (check marks stay).
     void RetranslateUnistallNames();
     DownloadRequest RowRequest(int nRow) const;

@@ -26,11 +26,13 @@
 #include "update/InstalledManifest.h"
 #include "update/InstalledPackages.h"
 #include "update/UpdateCatalogue.h"
+#include "widgets/MessageBox.h"
 #include "widgets/PromptDlg.h"
 
 #include <QApplication>
 #include <QColor>
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QIcon>
@@ -135,26 +137,13 @@ void MainWindow::StartCatalogueRefresh()
     // Nothing runs (any more): whatever an abandoned batch left disabled is usable.
     ui->btnOneKeyUpdate->setEnabled(true);
 
-    sDevID = ReadDeviceId();
-    if (sDevID.isEmpty()) {
-        qDebug() << "请插入设备";
-        ReportDeniedPort();
-        return;
-    }
-    // Copies: the device may change while the prompt's event loop runs.
-    const QString sId = sDevID;
+    // Everything that may wait (the device's serial port, the server, the
+    // disk) happens on the catalogue thread, behind the prompt. Copies: the
+    // device may change while the prompt's event loop runs.
+    const QString sDisk = sCurDisk;
     const QString sSerial = sSN;
     const bool bTest = TestSetting();
-    auto *pThread = new QThread;
-    connect(
-        pThread, &QThread::started, pThread,
-        [this, sId, sSerial, bTest]() { RefreshCatalogue(sId, sSerial, bTest); },
-        Qt::DirectConnection);
-    connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
-    connect(pThread, &QThread::finished, &prompt, &QWidget::close);
-    pThread->start();
-    pThread->exit(0); // the thread ends as soon as RefreshCatalogue returns
-    prompt.exec();
+    prompt.RunWhile([this, sDisk, sSerial, bTest]() { RefreshCatalogue(sDisk, sSerial, bTest); });
 }
 
 void MainWindow::ReportDeniedPort()
@@ -168,13 +157,20 @@ void MainWindow::ReportDeniedPort()
         SerialPortAccessHint(sPort.toStdString(), ProgramFolder().toStdString())));
 }
 
-void MainWindow::RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest)
+void MainWindow::RefreshCatalogue(const QString &sDisk, const QString &sSN, bool bTest)
 {
     // Runs on the catalogue thread while the GUI thread sits in the wait
     // prompt; it talks to the window only through queued calls.
-    const QByteArray baReply = FetchUpdateCatalogue(sDevID, sSN, bTest);
-    QMetaObject::invokeMethod(
-        this, [this, baReply]() { baJson = baReply; }, Qt::QueuedConnection);
+    const QPointer<MainWindow> pWindow(this);
+    const QString sId = ReadDeviceId();
+    PostToWindow(pWindow, [sId](MainWindow *pMain) { pMain->sDevID = sId; });
+    if (sId.isEmpty()) {
+        qDebug() << "请插入设备";
+        ReportDeniedPort();
+        return;
+    }
+    const QByteArray baReply = FetchUpdateCatalogue(sId, sSN, bTest);
+    PostToWindow(pWindow, [baReply](MainWindow *pMain) { pMain->baJson = baReply; });
     if (baReply.isEmpty()) {
         emit ShowMsgBox(tr("获取升级信息失败,请检查网络是否正常!"));
         return;
@@ -187,8 +183,21 @@ void MainWindow::RefreshCatalogue(const QString &sDevID, const QString &sSN, boo
         emit ShowMsgBox(tr("获取升级信息失败!"));
         return;
     }
-    QMetaObject::invokeMethod(this, "ShowEnableDownload", Qt::AutoConnection,
-                              Q_ARG(QByteArray, baReply));
+    // The installed versions too: the device's firmware version over the
+    // serial port, the others from the disk.
+    const QString sLang = sPackageLang; // never assigned after construction
+    const QList<CatalogueEntry> entries = ListedPackages(
+        joReply, [] { return DeviceFirmwareVersion(); },
+        [sDisk, sLang](const QJsonObject &joPackage) {
+            return ::LocalVersionOf(sDisk, sLang, joPackage);
+        });
+    const QString sReplyRoot = joReply.value(QLatin1String("root")).toString();
+    PostToWindow(pWindow, [sDisk, sReplyRoot, entries](MainWindow *pMain) {
+        if (pMain->sCurDisk != sDisk)
+            return; // another device by now: these rows are not its rows
+        pMain->sRoot = sReplyRoot;
+        pMain->FillUpdateTable(entries);
+    });
 }
 
 QString MainWindow::LocalVersionOf(const QJsonObject &joPackage) const
@@ -198,16 +207,21 @@ QString MainWindow::LocalVersionOf(const QJsonObject &joPackage) const
 
 void MainWindow::ShowEnableDownload(QByteArray baJson)
 {
-    QTableWidget *pTable = ui->tbUpdateList;
-    pTable->setRowCount(0);
+    ui->tbUpdateList->setRowCount(0);
     bool bOk = false;
     const QJsonObject joReply = ParseJsonObject(baJson, &bOk);
     if (!bOk)
         return;
     sRoot = joReply.value(QLatin1String("root")).toString();
-    const QList<CatalogueEntry> entries = ListedPackages(
+    FillUpdateTable(ListedPackages(
         joReply, [] { return DeviceFirmwareVersion(); },
-        [this](const QJsonObject &joPackage) { return LocalVersionOf(joPackage); });
+        [this](const QJsonObject &joPackage) { return LocalVersionOf(joPackage); }));
+}
+
+void MainWindow::FillUpdateTable(const QList<CatalogueEntry> &entries)
+{
+    QTableWidget *pTable = ui->tbUpdateList;
+    pTable->setRowCount(0);
     for (const CatalogueEntry &entry : entries) {
         qDebug() << entry.sName;
         auto *pName =
@@ -550,15 +564,22 @@ void MainWindow::StartInstalledScan()
     // Rows of an earlier scan still on their way are dropped.
     const quint64 nScan = ++nScanGeneration;
     const QString sDisk = sCurDisk;
+    const QString sNameKey = PackageNameKey();
     const QPointer<MainWindow> pWindow(this);
     auto *pThread = new QThread;
     connect(
         pThread, &QThread::started, pThread,
-        [pWindow, sDisk, nScan]() {
+        [pWindow, sDisk, sNameKey, nScan]() {
             const bool bComplete = ScanInstalledPackages(sDisk, [&](const QString &sDir) {
-                PostToWindow(pWindow, [sDir, nScan](MainWindow *pMain) {
+                if (IsHomeFolder(sDir))
+                    return; // the main program cannot be uninstalled
+                // Read and counted here: a large package or a slow disk must
+                // not hold up the window.
+                const InstalledPackage package = ReadInstalledPackage(sDir, sNameKey);
+                const QString sSize = FormatSize(DirectorySize(sDir));
+                PostToWindow(pWindow, [sDir, package, sSize, nScan](MainWindow *pMain) {
                     if (pMain->nScanGeneration == nScan)
-                        pMain->AddUnistallItem(sDir);
+                        pMain->AddUnistallRow(sDir, package, sSize);
                 });
             });
             if (bComplete) {
@@ -578,10 +599,14 @@ void MainWindow::AddUnistallItem(QString sDir)
 {
     if (IsHomeFolder(sDir))
         return; // the main program cannot be uninstalled
-    const InstalledPackage package = ReadInstalledPackage(sDir, PackageNameKey());
-    const QString sName = UnistallItemName(package);
-    const QString sSize = FormatSize(DirectorySize(sDir));
+    AddUnistallRow(sDir, ReadInstalledPackage(sDir, PackageNameKey()),
+                   FormatSize(DirectorySize(sDir)));
+}
 
+void MainWindow::AddUnistallRow(const QString &sDir, const InstalledPackage &package,
+                                const QString &sSize)
+{
+    const QString sName = UnistallItemName(package);
     QTableWidget *pTable = ui->tbUnistallList;
     auto *pName = new QTableWidgetItem(QIcon(QStringLiteral(":/images/Icon_383.ico")), sName);
     pName->setCheckState(Qt::Unchecked);
@@ -624,6 +649,7 @@ void MainWindow::SortTbUnistall()
 void MainWindow::on_btnOneKeyUnistall_clicked()
 {
     QStringList slPaths;
+    QStringList slNames;
     QTableWidget *pTable = ui->tbUnistallList;
     for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
         const QTableWidgetItem *pName = pTable->item(nRow, 0);
@@ -631,27 +657,56 @@ void MainWindow::on_btnOneKeyUnistall_clicked()
             pName->text().compare(QLatin1String("main"), Qt::CaseInsensitive) == 0)
             continue;
         const QString sPath = pName->data(Qt::UserRole + 1).toString();
-        if (!sPath.isEmpty() && QFileInfo(sPath).isDir())
-            slPaths << sPath;
+        if (sPath.isEmpty() || !QFileInfo(sPath).isDir())
+            continue;
+        slPaths << sPath;
+        // A package whose manifest could not be read has no name: its folder stands in.
+        slNames << (pName->text().isEmpty() ? QDir::toNativeSeparators(sPath) : pName->text());
     }
+    if (slPaths.isEmpty()) {
+        ShowMessage(this, tr("提示"), tr("请先勾选要卸载的软件。"));
+        StartInstalledScan(); // what is on the disk now
+        return;
+    }
+    const QString sQuestion = tr("确定要卸载选中的 %1 个软件吗？").arg(slPaths.size()) +
+                              QStringLiteral("\n\n") + slNames.join(QLatin1Char('\n'));
+    const QPointer<MainWindow> pWindow(this);
+    const QString sDisk = sCurDisk;
+    AskQuestion(this, tr("提示"), sQuestion, [pWindow, sDisk, slPaths, slNames]() {
+        if (pWindow)
+            pWindow->UninstallPackages(sDisk, slPaths, slNames);
+    });
+}
 
+void MainWindow::UninstallPackages(const QString &sDisk, const QStringList &slPaths,
+                                   const QStringList &slNames)
+{
+    if (sDisk.isEmpty() || sDisk != sCurDisk) {
+        // The device went (or another came) while the question was open.
+        ShowMessage(this, tr("提示"), tr("设备已更换，未卸载任何软件。"));
+        return;
+    }
+    QStringList slRemoved;
     PromptDlg prompt(this);
     prompt.ShowPrompt(tr("请等候..."));
-    const QString sDisk = sCurDisk;
-    QAbstractButton *pRescan = ui->btnUnistall;
-    auto *pThread = new QThread;
-    connect(
-        pThread, &QThread::started, pThread,
-        [sDisk, slPaths, pRescan]() {
-            RemovePackages(sDisk, slPaths);
-            // Emitted on the GUI thread: the list is built again from the disk.
-            QMetaObject::invokeMethod(pRescan, "clicked", Qt::QueuedConnection, Q_ARG(bool, false));
-        },
-        Qt::DirectConnection);
-    connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
-    connect(pThread, &QThread::finished, &prompt, &QWidget::close);
-    connect(pThread, &QThread::finished, this, &MainWindow::RefreshDiskTips);
-    pThread->start();
-    pThread->exit(0);
-    prompt.exec();
+    const auto removePackages = [&slRemoved, sDisk, slPaths]() {
+        slRemoved = RemovePackages(sDisk, slPaths);
+    };
+    if (!prompt.RunWhile(removePackages))
+        removePackages();
+    RefreshDiskTips();
+    on_btnUnistall_clicked(); // the list as the disk has it now
+
+    QStringList slGone;
+    QStringList slLeft;
+    for (int i = 0; i < slPaths.size(); ++i)
+        (slRemoved.contains(slPaths.at(i)) ? slGone : slLeft) << slNames.value(i);
+    QStringList slReport;
+    if (!slGone.isEmpty())
+        slReport << tr("已卸载 %1 个软件：").arg(slGone.size()) + QLatin1Char('\n') +
+                        slGone.join(QLatin1Char('\n'));
+    if (!slLeft.isEmpty())
+        slReport << tr("以下 %1 个软件未能完全删除，请检查设备磁盘是否可写：").arg(slLeft.size()) +
+                        QLatin1Char('\n') + slLeft.join(QLatin1Char('\n'));
+    ShowMessage(this, tr("提示"), slReport.join(QStringLiteral("\n\n")));
 }

@@ -190,10 +190,24 @@ void tst_UpdateEndToEnd::deviceBroughtUpToDate()
     album.Save(&w, QStringLiteral("4-uninstall"));
     pInstalled->item(1, 0)->setCheckState(Qt::Checked);
     Click(w, "btnOneKeyUnistall");
+    // It asks first, naming the package.
+    QTRY_COMPARE(MessageTexts(),
+                 QStringList{QStringLiteral("确定要卸载选中的 1 个软件吗？\n\nimmo-Keys")});
+    QVERIFY(QFileInfo::exists(bench.DiskPath("Diag/Keys")));
+    QMessageBox *pQuestion = TestWidgets::VisibleMessageBoxes().constLast();
+    const QList<QAbstractButton *> answers = pQuestion->buttons();
+    for (QAbstractButton *pAnswer : answers) {
+        if (pQuestion->buttonRole(pAnswer) == QMessageBox::YesRole) {
+            pAnswer->click();
+            break;
+        }
+    }
     QTRY_COMPARE(ColumnTexts(pInstalled, 0), QStringList{"dash-Engine"});
     QVERIFY(!QFileInfo::exists(bench.DiskPath("Diag/Keys")));
     QVERIFY(QFileInfo::exists(bench.DiskPath("Diag/Engine/a.bin")));
+    QTRY_COMPARE(MessageTexts(), QStringList{QStringLiteral("已卸载 1 个软件：\nimmo-Keys")});
     album.Save(&w, QStringLiteral("5-uninstalled"));
+    TakeMessages();
 
     qInfo().noquote() << "one-click download of the catalogue:" << nDownloadMs << "ms";
     qInfo().noquote() << "images of the main window:" << QDir::cleanPath(album.sFolder)
