@@ -4,6 +4,13 @@
 
 #include <functional>
 
+// A translation unit that sees the system headers of Windows (libcurl's pull
+// them in) has MessageBox as a macro for MessageBoxA, a function whose name
+// would hide this class's. The name is ours here.
+#ifdef MessageBox
+#undef MessageBox
+#endif
+
 class QLabel;
 
 // The application's message box: a QMessageBox without the window system's
