@@ -7,6 +7,7 @@
 #include "update/SafePath.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
@@ -92,6 +93,10 @@ PackageCheckResult PackageCheck::Check(const QString &sFolder) const
     bool bFolderOk = false;
     manifest.FolderComponents(sLang, &bFolderOk);
     const bool bFoldCase = NamesIgnoreCase(sDisk.toStdString());
+    // The manifest may list itself; on the disk it is the installed form, never
+    // the server's file, so it is not judged (and never fetched by a repair).
+    const QString sOwnManifest =
+        QDir::cleanPath(sFolder + QLatin1Char('/') + QLatin1String(InstalledManifest::FileName));
     QList<Entry> entries;
     QHash<QString, int> places;
     QHash<QString, QString> canonicalFolders;
@@ -107,6 +112,8 @@ PackageCheckResult PackageCheck::Check(const QString &sFolder) const
             continue;
         if (bFolderOk)
             entry.sLocal = PathInside(sDisk, sRelative, &canonicalFolders);
+        if (QDir::cleanPath(entry.sLocal).compare(sOwnManifest, Qt::CaseInsensitive) == 0)
+            continue;
         if (entry.sLocal.isEmpty()) {
             qDebug() << "file path refused:" << entry.sPath << "package folder" << manifest.Dir();
             entries.append(entry);

@@ -5,7 +5,8 @@
 // digested on several threads at once. Paths are placed on the disk exactly as
 // the downloader places them: an entry it would refuse is reported as such,
 // never read. "config.json" entries are left out, as the downloader never
-// fetches them (the device keeps its own settings there).
+// fetches them (the device keeps its own settings there), and so is the
+// package's own "Update.json" should the manifest list it.
 //
 // Check blocks; it is meant for a worker thread.
 

@@ -77,7 +77,9 @@ void tst_PackageCheck::init()
     jaFiles = QJsonArray{Entry("Diag/Engine/a.bin", kA), Entry("Diag/Engine/sub/b.bin", kB),
                          Entry("Diag/Common/shared.bin", kShared),
                          // never fetched, so never judged
-                         Entry("Diag/Engine/config.json", "{}")};
+                         Entry("Diag/Engine/config.json", "{}"),
+                         // on the disk it is the installed form, not the server's file
+                         Entry("Diag/Engine/update.json", "the server's own file")};
 }
 
 QJsonObject tst_PackageCheck::Manifest() const
