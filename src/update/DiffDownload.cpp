@@ -264,6 +264,11 @@ void DiffDownload::SetPackageJson(const QJsonObject &joNewPackage)
     joPackage = joNewPackage;
 }
 
+void DiffDownload::Stop()
+{
+    bStop = true;
+}
+
 void DiffDownload::StartDownload()
 {
     {

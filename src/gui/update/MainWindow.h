@@ -28,6 +28,7 @@ struct InstalledPackage;
 class KXButtonDelegate;
 class KXCheckBoxHeaderView;
 class KXProgressBarDelegate;
+class PackageCheckPanel;
 class PromptDlg;
 class QButtonGroup;
 class QColor;
@@ -175,6 +176,7 @@ private:
     KXCheckBoxHeaderView *pUpdateHeader = nullptr;
     KXCheckBoxHeaderView *pUnistallHeader = nullptr;
     KXProgressBarDelegate *pProgressDelegate = nullptr;
+    PackageCheckPanel *pCheckPanel = nullptr;
     // Column 5 of the update table; its OnButtonClick(int) starts a row's download.
     KXButtonDelegate *pButtonDelegate = nullptr;
     QButtonGroup *pDiskButtons = nullptr;
