@@ -26,7 +26,7 @@ using TestWidgets::WriteFile;
 namespace
 {
 
-const QString kAddress = QStringLiteral("127.0.19.1");
+const QString kAddress = QStringLiteral("127.0.19.5");
 const QByteArray kA = QByteArray("engine data ").repeated(2000);
 const QByteArray kB(300 * 1024, 'b');
 const QByteArray kC("small file");
@@ -287,7 +287,7 @@ void tst_PackageRepair::restrictKeepsOnlyMatchingFiles()
                   FileFault::Missing},
         FileFault{"../x.bin", QString(), "dd", FileFault::Refused}};
     const QJsonObject joServer{
-        {"root", "http://127.0.19.1:19320/files/"},
+        {"root", "http://127.0.19.5:19320/files/"},
         {"lang", "EN"},
         {"rev", "2.0"},
         {"files",

@@ -244,7 +244,12 @@ void tst_UninstallPage::slowDiskLeavesProgramResponsive()
     } ender{bDone, watchdog};
     WaitWatch watch([pTable]() { return pTable->rowCount() == 0; });
     Click(*pWindow, "btnUnistall");
-    QTRY_VERIFY_WITH_TIMEOUT(watch.Turns() >= 50, 15000);
+    QTRY_VERIFY2_WITH_TIMEOUT(watch.Turns() >= 50,
+                              qPrintable(QStringLiteral("turns %1, rows %2, longest gap %3 ms")
+                                             .arg(watch.Turns())
+                                             .arg(pTable->rowCount())
+                                             .arg(watch.LongestGapMs())),
+                              15000);
     QCOMPARE(pTable->rowCount(), 0); // still counting
     bDone = true;
     watchdog.join();
