@@ -1,7 +1,9 @@
 #include "widgets/PromptDlg.h"
 
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 
 PromptDlg::PromptDlg(QWidget *parent) : QDialog(parent)
 {
@@ -19,6 +21,35 @@ PromptDlg::PromptDlg(QWidget *parent) : QDialog(parent)
     lbPrompt->setWordWrap(true);
     lbPrompt->setScaledContents(true);
     pLayout->addWidget(lbPrompt, 0, 0);
+    btnCancel = new QPushButton(tr("取消"), this);
+    btnCancel->setObjectName("btnCancel");
+    btnCancel->setVisible(false);
+    pLayout->addWidget(btnCancel, 1, 0, Qt::AlignHCenter);
+    connect(btnCancel, &QPushButton::clicked, this, &PromptDlg::Cancel);
+}
+
+void PromptDlg::SetCancellable(bool bOn)
+{
+    bCancellable = bOn;
+    btnCancel->setVisible(bOn);
+}
+
+void PromptDlg::keyPressEvent(QKeyEvent *pEvent)
+{
+    if (pEvent->key() != Qt::Key_Escape) {
+        QDialog::keyPressEvent(pEvent);
+        return;
+    }
+    // The work behind the prompt still runs: only a caller that can drop its
+    // result lets the prompt go.
+    if (bCancellable)
+        Cancel();
+}
+
+void PromptDlg::Cancel()
+{
+    emit CancelRequested();
+    QDialog::reject();
 }
 
 QString PromptDlg::PromptText() const
