@@ -118,6 +118,10 @@
             <source>提示</source>
             <translation>提示</translation>
         </message>
+        <message>
+            <source>固件升级</source>
+            <translation>固件升级</translation>
+        </message>
     </context>
     <context>
         <name>MainWindow</name>
@@ -286,6 +290,30 @@
             <translation>固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。</translation>
         </message>
         <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
+        <message>
+            <source>请先勾选要卸载的软件。</source>
+            <translation>请先勾选要卸载的软件。</translation>
+        </message>
+        <message>
+            <source>确定要卸载选中的 %1 个软件吗？</source>
+            <translation>确定要卸载选中的 %1 个软件吗？</translation>
+        </message>
+        <message>
+            <source>设备已更换，未卸载任何软件。</source>
+            <translation>设备已更换，未卸载任何软件。</translation>
+        </message>
+        <message>
+            <source>已卸载 %1 个软件：</source>
+            <translation>已卸载 %1 个软件：</translation>
+        </message>
+        <message>
+            <source>以下 %1 个软件未能完全删除，请检查设备磁盘是否可写：</source>
+            <translation>以下 %1 个软件未能完全删除，请检查设备磁盘是否可写：</translation>
+        </message>
+        <message>
             <source>取消下载</source>
             <translation>取消下载</translation>
         </message>
@@ -420,12 +448,20 @@
             <source>确定</source>
             <translation>确定</translation>
         </message>
+        <message>
+            <source>是</source>
+            <translation>是</translation>
+        </message>
+        <message>
+            <source>否</source>
+            <translation>否</translation>
+        </message>
     </context>
     <context>
         <name>PromptDlg</name>
         <message>
-            <source>Dialog</source>
-            <translation>Dialog</translation>
+            <source>请稍候</source>
+            <translation>请稍候</translation>
         </message>
         <message>
             <source>取消</source>
@@ -760,6 +796,10 @@
             <source>服务异常,请偿试重新登录。</source>
             <translation>服务异常,请偿试重新登录。</translation>
         </message>
+        <message>
+            <source>正在登录...</source>
+            <translation>正在登录...</translation>
+        </message>
     </context>
     <context>
         <name>UserReg</name>
@@ -858,6 +898,10 @@
         <message>
             <source>服务异常,请偿试重新登录。</source>
             <translation>服务异常,请偿试重新登录。</translation>
+        </message>
+        <message>
+            <source>正在提交...</source>
+            <translation>正在提交...</translation>
         </message>
     </context>
     <context>

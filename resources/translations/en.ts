@@ -118,6 +118,10 @@
             <source>提示</source>
             <translation>Prompt</translation>
         </message>
+        <message>
+            <source>固件升级</source>
+            <translation>Firmware upgrade</translation>
+        </message>
     </context>
     <context>
         <name>MainWindow</name>
@@ -286,6 +290,30 @@
             <translation>The firmware upgrade did not finish: the device stopped answering or was disconnected. Reconnect the device and upgrade again.</translation>
         </message>
         <message>
+            <source>提示</source>
+            <translation>Prompt</translation>
+        </message>
+        <message>
+            <source>请先勾选要卸载的软件。</source>
+            <translation>Please tick the software to uninstall first.</translation>
+        </message>
+        <message>
+            <source>确定要卸载选中的 %1 个软件吗？</source>
+            <translation>Uninstall the %1 selected software packages?</translation>
+        </message>
+        <message>
+            <source>设备已更换，未卸载任何软件。</source>
+            <translation>The device has changed; nothing was uninstalled.</translation>
+        </message>
+        <message>
+            <source>已卸载 %1 个软件：</source>
+            <translation>Uninstalled %1 software packages:</translation>
+        </message>
+        <message>
+            <source>以下 %1 个软件未能完全删除，请检查设备磁盘是否可写：</source>
+            <translation>%1 software packages could not be removed completely; please check that the device disk is writable:</translation>
+        </message>
+        <message>
             <source>取消下载</source>
             <translation>Cancel download</translation>
         </message>
@@ -420,12 +448,20 @@
             <source>确定</source>
             <translation>OK</translation>
         </message>
+        <message>
+            <source>是</source>
+            <translation>Yes</translation>
+        </message>
+        <message>
+            <source>否</source>
+            <translation>No</translation>
+        </message>
     </context>
     <context>
         <name>PromptDlg</name>
         <message>
-            <source>Dialog</source>
-            <translation>Dialog</translation>
+            <source>请稍候</source>
+            <translation>Please wait</translation>
         </message>
         <message>
             <source>取消</source>
@@ -760,6 +796,10 @@
             <source>服务异常,请偿试重新登录。</source>
             <translation>The service failed, please try logging in again.</translation>
         </message>
+        <message>
+            <source>正在登录...</source>
+            <translation>Signing in...</translation>
+        </message>
     </context>
     <context>
         <name>UserReg</name>
@@ -858,6 +898,10 @@
         <message>
             <source>服务异常,请偿试重新登录。</source>
             <translation>The service failed, please try logging in again.</translation>
+        </message>
+        <message>
+            <source>正在提交...</source>
+            <translation>Submitting...</translation>
         </message>
     </context>
     <context>

@@ -44,3 +44,15 @@ QString LanguageResource(int nPos)
         return QString();
     }
 }
+
+QString QtTranslationFile(int nPos)
+{
+    switch (nPos) {
+    case 0:
+        return QStringLiteral("qtbase_zh_CN.qm");
+    case 1:
+        return QStringLiteral("qtbase_zh_TW.qm");
+    default:
+        return QString();
+    }
+}

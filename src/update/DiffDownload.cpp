@@ -5,8 +5,10 @@
 #include "net/HttpPost.h"
 #include "net/ProxyInfo.h"
 #include "platform/DiskVolume.h"
+#include "platform/ExistingFile.h"
 #include "platform/FileInUse.h"
 #include "platform/FileNames.h"
+#include "update/KeptPart.h"
 #include "update/PackageManifest.h"
 #include "update/PackageNames.h"
 #include "update/SafePath.h"
@@ -68,6 +70,53 @@ bool IsTemporaryOf(const QString &sName, const QSet<QString> &targets)
 QString FileNameOf(const QString &sPath)
 {
     return sPath.mid(sPath.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// A name for a file being received that no other transfer uses.
+QString TemporaryName(const QString &sLocal)
+{
+    return sLocal + QLatin1Char('.') + QString::number(QRandomGenerator::global()->generate(), 36) +
+           QLatin1String(DiffDownload::TemporarySuffix);
+}
+
+// The request headers of every transfer. Made once and never changed: every
+// handle may point at them.
+curl_slist *SharedRequestHeaders()
+{
+    static const std::unique_ptr<curl_slist, SlistDeleter> pHeaders(
+        curl_slist_append(nullptr, "User-Agent: KX"));
+    return pHeaders.get();
+}
+
+// Whether a Content-Range ("bytes FIRST-LAST/SIZE") names the rest of a file
+// of nSize bytes from nFrom on.
+bool ContinuesAt(const QByteArray &baContentRange, qint64 nFrom, qint64 nSize)
+{
+    const QByteArray baRange = baContentRange.trimmed();
+    if (!baRange.toLower().startsWith("bytes "))
+        return false;
+    const QByteArray baSpec = baRange.mid(6).trimmed();
+    const int nDash = baSpec.indexOf('-');
+    const int nSlash = baSpec.indexOf('/');
+    if (nDash <= 0 || nSlash <= nDash)
+        return false;
+    bool bFirst = false;
+    bool bLast = false;
+    bool bSize = false;
+    const qint64 nFirst = baSpec.left(nDash).toLongLong(&bFirst);
+    const qint64 nLast = baSpec.mid(nDash + 1, nSlash - nDash - 1).toLongLong(&bLast);
+    const qint64 nTotal = baSpec.mid(nSlash + 1).toLongLong(&bSize);
+    return bFirst && bLast && bSize && nFirst == nFrom && nTotal == nSize && nLast == nSize - 1;
+}
+
+// The value of a header line "Name: value" when its name is sName (any case).
+bool HeaderValue(const QByteArray &baLine, const char *pName, QByteArray *pValue)
+{
+    const int nColon = baLine.indexOf(':');
+    if (nColon <= 0 || baLine.left(nColon).trimmed().toLower() != pName)
+        return false;
+    *pValue = baLine.mid(nColon + 1).trimmed();
+    return true;
 }
 
 // The temporary files this program has made and not yet renamed or removed,
@@ -133,15 +182,21 @@ struct DiffDownload::Transfer {
     DiffDownload *pSelf;
     PackageTransfer *pPackage;
     std::unique_ptr<OwnTemporary> pOwn; // outlives the file's handle
-    QFile file;                         // the temporary file, created by this transfer
-    StreamMd5 hash;                     // digested beside the transfer
-    bool bOpenFailed = false;           // its file could not be made
+    QFile file; // the temporary file, created (or taken over) by this transfer
+    // Its name: a file opened from a descriptor does not know it.
+    QString sTemporary;
+    std::unique_ptr<StreamMd5> pHash =
+        std::make_unique<StreamMd5>(); // digested beside the transfer
+    bool bOpenFailed = false;          // its file could not be made
     bool bWriteFailed = false;
     bool bTooLarge = false; // more than the manifest's size arrived
     bool bTooSlow = false;  // less than the least amount arrived in the time allowed
-    qint64 nWritten = 0;
-    qint64 nMaxBytes = 0; // 0: no limit known
+    qint64 nWritten = 0;    // bytes in the file
+    qint64 nCounted = 0;    // bytes counted towards the progress
+    qint64 nMaxBytes = 0;   // 0: no limit known
+    QString sUrl;
     QByteArray baUrl;
+    FileTarget target;
     QString sLocal;
     QString sExpectedHash;
     CURLcode nResult = CURLE_OK;
@@ -149,6 +204,24 @@ struct DiffDownload::Transfer {
     // The file's least rate: nWindowBytes must arrive within every nWindowMs.
     qint64 nWindowStartMs = -1;
     curl_off_t nWindowStartBytes = 0;
+
+    // Resuming (large files only).
+    bool bResumable = false;    // may be resumed and kept
+    qint64 nResumeFrom = 0;     // the request asks for the bytes from here (0: the whole file)
+    bool bFromKeptPart = false; // the file began as a part an earlier run kept
+    bool bSpliced = false;      // its content came from more than one answer
+    int nResumes = 0;           // resumed in this run
+    bool bAnswerChecked = false;
+    bool bAnswerRefused = false; // neither the whole file nor the rest asked for
+    bool bRangeRefused = false;  // a part that does not continue the kept bytes
+    KeptPart::Record kept;       // the validators of the version the bytes are from
+    // Of the current answer.
+    QByteArray baETag;
+    QByteArray baLastModified;
+    QByteArray baContentRange;
+    // The request headers when they carry If-Range, and the Range asked for.
+    std::unique_ptr<curl_slist, SlistDeleter> pHeaders;
+    QByteArray baRange;
 };
 
 // The handles a package's files share, the file still to be finished, and
@@ -157,6 +230,8 @@ struct DiffDownload::PackageTransfer {
     std::unique_ptr<CURL, CurlDeleter> pEasy = NewTransferHandle();
     std::unique_ptr<CURLM, MultiDeleter> pMulti{curl_multi_init()};
     std::unique_ptr<Transfer> pPending;
+    // Joined files whose digest was wrong: fetched once more, whole.
+    QList<QPair<QString, FileTarget>> redo;
     qint64 nWindowMs = 0;
     qint64 nWindowBytes = 0;
     std::string sDiskRoot; // the save path, as the platform functions take it
@@ -232,7 +307,17 @@ void DiffDownload::StartDownload()
         const std::shared_ptr<const ProxyInfo> pProxy = ActiveProxy();
         DownloadFile(it.key(), it.value(), pProxy.get(), package);
     }
-    FinishPending(package);
+    // A joined file whose digest was wrong comes once more, whole (found as
+    // the files before it are finished).
+    for (;;) {
+        if (package.redo.isEmpty())
+            FinishPending(package);
+        if (package.redo.isEmpty())
+            break;
+        const QPair<QString, FileTarget> file = package.redo.takeFirst();
+        const std::shared_ptr<const ProxyInfo> pProxy = ActiveProxy();
+        DownloadFile(file.first, file.second, pProxy.get(), package, true);
+    }
 }
 
 DiffDownload::FileList DiffDownload::BuildFileList()
@@ -303,7 +388,7 @@ DiffDownload::FileList DiffDownload::BuildFileList()
             slToHash.append(candidate.sLocal);
         }
     }
-    RemoveLeftovers(existingFolders);
+    const QSet<QString> keptParts = RemoveLeftovers(existingFolders);
     const QStringList slDigests = FileMd5List(slToHash);
 
     FileList files;
@@ -326,28 +411,50 @@ DiffDownload::FileList DiffDownload::BuildFileList()
                      FileTarget{candidate.sLocal, candidate.entry.sHash, candidate.entry.nSize});
     }
 
+    // A kept part of a file that is not fetched now is of no use any more.
+    if (!keptParts.isEmpty()) {
+        QSet<QString> fetched;
+        for (const FileTarget &target : qAsConst(files))
+            fetched.insert(target.sLocalPath);
+        for (const QString &sTarget : keptParts) {
+            if (!fetched.contains(sTarget))
+                KeptPart::Remove(sTarget);
+        }
+    }
+
     QMutexLocker lock(&mutex);
     nTotal = nBytes;
     nFileCount = files.size();
     return files;
 }
 
-void DiffDownload::RemoveLeftovers(const QHash<QString, QSet<QString>> &names) const
+QSet<QString> DiffDownload::RemoveLeftovers(const QHash<QString, QSet<QString>> &names) const
 {
     // A killed run, or a transfer whose disk went away, may have left
     // half-received copies; they are never used. One that a running transfer
-    // holds (another package may share the file) is left alone.
+    // holds (another package may share the file) is left alone. Kept parts
+    // stay for their files' turn, unless they are too old.
+    QSet<QString> keptParts;
     const QStringList slFilter{QLatin1String("*") + QLatin1String(TemporarySuffix)};
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     for (auto it = names.cbegin(); it != names.cend(); ++it) {
         // Links too, dangling ones included (QDir::System): they are removed, not followed.
         const QDir folder(it.key());
         const QStringList slFound =
             folder.entryList(slFilter, QDir::Files | QDir::Hidden | QDir::System);
         for (const QString &sName : slFound) {
-            if (IsTemporaryOf(sName, it.value()) && !OwnTemporaries::Instance().Contains(sName))
-                RemoveFileIfUnused(folder.filePath(sName).toStdString());
+            const QString sKeptOf = KeptPart::TargetNameOf(sName);
+            if (sKeptOf.isEmpty()) {
+                if (IsTemporaryOf(sName, it.value()) && !OwnTemporaries::Instance().Contains(sName))
+                    RemoveFileIfUnused(folder.filePath(sName).toStdString());
+                continue;
+            }
+            if (!KeptPart::RemoveIfExpired(QFileInfo(folder.filePath(sName)), now) &&
+                it.value().contains(sKeptOf))
+                keptParts.insert(it.key() + QLatin1Char('/') + sKeptOf);
         }
     }
+    return keptParts;
 }
 
 std::unique_ptr<CURL, DiffDownload::CurlDeleter> DiffDownload::NewTransferHandle()
@@ -356,18 +463,16 @@ std::unique_ptr<CURL, DiffDownload::CurlDeleter> DiffDownload::NewTransferHandle
     CURL *pCurl = pHandle.get();
     if (!pCurl)
         return pHandle;
-    // Made once and never changed: every handle may point at it.
-    static const std::unique_ptr<curl_slist, SlistDeleter> pHeaders(
-        curl_slist_append(nullptr, "User-Agent: KX"));
     AttachSharedCookies(pCurl);
     AllowOnlyHttp(pCurl);
-    curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, pHeaders.get());
+    curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, SharedRequestHeaders());
     curl_easy_setopt(pCurl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, 0L);
     // Large chunks: fewer write calls and hand-overs to the digest per file.
     curl_easy_setopt(pCurl, CURLOPT_BUFFERSIZE, 512L * 1024);
     curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &DiffDownload::WriteChunk);
+    curl_easy_setopt(pCurl, CURLOPT_HEADERFUNCTION, &DiffDownload::ReadHeader);
     curl_easy_setopt(pCurl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(pCurl, CURLOPT_XFERINFOFUNCTION, &DiffDownload::CheckAbort);
     ApplyTransferTimeouts(pCurl); // includes the low-speed abort (1 byte/s for 60 s)
@@ -418,12 +523,11 @@ bool DiffDownload::OpenTemporary(Transfer &transfer, const QString &sLocal)
     const QIODevice::OpenMode mode =
         QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered;
     for (int nTry = 0; nTry < 3; ++nTry) {
-        const QString sTemporary = sLocal + QLatin1Char('.') +
-                                   QString::number(QRandomGenerator::global()->generate(), 36) +
-                                   QLatin1String(TemporarySuffix);
+        const QString sTemporary = TemporaryName(sLocal);
         // Known as ours before it exists: no clean-up ever sees it unguarded.
         transfer.pOwn = std::make_unique<OwnTemporary>(sTemporary);
         transfer.file.setFileName(sTemporary);
+        transfer.sTemporary = sTemporary;
         if (transfer.file.open(mode))
             return true;
         transfer.pOwn.reset();
@@ -451,7 +555,7 @@ bool DiffDownload::OpenTransferFile(Transfer &transfer)
 }
 
 void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
-                                const ProxyInfo *pProxy, PackageTransfer &package)
+                                const ProxyInfo *pProxy, PackageTransfer &package, bool bFresh)
 {
     const QString &sLocal = target.sLocalPath;
     // A disk found gone stays gone: nothing more is asked of the server.
@@ -478,22 +582,255 @@ void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
 
     QString sEscaped = sUrl;
     sEscaped.replace(QLatin1Char(' '), QLatin1String("%20"));
+    transfer.sUrl = sUrl;
     transfer.baUrl = EncodedUrl(sEscaped);
+    transfer.target = target;
     transfer.sLocal = sLocal;
     transfer.sExpectedHash = target.sHash;
     transfer.nMaxBytes = qMax<qint64>(0, target.nSize);
+    transfer.bResumable = !bFresh && KeptPart::IsResumable(target.nSize, target.sHash);
     qDebug("%s", transfer.baUrl.constData());
+    if (transfer.bResumable)
+        ClaimKeptPart(transfer);
 
-    // Only what differs between files is set here; the rest stays on the handle.
-    curl_easy_setopt(pCurl, CURLOPT_URL, transfer.baUrl.constData());
-    curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(pCurl, CURLOPT_XFERINFODATA, &transfer);
-    ApplyProxy(pCurl, pProxy);
+    for (;;) {
+        // Only what differs between files is set here; the rest stays on the handle.
+        curl_easy_setopt(pCurl, CURLOPT_URL, transfer.baUrl.constData());
+        curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &transfer);
+        curl_easy_setopt(pCurl, CURLOPT_XFERINFODATA, &transfer);
+        curl_easy_setopt(pCurl, CURLOPT_HEADERDATA, &transfer);
+        ApplyProxy(pCurl, pProxy);
+        transfer.baRange.clear();
+        transfer.pHeaders.reset();
+        if (transfer.nResumeFrom > 0) {
+            transfer.baRange = QByteArray::number(transfer.nResumeFrom) + '-';
+            // A strong ETag, else the date, names the version the kept bytes
+            // are of: a server that has another sends all of it instead.
+            QByteArray baIfRange;
+            if (!transfer.kept.sETag.isEmpty() &&
+                !transfer.kept.sETag.startsWith(QLatin1String("W/")))
+                baIfRange = transfer.kept.sETag.toLatin1();
+            else
+                baIfRange = transfer.kept.sLastModified.toLatin1();
+            curl_slist *pList = curl_slist_append(nullptr, "User-Agent: KX");
+            if (pList && !baIfRange.isEmpty()) {
+                if (curl_slist *pMore =
+                        curl_slist_append(pList, ("If-Range: " + baIfRange).constData()))
+                    pList = pMore;
+            }
+            transfer.pHeaders.reset(pList);
+        }
+        curl_easy_setopt(pCurl, CURLOPT_RANGE,
+                         transfer.baRange.isEmpty() ? nullptr : transfer.baRange.constData());
+        if (transfer.pHeaders)
+            curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, transfer.pHeaders.get());
+        transfer.bAnswerChecked = false;
+        transfer.bAnswerRefused = false;
+        transfer.bRangeRefused = false;
+        transfer.bTooSlow = false;
+        transfer.nWindowStartMs = -1;
+        const qint64 nBefore = transfer.nWritten;
 
-    transfer.nResult = Perform(package, transfer);
-    curl_easy_getinfo(pCurl, CURLINFO_RESPONSE_CODE, &transfer.nStatus);
+        transfer.nResult = Perform(package, transfer);
+        curl_easy_getinfo(pCurl, CURLINFO_RESPONSE_CODE, &transfer.nStatus);
+        if (transfer.pHeaders)
+            curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, SharedRequestHeaders());
+        // An answer without a body was not judged yet.
+        if (transfer.nResult == CURLE_OK && !transfer.bAnswerChecked && !CheckAnswer(transfer))
+            transfer.nResult = CURLE_WRITE_ERROR;
+        // Cut off before any of this answer's body came: the file holds only
+        // what earlier answers (or a verified kept part) brought, judged then.
+        if (transfer.nResult != CURLE_OK && !transfer.bAnswerChecked && transfer.nWritten > 0 &&
+            transfer.nWritten == nBefore)
+            transfer.bAnswerChecked = true;
+
+        if (transfer.nResumeFrom > 0 && (transfer.bRangeRefused || transfer.nStatus == 416)) {
+            // What came does not continue the kept bytes: the whole file, afresh.
+            qDebug() << "kept part not continued, fetched whole:" << transfer.baUrl << "http"
+                     << transfer.nStatus << transfer.baContentRange;
+            if (!RestartFile(transfer))
+                break;
+            continue;
+        }
+        // Only a file with a digest to check the joined whole is resumed, and
+        // not one fetched afresh after a join went wrong: another join could
+        // go wrong again, and again.
+        if (!transfer.bResumable || !BrokeOff(transfer) || transfer.nResumes >= MaxResumesPerRun ||
+            transfer.nWritten <= nBefore || transfer.nWritten < KeptPart::MinBytes || bStop ||
+            TransferStopFlag.load() != 0 || package.bDiskGone)
+            break;
+        // Cut off on the way, with more than before: the rest, at once.
+        ++transfer.nResumes;
+        transfer.nResumeFrom = transfer.nWritten;
+        qDebug() << "resumed at" << transfer.nResumeFrom << "of" << target.nSize << ":"
+                 << transfer.baUrl << "curl" << int(transfer.nResult);
+    }
     // Finished while the next file's request is on its way.
     package.pPending = std::move(pTransfer);
+}
+
+void DiffDownload::ClaimKeptPart(Transfer &transfer)
+{
+    const QString &sLocal = transfer.sLocal;
+    const std::optional<KeptPart::Record> record = KeptPart::Read(sLocal);
+    if (!record || record->sUrl != transfer.sUrl ||
+        record->sMd5.compare(transfer.sExpectedHash, Qt::CaseInsensitive) != 0 ||
+        record->nSize != transfer.target.nSize) {
+        // Nothing kept, or kept for another version of the file.
+        KeptPart::Remove(sLocal);
+        return;
+    }
+    if (!DiskStillThere(*transfer.pPackage))
+        return;
+    // Under a name of this transfer's own, nobody else takes it; the record is
+    // used up (a new one is written if this transfer breaks off too).
+    // Known as ours before the rename: no other package's clean-up takes it
+    // before it is open.
+    const QString sOwn = TemporaryName(sLocal);
+    auto pOwn = std::make_unique<OwnTemporary>(sOwn);
+    const bool bTaken = ReplaceFile(KeptPart::DataPath(sLocal), sOwn);
+    QFile::remove(KeptPart::RecordPath(sLocal));
+    if (!bTaken)
+        return;
+    const int fd = OpenExistingFile(sOwn.toStdString());
+    if (fd < 0 || !transfer.file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered,
+                                      QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            CloseExistingFile(fd);
+        // A link or anything but a plain file of its own: gone, not followed.
+        qDebug() << "kept part refused:" << sOwn;
+        RemoveFileIfUnused(sOwn.toStdString());
+        return;
+    }
+    transfer.pOwn = std::move(pOwn);
+    transfer.sTemporary = sOwn;
+    // The kept bytes go through the digest before the rest arrives; they must
+    // be what the record says they are.
+    bool bFits = transfer.file.size() == record->nKept;
+    QByteArray baChunk;
+    for (qint64 nDone = 0; bFits && nDone < record->nKept;) {
+        baChunk = transfer.file.read(qMin<qint64>(record->nKept - nDone, 1024 * 1024));
+        if (baChunk.isEmpty())
+            bFits = false;
+        transfer.pHash->AddData(baChunk.constData(), baChunk.size());
+        nDone += baChunk.size();
+    }
+    bFits = bFits && QString::fromLatin1(transfer.pHash->Result().toHex()) == record->sKeptMd5;
+    if (!bFits) {
+        qDebug() << "kept part does not fit its record, fetched whole:" << sLocal;
+        RestartFile(transfer);
+        return;
+    }
+    transfer.nWritten = record->nKept;
+    transfer.nResumeFrom = record->nKept;
+    transfer.bFromKeptPart = true;
+    transfer.kept = *record;
+    qDebug() << "resuming at" << record->nKept << "of" << record->nSize << ":" << sLocal;
+}
+
+bool DiffDownload::RestartFile(Transfer &transfer)
+{
+    transfer.pHash = std::make_unique<StreamMd5>();
+    transfer.nWritten = 0;
+    transfer.nResumeFrom = 0;
+    // What it brought so far is counted again as it comes once more.
+    if (transfer.nCounted != 0)
+        transfer.pSelf->AddReceived(transfer, -transfer.nCounted);
+    transfer.bFromKeptPart = false;
+    transfer.bSpliced = false;
+    transfer.kept = KeptPart::Record();
+    if (!transfer.file.isOpen())
+        return true;
+    if (transfer.file.flush() && transfer.file.resize(0) && transfer.file.seek(0))
+        return true;
+    transfer.bWriteFailed = true;
+    return false;
+}
+
+bool DiffDownload::BrokeOff(const Transfer &transfer)
+{
+    // The answer was the file (or its rest) and the connection let it down;
+    // nothing local went wrong.
+    if (!transfer.file.isOpen() || !transfer.bAnswerChecked || transfer.bAnswerRefused ||
+        transfer.bRangeRefused || transfer.bWriteFailed || transfer.bTooLarge ||
+        transfer.bOpenFailed)
+        return false;
+    switch (transfer.nResult) {
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_SEND_ERROR:
+        return true;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return transfer.bTooSlow;
+    default:
+        return false;
+    }
+}
+
+bool DiffDownload::CheckAnswer(Transfer &transfer)
+{
+    transfer.bAnswerChecked = true;
+    long nStatus = 0;
+    curl_easy_getinfo(transfer.pPackage->pEasy.get(), CURLINFO_RESPONSE_CODE, &nStatus);
+    const QString sETag = KeptPart::CleanValidator(transfer.baETag);
+    const QString sLastModified = KeptPart::CleanValidator(transfer.baLastModified);
+    if (transfer.nResumeFrom > 0 && nStatus == 206) {
+        // The rest of the same version, from where the kept bytes end.
+        const bool bSameVersion =
+            (transfer.kept.sETag.isEmpty() || transfer.kept.sETag == sETag) &&
+            (transfer.kept.sLastModified.isEmpty() || transfer.kept.sLastModified == sLastModified);
+        if (!bSameVersion ||
+            !ContinuesAt(transfer.baContentRange, transfer.nResumeFrom, transfer.target.nSize)) {
+            transfer.bRangeRefused = true;
+            return false;
+        }
+        if (transfer.bFromKeptPart) {
+            transfer.bFromKeptPart = false; // counted once
+            AddReceived(transfer, transfer.nResumeFrom);
+        }
+        transfer.bSpliced = true;
+    } else if (transfer.nResumeFrom > 0 && nStatus == 200) {
+        // The whole file instead of the rest: it replaces the kept bytes.
+        qDebug() << "whole file instead of its rest:" << transfer.baUrl;
+        if (!RestartFile(transfer))
+            return false;
+    } else if (nStatus != 200) {
+        // An error page (or a part not asked for) never goes into the file.
+        transfer.bAnswerRefused = true;
+        return false;
+    }
+    if (transfer.nResumeFrom == 0 || !sETag.isEmpty())
+        transfer.kept.sETag = sETag;
+    if (transfer.nResumeFrom == 0 || !sLastModified.isEmpty())
+        transfer.kept.sLastModified = sLastModified;
+    return true;
+}
+
+bool DiffDownload::KeepPart(Transfer &transfer)
+{
+    PackageTransfer &package = *transfer.pPackage;
+    if (!transfer.bResumable || transfer.nWritten < KeptPart::MinBytes ||
+        transfer.nWritten >= transfer.target.nSize || !transfer.file.flush())
+        return false;
+    KeptPart::Record record = transfer.kept;
+    record.sUrl = transfer.sUrl;
+    record.sMd5 = transfer.sExpectedHash.toLower();
+    record.nSize = transfer.target.nSize;
+    record.nKept = transfer.nWritten;
+    record.sKeptMd5 = QString::fromLatin1(transfer.pHash->Result().toHex());
+    transfer.file.close();
+    // Only on the disk the run began on, and only beside a part that got there.
+    if (transfer.file.error() != QFileDevice::NoError || !DiskStillThere(package) ||
+        !ReplaceFile(transfer.sTemporary, KeptPart::DataPath(transfer.sLocal)))
+        return false;
+    if (!KeptPart::Write(transfer.sLocal, record)) {
+        RemoveFileIfUnused(KeptPart::DataPath(transfer.sLocal).toStdString());
+        return false;
+    }
+    qDebug() << "kept" << record.nKept << "of" << record.nSize
+             << "bytes for later:" << transfer.sLocal;
+    return true;
 }
 
 CURLcode DiffDownload::Perform(PackageTransfer &package, Transfer &transfer)
@@ -541,21 +878,41 @@ void DiffDownload::FinishPending(PackageTransfer &package)
     if (!bFlushed)
         transfer.bWriteFailed = true;
 
-    bool bSuccess = transfer.nResult == CURLE_OK && transfer.nStatus == 200 &&
-                    !transfer.bWriteFailed && transfer.file.error() == QFileDevice::NoError;
+    // The whole file, or the rest of one whose beginning was here already.
+    const bool bWhole = transfer.nStatus == 200 || (transfer.nStatus == 206 && transfer.bSpliced);
+    bool bSuccess = transfer.nResult == CURLE_OK && bWhole && !transfer.bWriteFailed && bFlushed &&
+                    transfer.file.error() == QFileDevice::NoError;
+    bool bRedo = false;
     bool bDigestChecked = false;
     if (!bSuccess) {
         qDebug() << "download failed:" << transfer.baUrl << "curl" << int(transfer.nResult)
                  << "http" << transfer.nStatus << (transfer.bWriteFailed ? "write failed" : "")
                  << (transfer.bTooLarge ? "larger than its size" : "")
                  << (transfer.bTooSlow ? "too slow" : "");
+        // What a large file received stays for the next try, unless the
+        // fault was ours, the answer was not the file, or the user stopped it.
+        const bool bStopped = transfer.nResult == CURLE_ABORTED_BY_CALLBACK && !transfer.bTooSlow &&
+                              !transfer.bOpenFailed;
+        if (!IsCancelled() &&
+            (BrokeOff(transfer) ||
+             (bStopped && transfer.bAnswerChecked && !transfer.bAnswerRefused &&
+              !transfer.bRangeRefused && !transfer.bWriteFailed && !transfer.bTooLarge)) &&
+            KeepPart(transfer)) {
+            CountFile(false, transfer.sLocal, FailureOf(package, transfer, false));
+            return;
+        }
     } else if (!transfer.sExpectedHash.isEmpty()) {
-        const QString sReceived = QString::fromLatin1(transfer.hash.Result().toHex());
+        const QString sReceived = QString::fromLatin1(transfer.pHash->Result().toHex());
         if (sReceived.compare(transfer.sExpectedHash, Qt::CaseInsensitive) != 0) {
             qDebug() << "digest mismatch:" << transfer.baUrl << sReceived << "expected"
-                     << transfer.sExpectedHash;
+                     << transfer.sExpectedHash << (transfer.bSpliced ? "(joined)" : "");
             bSuccess = false;
             bDigestChecked = true;
+            // Joined from parts: one of them was not what it claimed; the
+            // whole file comes once more.
+            bRedo = transfer.bSpliced;
+            if (bRedo)
+                AddReceived(transfer, -transfer.nCounted); // counted again as it comes
         }
     }
     // Open (and so in use) until here.
@@ -566,7 +923,7 @@ void DiffDownload::FinishPending(PackageTransfer &package)
     // Only this transfer's own temporary file is renamed or removed. It was
     // made on the disk the run began on: if that went away meanwhile, the
     // name leads nowhere now and the rename fails.
-    const QString sTemporary = transfer.file.fileName();
+    const QString &sTemporary = transfer.sTemporary;
     if (bSuccess)
         bSuccess = ReplaceFile(sTemporary, transfer.sLocal);
     // Judged before the temporary file goes: it holds the room a full disk lacked.
@@ -574,6 +931,12 @@ void DiffDownload::FinishPending(PackageTransfer &package)
         bSuccess ? Failure::Cancelled : FailureOf(package, transfer, bDigestChecked);
     if (!bSuccess)
         QFile::remove(sTemporary);
+    if (bSuccess && transfer.bResumable)
+        KeptPart::Remove(transfer.sLocal); // one another transfer of it may have left
+    if (bRedo) {
+        package.redo.append(qMakePair(transfer.sUrl, transfer.target));
+        return;
+    }
     CountFile(bSuccess, transfer.sLocal, failure);
 }
 
@@ -593,7 +956,7 @@ DiffDownload::Failure DiffDownload::FailureOf(PackageTransfer &package, const Tr
                                                                                : Failure::DiskWrite;
     }
     // An error page is no file, whatever its size.
-    if (transfer.nStatus != 0 && transfer.nStatus != 200)
+    if (transfer.nStatus != 0 && transfer.nStatus != 200 && transfer.nStatus != 206)
         return Failure::ServerError;
     if (transfer.bTooLarge || bDigestChecked)
         return Failure::DigestMismatch;
@@ -639,10 +1002,12 @@ bool DiffDownload::CountFile(bool bSuccess, const QString &sLocalPath, Failure f
     return bSuccess;
 }
 
-void DiffDownload::AddReceived(quint64 nBytes)
+void DiffDownload::AddReceived(Transfer &transfer, qint64 nBytes)
 {
+    transfer.nCounted += nBytes;
     QMutexLocker lock(&mutex);
-    nReceived += nBytes;
+    nReceived =
+        nBytes >= 0 ? nReceived + quint64(nBytes) : nReceived - qMin(nReceived, quint64(-nBytes));
     if (nTotal == 0)
         return;
     const int nPercent = int(double(nReceived) / double(nTotal) * 100.0);
@@ -663,6 +1028,8 @@ size_t DiffDownload::WriteChunk(char *pData, size_t nSize, size_t nCount, void *
 {
     auto *pTransfer = static_cast<Transfer *>(pUser);
     const size_t nBytes = nSize * nCount;
+    if (!pTransfer->bAnswerChecked && !pTransfer->pSelf->CheckAnswer(*pTransfer))
+        return 0;
     if (!pTransfer->pSelf->OpenTransferFile(*pTransfer))
         return 0;
     if (pTransfer->nMaxBytes > 0 && pTransfer->nWritten + qint64(nBytes) > pTransfer->nMaxBytes) {
@@ -676,8 +1043,32 @@ size_t DiffDownload::WriteChunk(char *pData, size_t nSize, size_t nCount, void *
         return 0;
     }
     pTransfer->nWritten += qint64(nBytes);
-    pTransfer->hash.AddData(pData, qint64(nBytes));
-    pTransfer->pSelf->AddReceived(nBytes);
+    pTransfer->pHash->AddData(pData, qint64(nBytes));
+    pTransfer->pSelf->AddReceived(*pTransfer, qint64(nBytes));
+    return nBytes;
+}
+
+size_t DiffDownload::ReadHeader(char *pData, size_t nSize, size_t nCount, void *pUser)
+{
+    const size_t nBytes = nSize * nCount;
+    auto *pTransfer = static_cast<Transfer *>(pUser);
+    if (pTransfer == nullptr) // a handle used outside DownloadFile
+        return nBytes;
+    const QByteArray baLine(pData, int(qMin<size_t>(nBytes, 64 * 1024)));
+    if (baLine.startsWith("HTTP/")) {
+        // A new answer (after an interim one or a redirect): its own headers only.
+        pTransfer->baETag.clear();
+        pTransfer->baLastModified.clear();
+        pTransfer->baContentRange.clear();
+        return nBytes;
+    }
+    QByteArray baValue;
+    if (HeaderValue(baLine, "etag", &baValue))
+        pTransfer->baETag = baValue;
+    else if (HeaderValue(baLine, "last-modified", &baValue))
+        pTransfer->baLastModified = baValue;
+    else if (HeaderValue(baLine, "content-range", &baValue))
+        pTransfer->baContentRange = baValue;
     return nBytes;
 }
 

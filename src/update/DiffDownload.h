@@ -8,6 +8,15 @@
 // worked. That check and rename run while the next file's request is on its
 // way.
 //
+// A large file (KeptPart) whose transfer breaks off keeps what it received:
+// in the same run it is resumed at once with a range request (a few times, as
+// long as each try brings more), and if it still fails, the part stays on the
+// disk with a side record, so that the next run with the same URL, digest and
+// size asks only for the rest. The rest must continue the kept bytes (a 206
+// with the Content-Range asked for, of the same version by ETag and
+// Last-Modified); a whole file (200) replaces them, anything else brings the
+// whole file afresh, and so does a joined file whose digest is wrong.
+//
 // A package may place files anywhere on the device disk except the device's
 // own "sn.txt" and "SaveData". Entries that name one file in two spellings
 // (as the disk's file system compares names) are fetched once. Before each
@@ -62,6 +71,8 @@ public:
     // is unique to the transfer, then this.
     static const char *const TemporarySuffix;
     static constexpr quint64 TransferredStep = 256 * 1024;
+    // A file that broke off is resumed at most this often in one run.
+    static constexpr int MaxResumesPerRun = 3;
 
     explicit DiffDownload(QObject *parent = nullptr);
     // Aborts a running transfer and reports the end if it was not reported yet.
@@ -106,10 +117,27 @@ private:
     // Fetches one file of the package into its temporary file. Its check and
     // rename into place happen in FinishPending, which runs once the next
     // file's request is on its way (or at the end of the package).
+    // bFresh: the whole file, neither resumed nor kept (after a joined file
+    // failed its digest).
     void DownloadFile(const QString &sUrl, const FileTarget &target, const ProxyInfo *pProxy,
-                      PackageTransfer &package);
+                      PackageTransfer &package, bool bFresh = false);
     CURLcode Perform(PackageTransfer &package, Transfer &transfer);
     void FinishPending(PackageTransfer &package);
+    // Takes over the part an earlier run kept of this file when its record
+    // fits, digests it and makes the transfer ask for the rest; removes a
+    // kept part that does not fit.
+    void ClaimKeptPart(Transfer &transfer);
+    // Leaves what a broken-off transfer received on the disk, with its record.
+    bool KeepPart(Transfer &transfer);
+    // Judges the answer before its first byte is written: false when its body
+    // must not go into the file.
+    bool CheckAnswer(Transfer &transfer);
+    // Empties the transfer's file and digest for the whole file; false when
+    // the file cannot be emptied.
+    static bool RestartFile(Transfer &transfer);
+    // Whether the transfer was cut off on the way while receiving the file
+    // (or its rest), with nothing wrong on this side.
+    static bool BrokeOff(const Transfer &transfer);
     // Makes the transfer's temporary file once the request is out (or when
     // its first bytes arrive), if the disk is still there; false when it cannot.
     bool OpenTransferFile(Transfer &transfer);
@@ -120,14 +148,20 @@ private:
     // Whether the disk root is still the volume the run began on; once it is
     // not, it never is again for this run.
     bool DiskStillThere(PackageTransfer &package) const;
-    void RemoveLeftovers(const QHash<QString, QSet<QString>> &names) const;
+    // Removes what killed or cut-off runs left in the folders (folder -> the
+    // targets' names in it), and kept parts older than a week; returns the
+    // paths of the targets that still have kept parts there.
+    QSet<QString> RemoveLeftovers(const QHash<QString, QSet<QString>> &names) const;
     static size_t WriteChunk(char *pData, size_t nSize, size_t nCount, void *pUser);
+    static size_t ReadHeader(char *pData, size_t nSize, size_t nCount, void *pUser);
     static int CheckAbort(void *pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     bool CountFile(bool bSuccess, const QString &sLocalPath, Failure failure);
     // Why the transfer failed, looked at once it has ended.
     Failure FailureOf(PackageTransfer &package, const Transfer &transfer, bool bDigestChecked);
     bool IsCancelled() const;
-    void AddReceived(quint64 nBytes);
+    // Counts bytes of the transfer towards the package's progress; a file
+    // that starts over takes back what it counted.
+    void AddReceived(Transfer &transfer, qint64 nBytes);
 
     QString sSavePath = QStringLiteral("./");
     QJsonObject joPackage;

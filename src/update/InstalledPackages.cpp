@@ -2,6 +2,7 @@
 
 #include "platform/DiskVolume.h"
 #include "update/InstalledManifest.h"
+#include "update/KeptPart.h"
 #include "update/TransferStopFlag.h"
 
 #include <QDebug>
@@ -16,7 +17,8 @@ namespace
 // One pass over a folder's entries: whether it holds an installed manifest
 // (any letter case, hidden or not) and, if not, its subfolders (hidden ones
 // and links left out). Type and hidden state come from the listing itself,
-// so the scan costs no file status call per entry.
+// so the scan costs no file status call per entry. Kept parts of broken-off
+// downloads that are too old are removed on the way.
 bool ListFolder(const QString &sDir, QStringList *pSubFolders)
 {
     pSubFolders->clear();
@@ -28,6 +30,8 @@ bool ListFolder(const QString &sDir, QStringList *pSubFolders)
             if (info.fileName().compare(QLatin1String(InstalledManifest::FileName),
                                         Qt::CaseInsensitive) == 0)
                 return true;
+            if (!KeptPart::TargetNameOf(info.fileName()).isEmpty())
+                KeptPart::RemoveIfExpired(info);
             continue;
         }
         if (!info.isSymLink() && !info.isHidden())
@@ -115,8 +119,9 @@ quint64 DirectorySize(const QString &sPath)
     return nBytes;
 }
 
-void RemovePackages(const QString &sDisk, const QStringList &slPaths)
+QStringList RemovePackages(const QString &sDisk, const QStringList &slPaths)
 {
+    QStringList slRemoved;
     const QString sDiskRoot = Canonical(sDisk);
     for (const QString &sPath : slPaths) {
         const QString sFolder = Canonical(sPath);
@@ -137,6 +142,8 @@ void RemovePackages(const QString &sDisk, const QStringList &slPaths)
             continue;
         }
         FlushFolder(sPath.toStdString());
-        QDir(sPath).removeRecursively();
+        if (QDir(sPath).removeRecursively())
+            slRemoved << sPath;
     }
+    return slRemoved;
 }

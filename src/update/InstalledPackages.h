@@ -16,6 +16,8 @@ struct InstalledPackage {
 };
 
 // Searches sDisk breadth-first and calls onFound with each package folder.
+// Parts of broken-off downloads older than a week, in the folders it passes
+// (all but those inside packages, which their downloads tidy), are removed.
 // Stops at once when the transfer stop flag is raised (the device is going
 // away) and returns false; true when the whole disk was searched.
 bool ScanInstalledPackages(const QString &sDisk,
@@ -28,8 +30,8 @@ InstalledPackage ReadInstalledPackage(const QString &sDir, const QString &sNameK
 // out); 0 when it does not exist.
 quint64 DirectorySize(const QString &sPath);
 
-// Removes each folder with everything in it, in order, ignoring failures. The
-// installed manifest goes first; a folder whose manifest cannot be removed is
-// left whole. A folder that is the disk itself (or not inside sDisk) is never
-// removed.
-void RemovePackages(const QString &sDisk, const QStringList &slPaths);
+// Removes each folder with everything in it, in order, going on after
+// failures. The installed manifest goes first; a folder whose manifest cannot
+// be removed is left whole. A folder that is the disk itself (or not inside
+// sDisk) is never removed. Returns the folders of slPaths that are gone.
+QStringList RemovePackages(const QString &sDisk, const QStringList &slPaths);

@@ -2,11 +2,13 @@
 
 #include "AccountServer.h"
 #include "TestWidgets.h"
+#include "WaitWatch.h"
 #include "accounts/LoginReply.h"
 #include "accounts/PasswordDigest.h"
 #include "accounts/StoredCredentials.h"
 #include "accounts/UserManage.h"
 #include "accounts/UserReg.h"
+#include "net/HttpPost.h"
 #include "net/ServerProtocol.h"
 
 #include <QApplication>
@@ -40,6 +42,7 @@ private slots:
     void successfulLogin();
     void accountMadeOnWindowsWithChinesePassword();
     void secretsStayOutOfDebugOutput();
+    void silentServerLeavesProgramResponsive();
 
 private:
     UserManage *OpenWindow();
@@ -324,6 +327,34 @@ void tst_UserManage::secretsStayOutOfDebugOutput()
     QVERIFY2(!g_baLog.contains(baToken), g_baLog.constData());
     QVERIFY2(!g_baLog.contains(PasswordDigest(QStringLiteral("secret123")).toUtf8()),
              g_baLog.constData());
+}
+
+// The login waits for a server that takes the request and never answers:
+// behind the wait prompt, with the program handling its events all along,
+// until the request gives up.
+void tst_UserManage::silentServerLeavesProgramResponsive()
+{
+    SilentServer silent(QStringLiteral("127.0.2.32"));
+    QVERIFY(silent.IsListening());
+    SetServerAddress(QStringLiteral("127.0.2.32"));
+    const TransferTimeouts normal = CurrentTransferTimeouts();
+    TransferTimeouts shortened = normal;
+    shortened.nCommandMs = 3000;
+    SetTransferTimeouts(shortened);
+
+    UserManage *pWindow = OpenWindow();
+    QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtUserName"), QStringLiteral("alice"));
+    QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtPassword"), QStringLiteral("secret123"));
+    WaitWatch watch;
+    QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
+    watch.Stop();
+    SetTransferTimeouts(normal);
+
+    QVERIFY2(watch.Turns() >= 3, qPrintable(QString::number(watch.Turns())));
+    QVERIFY2(watch.LongestGapMs() < shortened.nCommandMs / 2,
+             qPrintable(QString::number(watch.LongestGapMs())));
+    QCOMPARE(TakeMessage(), QStringLiteral("网络可能不通,请捡查网络是否正常。"));
+    QVERIFY(m_pWindow && m_pWindow->isVisible());
 }
 
 QTEST_MAIN(tst_UserManage)

@@ -2,10 +2,12 @@
 
 #include "AccountServer.h"
 #include "TestWidgets.h"
+#include "WaitWatch.h"
 #include "accounts/PasswordDigest.h"
 #include "accounts/UserManage.h"
 #include "accounts/UserReg.h"
 #include "device/DeviceState.h"
+#include "net/HttpPost.h"
 #include "net/ServerProtocol.h"
 
 #include <QApplication>
@@ -33,6 +35,7 @@ private slots:
     void serverAnswers_data();
     void serverAnswers();
     void successOpensPrefilledLogin();
+    void silentServerLeavesProgramResponsive();
 
 private:
     struct Fields {
@@ -262,6 +265,34 @@ void tst_UserReg::successOpensPrefilledLogin()
                  .value(QStringLiteral("password"))
                  .toString(),
              sDigest);
+}
+
+// A server that takes the registration and never answers: the program waits
+// behind the wait prompt, handling its events, until the request gives up.
+void tst_UserReg::silentServerLeavesProgramResponsive()
+{
+    SilentServer silent(QStringLiteral("127.0.2.41"));
+    QVERIFY(silent.IsListening());
+    SetServerAddress(QStringLiteral("127.0.2.41"));
+    const TransferTimeouts normal = CurrentTransferTimeouts();
+    TransferTimeouts shortened = normal;
+    shortened.nCommandMs = 3000;
+    SetTransferTimeouts(shortened);
+
+    UserReg *pWindow = OpenWindow();
+    Fill(pWindow, {QStringLiteral("erin"), QStringLiteral("Erin"), QStringLiteral("password1"),
+                   QStringLiteral("password1"), QString(), QStringLiteral("e@example.org")});
+    WaitWatch watch;
+    QTest::mouseClick(pWindow->findChild<QPushButton *>("btnSubmit"), Qt::LeftButton);
+    watch.Stop();
+    SetTransferTimeouts(normal);
+    SetServerAddress(m_server.Address());
+
+    QVERIFY2(watch.Turns() >= 3, qPrintable(QString::number(watch.Turns())));
+    QVERIFY2(watch.LongestGapMs() < shortened.nCommandMs / 2,
+             qPrintable(QString::number(watch.LongestGapMs())));
+    QCOMPARE(TakeMessage(), QStringLiteral("网络可能不通,请捡查网络是否正常。"));
+    QVERIFY(m_pWindow && m_pWindow->isVisible());
 }
 
 QTEST_MAIN(tst_UserReg)

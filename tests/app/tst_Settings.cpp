@@ -19,6 +19,8 @@ private slots:
     void storedLanguageChoosesTranslation_data();
     void storedLanguageChoosesTranslation();
     void switchingToUnknownLanguageDropsOldTranslation();
+    void qtDialogsSpeakTheLanguage_data();
+    void qtDialogsSpeakTheLanguage();
 
 private:
     void WriteConfig(const QByteArray &baText);
@@ -126,6 +128,34 @@ void tst_Settings::switchingToUnknownLanguageDropsOldTranslation()
     StoreLanguageSetting(3);
     ApplyStoredLanguage();
     QCOMPARE(QCoreApplication::translate("SettingDlg", "应用"), QStringLiteral("应用"));
+    QVERIFY(AppTranslator().isEmpty());
+}
+
+void tst_Settings::qtDialogsSpeakTheLanguage_data()
+{
+    QTest::addColumn<int>("nLanguage");
+    QTest::addColumn<QString>("sSave");
+    QTest::newRow("simplified Chinese") << 0 << "保存";
+    QTest::newRow("traditional Chinese") << 1 << "儲存";
+    QTest::newRow("English") << 2 << "Save";
+    QTest::newRow("source texts") << 3 << "Save";
+}
+
+// Qt's own dialogs (file, print, preview) and buttons take the program's language.
+void tst_Settings::qtDialogsSpeakTheLanguage()
+{
+    QFETCH(int, nLanguage);
+    QFETCH(QString, sSave);
+    bool bFound = false;
+    for (const QString &sFolder : QtTranslationFolders())
+        bFound = bFound || QFile::exists(sFolder + "/qtbase_zh_CN.qm");
+    if (!bFound)
+        QSKIP("Qt's translations are not installed (qttranslations5-l10n)");
+    StoreLanguageSetting(nLanguage);
+    ApplyStoredLanguage();
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Save"), sSave);
+    StoreLanguageSetting(3);
+    ApplyStoredLanguage();
     QVERIFY(AppTranslator().isEmpty());
 }
 

@@ -376,6 +376,8 @@ void tst_Installation::debianPackagePassesLintian()
     // The click sound and opening the help are not needed to run the program.
     QVERIFY2(sRecommends.contains("xdg-utils"), qPrintable(sRecommends));
     QVERIFY2(sRecommends.contains("libqt5multimedia5-plugins"), qPrintable(sRecommends));
+    // Qt's dialogs in the program's language.
+    QVERIFY2(sRecommends.contains("qttranslations5-l10n"), qPrintable(sRecommends));
     QVERIFY2(!sDepends.contains("libqt5multimedia5-plugins"), qPrintable(sDepends));
     QVERIFY2(sDepends.contains("libqt5multimedia5"), qPrintable(sDepends));
 

@@ -912,11 +912,9 @@ void tst_ReportEngine::printerPageRange()
     DataProvider data(&engine);
     data.counts[1] = 100;
     data.value = RowValue;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(Pdf(QStringLiteral("range.pdf")));
-    printer.setFromTo(2, 2);
-    engine.printPreview(&printer);
+    const auto pPrinter = PdfPrinter(Pdf(QStringLiteral("range.pdf")));
+    pPrinter->setFromTo(2, 2);
+    engine.printPreview(pPrinter.get());
     QCOMPARE(PdfPageCount(Pdf(QStringLiteral("range.pdf"))), 1);
     const QStringList slLines = PdfLines(Pdf(QStringLiteral("range.pdf")), 1);
     QCOMPARE(slLines.at(1), QStringLiteral("row 44"));
@@ -930,19 +928,15 @@ void tst_ReportEngine::targetPrinterAdoption()
     DataProvider data(&engine);
     data.counts[1] = 2;
     data.value = RowValue;
-    QPrinter first(QPrinter::HighResolution);
-    first.setOutputFormat(QPrinter::PdfFormat);
-    first.setOutputFileName(Pdf(QStringLiteral("target1.pdf")));
-    QPrinter second(QPrinter::HighResolution);
-    second.setOutputFormat(QPrinter::PdfFormat);
-    second.setOutputFileName(Pdf(QStringLiteral("target2.pdf")));
+    const auto pFirst = PdfPrinter(Pdf(QStringLiteral("target1.pdf")));
+    const auto pSecond = PdfPrinter(Pdf(QStringLiteral("target2.pdf")));
 
-    QVERIFY(engine.setTargetPrinter(&first));
-    QVERIFY(!engine.setTargetPrinter(&second));
+    QVERIFY(engine.setTargetPrinter(pFirst.get()));
+    QVERIFY(!engine.setTargetPrinter(pSecond.get()));
     engine.printReport(true, true);
     QCOMPARE(PdfLines(Pdf(QStringLiteral("target1.pdf")), 1).at(1), QStringLiteral("row 0"));
     // The adoption ends with the print: the next one goes to the new printer.
-    QVERIFY(engine.setTargetPrinter(&second));
+    QVERIFY(engine.setTargetPrinter(pSecond.get()));
     engine.printReport(true, true);
     QCOMPARE(PdfPageCount(Pdf(QStringLiteral("target2.pdf"))), 1);
 }

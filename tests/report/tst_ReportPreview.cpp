@@ -12,7 +12,6 @@
 #include <QFileDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
-#include <QPrinter>
 #include <QTimer>
 #include <QTranslator>
 #include <QUrl>
@@ -116,10 +115,8 @@ void tst_ReportPreview::previewDialogHasExportActions()
     DataProvider data(&engine);
     data.counts[1] = 3;
     data.value = RowValue;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(Pdf(QStringLiteral("dialog.pdf")));
-    QVERIFY(engine.setTargetPrinter(&printer));
+    const auto pPrinter = PdfPrinter(Pdf(QStringLiteral("dialog.pdf")));
+    QVERIFY(engine.setTargetPrinter(pPrinter.get()));
     QStringList slActions;
     int nPages = -1;
     QTimer::singleShot(0, this, [&]() {
@@ -147,7 +144,7 @@ void tst_ReportPreview::previewDialogHasExportActions()
                                      QStringLiteral("actExpToPdf=") + sPdf}));
     QCOMPARE(nPages, 1);
     QVERIFY(bDestroyed);
-    QVERIFY(engine.setTargetPrinter(&printer));
+    QVERIFY(engine.setTargetPrinter(pPrinter.get()));
 }
 
 void tst_ReportPreview::cancelledExportSavesNothing()

@@ -2,8 +2,13 @@
 
 #include "TestTools.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
+
+#include <csignal>
+#include <sys/types.h>
 
 namespace
 {
@@ -17,9 +22,31 @@ QString FindTool(const char *pName)
     return QStandardPaths::findExecutable(sName,
                                           {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
 }
+
+// The fusefat process serving sImage, found by its command line; 0 when none.
+qint64 FindDaemon(const QString &sImage)
+{
+    const QStringList slEntries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &sEntry : slEntries) {
+        bool bNumber = false;
+        const qint64 nPid = sEntry.toLongLong(&bNumber);
+        if (!bNumber)
+            continue;
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(nPid));
+        if (!cmdline.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> args = cmdline.readAll().split('\0');
+        if (!args.isEmpty() &&
+            QFileInfo(QFile::decodeName(args.first())).fileName() == QLatin1String("fusefat") &&
+            args.contains(QFile::encodeName(sImage)))
+            return nPid;
+    }
+    return 0;
+}
 } // namespace
 
-FatDisk::FatDisk(const QString &sImage, const QString &sFolder) : m_sFolder(sFolder)
+FatDisk::FatDisk(const QString &sImage, const QString &sFolder)
+    : m_sFolder(sFolder), m_sImage(sImage)
 {
     const QString sMkfs = FindTool("mkfs.fat");
     const QString sFusefat = FindTool("fusefat");
@@ -43,6 +70,20 @@ FatDisk::FatDisk(const QString &sImage, const QString &sFolder) : m_sFolder(sFol
 
 FatDisk::~FatDisk()
 {
-    if (IsMounted())
-        TestTools::Unmount(m_sFolder);
+    if (!IsMounted())
+        return;
+    Resume();
+    TestTools::Unmount(m_sFolder);
+}
+
+bool FatDisk::Pause()
+{
+    if (m_nDaemon == 0)
+        m_nDaemon = FindDaemon(m_sImage);
+    return m_nDaemon != 0 && ::kill(static_cast<pid_t>(m_nDaemon), SIGSTOP) == 0;
+}
+
+bool FatDisk::Resume()
+{
+    return m_nDaemon != 0 && ::kill(static_cast<pid_t>(m_nDaemon), SIGCONT) == 0;
 }

@@ -18,7 +18,15 @@ public:
     bool IsMounted() const { return m_sError.isEmpty(); }
     QString Error() const { return m_sError; }
 
+    // Stops the file system's process: whatever reaches the disk then waits,
+    // as on a disk that does not answer, until Resume(). False when the
+    // process was not found.
+    bool Pause();
+    bool Resume();
+
 private:
     QString m_sFolder;
+    QString m_sImage;
     QString m_sError;
+    qint64 m_nDaemon = 0;
 };

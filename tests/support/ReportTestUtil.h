@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QHash>
 #include <QObject>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSizeF>
@@ -18,6 +19,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <functional>
+#include <memory>
 
 namespace ReportTest
 {
@@ -102,6 +104,15 @@ public:
 private:
     QObject m_context;
 };
+
+// A high-resolution printer that prints into the PDF file sPath.
+inline std::unique_ptr<QPrinter> PdfPrinter(const QString &sPath)
+{
+    auto pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    pPrinter->setOutputFormat(QPrinter::PdfFormat);
+    pPrinter->setOutputFileName(sPath);
+    return pPrinter;
+}
 
 inline QString RunTool(const QString &sProgram, const QStringList &slArgs)
 {

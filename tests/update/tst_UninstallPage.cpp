@@ -1,13 +1,38 @@
 // The uninstall page: which package folders of the device disk it lists, how,
 // and what the uninstall button removes.
 
+#include "FatDisk.h"
 #include "UpdateTestBench.h"
+#include "WaitWatch.h"
 #include "accounts/LoginReply.h"
 #include "app/Language.h"
 #include "app/Settings.h"
+#include "device/DeviceState.h"
+#include "update/InstalledPackages.h"
 #include "update/TransferStopFlag.h"
 
+#include <atomic>
+#include <thread>
+
 using namespace UpdateTestBench;
+
+namespace
+{
+QMessageBox *ShownBox()
+{
+    const QList<QMessageBox *> boxes = TestWidgets::VisibleMessageBoxes();
+    return boxes.isEmpty() ? nullptr : boxes.last();
+}
+
+void Answer(QMessageBox *pBox, const QString &sButton)
+{
+    const QList<QAbstractButton *> buttons = pBox->buttons();
+    for (QAbstractButton *pButton : buttons) {
+        if (pButton->text() == sButton)
+            pButton->click();
+    }
+}
+} // namespace
 
 class tst_UninstallPage : public QObject
 {
@@ -20,6 +45,9 @@ private slots:
     void listsInstalledPackages();
     void uninstallRemovesCheckedPackages();
     void uninstallWithNothingCheckedRebuilds();
+    void uninstallNotConfirmedRemovesNothing_data();
+    void uninstallNotConfirmedRemovesNothing();
+    void slowDiskLeavesProgramResponsive();
     void noDiskNoRows();
     void languageSwitchRenamesRows();
 
@@ -102,15 +130,31 @@ void tst_UninstallPage::uninstallRemovesCheckedPackages()
 {
     WriteManifest("Diag/Engine", {{"lang_name", "Engine"}, {"rev", "2.0"}, {"branch", "dash"}});
     WriteManifest("Diag/Keys", {{"lang_name", "Keys"}, {"rev", "1.1"}, {"branch", "immo"}});
+    WriteManifest("Diag/Lamps", {{"lang_name", "Lamps"}, {"rev", "3"}, {"branch", "dash"}});
     MainWindow &w = OpenUninstallPage();
     QTableWidget *pTable = UnistallTable(w);
-    QTRY_COMPARE(ColumnTexts(pTable, 0), (QStringList{"dash-Engine", "immo-Keys"}));
+    QTRY_COMPARE(ColumnTexts(pTable, 0), (QStringList{"dash-Engine", "dash-Lamps", "immo-Keys"}));
     pTable->item(RowNamed(pTable, "immo-Keys"), 0)->setCheckState(Qt::Checked);
+    pTable->item(RowNamed(pTable, "dash-Lamps"), 0)->setCheckState(Qt::Checked);
     Click(w, "btnOneKeyUnistall");
-    QVERIFY(!QFileInfo::exists(sDisk + "/Diag/Keys"));
+
+    // First the question, with the packages by name; nothing has gone yet.
+    QMessageBox *pQuestion = ShownBox();
+    QVERIFY(pQuestion);
+    QCOMPARE(pQuestion->icon(), QMessageBox::Question);
+    QCOMPARE(pQuestion->text(),
+             QStringLiteral("确定要卸载选中的 2 个软件吗？\n\ndash-Lamps\nimmo-Keys"));
+    QVERIFY(QFileInfo::exists(sDisk + "/Diag/Keys/Update.json"));
+    Answer(pQuestion, "是");
+
+    QTRY_VERIFY(!QFileInfo::exists(sDisk + "/Diag/Keys"));
+    QVERIFY(!QFileInfo::exists(sDisk + "/Diag/Lamps"));
     QVERIFY(QFileInfo::exists(sDisk + "/Diag/Engine/Update.json"));
     QTRY_COMPARE(ColumnTexts(pTable, 0), QStringList{"dash-Engine"});
     QCOMPARE(pTable->item(0, 0)->checkState(), Qt::Unchecked);
+    // Afterwards it says what went.
+    QTRY_COMPARE(MessageTexts(),
+                 QStringList{QStringLiteral("已卸载 2 个软件：\ndash-Lamps\nimmo-Keys")});
 }
 
 void tst_UninstallPage::uninstallWithNothingCheckedRebuilds()
@@ -123,6 +167,79 @@ void tst_UninstallPage::uninstallWithNothingCheckedRebuilds()
     Click(w, "btnOneKeyUnistall");
     QTRY_COMPARE(ColumnTexts(pTable, 0), (QStringList{"dash-Engine", "immo-Keys"}));
     QVERIFY(QFileInfo::exists(sDisk + "/Diag/Engine/Update.json"));
+    // No question: there is nothing to ask about; the user is told to choose.
+    QCOMPARE(TakeMessages(), QStringList{QStringLiteral("请先勾选要卸载的软件。")});
+}
+
+void tst_UninstallPage::uninstallNotConfirmedRemovesNothing_data()
+{
+    QTest::addColumn<QString>("sAnswer"); // a button, or "close" for the title bar's
+    QTest::newRow("no") << "否";
+    QTest::newRow("closed") << "close";
+}
+
+void tst_UninstallPage::uninstallNotConfirmedRemovesNothing()
+{
+    QFETCH(QString, sAnswer);
+    WriteManifest("Diag/Keys", {{"lang_name", "Keys"}, {"rev", "1.1"}, {"branch", "immo"}});
+    MainWindow &w = OpenUninstallPage();
+    QTableWidget *pTable = UnistallTable(w);
+    QTRY_COMPARE(ColumnTexts(pTable, 0), QStringList{"immo-Keys"});
+    pTable->item(0, 0)->setCheckState(Qt::Checked);
+    Click(w, "btnOneKeyUnistall");
+    QPointer<QMessageBox> pQuestion = ShownBox();
+    QVERIFY(pQuestion);
+    if (sAnswer == QLatin1String("close"))
+        pQuestion->findChild<QPushButton *>("btnClose")->click();
+    else
+        Answer(pQuestion, sAnswer);
+    QTRY_VERIFY(pQuestion.isNull());
+    QTest::qWait(100);
+    QVERIFY(QFileInfo::exists(sDisk + "/Diag/Keys/Update.json"));
+    QCOMPARE(ColumnTexts(pTable, 0), QStringList{"immo-Keys"});
+    QCOMPARE(pTable->item(0, 0)->checkState(), Qt::Checked);
+    QVERIFY(MessageTexts().isEmpty());
+}
+
+// The sizes of the listed packages are counted by the scan, not by the window:
+// part of a package lies on a disk that stops answering, and the program goes
+// on handling its events while the count waits for it.
+void tst_UninstallPage::slowDiskLeavesProgramResponsive()
+{
+    WriteManifest("Diag/Engine", {{"lang_name", "Engine"}, {"rev", "2.0"}, {"branch", "dash"}});
+    QVERIFY(WriteFile(sDisk + "/Diag/Engine/data/a.bin", QByteArray(1000, 'a')));
+    const QString sSlow = sDisk + "/Diag/Engine/data/slow";
+    QVERIFY(QDir().mkpath(sSlow));
+    // Mounted before the window watches the mount table.
+    FatDisk slow(dir.filePath("slow.img"), sSlow);
+    if (!slow.IsMounted())
+        QSKIP(qPrintable(slow.Error()));
+    QVERIFY(WriteFile(sSlow + "/b.bin", QByteArray(2048, 'b')));
+    const quint64 nBytes = DirectorySize(sDisk + "/Diag/Engine");
+    QVERIFY(nBytes > 3048);
+
+    pWindow = std::make_unique<MainWindow>();
+    pWindow->show();
+    pWindow->FirstShow();
+    QTableWidget *pTable = UnistallTable(*pWindow);
+    QVERIFY(slow.Pause());
+    // Should the window wait for the disk itself, the disk answers again after
+    // a while, so that the test ends (and fails).
+    std::atomic<bool> bDone{false};
+    std::thread watchdog([&bDone, &slow]() {
+        for (int i = 0; i < 100 && !bDone; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        slow.Resume();
+    });
+    WaitWatch watch([pTable]() { return pTable->rowCount() == 0; });
+    Click(*pWindow, "btnUnistall");
+    QTRY_VERIFY_WITH_TIMEOUT(watch.Turns() >= 50, 4000);
+    QCOMPARE(pTable->rowCount(), 0); // still counting
+    bDone = true;
+    watchdog.join();
+    QTRY_COMPARE(ColumnTexts(pTable, 0), QStringList{"dash-Engine"});
+    watch.Stop();
+    QCOMPARE(pTable->item(0, 2)->text(), FormatSize(nBytes));
 }
 
 void tst_UninstallPage::noDiskNoRows()

@@ -181,6 +181,12 @@ void tst_UpdateEndToEnd::deviceBroughtUpToDate()
     QVERIFY(album.slSaved.contains("3-firmware-window"));
     QCOMPARE(w.Batch().nTaskCount.load(), 0);
     QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
+    // The finished flash says so.
+    QTRY_VERIFY(!MessageTexts().isEmpty());
+    const QStringList slFlashed = TakeMessages();
+    QCOMPARE(slFlashed.size(), 1);
+    QVERIFY2(slFlashed.first().startsWith(QStringLiteral("固件已写入设备")),
+             qPrintable(slFlashed.first()));
 
     // The uninstall page lists both packages (not the main program) and removes one.
     Click(w, "btnUnistall");
@@ -190,10 +196,24 @@ void tst_UpdateEndToEnd::deviceBroughtUpToDate()
     album.Save(&w, QStringLiteral("4-uninstall"));
     pInstalled->item(1, 0)->setCheckState(Qt::Checked);
     Click(w, "btnOneKeyUnistall");
+    // It asks first, naming the package.
+    QTRY_COMPARE(MessageTexts(),
+                 QStringList{QStringLiteral("确定要卸载选中的 1 个软件吗？\n\nimmo-Keys")});
+    QVERIFY(QFileInfo::exists(bench.DiskPath("Diag/Keys")));
+    QMessageBox *pQuestion = TestWidgets::VisibleMessageBoxes().constLast();
+    const QList<QAbstractButton *> answers = pQuestion->buttons();
+    for (QAbstractButton *pAnswer : answers) {
+        if (pQuestion->buttonRole(pAnswer) == QMessageBox::YesRole) {
+            pAnswer->click();
+            break;
+        }
+    }
     QTRY_COMPARE(ColumnTexts(pInstalled, 0), QStringList{"dash-Engine"});
     QVERIFY(!QFileInfo::exists(bench.DiskPath("Diag/Keys")));
     QVERIFY(QFileInfo::exists(bench.DiskPath("Diag/Engine/a.bin")));
+    QTRY_COMPARE(MessageTexts(), QStringList{QStringLiteral("已卸载 1 个软件：\nimmo-Keys")});
     album.Save(&w, QStringLiteral("5-uninstalled"));
+    TakeMessages();
 
     qInfo().noquote() << "one-click download of the catalogue:" << nDownloadMs << "ms";
     qInfo().noquote() << "images of the main window:" << QDir::cleanPath(album.sFolder)

@@ -4,11 +4,14 @@
 // states, installed manifests, busy counter and firmware installation.
 
 #include "UpdateTestBench.h"
+#include "WaitWatch.h"
 #include "accounts/LoginReply.h"
 #include "accounts/StoredCredentials.h"
 #include "accounts/UserManage.h"
 #include "app/Language.h"
 #include "app/Settings.h"
+#include "device/DeviceState.h"
+#include "net/HttpPost.h"
 #include "update/DiffDownload.h"
 #include "update/MainWindow.h"
 #include "update/TransferStopFlag.h"
@@ -102,6 +105,8 @@ private slots:
     void catalogueWithAnotherStatus();
     void noDeviceNoRequest();
     void busyWindowKeepsItsRows();
+    void catalogueWaitLeavesProgramResponsive_data();
+    void catalogueWaitLeavesProgramResponsive();
 
     void oneClickWithNothingSelected();
     void mandatoryRowDownloadsAndFlashesFirmware();
@@ -311,6 +316,65 @@ void tst_UpdatePage::busyWindowKeepsItsRows()
     w.Batch().nTaskCount = 0;
     QCOMPARE(bench.pServer->Requests("catalogue").size(), 1);
     QCOMPARE(ColumnTexts(UpdateTable(w), 0), QStringList{"dash-Engine"});
+}
+
+void tst_UpdatePage::catalogueWaitLeavesProgramResponsive_data()
+{
+    QTest::addColumn<QStringList>("slSimArgs");
+    QTest::addColumn<bool>("bServerSilent");
+    QTest::addColumn<QStringList>("slRows");
+    QTest::addColumn<QStringList>("slMessages");
+    // The device's first answer (its identifier) never comes: no catalogue.
+    QTest::newRow("device silent on its identifier")
+        << QStringList{"--silent", "id"} << false << QStringList() << QStringList();
+    // Its firmware version never comes: the main program is listed without one.
+    QTest::newRow("device silent on its version")
+        << QStringList{"--silent", "version"} << false << QStringList{"main"} << QStringList();
+    QTest::newRow("server silent") << QStringList() << true << QStringList()
+                                   << QStringList{"获取升级信息失败,请检查网络是否正常!"};
+}
+
+// The catalogue's serial queries and its request wait on a worker behind the
+// wait prompt, with the program handling its events all along.
+void tst_UpdatePage::catalogueWaitLeavesProgramResponsive()
+{
+    QFETCH(QStringList, slSimArgs);
+    QFETCH(bool, bServerSilent);
+    QFETCH(QStringList, slRows);
+    QFETCH(QStringList, slMessages);
+    bench.AddPackage("10-home", HomePackage(), {{"MAIN.bin", kImage}});
+    DeviceSimProcess sim;
+    QVERIFY2(sim.Start(slSimArgs), qPrintable(sim.ErrorString()));
+    device::SetSerialOverride(sim.PtyPath());
+    std::unique_ptr<SilentServer> pSilent;
+    const TransferTimeouts normal = CurrentTransferTimeouts();
+    // As long as the device waits for a missing answer.
+    const int nSilenceMs = device::CommandTimeoutMs;
+    if (bServerSilent) {
+        pSilent = std::make_unique<SilentServer>(QStringLiteral("127.0.6.12"));
+        QVERIFY(pSilent->IsListening());
+        SetServerAddress(QStringLiteral("127.0.6.12"));
+        TransferTimeouts shortened = normal;
+        shortened.nCommandMs = nSilenceMs;
+        SetTransferTimeouts(shortened);
+    }
+
+    WaitWatch watch;
+    MainWindow &w = OpenWindow();
+    watch.Stop();
+    SetTransferTimeouts(normal);
+    SetServerAddress(bench.pServer->Address());
+    device::SetSerialOverride(bench.sim.PtyPath());
+
+    QVERIFY2(watch.Turns() >= 3, qPrintable(QString::number(watch.Turns())));
+    QVERIFY2(watch.LongestGapMs() < nSilenceMs / 2,
+             qPrintable(QString::number(watch.LongestGapMs())));
+    QCOMPARE(ColumnTexts(UpdateTable(w), 0), slRows);
+    if (!slRows.isEmpty())
+        QCOMPARE(ColumnTexts(UpdateTable(w), 1), QStringList{QString()});
+    QCOMPARE(TakeMessages(), slMessages);
+    if (!bServerSilent)
+        QCOMPARE(bench.pServer->Requests("catalogue").size(), slRows.size());
 }
 
 void tst_UpdatePage::oneClickWithNothingSelected()

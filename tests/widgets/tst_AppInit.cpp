@@ -40,6 +40,28 @@ void Drag(QWidget *pWidget, const QPoint &local, const QPoint &delta,
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(pWidget, &release);
 }
+
+// The filter as it works on a platform of choice, with the window system's
+// part replaced by a note of the windows handed to it.
+class SystemMoveFilter : public AppInit
+{
+public:
+    SystemMoveFilter(bool bSystemMove, bool bSystemAccepts)
+        : AppInit(bSystemMove, nullptr), bAccepts(bSystemAccepts)
+    {
+    }
+    QList<QWidget *> handedOver;
+
+protected:
+    bool StartSystemMove(QWidget *pWindow) override
+    {
+        handedOver << pWindow;
+        return bAccepts;
+    }
+
+private:
+    bool bAccepts;
+};
 } // namespace
 
 class tst_AppInit : public QObject
@@ -54,6 +76,10 @@ private slots:
     void rightButtonDoesNotDrag();
     void pictureLabelKeepsTheMouse();
     void moveWithoutButtonDoesNothing();
+    void platformsThatMoveWindowsThemselves_data();
+    void platformsThatMoveWindowsThemselves();
+    void dragHandedToWindowSystem_data();
+    void dragHandedToWindowSystem();
 
 private:
     std::unique_ptr<AppInit> pFilter;
@@ -150,6 +176,62 @@ void tst_AppInit::moveWithoutButtonDoesNothing()
     Drag(&window, QPoint(50, 20), QPoint(0, 0));
     Send(&window, QEvent::MouseMove, QPoint(90, 90), Qt::NoButton, Qt::LeftButton);
     QCOMPARE(window.pos(), start);
+}
+
+void tst_AppInit::platformsThatMoveWindowsThemselves_data()
+{
+    QTest::addColumn<QString>("sPlatform");
+    QTest::addColumn<bool>("bBySystem");
+    QTest::newRow("wayland") << "wayland" << true;
+    QTest::newRow("wayland-egl") << "wayland-egl" << true;
+    QTest::newRow("xcb") << "xcb" << false;
+    QTest::newRow("windows") << "windows" << false;
+    QTest::newRow("offscreen") << "offscreen" << false;
+}
+
+void tst_AppInit::platformsThatMoveWindowsThemselves()
+{
+    QFETCH(QString, sPlatform);
+    QFETCH(bool, bBySystem);
+    QCOMPARE(AppInit::MovesBySystem(sPlatform), bBySystem);
+}
+
+void tst_AppInit::dragHandedToWindowSystem_data()
+{
+    QTest::addColumn<bool>("bSystemMove");
+    QTest::addColumn<bool>("bSystemAccepts");
+    QTest::addColumn<int>("nHandedOver");
+    QTest::addColumn<QPoint>("moved");
+    // The window system follows the pointer: no move by position on top.
+    QTest::newRow("wayland") << true << true << 1 << QPoint(0, 0);
+    // It declined (no native window, a press it did not see): moved by position.
+    QTest::newRow("wayland, declined") << true << false << 1 << QPoint(30, 40);
+    QTest::newRow("elsewhere") << false << true << 0 << QPoint(30, 40);
+}
+
+void tst_AppInit::dragHandedToWindowSystem()
+{
+    QFETCH(bool, bSystemMove);
+    QFETCH(bool, bSystemAccepts);
+    QFETCH(int, nHandedOver);
+    QFETCH(QPoint, moved);
+    pFilter.reset();
+    SystemMoveFilter filter(bSystemMove, bSystemAccepts);
+    Window window;
+    window.setProperty("CanMove", true);
+    window.setGeometry(100, 100, 300, 200);
+    // A press on a child that leaves it unhandled reaches the window.
+    auto *pChild = new QWidget(&window);
+    pChild->setGeometry(0, 0, 100, 50);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QPoint start = window.pos();
+    Drag(pChild, QPoint(20, 20), QPoint(30, 40));
+    QCOMPARE(filter.handedOver.size(), nHandedOver);
+    if (nHandedOver > 0)
+        QCOMPARE(filter.handedOver.first(), &window);
+    QCOMPARE(window.pos(), start + moved);
+    QCOMPARE(window.nPresses, 0);
 }
 
 QTEST_MAIN(tst_AppInit)

@@ -1,7 +1,10 @@
 #include "ConnectionReset.h"
 
+#include <linux/sockios.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -14,12 +17,11 @@ int PortOf(const sockaddr_storage &address)
         return ntohs(reinterpret_cast<const sockaddr_in6 &>(address).sin6_port);
     return -1;
 }
-} // namespace
 
-bool ResetConnection(int nLocalPort, int nRemotePort)
+// The HTTP library does not expose the socket of a request, so find it among
+// the process's descriptors by its two ports; -1 when there is none.
+int FindConnection(int nLocalPort, int nRemotePort)
 {
-    // The HTTP library does not expose the socket of a request, so find it
-    // among the process's descriptors by its two ports.
     const long nMax = sysconf(_SC_OPEN_MAX);
     for (int fd = 0; fd < nMax && fd < 65536; ++fd) {
         sockaddr_storage local{};
@@ -30,13 +32,38 @@ bool ResetConnection(int nLocalPort, int nRemotePort)
             continue;
         if (getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &nPeer) != 0)
             continue;
-        if (PortOf(local) != nLocalPort || PortOf(peer) != nRemotePort)
-            continue;
-        // Disconnecting a connected TCP socket with AF_UNSPEC aborts it with
-        // a reset; the library's later close then finds nothing to send.
-        sockaddr unspec{};
-        unspec.sa_family = AF_UNSPEC;
-        return connect(fd, &unspec, sizeof(unspec)) == 0;
+        if (PortOf(local) == nLocalPort && PortOf(peer) == nRemotePort)
+            return fd;
     }
-    return false;
+    return -1;
+}
+} // namespace
+
+bool ResetConnection(int nLocalPort, int nRemotePort)
+{
+    const int fd = FindConnection(nLocalPort, nRemotePort);
+    if (fd < 0)
+        return false;
+    // Disconnecting a connected TCP socket with AF_UNSPEC aborts it with a
+    // reset; the library's later close then finds nothing to send.
+    sockaddr unspec{};
+    unspec.sa_family = AF_UNSPEC;
+    return connect(fd, &unspec, sizeof(unspec)) == 0;
+}
+
+bool WaitUntilSent(int nLocalPort, int nRemotePort, int nMaxMs)
+{
+    const int fd = FindConnection(nLocalPort, nRemotePort);
+    if (fd < 0)
+        return false;
+    for (int nWaited = 0;; nWaited += 5) {
+        int nQueued = 0;
+        if (ioctl(fd, SIOCOUTQ, &nQueued) != 0)
+            return false;
+        if (nQueued == 0)
+            return true;
+        if (nWaited >= nMaxMs)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }

@@ -3,11 +3,13 @@
 std::optional<Fault> Fault::FromJson(const QJsonObject &joFault, QString *pError)
 {
     static const QStringList slKnown = {
-        QStringLiteral("on"),        QStringLiteral("match"),   QStringLiteral("status"),
-        QStringLiteral("empty"),     QStringLiteral("notjson"), QStringLiteral("code"),
-        QStringLiteral("body"),      QStringLiteral("msg"),     QStringLiteral("delay"),
-        QStringLiteral("reset"),     QStringLiteral("trickle"), QStringLiteral("times"),
-        QStringLiteral("withreply"), QStringLiteral("root"),    QStringLiteral("bomb")};
+        QStringLiteral("on"),         QStringLiteral("match"),   QStringLiteral("status"),
+        QStringLiteral("empty"),      QStringLiteral("notjson"), QStringLiteral("code"),
+        QStringLiteral("body"),       QStringLiteral("msg"),     QStringLiteral("delay"),
+        QStringLiteral("reset"),      QStringLiteral("trickle"), QStringLiteral("times"),
+        QStringLiteral("withreply"),  QStringLiteral("root"),    QStringLiteral("bomb"),
+        QStringLiteral("cut"),        QStringLiteral("norange"), QStringLiteral("ignoreifrange"),
+        QStringLiteral("rangeshift"), QStringLiteral("rangelie")};
     for (const QString &sKey : joFault.keys()) {
         if (!slKnown.contains(sKey)) {
             *pError = QStringLiteral("unknown fault member \"%1\"").arg(sKey);
@@ -49,6 +51,16 @@ std::optional<Fault> Fault::FromJson(const QJsonObject &joFault, QString *pError
     if (joFault.contains(QStringLiteral("root")))
         fault.sRoot = joFault.value(QStringLiteral("root")).toString();
     fault.nBombMiB = joFault.value(QStringLiteral("bomb")).toInt();
+    fault.dCut = joFault.value(QStringLiteral("cut")).toDouble();
+    fault.bNoRange = joFault.value(QStringLiteral("norange")).toBool();
+    fault.bIgnoreIfRange = joFault.value(QStringLiteral("ignoreifrange")).toBool();
+    fault.nRangeShift = qint64(joFault.value(QStringLiteral("rangeshift")).toDouble());
+    fault.bRangeLie = joFault.value(QStringLiteral("rangelie")).toBool();
+    if (!(fault.dCut >= 0 && fault.dCut < 1) || fault.nRangeShift < 0) {
+        *pError =
+            QStringLiteral("\"cut\" must be at least 0 and below 1, \"rangeshift\" not negative");
+        return std::nullopt;
+    }
     if (fault.nStatus < 0 || fault.nStatus > 999 || fault.nDelayMs < 0 || fault.nTrickleMs < 0 ||
         fault.nTimes < 0 || fault.nBombMiB < 0 || fault.nBombMiB > 4096) {
         *pError = QStringLiteral(
@@ -90,6 +102,16 @@ QJsonObject Fault::ToJson() const
         joFault.insert(QStringLiteral("root"), *sRoot);
     if (nBombMiB != 0)
         joFault.insert(QStringLiteral("bomb"), nBombMiB);
+    if (dCut != 0)
+        joFault.insert(QStringLiteral("cut"), dCut);
+    if (bNoRange)
+        joFault.insert(QStringLiteral("norange"), true);
+    if (bIgnoreIfRange)
+        joFault.insert(QStringLiteral("ignoreifrange"), true);
+    if (nRangeShift != 0)
+        joFault.insert(QStringLiteral("rangeshift"), double(nRangeShift));
+    if (bRangeLie)
+        joFault.insert(QStringLiteral("rangelie"), true);
     return joFault;
 }
 

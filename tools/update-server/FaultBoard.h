@@ -28,6 +28,16 @@ struct Fault {
     int nTimes = 0;               // play it this many times, then forget it (0 = for ever)
     // With nStatus: the command's reply goes with that status instead of the status text.
     bool bWithReply = false;
+    // Files: the connection is reset once the body has reached this fraction
+    // of the file (0 = never), after everything before it has left.
+    double dCut = 0;
+    bool bNoRange = false; // files: a Range request gets the whole file (200)
+    bool bIgnoreIfRange =
+        false;              // files: a Range is honoured even when If-Range names another version
+    qint64 nRangeShift = 0; // files: a range answer starts this many bytes later than asked
+    // With nRangeShift: the Content-Range still names the range asked for
+    // (the bytes are wrong), instead of the one sent.
+    bool bRangeLie = false;
 
     static std::optional<Fault> FromJson(const QJsonObject &joFault, QString *pError);
     QJsonObject ToJson() const;

@@ -6,10 +6,13 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
+#include <QLocale>
 #include <QUuid>
 #include <QtEndian>
 #include <cstdio>
+#include <limits>
 #include <thread>
 #include <vector>
 #include <zlib.h>
@@ -74,6 +77,41 @@ std::string CompressionBomb(const QByteArray &baReply, int nMiB)
         deflateChunk(zeros.data(), zeros.size(), i + 1 == nMiB ? Z_FINISH : Z_NO_FLUSH);
     deflateEnd(&stream);
     return sBody;
+}
+// One range of "Range: bytes=..." for a file of nSize bytes: "N-", "N-M" or
+// "-N" (the last N). False for anything else, several ranges included: the
+// whole file is sent then. *pSatisfiable is false for a range that starts
+// past the end.
+bool ParseRange(const std::string &sHeader, qint64 nSize, qint64 *pFirst, qint64 *pLast,
+                bool *pSatisfiable)
+{
+    const QString sRange = QString::fromStdString(sHeader).trimmed();
+    if (!sRange.startsWith(QLatin1String("bytes=")) || sRange.contains(QLatin1Char(',')))
+        return false;
+    const QString sSpec = sRange.mid(6).trimmed();
+    const int nDash = sSpec.indexOf(QLatin1Char('-'));
+    if (nDash < 0)
+        return false;
+    bool bFirst = false;
+    bool bLast = false;
+    const qint64 nFirst = sSpec.left(nDash).toLongLong(&bFirst);
+    const qint64 nLast = sSpec.mid(nDash + 1).toLongLong(&bLast);
+    if (nDash == 0) { // the last nLast bytes
+        if (!bLast || nLast <= 0) {
+            *pSatisfiable = false;
+            return bLast;
+        }
+        *pFirst = std::max<qint64>(0, nSize - nLast);
+        *pLast = nSize - 1;
+        *pSatisfiable = nSize > 0;
+        return true;
+    }
+    if (!bFirst || nFirst < 0 || (nDash + 1 < sSpec.size() && (!bLast || nLast < nFirst)))
+        return false;
+    *pFirst = nFirst;
+    *pLast = nDash + 1 < sSpec.size() ? std::min(nLast, nSize - 1) : nSize - 1;
+    *pSatisfiable = nFirst < nSize;
+    return true;
 }
 } // namespace
 
@@ -333,6 +371,9 @@ QJsonObject UpdateServer::DownloadList(const QJsonObject &joData) const
 
 void UpdateServer::HandleFile(const httplib::Request &req, httplib::Response &res)
 {
+    // Ranges are this server's to answer (the library would cut any reply,
+    // errors included, to the range asked for).
+    const_cast<httplib::Request &>(req).ranges.clear();
     const QString sPath = FromStd(req.matches.size() > 1 ? req.matches[1].str() : std::string());
     QJsonObject joEntry;
     joEntry.insert(QStringLiteral("time"), QDateTime::currentMSecsSinceEpoch());
@@ -343,14 +384,17 @@ void UpdateServer::HandleFile(const httplib::Request &req, httplib::Response &re
     joEntry.insert(QStringLiteral("kind"), QStringLiteral("files"));
     joEntry.insert(QStringLiteral("cookie"), FromStd(req.get_header_value("Cookie")));
     joEntry.insert(QStringLiteral("user_agent"), FromStd(req.get_header_value("User-Agent")));
+    joEntry.insert(QStringLiteral("range"), FromStd(req.get_header_value("Range")));
+    joEntry.insert(QStringLiteral("if_range"), FromStd(req.get_header_value("If-Range")));
     joEntry.insert(QStringLiteral("remote_port"), req.remote_port);
-    m_log.Add(joEntry);
+    const quint64 nEntry = m_log.Add(joEntry);
 
     const std::optional<Fault> fault = m_faults.Take(QStringLiteral("files"), FromStd(req.path));
     const QString sLocal = m_catalogue.FileForPath(sPath);
     if (sLocal.isEmpty() && !(fault && (fault->nStatus != 0 || fault->bEmpty))) {
         res.status = 404;
         res.set_content("update-server: no such file\n", "text/plain");
+        m_log.SetMember(nEntry, QStringLiteral("status"), res.status);
         return;
     }
     if (fault && fault->nDelayMs > 0 && !Pause(fault->nDelayMs))
@@ -363,8 +407,16 @@ void UpdateServer::HandleFile(const httplib::Request &req, httplib::Response &re
         Fault played = *fault;
         played.nDelayMs = 0;
         Answer(req, res, reply, played);
+        m_log.SetMember(nEntry, QStringLiteral("status"), res.status);
         return;
     }
+    ServeFile(req, res, sLocal, fault ? *fault : Fault(), nEntry);
+    m_log.SetMember(nEntry, QStringLiteral("status"), res.status);
+}
+
+void UpdateServer::ServeFile(const httplib::Request &req, httplib::Response &res,
+                             const QString &sLocal, const Fault &fault, quint64 nEntry)
+{
     // Streamed: the file is never held in memory whole.
     auto pFile = std::make_shared<QFile>(sLocal);
     if (!pFile->open(QIODevice::ReadOnly)) {
@@ -372,17 +424,97 @@ void UpdateServer::HandleFile(const httplib::Request &req, httplib::Response &re
         res.set_content("update-server: cannot read the file\n", "text/plain");
         return;
     }
-    res.status = 200;
+    const qint64 nSize = pFile->size();
+    // Validators that change whenever the file does (its size or its time).
+    const QDateTime modified = QFileInfo(*pFile).lastModified().toUTC();
+    const std::string sETag = QStringLiteral("\"%1-%2\"")
+                                  .arg(nSize, 0, 16)
+                                  .arg(modified.toMSecsSinceEpoch(), 0, 16)
+                                  .toStdString();
+    const std::string sLastModified =
+        QLocale::c()
+            .toString(modified, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+            .toStdString();
+    res.set_header("ETag", sETag);
+    res.set_header("Last-Modified", sLastModified);
+    res.set_header("Accept-Ranges", "bytes");
+
+    // One range of the file, when asked for and still of the same version.
+    qint64 nFirst = 0;
+    qint64 nLast = nSize - 1;
+    bool bRange = false;
+    if (req.has_header("Range") && !fault.bNoRange) {
+        const std::string sIfRange = req.get_header_value("If-Range");
+        const bool bSameVersion = !req.has_header("If-Range") || fault.bIgnoreIfRange ||
+                                  sIfRange == sETag || sIfRange == sLastModified;
+        bool bSatisfiable = true;
+        if (bSameVersion &&
+            ParseRange(req.get_header_value("Range"), nSize, &nFirst, &nLast, &bSatisfiable)) {
+            if (!bSatisfiable) {
+                res.status = 416;
+                res.set_header("Content-Range", "bytes */" + std::to_string(nSize));
+                res.set_content("update-server: range not satisfiable\n", "text/plain");
+                return;
+            }
+            bRange = true;
+        } else {
+            nFirst = 0;
+            nLast = nSize - 1;
+        }
+    }
+    // The bytes sent start at nOffset; the Content-Range may name others.
+    qint64 nOffset = nFirst;
+    if (bRange && fault.nRangeShift > 0) {
+        nOffset = nFirst + fault.nRangeShift;
+        if (!fault.bRangeLie) {
+            if (nOffset > nLast) {
+                res.status = 416;
+                res.set_header("Content-Range", "bytes */" + std::to_string(nSize));
+                res.set_content("update-server: range not satisfiable\n", "text/plain");
+                return;
+            }
+            nFirst = nOffset;
+        }
+    }
+    const qint64 nLength = nLast - nFirst + 1;
+    if (bRange) {
+        res.status = 206;
+        res.set_header("Content-Range", "bytes " + std::to_string(nFirst) + "-" +
+                                            std::to_string(nLast) + "/" + std::to_string(nSize));
+    } else {
+        res.status = 200;
+    }
+    // The file offset where the connection is dropped (none: past the end).
+    const qint64 nCutAt =
+        fault.dCut > 0 ? qint64(double(nSize) * fault.dCut) : std::numeric_limits<qint64>::max();
+    const int nLocalPort = req.local_port;
+    const int nRemotePort = req.remote_port;
     res.set_content_provider(
-        static_cast<size_t>(pFile->size()), "application/octet-stream",
-        [pFile](size_t nOffset, size_t nLength, httplib::DataSink &sink) {
-            if (!pFile->seek(static_cast<qint64>(nOffset)))
+        static_cast<size_t>(nLength), "application/octet-stream",
+        [this, pFile, nSize, nOffset, nCutAt, nEntry, nLocalPort,
+         nRemotePort](size_t nDone, size_t nWanted, httplib::DataSink &sink) {
+            const qint64 nPos = nOffset + qint64(nDone); // in the file, before wrapping
+            if (nSize <= 0)
                 return false;
-            const QByteArray baChunk =
-                pFile->read(static_cast<qint64>(std::min<size_t>(nLength, 64 * 1024)));
+            if (nPos >= nCutAt) {
+                // Everything before the cut reaches the client, then the connection goes.
+                WaitUntilSent(nLocalPort, nRemotePort, 5000);
+                ResetConnection(nLocalPort, nRemotePort);
+                return false;
+            }
+            // Past the end (a shifted range that claims more): from the start again.
+            const qint64 nAt = nPos % nSize;
+            const qint64 nChunk =
+                std::min({qint64(nWanted), qint64(64 * 1024), nCutAt - nPos, nSize - nAt});
+            if (!pFile->seek(nAt))
+                return false;
+            const QByteArray baChunk = pFile->read(nChunk);
             if (baChunk.isEmpty())
                 return false;
-            return sink.write(baChunk.constData(), static_cast<size_t>(baChunk.size()));
+            if (!sink.write(baChunk.constData(), static_cast<size_t>(baChunk.size())))
+                return false;
+            m_log.AddSent(nEntry, baChunk.size());
+            return true;
         });
 }
 

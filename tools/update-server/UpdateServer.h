@@ -48,6 +48,10 @@ private:
     void Route(httplib::Server &server, bool bCommandPort);
     void HandleCommand(const httplib::Request &req, httplib::Response &res, Endpoint endpoint);
     void HandleFile(const httplib::Request &req, httplib::Response &res);
+    // The file, or the range of it asked for, with its validators (ETag,
+    // Last-Modified); the fault's file members apply.
+    void ServeFile(const httplib::Request &req, httplib::Response &res, const QString &sLocal,
+                   const Fault &fault, quint64 nEntry);
     void HandleControl(const httplib::Request &req, httplib::Response &res);
 
     QJsonObject Login(const QJsonObject &joData, std::string *pCookie);

@@ -8,6 +8,8 @@
 #include "accounts/UserReg.h"
 #include "widgets/IconHelper.h"
 #include "widgets/MessageBox.h"
+#include "widgets/PromptDlg.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QDebug>
 
@@ -49,6 +51,9 @@ UserManage *UserManage::OpenAfterRegistration(const QString &sName, const QStrin
     pWindow->ui->cbAutoLogin->setChecked(true);
     pWindow->ui->cbRememberPsw->setChecked(true);
     pWindow->ui->lbRegSuccess->show();
+    // Where the registration window was, over the main window.
+    pWindow->adjustSize();
+    CentreOver(pWindow, PlacementAnchor(pWindow));
     pWindow->show();
     return pWindow;
 }
@@ -85,7 +90,16 @@ void UserManage::on_btnLogin_clicked()
     if (sDigest.isEmpty())
         sDigest = PasswordDigest(ui->edtPassword->text());
 
-    const CommandReply reply = SendLogin(sUserName, sDigest);
+    // The request runs on a thread of its own: a slow or silent server costs
+    // a wait behind the prompt, not a frozen program.
+    CommandReply reply;
+    PromptDlg prompt(this);
+    prompt.ShowPrompt(tr("正在登录..."));
+    const auto sendLogin = [&reply, sUserName, sDigest]() {
+        reply = SendLogin(sUserName, sDigest);
+    };
+    if (!prompt.RunWhile(sendLogin))
+        sendLogin();
 
     StoredCredentials credentials;
     credentials.sUserName = sUserName;
@@ -125,6 +139,8 @@ void UserManage::on_btnReg_clicked()
     });
     pReg->setAttribute(Qt::WA_DeleteOnClose);
     pReg->setWindowModality(Qt::ApplicationModal);
+    pReg->adjustSize();
+    CentreOver(pReg, this);
     pReg->show();
     close();
 }

@@ -6,6 +6,7 @@
 #include "device/DeviceState.h"
 #include "widgets/IconHelper.h"
 #include "widgets/MessageBox.h"
+#include "widgets/PromptDlg.h"
 
 UserReg::UserReg(QWidget *parent) : QWidget(parent), ui(new Ui::UserReg)
 {
@@ -55,7 +56,13 @@ void UserReg::on_btnSubmit_clicked()
     joData.insert(QStringLiteral("password"), sDigest);
     joData.insert(QStringLiteral("sn"), ui->edtDevSN->text().trimmed());
 
-    const CommandReply reply = SendRegistration(joData);
+    // On a thread of its own, behind the wait prompt (see the login window).
+    CommandReply reply;
+    PromptDlg prompt(this);
+    prompt.ShowPrompt(tr("正在提交..."));
+    const auto sendRegistration = [&reply, joData]() { reply = SendRegistration(joData); };
+    if (!prompt.RunWhile(sendRegistration))
+        sendRegistration();
     if (!reply.IsHttpOk()) {
         ShowMessage(this, tr("提示"), tr("网络可能不通,请捡查网络是否正常。"));
         return;

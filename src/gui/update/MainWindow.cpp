@@ -519,6 +519,8 @@ void MainWindow::on_btnSetting_clicked()
 {
     SettingDlg dlg(this);
     connect(&dlg, &SettingDlg::SetLanguage, this, &MainWindow::SwitchLanguage);
+    // Placed at its final size: Qt's own placement goes by the size before the layout.
+    CentreOverWindow(&dlg);
     dlg.exec();
 }
 

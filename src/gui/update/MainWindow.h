@@ -24,6 +24,7 @@ namespace Ui
 class MainWindow;
 }
 
+struct CatalogueEntry;
 class DataList;
 class DataManage;
 class DeviceDiskWatcher;
@@ -87,9 +88,11 @@ public:
     // Command 1042; the unsealed reply, empty when the transfer failed. The
     // HTTP status is not examined.
     static QByteArray FetchUpdateCatalogue(const QString &sDevID, const QString &sSN, bool bTest);
-    // The catalogue thread's body; its results reach the window only while
-    // nGeneration is still the latest refresh (a cancelled one is not).
-    void RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest,
+    // The catalogue thread's body: the device identifier, the catalogue of
+    // the device on sDisk and the installed versions of its packages. Its
+    // results reach the window only while nGeneration is still the latest
+    // refresh (a cancelled one is not); 0 always reaches it.
+    void RefreshCatalogue(const QString &sDisk, const QString &sSN, bool bTest,
                           quint64 nGeneration = 0);
 
     // Why the download list is empty; told over the empty list.
@@ -153,6 +156,7 @@ private:
 
     // Update manager (MainWindowUpdate.cpp).
     void StartCatalogueRefresh();
+    void FillUpdateTable(const QList<CatalogueEntry> &entries);
     // Tells the user when the device's port is there but may not be opened.
     void ReportDeniedPort();
     // Posts f to the GUI thread for the catalogue refresh nGeneration; dropped
@@ -172,8 +176,14 @@ private:
     void RefreshAccount();
     void SignOut();
     void StartInstalledScan();
+    // A row of the uninstall table, from what the scan read and counted.
+    void AddUnistallRow(const QString &sDir, const InstalledPackage &package, const QString &sSize);
     // "branch-name" of an installed package; empty when its manifest was unreadable.
     QString UnistallItemName(const InstalledPackage &package) const;
+    // Removes the packages (folders slPaths, named slNames) from sDisk behind
+    // the wait prompt, lists the disk again and says what went.
+    void UninstallPackages(const QString &sDisk, const QStringList &slPaths,
+                           const QStringList &slNames);
     // Renames the listed packages after a language switch (check marks stay).
     void RetranslateUnistallNames();
     DownloadRequest RowRequest(int nRow) const;

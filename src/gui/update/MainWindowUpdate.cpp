@@ -28,11 +28,13 @@
 #include "update/InstalledPackages.h"
 #include "update/PackageNames.h"
 #include "update/UpdateCatalogue.h"
+#include "widgets/MessageBox.h"
 #include "widgets/PromptDlg.h"
 
 #include <QApplication>
 #include <QColor>
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QTableWidgetItem>
@@ -101,16 +103,10 @@ void MainWindow::StartCatalogueRefresh()
     // Nothing runs (any more): whatever an abandoned batch left disabled is usable.
     ui->btnOneKeyUpdate->setEnabled(true);
 
-    sDevID = ReadDeviceId();
-    if (sDevID.isEmpty()) {
-        qDebug() << "请插入设备";
-        ui->tbUpdateList->setRowCount(0);
-        SetEmptyReason(EmptyReason::NoDevice);
-        ReportDeniedPort();
-        return;
-    }
-    // Copies: the device may change while the prompt's event loop runs.
-    const QString sId = sDevID;
+    // Everything that may wait (the device's serial port, the server, the
+    // disk) happens on the catalogue thread, behind the prompt. Copies: the
+    // device may change while the prompt's event loop runs.
+    const QString sDisk = sCurDisk;
     const QString sSerial = sSN;
     const bool bTest = TestSetting();
     const quint64 nGeneration = ++nCatalogueGeneration;
@@ -121,11 +117,9 @@ void MainWindow::StartCatalogueRefresh()
         if (nCatalogueGeneration == nGeneration)
             ++nCatalogueGeneration;
     });
-    if (!RunOnNewThread([this, sId, sSerial, bTest,
-                         nGeneration]() { RefreshCatalogue(sId, sSerial, bTest, nGeneration); },
-                        &prompt, [&prompt] { prompt.close(); }))
-        return;
-    prompt.exec();
+    prompt.RunWhile([this, sDisk, sSerial, bTest, nGeneration]() {
+        RefreshCatalogue(sDisk, sSerial, bTest, nGeneration);
+    });
 }
 
 void MainWindow::PostCatalogueResult(quint64 nGeneration, std::function<void(MainWindow *)> f)
@@ -179,12 +173,23 @@ void MainWindow::ReportDeniedPort()
         SerialPortAccessHint(sPort.toStdString(), ProgramFolder().toStdString())));
 }
 
-void MainWindow::RefreshCatalogue(const QString &sDevID, const QString &sSN, bool bTest,
+void MainWindow::RefreshCatalogue(const QString &sDisk, const QString &sSN, bool bTest,
                                   quint64 nGeneration)
 {
     // Runs on the catalogue thread while the GUI thread sits in the wait
     // prompt; it talks to the window only through queued calls.
-    const QByteArray baReply = FetchUpdateCatalogue(sDevID, sSN, bTest);
+    const QString sId = ReadDeviceId();
+    PostCatalogueResult(nGeneration, [sId](MainWindow *pMain) { pMain->sDevID = sId; });
+    if (sId.isEmpty()) {
+        qDebug() << "请插入设备";
+        PostCatalogueResult(nGeneration, [](MainWindow *pMain) {
+            pMain->ui->tbUpdateList->setRowCount(0);
+            pMain->SetEmptyReason(EmptyReason::NoDevice);
+        });
+        ReportDeniedPort();
+        return;
+    }
+    const QByteArray baReply = FetchUpdateCatalogue(sId, sSN, bTest);
     const bool bSignedIn = HasLoginReply();
     auto failed = [bSignedIn](MainWindow *pMain) {
         if (pMain->ui->tbUpdateList->rowCount() == 0)
@@ -214,8 +219,21 @@ void MainWindow::RefreshCatalogue(const QString &sDevID, const QString &sSN, boo
         });
         return;
     }
-    PostCatalogueResult(nGeneration,
-                        [baReply](MainWindow *pMain) { pMain->ShowEnableDownload(baReply); });
+    // The installed versions too: the device's firmware version over the
+    // serial port, the others from the disk.
+    const QString sLang = sPackageLang; // never assigned after construction
+    const QList<CatalogueEntry> entries = ListedPackages(
+        joReply, [] { return DeviceFirmwareVersion(); },
+        [sDisk, sLang](const QJsonObject &joPackage) {
+            return ::LocalVersionOf(sDisk, sLang, joPackage);
+        });
+    const QString sReplyRoot = joReply.value(QLatin1String("root")).toString();
+    PostCatalogueResult(nGeneration, [sDisk, sReplyRoot, entries](MainWindow *pMain) {
+        if (pMain->sCurDisk != sDisk)
+            return; // another device by now: these rows are not its rows
+        pMain->sRoot = sReplyRoot;
+        pMain->FillUpdateTable(entries);
+    });
 }
 
 QString MainWindow::LocalVersionOf(const QJsonObject &joPackage) const
@@ -225,16 +243,21 @@ QString MainWindow::LocalVersionOf(const QJsonObject &joPackage) const
 
 void MainWindow::ShowEnableDownload(QByteArray baJson)
 {
-    QTableWidget *pTable = ui->tbUpdateList;
-    pTable->setRowCount(0);
+    ui->tbUpdateList->setRowCount(0);
     bool bOk = false;
     const QJsonObject joReply = ParseJsonObject(baJson, &bOk);
     if (!bOk)
         return;
     sRoot = joReply.value(QLatin1String("root")).toString();
-    const QList<CatalogueEntry> entries = ListedPackages(
+    FillUpdateTable(ListedPackages(
         joReply, [] { return DeviceFirmwareVersion(); },
-        [this](const QJsonObject &joPackage) { return LocalVersionOf(joPackage); });
+        [this](const QJsonObject &joPackage) { return LocalVersionOf(joPackage); }));
+}
+
+void MainWindow::FillUpdateTable(const QList<CatalogueEntry> &entries)
+{
+    QTableWidget *pTable = ui->tbUpdateList;
+    pTable->setRowCount(0);
     for (const CatalogueEntry &entry : entries) {
         qDebug() << entry.sName;
         auto *pName = new QTableWidgetItem(QIcon(QStringLiteral(":/images/Icon_373.ico")),
@@ -658,12 +681,19 @@ void MainWindow::StartInstalledScan()
     // Rows of an earlier scan still on their way are dropped.
     const quint64 nScan = ++nScanGeneration;
     const QString sDisk = sCurDisk;
+    const QString sNameKey = PackageNameKey();
     const QPointer<MainWindow> pWindow(this);
-    RunOnNewThread([pWindow, sDisk, nScan]() {
+    RunOnNewThread([pWindow, sDisk, sNameKey, nScan]() {
         const bool bComplete = ScanInstalledPackages(sDisk, [&](const QString &sDir) {
-            PostIfAlive(pWindow, [sDir, nScan](MainWindow *pMain) {
+            if (IsUninstallProtectedDir(sDir))
+                return; // the main program cannot be uninstalled
+            // Read and counted here: a large package or a slow disk must
+            // not hold up the window.
+            const InstalledPackage package = ReadInstalledPackage(sDir, sNameKey);
+            const QString sSize = FormatSize(DirectorySize(sDir));
+            PostIfAlive(pWindow, [sDir, package, sSize, nScan](MainWindow *pMain) {
                 if (pMain->nScanGeneration == nScan)
-                    pMain->AddUnistallItem(sDir);
+                    pMain->AddUnistallRow(sDir, package, sSize);
             });
         });
         if (bComplete) {
@@ -679,10 +709,14 @@ void MainWindow::AddUnistallItem(QString sDir)
 {
     if (IsUninstallProtectedDir(sDir))
         return; // the main program cannot be uninstalled
-    const InstalledPackage package = ReadInstalledPackage(sDir, PackageNameKey());
-    const QString sName = UnistallItemName(package);
-    const QString sSize = FormatSize(DirectorySize(sDir));
+    AddUnistallRow(sDir, ReadInstalledPackage(sDir, PackageNameKey()),
+                   FormatSize(DirectorySize(sDir)));
+}
 
+void MainWindow::AddUnistallRow(const QString &sDir, const InstalledPackage &package,
+                                const QString &sSize)
+{
+    const QString sName = UnistallItemName(package);
     QTableWidget *pTable = ui->tbUnistallList;
     auto *pName = new QTableWidgetItem(QIcon(QStringLiteral(":/images/Icon_383.ico")), sName);
     pName->setCheckState(Qt::Unchecked);
@@ -725,31 +759,63 @@ void MainWindow::SortTbUnistall()
 void MainWindow::on_btnOneKeyUnistall_clicked()
 {
     QStringList slPaths;
+    QStringList slNames;
     QTableWidget *pTable = ui->tbUnistallList;
     for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
         const QTableWidgetItem *pName = pTable->item(nRow, UnistallTable::ColName);
         if (!pName || pName->checkState() != Qt::Checked || IsUninstallProtectedName(pName->text()))
             continue;
         const QString sPath = pName->data(UnistallTable::RolePath).toString();
-        if (!sPath.isEmpty() && QFileInfo(sPath).isDir())
-            slPaths << sPath;
+        if (sPath.isEmpty() || !QFileInfo(sPath).isDir())
+            continue;
+        slPaths << sPath;
+        // A package whose manifest could not be read has no name: its folder stands in.
+        slNames << (pName->text().isEmpty() ? QDir::toNativeSeparators(sPath) : pName->text());
     }
+    if (slPaths.isEmpty()) {
+        ShowMessage(this, tr("提示"), tr("请先勾选要卸载的软件。"));
+        StartInstalledScan(); // what is on the disk now
+        return;
+    }
+    const QString sQuestion = tr("确定要卸载选中的 %1 个软件吗？").arg(slPaths.size()) +
+                              QStringLiteral("\n\n") + slNames.join(QLatin1Char('\n'));
+    const QPointer<MainWindow> pWindow(this);
+    const QString sDisk = sCurDisk;
+    AskQuestion(this, tr("提示"), sQuestion, [pWindow, sDisk, slPaths, slNames]() {
+        if (pWindow)
+            pWindow->UninstallPackages(sDisk, slPaths, slNames);
+    });
+}
 
+void MainWindow::UninstallPackages(const QString &sDisk, const QStringList &slPaths,
+                                   const QStringList &slNames)
+{
+    if (sDisk.isEmpty() || sDisk != sCurDisk) {
+        // The device went (or another came) while the question was open.
+        ShowMessage(this, tr("提示"), tr("设备已更换，未卸载任何软件。"));
+        return;
+    }
+    QStringList slRemoved;
     PromptDlg prompt(this);
     prompt.ShowPrompt(tr("请等候..."));
-    const QString sDisk = sCurDisk;
-    QAbstractButton *pRescan = ui->btnUnistall;
-    const bool bStarted = RunOnNewThread(
-        [sDisk, slPaths, pRescan]() {
-            RemovePackages(sDisk, slPaths);
-            // Emitted on the GUI thread: the list is built again from the disk.
-            QMetaObject::invokeMethod(pRescan, "clicked", Qt::QueuedConnection, Q_ARG(bool, false));
-        },
-        &prompt,
-        [this, &prompt] {
-            prompt.close();
-            RefreshDiskTips();
-        });
-    if (bStarted)
-        prompt.exec();
+    const auto removePackages = [&slRemoved, sDisk, slPaths]() {
+        slRemoved = RemovePackages(sDisk, slPaths);
+    };
+    if (!prompt.RunWhile(removePackages))
+        removePackages();
+    RefreshDiskTips();
+    on_btnUnistall_clicked(); // the list as the disk has it now
+
+    QStringList slGone;
+    QStringList slLeft;
+    for (int i = 0; i < slPaths.size(); ++i)
+        (slRemoved.contains(slPaths.at(i)) ? slGone : slLeft) << slNames.value(i);
+    QStringList slReport;
+    if (!slGone.isEmpty())
+        slReport << tr("已卸载 %1 个软件：").arg(slGone.size()) + QLatin1Char('\n') +
+                        slGone.join(QLatin1Char('\n'));
+    if (!slLeft.isEmpty())
+        slReport << tr("以下 %1 个软件未能完全删除，请检查设备磁盘是否可写：").arg(slLeft.size()) +
+                        QLatin1Char('\n') + slLeft.join(QLatin1Char('\n'));
+    ShowMessage(this, tr("提示"), slReport.join(QStringLiteral("\n\n")));
 }

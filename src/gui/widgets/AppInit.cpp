@@ -4,11 +4,28 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QWidget>
+#include <QWindow>
 
-AppInit::AppInit(QObject *parent) : QObject(parent)
+AppInit::AppInit(QObject *parent) : AppInit(MovesBySystem(QGuiApplication::platformName()), parent)
+{
+}
+
+AppInit::AppInit(bool bSystemMove, QObject *parent) : QObject(parent), bSystemMove(bSystemMove)
 {
     if (qApp)
         qApp->installEventFilter(this);
+}
+
+bool AppInit::MovesBySystem(const QString &sPlatform)
+{
+    // "wayland", "wayland-egl", "wayland-xcomposite-egl", ...
+    return sPlatform.startsWith(QLatin1String("wayland"), Qt::CaseInsensitive);
+}
+
+bool AppInit::StartSystemMove(QWidget *pWindow)
+{
+    QWindow *pHandle = pWindow->window()->windowHandle();
+    return pHandle != nullptr && pHandle->startSystemMove();
 }
 
 bool AppInit::eventFilter(QObject *pWatched, QEvent *pEvent)
@@ -31,6 +48,12 @@ bool AppInit::eventFilter(QObject *pWatched, QEvent *pEvent)
     if (type == QEvent::MouseButtonPress) {
         if (pMouse->button() != Qt::LeftButton)
             return QObject::eventFilter(pWatched, pEvent);
+        // The window system follows the pointer itself and sends no moves;
+        // where it declines, the window is moved by position after all.
+        if (bSystemMove && StartSystemMove(pWidget)) {
+            bMousePressed = false;
+            return true;
+        }
         bMousePressed = true;
         ptMouse = pMouse->globalPos() - pWidget->pos();
         return true;

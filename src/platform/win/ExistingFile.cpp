@@ -1,0 +1,56 @@
+#include "platform/ExistingFile.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace
+{
+
+std::wstring Wide(const std::string &sUtf8)
+{
+    if (sUtf8.empty())
+        return std::wstring();
+    const int nChars =
+        MultiByteToWideChar(CP_UTF8, 0, sUtf8.data(), static_cast<int>(sUtf8.size()), nullptr, 0);
+    std::wstring sWide(static_cast<std::size_t>(nChars > 0 ? nChars : 0), L'\0');
+    if (nChars > 0)
+        MultiByteToWideChar(CP_UTF8, 0, sUtf8.data(), static_cast<int>(sUtf8.size()), &sWide[0],
+                            nChars);
+    return sWide;
+}
+
+} // namespace
+
+int OpenExistingFile(const std::string &sPath)
+{
+    const std::wstring sWide = Wide(sPath);
+    if (sWide.empty())
+        return -1;
+    // The reparse point itself is opened, not what it points to; not shared
+    // for deletion, so no clean-up removes it while it is written.
+    const HANDLE hFile =
+        CreateFileW(sWide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return -1;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const bool bRegular =
+        GetFileType(hFile) == FILE_TYPE_DISK && GetFileInformationByHandle(hFile, &info) &&
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+        info.nNumberOfLinks == 1;
+    if (!bRegular) {
+        CloseHandle(hFile);
+        return -1;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(hFile), _O_RDWR | _O_BINARY);
+    if (fd < 0)
+        CloseHandle(hFile);
+    return fd;
+}
+
+void CloseExistingFile(int fd)
+{
+    if (fd >= 0)
+        _close(fd);
+}

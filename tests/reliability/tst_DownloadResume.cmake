@@ -1,0 +1,5 @@
+target_sources(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/reliability/DownloadHarness.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/reliability/DownloadHarness.h)
+target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/reliability)
+# The stand-in server and its child processes must be built first.
+add_dependencies(${name} update-server)
