@@ -307,6 +307,30 @@ def bench_diff_check(a, t):
           "ratio <= 1.05", ratio <= 1.05)
 
 
+def bench_installed_check(a, t):
+    # The same 1,000 files as the up-to-date check, installed: their manifest
+    # as the program writes it into the package folder.
+    folder = fixture(a.work, "check", build_check_disk)
+    disk = os.path.join(folder, "disk")
+    package = os.path.join(disk, "Diag/Check")
+    installed = os.path.join(package, "Update.json")
+    if not os.path.exists(installed):
+        with open(os.path.join(folder, "manifest.json")) as f:
+            joManifest = json.load(f)
+        for key in ("root", "lang"):
+            joManifest.pop(key, None)
+        with open(installed, "w") as f:
+            json.dump(joManifest, f, indent=4)
+    env = {"UA_BENCH_DISK": disk, "UA_BENCH_FOLDER": package}
+    peer_min, ours, _ = paired(
+        a.runs,
+        lambda: hyperfine("xargs -a files.txt md5sum > /dev/null", 2, cwd=folder, warmup=2)[0],
+        lambda: gbench(a.bin("bench_PackageCheck"), "^InstalledCheck/", 1, env))
+    ratio = ours / peer_min
+    t.add("9 installed check 1000x256KiB", f"{ours:.0f} ms", f"md5sum {peer_min:.0f} ms", f"{ratio:.2f}",
+          "ratio <= 1.05", ratio <= 1.05)
+
+
 def bench_small_files(a, t, server_root):
     folder = a.small_folder
     out = os.path.join(a.out, "small")
@@ -457,7 +481,7 @@ def bench_startup(a, t):
           "< 400 ms, < 120 MB", median < 400 and rss < 120, "median of 10, includes the screenshot and exit")
 
 
-ALL = ["check", "small", "large", "flash", "catalogue", "scan", "report", "startup"]
+ALL = ["check", "small", "large", "flash", "catalogue", "scan", "report", "startup", "installed"]
 
 
 def main():
@@ -507,6 +531,7 @@ def main():
             "scan": lambda: bench_scan(a, table),
             "report": lambda: bench_report(a, table),
             "startup": lambda: bench_startup(a, table),
+            "installed": lambda: bench_installed_check(a, table),
         }
         failed = False
         for name in ALL:

@@ -458,6 +458,97 @@
         </message>
     </context>
     <context>
+        <name>PackageCheckPanel</name>
+        <message>
+            <source>检查</source>
+            <translation>检查</translation>
+        </message>
+        <message>
+            <source>修复</source>
+            <translation>修复</translation>
+        </message>
+        <message>
+            <source>取消</source>
+            <translation>取消</translation>
+        </message>
+        <message>
+            <source>检查结果</source>
+            <translation>检查结果</translation>
+        </message>
+        <message>
+            <source>没有需要修复的软件包。</source>
+            <translation>没有需要修复的软件包。</translation>
+        </message>
+        <message>
+            <source>修复完成：%1 个软件包已修复，%2 个未能修复，%3 个有新版本，请在下载页更新。</source>
+            <translation>修复完成：%1 个软件包已修复，%2 个未能修复，%3 个有新版本，请在下载页更新。</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>提示</translation>
+        </message>
+        <message>
+            <source>完好</source>
+            <translation>完好</translation>
+        </message>
+        <message>
+            <source>%1 个文件损坏或缺失</source>
+            <translation>%1 个文件损坏或缺失</translation>
+        </message>
+        <message>
+            <source>缺少安装清单 Update.json</source>
+            <translation>缺少安装清单 Update.json</translation>
+        </message>
+        <message>
+            <source>安装清单 Update.json 无法读取</source>
+            <translation>安装清单 Update.json 无法读取</translation>
+        </message>
+        <message>
+            <source>已修复</source>
+            <translation>已修复</translation>
+        </message>
+        <message>
+            <source>已修复 %1 个文件，%2 个未能修复</source>
+            <translation>已修复 %1 个文件，%2 个未能修复</translation>
+        </message>
+        <message>
+            <source>修复失败：%1 个文件未能修复</source>
+            <translation>修复失败：%1 个文件未能修复</translation>
+        </message>
+        <message>
+            <source>有新版本 %1，请在下载页更新</source>
+            <translation>有新版本 %1，请在下载页更新</translation>
+        </message>
+        <message>
+            <source>服务器上没有此软件包</source>
+            <translation>服务器上没有此软件包</translation>
+        </message>
+        <message>
+            <source>获取数据异常</source>
+            <translation>获取数据异常</translation>
+        </message>
+        <message>
+            <source>……另有 %1 个文件</source>
+            <translation>……另有 %1 个文件</translation>
+        </message>
+        <message>
+            <source>缺失：%1</source>
+            <translation>缺失：%1</translation>
+        </message>
+        <message>
+            <source>大小不符：%1</source>
+            <translation>大小不符：%1</translation>
+        </message>
+        <message>
+            <source>内容损坏：%1</source>
+            <translation>内容损坏：%1</translation>
+        </message>
+        <message>
+            <source>路径不安全，未检查：%1</source>
+            <translation>路径不安全，未检查：%1</translation>
+        </message>
+    </context>
+    <context>
         <name>PromptDlg</name>
         <message>
             <source>请稍候</source>

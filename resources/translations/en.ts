@@ -458,6 +458,97 @@
         </message>
     </context>
     <context>
+        <name>PackageCheckPanel</name>
+        <message>
+            <source>检查</source>
+            <translation>Check</translation>
+        </message>
+        <message>
+            <source>修复</source>
+            <translation>Repair</translation>
+        </message>
+        <message>
+            <source>取消</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <source>检查结果</source>
+            <translation>Check result</translation>
+        </message>
+        <message>
+            <source>没有需要修复的软件包。</source>
+            <translation>No package needs repairing.</translation>
+        </message>
+        <message>
+            <source>修复完成：%1 个软件包已修复，%2 个未能修复，%3 个有新版本，请在下载页更新。</source>
+            <translation>Repair finished: %1 package(s) repaired, %2 not repaired, %3 with a new version (update them on the download page).</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>Prompt</translation>
+        </message>
+        <message>
+            <source>完好</source>
+            <translation>Intact</translation>
+        </message>
+        <message>
+            <source>%1 个文件损坏或缺失</source>
+            <translation>%1 file(s) damaged or missing</translation>
+        </message>
+        <message>
+            <source>缺少安装清单 Update.json</source>
+            <translation>Installed manifest Update.json missing</translation>
+        </message>
+        <message>
+            <source>安装清单 Update.json 无法读取</source>
+            <translation>Installed manifest Update.json unreadable</translation>
+        </message>
+        <message>
+            <source>已修复</source>
+            <translation>Repaired</translation>
+        </message>
+        <message>
+            <source>已修复 %1 个文件，%2 个未能修复</source>
+            <translation>%1 file(s) repaired, %2 not repaired</translation>
+        </message>
+        <message>
+            <source>修复失败：%1 个文件未能修复</source>
+            <translation>Repair failed: %1 file(s) not repaired</translation>
+        </message>
+        <message>
+            <source>有新版本 %1，请在下载页更新</source>
+            <translation>Version %1 available: update it on the download page</translation>
+        </message>
+        <message>
+            <source>服务器上没有此软件包</source>
+            <translation>The server does not offer this package</translation>
+        </message>
+        <message>
+            <source>获取数据异常</source>
+            <translation>Failed to get data</translation>
+        </message>
+        <message>
+            <source>……另有 %1 个文件</source>
+            <translation>... and %1 more file(s)</translation>
+        </message>
+        <message>
+            <source>缺失：%1</source>
+            <translation>Missing: %1</translation>
+        </message>
+        <message>
+            <source>大小不符：%1</source>
+            <translation>Wrong size: %1</translation>
+        </message>
+        <message>
+            <source>内容损坏：%1</source>
+            <translation>Damaged: %1</translation>
+        </message>
+        <message>
+            <source>路径不安全，未检查：%1</source>
+            <translation>Unsafe path, not checked: %1</translation>
+        </message>
+    </context>
+    <context>
         <name>PromptDlg</name>
         <message>
             <source>请稍候</source>

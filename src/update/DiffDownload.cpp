@@ -265,6 +265,11 @@ void DiffDownload::SetPackageJson(const QJsonObject &joNewPackage)
     joPackage = joNewPackage;
 }
 
+void DiffDownload::Stop()
+{
+    bStop = true;
+}
+
 void DiffDownload::StartDownload()
 {
     {

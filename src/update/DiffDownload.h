@@ -92,6 +92,9 @@ public:
     // Fetches what differs; returns when every file has been tried. Emits
     // DownloadFinish once (-1, 0, false when nothing had to be fetched).
     void StartDownload();
+    // From any thread: a running StartDownload ends early, the transfer under
+    // way aborted and the files not yet fetched counted as failed.
+    void Stop();
 
     // The files to fetch; also sets the total size and the file count, and
     // removes temporary files that a killed or cut-off run left beside the

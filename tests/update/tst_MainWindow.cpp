@@ -309,10 +309,12 @@ private slots:
         QVERIFY(pUpdates->horizontalHeader()->stretchLastSection());
 
         auto *pInstalled = w.findChild<QTableWidget *>(QStringLiteral("tbUnistallList"));
-        QCOMPARE(pInstalled->columnCount(), 4);
-        const QStringList slInstalledHeaders = {"软件名称", "版本号", "大小", "安装位置"};
+        // The fifth column holds the outcome of a check or repair.
+        QCOMPARE(pInstalled->columnCount(), 5);
+        const QStringList slInstalledHeaders = {"软件名称", "版本号", "大小", "安装位置",
+                                                "检查结果"};
         const int installedWidths[] = {250, 150, 100};
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 5; ++i)
             QCOMPARE(pInstalled->horizontalHeaderItem(i)->text(), slInstalledHeaders.at(i));
         for (int i = 0; i < 3; ++i)
             QCOMPARE(pInstalled->columnWidth(i), installedWidths[i]);

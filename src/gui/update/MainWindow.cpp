@@ -20,6 +20,7 @@
 #include "net/ProxySetting.h"
 #include "platform/ClickSound.h"
 #include "platform/DeviceNotification.h"
+#include "update/PackageCheckPanel.h"
 #include "update/TransferStopFlag.h"
 #include "widgets/IconHelper.h"
 #include "widgets/KXButtonDelegate.h"
@@ -206,6 +207,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(btnSignOut, &QPushButton::clicked, this, &MainWindow::SignOut);
     connect(this, &MainWindow::ShowMsgBox, this, &MainWindow::ShowMessageBox);
     connect(this, &MainWindow::ShowLogin, this, &MainWindow::OpenLoginWindow);
+
+    // Check and repair of the installed packages, beside the uninstall button.
+    pCheckPanel = new PackageCheckPanel(this, ui->tbUnistallList, ui->hLayoutUnistallOptions,
+                                        ui->btnOneKeyUnistall, [this] {
+                                            DownloadRequest request;
+                                            request.sDevID = sDevID;
+                                            request.sSN = sSN;
+                                            request.sLang = sPackageLang;
+                                            request.sDisk = sCurDisk;
+                                            request.bTest = TestSetting();
+                                            return request;
+                                        });
+    connect(this, &MainWindow::DevHasDisconnected, pCheckPanel, &PackageCheckPanel::Cancel);
 
     pDeviceNotification = RegisterDeviceNotifications(static_cast<std::uintptr_t>(winId()));
     pDiskWatcher = new DeviceDiskWatcher(this);
@@ -623,6 +637,7 @@ void MainWindow::SwitchLanguage(QString sLanguage)
     RetranslateUnistallNames();
     btnCancelDownload->setText(tr("取消下载"));
     RefreshAccount();
+    pCheckPanel->Retranslate();
     for (int nRow = 0; nRow < ui->tbUnistallList->rowCount(); ++nRow) {
         if (QWidget *pCell = ui->tbUnistallList->cellWidget(nRow, UnistallTable::ColSize)) {
             const QList<QAbstractButton *> buttons = pCell->findChildren<QAbstractButton *>();

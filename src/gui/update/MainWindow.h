@@ -33,6 +33,7 @@ struct InstalledPackage;
 class KXButtonDelegate;
 class KXCheckBoxHeaderView;
 class KXProgressBarDelegate;
+class PackageCheckPanel;
 class PromptDlg;
 class QButtonGroup;
 class QColor;
@@ -211,6 +212,7 @@ private:
     KXCheckBoxHeaderView *pUpdateHeader = nullptr;
     KXCheckBoxHeaderView *pUnistallHeader = nullptr;
     KXProgressBarDelegate *pProgressDelegate = nullptr;
+    PackageCheckPanel *pCheckPanel = nullptr;
     // Column 5 of the update table; its OnButtonClick(int) starts a row's download.
     KXButtonDelegate *pButtonDelegate = nullptr;
     QButtonGroup *pDiskButtons = nullptr;
