@@ -224,16 +224,27 @@ void tst_UninstallPage::slowDiskLeavesProgramResponsive()
     QTableWidget *pTable = UnistallTable(*pWindow);
     QVERIFY(slow.Pause());
     // Should the window wait for the disk itself, the disk answers again after
-    // a while, so that the test ends (and fails).
+    // a while (longer than the wait below, which a busy machine may need), so
+    // that the test ends (and fails). Ended and joined on every way out.
     std::atomic<bool> bDone{false};
     std::thread watchdog([&bDone, &slow]() {
-        for (int i = 0; i < 100 && !bDone; ++i)
+        for (int i = 0; i < 400 && !bDone; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         slow.Resume();
     });
+    struct Ender {
+        std::atomic<bool> &bDone;
+        std::thread &thread;
+        ~Ender()
+        {
+            bDone = true;
+            if (thread.joinable())
+                thread.join();
+        }
+    } ender{bDone, watchdog};
     WaitWatch watch([pTable]() { return pTable->rowCount() == 0; });
     Click(*pWindow, "btnUnistall");
-    QTRY_VERIFY_WITH_TIMEOUT(watch.Turns() >= 50, 4000);
+    QTRY_VERIFY_WITH_TIMEOUT(watch.Turns() >= 50, 15000);
     QCOMPARE(pTable->rowCount(), 0); // still counting
     bDone = true;
     watchdog.join();
