@@ -313,6 +313,134 @@
             <source>以下 %1 个软件未能完全删除，请检查设备磁盘是否可写：</source>
             <translation>以下 %1 个软件未能完全删除，请检查设备磁盘是否可写：</translation>
         </message>
+        <message>
+            <source>取消下载</source>
+            <translation>取消下载</translation>
+        </message>
+        <message>
+            <source>已登录：%1</source>
+            <translation>已登录：%1</translation>
+        </message>
+        <message>
+            <source>用户</source>
+            <translation>用户</translation>
+        </message>
+        <message>
+            <source>未登录</source>
+            <translation>未登录</translation>
+        </message>
+        <message>
+            <source>退出登录</source>
+            <translation>退出登录</translation>
+        </message>
+        <message>
+            <source>登录</source>
+            <translation>登录</translation>
+        </message>
+        <message>
+            <source>没有检测到设备。请用 USB 连接设备并开机。</source>
+            <translation>没有检测到设备。请用 USB 连接设备并开机。</translation>
+        </message>
+        <message>
+            <source>尚未登录，无法获取升级信息。请先登录，然后点击“下载”刷新列表。</source>
+            <translation>尚未登录，无法获取升级信息。请先登录，然后点击“下载”刷新列表。</translation>
+        </message>
+        <message>
+            <source>设备上的软件都是最新版本，无需更新。</source>
+            <translation>设备上的软件都是最新版本，无需更新。</translation>
+        </message>
+        <message>
+            <source>没有取得升级信息。请检查网络，然后点击“下载”刷新列表。</source>
+            <translation>没有取得升级信息。请检查网络，然后点击“下载”刷新列表。</translation>
+        </message>
+        <message>
+            <source>%1（%2 个文件）</source>
+            <translation>%1（%2 个文件）</translation>
+        </message>
+        <message>
+            <source>固件已写入设备。</source>
+            <translation>固件已写入设备。</translation>
+        </message>
+        <message>
+            <source>固件已写入设备，设备现在的版本：%1。</source>
+            <translation>固件已写入设备，设备现在的版本：%1。</translation>
+        </message>
+        <message>
+            <source>设备已在运行这个固件，无需写入。</source>
+            <translation>设备已在运行这个固件，无需写入。</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：找不到设备的串口。请确认设备已通过 USB 连接并已开机、串口没有被其他程序占用，然后刷新列表，再次下载主程序。</source>
+            <translation>固件没有写入设备：找不到设备的串口。请确认设备已通过 USB 连接并已开机、串口没有被其他程序占用，然后刷新列表，再次下载主程序。</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备。</source>
+            <translation>固件没有写入设备。</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：设备没有应答。请重新连接设备，然后刷新列表，再次下载主程序。</source>
+            <translation>固件没有写入设备：设备没有应答。请重新连接设备，然后刷新列表，再次下载主程序。</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：设备磁盘上找不到固件文件。请刷新列表，再次下载主程序。</source>
+            <translation>固件没有写入设备：设备磁盘上找不到固件文件。请刷新列表，再次下载主程序。</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：%1</source>
+            <translation>固件没有写入设备：%1</translation>
+        </message>
+        <message>
+            <source>设备磁盘空间不足：请卸载不用的软件或删除不需要的文件后重试</source>
+            <translation>设备磁盘空间不足：请卸载不用的软件或删除不需要的文件后重试</translation>
+        </message>
+        <message>
+            <source>设备磁盘已被移除：请重新连接设备后重试</source>
+            <translation>设备磁盘已被移除：请重新连接设备后重试</translation>
+        </message>
+        <message>
+            <source>无法写入设备磁盘：磁盘可能是只读的或已损坏</source>
+            <translation>无法写入设备磁盘：磁盘可能是只读的或已损坏</translation>
+        </message>
+        <message>
+            <source>服务器返回了错误：请稍后重试</source>
+            <translation>服务器返回了错误：请稍后重试</translation>
+        </message>
+        <message>
+            <source>无法连接服务器或传输中断：请检查网络后重试</source>
+            <translation>无法连接服务器或传输中断：请检查网络后重试</translation>
+        </message>
+        <message>
+            <source>下载的文件校验不符（与服务器的描述不一致）：请重试</source>
+            <translation>下载的文件校验不符（与服务器的描述不一致）：请重试</translation>
+        </message>
+        <message>
+            <source>服务器给出的文件位置不安全，已拒绝写入</source>
+            <translation>服务器给出的文件位置不安全，已拒绝写入</translation>
+        </message>
+        <message>
+            <source>下载已取消，原有文件保持不变</source>
+            <translation>下载已取消，原有文件保持不变</translation>
+        </message>
+        <message>
+            <source>有 %1 个文件没有下载成功：</source>
+            <translation>有 %1 个文件没有下载成功：</translation>
+        </message>
+        <message>
+            <source>正在估算</source>
+            <translation>正在估算</translation>
+        </message>
+        <message>
+            <source>已下载 %1 / %2	 速度 %3/s	 剩余时间 %4</source>
+            <translation>已下载 %1 / %2	 速度 %3/s	 剩余时间 %4</translation>
+        </message>
+        <message>
+            <source>已取消</source>
+            <translation>已取消</translation>
+        </message>
+        <message>
+            <source>固件未写入</source>
+            <translation>固件未写入</translation>
+        </message>
     </context>
     <context>
         <name>MessageBox</name>
@@ -425,6 +553,10 @@
         <message>
             <source>请稍候</source>
             <translation>请稍候</translation>
+        </message>
+        <message>
+            <source>取消</source>
+            <translation>取消</translation>
         </message>
     </context>
     <context>

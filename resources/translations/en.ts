@@ -313,6 +313,134 @@
             <source>以下 %1 个软件未能完全删除，请检查设备磁盘是否可写：</source>
             <translation>%1 software packages could not be removed completely; please check that the device disk is writable:</translation>
         </message>
+        <message>
+            <source>取消下载</source>
+            <translation>Cancel download</translation>
+        </message>
+        <message>
+            <source>已登录：%1</source>
+            <translation>Signed in: %1</translation>
+        </message>
+        <message>
+            <source>用户</source>
+            <translation>user</translation>
+        </message>
+        <message>
+            <source>未登录</source>
+            <translation>Not signed in</translation>
+        </message>
+        <message>
+            <source>退出登录</source>
+            <translation>Sign out</translation>
+        </message>
+        <message>
+            <source>登录</source>
+            <translation>Sign in</translation>
+        </message>
+        <message>
+            <source>没有检测到设备。请用 USB 连接设备并开机。</source>
+            <translation>No device found. Connect the device by USB and switch it on.</translation>
+        </message>
+        <message>
+            <source>尚未登录，无法获取升级信息。请先登录，然后点击“下载”刷新列表。</source>
+            <translation>Not signed in, so no update information can be fetched. Sign in, then click "Download" to refresh the list.</translation>
+        </message>
+        <message>
+            <source>设备上的软件都是最新版本，无需更新。</source>
+            <translation>The software on the device is up to date; nothing needs updating.</translation>
+        </message>
+        <message>
+            <source>没有取得升级信息。请检查网络，然后点击“下载”刷新列表。</source>
+            <translation>No update information was received. Check the network, then click "Download" to refresh the list.</translation>
+        </message>
+        <message>
+            <source>%1（%2 个文件）</source>
+            <translation>%1 (%2 files)</translation>
+        </message>
+        <message>
+            <source>固件已写入设备。</source>
+            <translation>The firmware has been written to the device.</translation>
+        </message>
+        <message>
+            <source>固件已写入设备，设备现在的版本：%1。</source>
+            <translation>The firmware has been written to the device; the device now reports version %1.</translation>
+        </message>
+        <message>
+            <source>设备已在运行这个固件，无需写入。</source>
+            <translation>The device already runs this firmware; nothing was written.</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：找不到设备的串口。请确认设备已通过 USB 连接并已开机、串口没有被其他程序占用，然后刷新列表，再次下载主程序。</source>
+            <translation>The firmware was not written to the device: the device's serial port was not found. Make sure the device is connected by USB and switched on and that no other program holds its port, then refresh the list and download the main program again.</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备。</source>
+            <translation>The firmware was not written to the device.</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：设备没有应答。请重新连接设备，然后刷新列表，再次下载主程序。</source>
+            <translation>The firmware was not written to the device: the device did not answer. Reconnect the device, then refresh the list and download the main program again.</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：设备磁盘上找不到固件文件。请刷新列表，再次下载主程序。</source>
+            <translation>The firmware was not written to the device: the firmware file is missing on the device disk. Refresh the list and download the main program again.</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：%1</source>
+            <translation>The firmware was not written to the device: %1</translation>
+        </message>
+        <message>
+            <source>设备磁盘空间不足：请卸载不用的软件或删除不需要的文件后重试</source>
+            <translation>Not enough space on the device disk: uninstall unused software or delete files you do not need, then try again</translation>
+        </message>
+        <message>
+            <source>设备磁盘已被移除：请重新连接设备后重试</source>
+            <translation>The device disk was removed: reconnect the device and try again</translation>
+        </message>
+        <message>
+            <source>无法写入设备磁盘：磁盘可能是只读的或已损坏</source>
+            <translation>Cannot write to the device disk: it may be read-only or damaged</translation>
+        </message>
+        <message>
+            <source>服务器返回了错误：请稍后重试</source>
+            <translation>The server answered with an error: try again later</translation>
+        </message>
+        <message>
+            <source>无法连接服务器或传输中断：请检查网络后重试</source>
+            <translation>The server could not be reached or the transfer broke off: check the network and try again</translation>
+        </message>
+        <message>
+            <source>下载的文件校验不符（与服务器的描述不一致）：请重试</source>
+            <translation>A downloaded file failed its check (it differs from the server's description): try again</translation>
+        </message>
+        <message>
+            <source>服务器给出的文件位置不安全，已拒绝写入</source>
+            <translation>The server named an unsafe place for a file; it was not written</translation>
+        </message>
+        <message>
+            <source>下载已取消，原有文件保持不变</source>
+            <translation>Download cancelled; the existing files are unchanged</translation>
+        </message>
+        <message>
+            <source>有 %1 个文件没有下载成功：</source>
+            <translation>%1 files did not download:</translation>
+        </message>
+        <message>
+            <source>正在估算</source>
+            <translation>estimating</translation>
+        </message>
+        <message>
+            <source>已下载 %1 / %2	 速度 %3/s	 剩余时间 %4</source>
+            <translation>Received %1 of %2	 Speed %3/s	 Time left %4</translation>
+        </message>
+        <message>
+            <source>已取消</source>
+            <translation>Cancelled</translation>
+        </message>
+        <message>
+            <source>固件未写入</source>
+            <translation>Firmware not written</translation>
+        </message>
     </context>
     <context>
         <name>MessageBox</name>
@@ -425,6 +553,10 @@
         <message>
             <source>请稍候</source>
             <translation>Please wait</translation>
+        </message>
+        <message>
+            <source>取消</source>
+            <translation>Cancel</translation>
         </message>
     </context>
     <context>

@@ -313,6 +313,134 @@
             <source>以下 %1 个软件未能完全删除，请检查设备磁盘是否可写：</source>
             <translation>以下 %1 個軟體未能完全刪除，請檢查裝置磁碟是否可寫入：</translation>
         </message>
+        <message>
+            <source>取消下载</source>
+            <translation>取消下載</translation>
+        </message>
+        <message>
+            <source>已登录：%1</source>
+            <translation>已登入：%1</translation>
+        </message>
+        <message>
+            <source>用户</source>
+            <translation>使用者</translation>
+        </message>
+        <message>
+            <source>未登录</source>
+            <translation>未登入</translation>
+        </message>
+        <message>
+            <source>退出登录</source>
+            <translation>登出</translation>
+        </message>
+        <message>
+            <source>登录</source>
+            <translation>登入</translation>
+        </message>
+        <message>
+            <source>没有检测到设备。请用 USB 连接设备并开机。</source>
+            <translation>沒有偵測到裝置。請用 USB 連接裝置並開機。</translation>
+        </message>
+        <message>
+            <source>尚未登录，无法获取升级信息。请先登录，然后点击“下载”刷新列表。</source>
+            <translation>尚未登入，無法取得升級資訊。請先登入，然後點擊「下載」重新整理清單。</translation>
+        </message>
+        <message>
+            <source>设备上的软件都是最新版本，无需更新。</source>
+            <translation>裝置上的軟體都是最新版本，無需更新。</translation>
+        </message>
+        <message>
+            <source>没有取得升级信息。请检查网络，然后点击“下载”刷新列表。</source>
+            <translation>沒有取得升級資訊。請檢查網路，然後點擊「下載」重新整理清單。</translation>
+        </message>
+        <message>
+            <source>%1（%2 个文件）</source>
+            <translation>%1（%2 個檔案）</translation>
+        </message>
+        <message>
+            <source>固件已写入设备。</source>
+            <translation>韌體已寫入裝置。</translation>
+        </message>
+        <message>
+            <source>固件已写入设备，设备现在的版本：%1。</source>
+            <translation>韌體已寫入裝置，裝置現在的版本：%1。</translation>
+        </message>
+        <message>
+            <source>设备已在运行这个固件，无需写入。</source>
+            <translation>裝置已在執行這個韌體，無需寫入。</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：找不到设备的串口。请确认设备已通过 USB 连接并已开机、串口没有被其他程序占用，然后刷新列表，再次下载主程序。</source>
+            <translation>韌體沒有寫入裝置：找不到裝置的序列埠。請確認裝置已透過 USB 連接並已開機、序列埠沒有被其他程式佔用，然後重新整理清單，再次下載主程式。</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备。</source>
+            <translation>韌體沒有寫入裝置。</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：设备没有应答。请重新连接设备，然后刷新列表，再次下载主程序。</source>
+            <translation>韌體沒有寫入裝置：裝置沒有回應。請重新連接裝置，然後重新整理清單，再次下載主程式。</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：设备磁盘上找不到固件文件。请刷新列表，再次下载主程序。</source>
+            <translation>韌體沒有寫入裝置：裝置磁碟上找不到韌體檔案。請重新整理清單，再次下載主程式。</translation>
+        </message>
+        <message>
+            <source>固件没有写入设备：%1</source>
+            <translation>韌體沒有寫入裝置：%1</translation>
+        </message>
+        <message>
+            <source>设备磁盘空间不足：请卸载不用的软件或删除不需要的文件后重试</source>
+            <translation>裝置磁碟空間不足：請解除安裝不用的軟體或刪除不需要的檔案後重試</translation>
+        </message>
+        <message>
+            <source>设备磁盘已被移除：请重新连接设备后重试</source>
+            <translation>裝置磁碟已被移除：請重新連接裝置後重試</translation>
+        </message>
+        <message>
+            <source>无法写入设备磁盘：磁盘可能是只读的或已损坏</source>
+            <translation>無法寫入裝置磁碟：磁碟可能是唯讀的或已損壞</translation>
+        </message>
+        <message>
+            <source>服务器返回了错误：请稍后重试</source>
+            <translation>伺服器回傳了錯誤：請稍後重試</translation>
+        </message>
+        <message>
+            <source>无法连接服务器或传输中断：请检查网络后重试</source>
+            <translation>無法連接伺服器或傳輸中斷：請檢查網路後重試</translation>
+        </message>
+        <message>
+            <source>下载的文件校验不符（与服务器的描述不一致）：请重试</source>
+            <translation>下載的檔案校驗不符（與伺服器的描述不一致）：請重試</translation>
+        </message>
+        <message>
+            <source>服务器给出的文件位置不安全，已拒绝写入</source>
+            <translation>伺服器給出的檔案位置不安全，已拒絕寫入</translation>
+        </message>
+        <message>
+            <source>下载已取消，原有文件保持不变</source>
+            <translation>下載已取消，原有檔案保持不變</translation>
+        </message>
+        <message>
+            <source>有 %1 个文件没有下载成功：</source>
+            <translation>有 %1 個檔案沒有下載成功：</translation>
+        </message>
+        <message>
+            <source>正在估算</source>
+            <translation>正在估算</translation>
+        </message>
+        <message>
+            <source>已下载 %1 / %2	 速度 %3/s	 剩余时间 %4</source>
+            <translation>已下載 %1 / %2	 速度 %3/s	 剩餘時間 %4</translation>
+        </message>
+        <message>
+            <source>已取消</source>
+            <translation>已取消</translation>
+        </message>
+        <message>
+            <source>固件未写入</source>
+            <translation>韌體未寫入</translation>
+        </message>
     </context>
     <context>
         <name>MessageBox</name>
@@ -425,6 +553,10 @@
         <message>
             <source>请稍候</source>
             <translation>請稍候</translation>
+        </message>
+        <message>
+            <source>取消</source>
+            <translation>取消</translation>
         </message>
     </context>
     <context>

@@ -39,5 +39,5 @@ void AutoUserLogin(QObject *pWindow)
         AskForLogin(pMainWindow);
         return;
     }
-    SetLoginReply(reply.joReply);
+    SetLoginReply(reply.joReply, credentials.sUserName);
 }

@@ -17,6 +17,11 @@ QByteArray &ReplySlot()
     static QByteArray baReply;
     return baReply;
 }
+QString &AccountSlot()
+{
+    static QString sAccount;
+    return sAccount;
+}
 } // namespace
 
 QJsonObject LoginReply()
@@ -31,11 +36,18 @@ bool HasLoginReply()
     return !ReplySlot().isEmpty();
 }
 
-void SetLoginReply(const QJsonObject &joReply)
+QString LoginAccount()
+{
+    std::lock_guard<std::mutex> lock(ReplyMutex());
+    return AccountSlot();
+}
+
+void SetLoginReply(const QJsonObject &joReply, const QString &sAccount)
 {
     // An empty object signs the user out rather than storing "{}".
     const QByteArray baReply =
         joReply.isEmpty() ? QByteArray() : QJsonDocument(joReply).toJson(QJsonDocument::Compact);
     std::lock_guard<std::mutex> lock(ReplyMutex());
     ReplySlot() = baReply;
+    AccountSlot() = baReply.isEmpty() ? QString() : sAccount;
 }

@@ -3,7 +3,11 @@
 // while nobody is signed in. Written by the login thread, read by the GUI thread.
 
 #include <QJsonObject>
+#include <QString>
 
 QJsonObject LoginReply();
 bool HasLoginReply();
-void SetLoginReply(const QJsonObject &joReply);
+// An empty reply signs the user out. sAccount: the account name it is for.
+void SetLoginReply(const QJsonObject &joReply, const QString &sAccount = QString());
+// The account of the stored reply; empty while nobody is signed in.
+QString LoginAccount();

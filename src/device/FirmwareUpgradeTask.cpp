@@ -42,6 +42,7 @@ bool SameFirmwareDigest(const QString &sDeviceMd5, const QString &sFileMd5)
 FirmwareUpgradeTask::FirmwareUpgradeTask(QString sImagePath, QString sSN, QObject *parent)
     : QObject(parent), sImagePath(std::move(sImagePath)), sSN(std::move(sSN))
 {
+    qRegisterMetaType<FirmwareUpgradeTask::Outcome>();
 }
 
 QFuture<void> FirmwareUpgradeTask::Start(FirmwareUpgradeTask *pTask)
@@ -55,6 +56,13 @@ QFuture<void> FirmwareUpgradeTask::Start(FirmwareUpgradeTask *pTask)
 
 void FirmwareUpgradeTask::Run()
 {
+    QString sDetail;
+    const Outcome outcome = Install(&sDetail);
+    emit Ended(outcome, sDetail);
+}
+
+FirmwareUpgradeTask::Outcome FirmwareUpgradeTask::Install(QString *pDetail)
+{
     if (sSN.isEmpty())
         sSN = CurrentSerialNumber();
     QElapsedTimer timer;
@@ -63,60 +71,77 @@ void FirmwareUpgradeTask::Run()
     device dev;
     ForwardDevice(dev, this);
     dev.Init(true);
-    if (!dev.OpenPort(device::VendorId, UpgradeProductId(sSN))) {
+    const quint16 nProduct = UpgradeProductId(sSN);
+    if (!dev.OpenPort(device::VendorId, nProduct)) {
         qDebug() << "firmware: no device port";
         emit Finish();
-        return;
+        // A port this user may not open would otherwise look like no device at all.
+        *pDetail = device::DeniedPortPath(device::VendorId, nProduct);
+        return pDetail->isEmpty() ? Outcome::NoPort : Outcome::PortDenied;
     }
+    // The device emits on this thread: the flag is set before the calls return.
+    QString sDeviceSaid;
+    const QMetaObject::Connection watch = QObject::connect(
+        &dev, &device::feedback, &dev, [&sDeviceSaid](const QString &sMsg) { sDeviceSaid = sMsg; },
+        Qt::DirectConnection);
 
     emit Hint(QCoreApplication::translate("MainWindow", "正在升级GD32..."), false);
     if (!dev.SendRaw(QByteArray::fromHex(device::EnterUpgradeFrame))) {
         qDebug() << "firmware: device did not enter upgrade mode";
         emit Finish();
-        return;
+        return Outcome::NoAnswer;
     }
     QThread::msleep(50);
 
     const QString &sFile = sImagePath;
-    bool bDone = false;
-    if (QFileInfo::exists(sFile)) {
-        const QString sFileMd5 = FileMd5(sFile);
-        emit Hint(QCoreApplication::translate("MainWindow", "正在升级固件，请稍候..."), true);
-        QString sDeviceMd5;
-        if (!dev.ReadFirmwareHash(sDeviceMd5) || SameFirmwareDigest(sDeviceMd5, sFileMd5)) {
-            qDebug() << "firmware: nothing to flash" << sDeviceMd5;
-            emit Finish();
-            return;
+    if (!QFileInfo::exists(sFile)) {
+        qDebug() << "firmware: no image at" << sFile << "firmware: upgrade ended";
+        // Leaving the scope closes the port; its Finish closes the window.
+        return Outcome::NoImage;
+    }
+    const QString sFileMd5 = FileMd5(sFile);
+    emit Hint(QCoreApplication::translate("MainWindow", "正在升级固件，请稍候..."), true);
+    QString sDeviceMd5;
+    if (!dev.ReadFirmwareHash(sDeviceMd5)) {
+        qDebug() << "firmware: digest not read";
+        emit Finish();
+        *pDetail = sDeviceSaid;
+        return sDeviceSaid.isEmpty() ? Outcome::NoAnswer : Outcome::Refused;
+    }
+    if (SameFirmwareDigest(sDeviceMd5, sFileMd5)) {
+        qDebug() << "firmware: nothing to flash" << sDeviceMd5;
+        emit Finish();
+        return Outcome::AlreadyCurrent;
+    }
+    const quint32 nSize = quint32(QFileInfo(sFile).size() & 0xFFFFFFFFu);
+    dev.ResetTiming();
+    const bool bDone = dev.BeginUpgrade(nSize) && dev.SendFile(sFile) && dev.FinishUpgrade();
+    const device::Timing timing = dev.LastTiming();
+    qDebug().noquote() << QStringLiteral(
+                              "firmware: %1 bytes, %2 exchanges, %3 ms in all, %4 ms waiting "
+                              "for replies, %5 ms waiting for silence")
+                              .arg(nSize)
+                              .arg(timing.nExchanges)
+                              .arg(timer.elapsed())
+                              .arg(timing.nReplyWaitNs / 1000000.0, 0, 'f', 1)
+                              .arg(timing.nSilenceWaitNs / 1000000.0, 0, 'f', 1);
+    if (!bDone) {
+        qDebug() << "firmware: upgrade ended";
+        if (!sDeviceSaid.isEmpty()) {
+            *pDetail = sDeviceSaid;
+            return Outcome::Refused;
         }
-        const quint32 nSize = quint32(QFileInfo(sFile).size() & 0xFFFFFFFFu);
-        // The device emits on this thread: the flag is set before the calls return.
-        bool bDeviceSaidWhy = false;
-        const QMetaObject::Connection watch = QObject::connect(
-            &dev, &device::feedback, &dev, [&bDeviceSaidWhy] { bDeviceSaidWhy = true; },
-            Qt::DirectConnection);
-        dev.ResetTiming();
-        bDone = dev.BeginUpgrade(nSize) && dev.SendFile(sFile) && dev.FinishUpgrade();
-        QObject::disconnect(watch);
         // A flash broken off by a device that went silent or was pulled out would
         // otherwise just close the window, as a finished one does.
-        if (!bDone && !bDeviceSaidWhy)
-            emit BrokenOff(QCoreApplication::translate(
-                "MainWindow",
-                "固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。"));
-        if (bDone)
-            emit Success();
-        const device::Timing timing = dev.LastTiming();
-        qDebug().noquote() << QStringLiteral(
-                                  "firmware: %1 bytes, %2 exchanges, %3 ms in all, %4 ms waiting "
-                                  "for replies, %5 ms waiting for silence")
-                                  .arg(nSize)
-                                  .arg(timing.nExchanges)
-                                  .arg(timer.elapsed())
-                                  .arg(timing.nReplyWaitNs / 1000000.0, 0, 'f', 1)
-                                  .arg(timing.nSilenceWaitNs / 1000000.0, 0, 'f', 1);
-    } else {
-        qDebug() << "firmware: no image at" << sFile;
+        emit BrokenOff(QCoreApplication::translate(
+            "MainWindow", "固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。"));
+        return Outcome::BrokenOff;
     }
-    qDebug() << (bDone ? "成功" : "firmware: upgrade ended");
+    QObject::disconnect(watch);
+    emit Success();
+    qDebug() << "成功";
+    // What the device runs now, when it still answers on this port (it may restart).
+    *pDetail = device::TrimFirmwareVersion(dev.QueryVersion());
     // Leaving the scope closes the port; its Finish closes the window on every path here.
+    return Outcome::Written;
 }

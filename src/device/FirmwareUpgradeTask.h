@@ -6,6 +6,7 @@
 // (the MainInstall window) listens with queued connections.
 
 #include <QFuture>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
@@ -20,6 +21,19 @@ class FirmwareUpgradeTask : public QObject
 {
     Q_OBJECT
 public:
+    // How the installation ended, as far as the firmware in the device goes.
+    enum class Outcome {
+        Written,        // the new image is in the device (detail: the version it reports now)
+        AlreadyCurrent, // the device already runs the file's image
+        NoPort,         // no serial port of the device (not connected, or taken by another program)
+        PortDenied,     // the port is there but this user may not open it (detail: its path)
+        NoAnswer,       // the device did not answer before anything was written
+        NoImage,        // no image file on the device disk
+        Refused,        // the device refused a command (detail: its reason)
+        BrokenOff       // the device went silent or away while the image was being written
+    };
+    Q_ENUM(Outcome)
+
     // sImagePath: the image on the device disk (FirmwareImagePath); an empty
     // sSN falls back to the process-wide serial number.
     FirmwareUpgradeTask(QString sImagePath, QString sSN, QObject *parent = nullptr);
@@ -47,8 +61,15 @@ signals:
     void Success();
     // The installation is over as far as a window is concerned: close it.
     void Finish();
+    // The last report of every run: what became of the firmware.
+    void Ended(FirmwareUpgradeTask::Outcome outcome, QString sDetail);
 
 private:
+    // The installation; its outcome is reported by Run.
+    Outcome Install(QString *pDetail);
+
     QString sImagePath;
     QString sSN;
 };
+
+Q_DECLARE_METATYPE(FirmwareUpgradeTask::Outcome)

@@ -1,6 +1,7 @@
 #include "update/DiffDownload.h"
 
 #include "base/FileUtils.h"
+#include "device/DeviceDisks.h"
 #include "net/HttpPost.h"
 #include "net/ProxyInfo.h"
 #include "platform/DiskVolume.h"
@@ -278,6 +279,8 @@ void DiffDownload::StartDownload()
         nSuccess = 0;
         nErr = 0;
         nLastPercent = -1;
+        nLastReported = 0;
+        failures.clear();
     }
     // The volume the run begins on; every file must go to that one.
     const std::string sDiskRoot = sSavePath.toStdString();
@@ -562,8 +565,21 @@ void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
     const QString &sLocal = target.sLocalPath;
     // A disk found gone stays gone: nothing more is asked of the server.
     CURL *pCurl = package.pEasy.get();
-    if (sLocal.isEmpty() || package.bDiskGone || !pCurl || !package.pMulti) {
-        CountFile(false, sLocal);
+    if (sLocal.isEmpty()) {
+        CountFile(false, sLocal, Failure::Refused);
+        return;
+    }
+    // Nothing more is asked for once the user has stopped the download.
+    if (IsCancelled()) {
+        CountFile(false, sLocal, Failure::Cancelled);
+        return;
+    }
+    if (package.bDiskGone) {
+        CountFile(false, sLocal, Failure::DiskGone);
+        return;
+    }
+    if (!pCurl || !package.pMulti) {
+        CountFile(false, sLocal, Failure::Network);
         return;
     }
     auto pTransfer = std::make_unique<Transfer>(this, &package);
@@ -860,30 +876,34 @@ void DiffDownload::FinishPending(PackageTransfer &package)
     Transfer &transfer = *pTransfer;
     if (!transfer.file.isOpen()) {
         // Its file could not be made: nothing of it is on the disk.
-        CountFile(false, transfer.sLocal);
+        CountFile(false, transfer.sLocal, FailureOf(package, transfer, false));
         return;
     }
     const bool bFlushed = transfer.file.flush();
+    if (!bFlushed)
+        transfer.bWriteFailed = true;
 
     // The whole file, or the rest of one whose beginning was here already.
     const bool bWhole = transfer.nStatus == 200 || (transfer.nStatus == 206 && transfer.bSpliced);
     bool bSuccess = transfer.nResult == CURLE_OK && bWhole && !transfer.bWriteFailed && bFlushed &&
                     transfer.file.error() == QFileDevice::NoError;
     bool bRedo = false;
+    bool bDigestChecked = false;
     if (!bSuccess) {
         qDebug() << "download failed:" << transfer.baUrl << "curl" << int(transfer.nResult)
                  << "http" << transfer.nStatus << (transfer.bWriteFailed ? "write failed" : "")
                  << (transfer.bTooLarge ? "larger than its size" : "")
                  << (transfer.bTooSlow ? "too slow" : "");
         // What a large file received stays for the next try, unless the
-        // fault was ours or the answer was not the file.
+        // fault was ours, the answer was not the file, or the user stopped it.
         const bool bStopped = transfer.nResult == CURLE_ABORTED_BY_CALLBACK && !transfer.bTooSlow &&
                               !transfer.bOpenFailed;
-        if ((BrokeOff(transfer) ||
+        if (!IsCancelled() &&
+            (BrokeOff(transfer) ||
              (bStopped && transfer.bAnswerChecked && !transfer.bAnswerRefused &&
               !transfer.bRangeRefused && !transfer.bWriteFailed && !transfer.bTooLarge)) &&
             KeepPart(transfer)) {
-            CountFile(false, transfer.sLocal);
+            CountFile(false, transfer.sLocal, FailureOf(package, transfer, false));
             return;
         }
     } else if (!transfer.sExpectedHash.isEmpty()) {
@@ -892,6 +912,7 @@ void DiffDownload::FinishPending(PackageTransfer &package)
             qDebug() << "digest mismatch:" << transfer.baUrl << sReceived << "expected"
                      << transfer.sExpectedHash << (transfer.bSpliced ? "(joined)" : "");
             bSuccess = false;
+            bDigestChecked = true;
             // Joined from parts: one of them was not what it claimed; the
             // whole file comes once more.
             bRedo = transfer.bSpliced;
@@ -901,13 +922,18 @@ void DiffDownload::FinishPending(PackageTransfer &package)
     }
     // Open (and so in use) until here.
     transfer.file.close();
-    bSuccess = bSuccess && transfer.file.error() == QFileDevice::NoError;
+    if (transfer.file.error() != QFileDevice::NoError)
+        transfer.bWriteFailed = true;
+    bSuccess = bSuccess && !transfer.bWriteFailed;
     // Only this transfer's own temporary file is renamed or removed. It was
     // made on the disk the run began on: if that went away meanwhile, the
     // name leads nowhere now and the rename fails.
     const QString &sTemporary = transfer.sTemporary;
     if (bSuccess)
         bSuccess = ReplaceFile(sTemporary, transfer.sLocal);
+    // Judged before the temporary file goes: it holds the room a full disk lacked.
+    const Failure failure =
+        bSuccess ? Failure::Cancelled : FailureOf(package, transfer, bDigestChecked);
     if (!bSuccess)
         QFile::remove(sTemporary);
     if (bSuccess && transfer.bResumable)
@@ -916,18 +942,61 @@ void DiffDownload::FinishPending(PackageTransfer &package)
         package.redo.append(qMakePair(transfer.sUrl, transfer.target));
         return;
     }
-    CountFile(bSuccess, transfer.sLocal);
+    CountFile(bSuccess, transfer.sLocal, failure);
 }
 
-bool DiffDownload::CountFile(bool bSuccess, const QString &sLocalPath)
+DiffDownload::Failure DiffDownload::FailureOf(PackageTransfer &package, const Transfer &transfer,
+                                              bool bDigestChecked)
+{
+    if (IsCancelled())
+        return Failure::Cancelled;
+    if (TransferStopFlag.load() != 0 || package.bDiskGone || !DiskStillThere(package))
+        return Failure::DiskGone;
+    if (transfer.bOpenFailed || transfer.bWriteFailed) {
+        // A write that failed with the disk (nearly) full failed for want of room.
+        const quint64 nLeft = transfer.nMaxBytes > transfer.nWritten
+                                  ? quint64(transfer.nMaxBytes - transfer.nWritten)
+                                  : 0;
+        return DiskAvailableBytes(sSavePath) < qMax<quint64>(nLeft, 64 * 1024) ? Failure::DiskFull
+                                                                               : Failure::DiskWrite;
+    }
+    // An error page is no file, whatever its size.
+    if (transfer.nStatus != 0 && transfer.nStatus != 200 && transfer.nStatus != 206)
+        return Failure::ServerError;
+    if (transfer.bTooLarge || bDigestChecked)
+        return Failure::DigestMismatch;
+    if (transfer.nResult != CURLE_OK)
+        return Failure::Network;
+    return Failure::DiskWrite; // it arrived whole but could not be put in place
+}
+
+bool DiffDownload::IsCancelled() const
+{
+    return pCancel && pCancel->load();
+}
+
+void DiffDownload::SetCancelFlag(std::shared_ptr<const std::atomic<bool>> pFlag)
+{
+    pCancel = std::move(pFlag);
+}
+
+DiffDownload::Failures DiffDownload::FailureReasons() const
+{
+    QMutexLocker lock(&mutex);
+    return failures;
+}
+
+bool DiffDownload::CountFile(bool bSuccess, const QString &sLocalPath, Failure failure)
 {
     QMutexLocker lock(&mutex);
     if (!bNeedInstall && !sLocalPath.isEmpty())
         bNeedInstall = IsFirmwareImage(sLocalPath);
-    if (bSuccess)
+    if (bSuccess) {
         ++nSuccess;
-    else
+    } else {
         ++nErr;
+        ++failures[failure];
+    }
     if (nSuccess + nErr != nFileCount || bFinished)
         return bSuccess;
     bFinished = true;
@@ -947,11 +1016,17 @@ void DiffDownload::AddReceived(Transfer &transfer, qint64 nBytes)
     if (nTotal == 0)
         return;
     const int nPercent = int(double(nReceived) / double(nTotal) * 100.0);
-    if (nPercent == nLastPercent)
-        return; // the same value again tells the window nothing
+    const bool bNewPercent = nPercent != nLastPercent;
+    // The same value again tells the window nothing; the bytes tell the speed.
+    if (!bNewPercent && nReceived - nLastReported < TransferredStep)
+        return;
     nLastPercent = nPercent;
+    nLastReported = nReceived;
+    const qint64 nNow = qint64(nReceived), nAll = qint64(nTotal);
     lock.unlock();
-    emit Progress(nPercent);
+    if (bNewPercent)
+        emit Progress(nPercent);
+    emit Transferred(nPercent, nNow, nAll);
 }
 
 size_t DiffDownload::WriteChunk(char *pData, size_t nSize, size_t nCount, void *pUser)
@@ -1017,7 +1092,7 @@ int DiffDownload::CheckAbort(void *pUser, curl_off_t, curl_off_t nReceivedNow, c
         transfer.pSelf->DiskStillThere(package);
         return 1;
     }
-    if (transfer.pSelf->bStop || transfer.bOpenFailed)
+    if (transfer.pSelf->bStop || transfer.bOpenFailed || transfer.pSelf->IsCancelled())
         return 1;
     if (nNow - package.nLastDiskCheckMs >= 1000 && !transfer.pSelf->DiskStillThere(package))
         return 1;

@@ -53,9 +53,24 @@ public:
     };
     using FileList = QMap<QString, FileTarget>; // by URL: the order of the transfers
 
+    // Why a file did not arrive; the old copy on the disk, if any, stays.
+    enum class Failure {
+        DiskFull,       // the device disk has no room for it
+        DiskGone,       // the device disk went away
+        DiskWrite,      // the device disk refused it otherwise (read-only, damaged)
+        ServerError,    // the server answered with an error instead of the file
+        Network,        // the server could not be reached, or the transfer broke off or stalled
+        DigestMismatch, // what arrived is not the file the manifest describes
+        Refused,        // its place on the disk is not one a package may write
+        Cancelled       // the user stopped the download
+    };
+    Q_ENUM(Failure)
+    using Failures = QMap<Failure, int>; // files per reason
+
     // Ends the name of a file being received: the target's name, a part that
     // is unique to the transfer, then this.
     static const char *const TemporarySuffix;
+    static constexpr quint64 TransferredStep = 256 * 1024;
     // A file that broke off is resumed at most this often in one run.
     static constexpr int MaxResumesPerRun = 3;
 
@@ -65,6 +80,14 @@ public:
 
     void SetSavePath(const QString &sPath);
     void SetPackageJson(const QJsonObject &joPackage);
+    // A flag that, once raised (from any thread), stops the run: the running
+    // transfer is dropped and the files not yet begun are not asked for; all
+    // count as Cancelled.
+    void SetCancelFlag(std::shared_ptr<const std::atomic<bool>> pFlag);
+
+    // The files of the last run that failed, by reason; read once
+    // StartDownload has returned.
+    Failures FailureReasons() const;
 
     // Fetches what differs; returns when every file has been tried. Emits
     // DownloadFinish once (-1, 0, false when nothing had to be fetched).
@@ -87,6 +110,9 @@ public:
 signals:
     void DownloadFinish(int nSuccess, int nErr, bool bNeedInstall = false);
     void Progress(int nPercent);
+    // The package's bytes so far and in all; with every new percent, and at
+    // least every TransferredStep bytes.
+    void Transferred(int nPercent, qint64 nReceived, qint64 nTotal);
 
 private:
     struct Transfer;
@@ -132,7 +158,10 @@ private:
     static size_t WriteChunk(char *pData, size_t nSize, size_t nCount, void *pUser);
     static size_t ReadHeader(char *pData, size_t nSize, size_t nCount, void *pUser);
     static int CheckAbort(void *pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
-    bool CountFile(bool bSuccess, const QString &sLocalPath);
+    bool CountFile(bool bSuccess, const QString &sLocalPath, Failure failure);
+    // Why the transfer failed, looked at once it has ended.
+    Failure FailureOf(PackageTransfer &package, const Transfer &transfer, bool bDigestChecked);
+    bool IsCancelled() const;
     // Counts bytes of the transfer towards the package's progress; a file
     // that starts over takes back what it counted.
     void AddReceived(Transfer &transfer, qint64 nBytes);
@@ -140,14 +169,17 @@ private:
     QString sSavePath = QStringLiteral("./");
     QJsonObject joPackage;
 
-    QMutex mutex; // guards everything below except bStop
+    mutable QMutex mutex; // guards everything below except bStop and pCancel
     quint64 nReceived = 0;
     quint64 nTotal = 0;
     int nSuccess = 0;
     int nErr = 0;
     int nFileCount = 0;
     int nLastPercent = -1;
+    quint64 nLastReported = 0; // received bytes at the last Transferred
     bool bFinished = false;
     bool bNeedInstall = false;
+    Failures failures;
     std::atomic<bool> bStop{false};
+    std::shared_ptr<const std::atomic<bool>> pCancel;
 };

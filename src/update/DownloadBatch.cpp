@@ -26,8 +26,11 @@ DownloadBatch::RowReport RowOf(quint64 nRowId, const QString &sDir, DownloadBatc
     return report;
 }
 
-DownloadBatch::RowState FinishedState(int nSuccess, int nErr)
+DownloadBatch::RowState FinishedState(int nSuccess, int nErr,
+                                      const DiffDownload::Failures &failures)
 {
+    if (failures.contains(DiffDownload::Failure::Cancelled))
+        return DownloadBatch::RowState::Cancelled;
     if (nSuccess == -1)
         return DownloadBatch::RowState::NoUpdate;
     if (nErr != 0)
@@ -56,8 +59,13 @@ bool DownloadBatch::AddRequest(DownloadRequest *pRequest)
         return false; // a download could replace the image being written
     bool bNewBatch = false;
     pRequest->nGeneration = nTaskCount.Add(&bNewBatch);
-    if (bNewBatch)
+    if (bNewBatch) {
         bInstallPending = false;
+        firmwareRows.clear();
+        failures.clear();
+        transfers.clear();
+        pCancel = std::make_shared<std::atomic<bool>>(false);
+    }
     // Reported at once, so the row cannot be queued twice while its request runs.
     Report(RowOf(pRequest->nRowId, pRequest->sDir, RowState::Waiting));
     return true;
@@ -73,10 +81,22 @@ void DownloadBatch::SendRequests(const QList<DownloadRequest> &requests)
     for (const DownloadRequest &request : requests)
         work << qMakePair(request, nTaskCount.TicketFor(request.nGeneration));
     const QPointer<DownloadBatch> pBatch(this);
-    AppThreadPool().enqueue([pBatch, work]() {
+    const std::shared_ptr<std::atomic<bool>> pFlag = pCancel;
+    AppThreadPool().enqueue([pBatch, work, pFlag]() {
         for (const auto &item : work)
-            RequestDownloadList(pBatch, item.first, item.second);
+            RequestDownloadList(pBatch, item.first, item.second, pFlag);
     });
+}
+
+void DownloadBatch::Cancel()
+{
+    if (nTaskCount.load() > 0)
+        *pCancel = true;
+}
+
+bool DownloadBatch::CanCancel() const
+{
+    return nTaskCount.load() > 0 && !pCancel->load();
 }
 
 void DownloadBatch::Abandon()
@@ -85,8 +105,16 @@ void DownloadBatch::Abandon()
 }
 
 void DownloadBatch::RequestDownloadList(QPointer<DownloadBatch> pBatch, DownloadRequest request,
-                                        TaskCounter::Ticket ticket)
+                                        TaskCounter::Ticket ticket,
+                                        std::shared_ptr<std::atomic<bool>> pCancel)
 {
+    if (pCancel->load()) {
+        // Stopped before its turn: nothing is asked for.
+        PostIfAlive(pBatch, [request](DownloadBatch *p) {
+            p->OnRequestEnded(request, RowState::Cancelled);
+        });
+        return;
+    }
     const QJsonObject joData = DownloadRequestData(request);
     qDebug() << MaskSecrets(QJsonDocument(joData).toJson(QJsonDocument::Compact));
     const CommandReply reply = SendSealedCommand(CommandDownloadList, joData);
@@ -109,8 +137,11 @@ void DownloadBatch::RequestDownloadList(QPointer<DownloadBatch> pBatch, Download
     for (const QJsonObject &joPackage : packages) {
         if (!ticket.Add())
             break; // the device went away meanwhile
-        jobs << PackageJob{ticket,    request.nRowId, request.sDir,
-                           joPackage, request.sDisk,  request.sLang};
+        // A row is asked for once per batch: its handle and the package's place
+        // in the reply name the download.
+        const quint64 nJob = (request.nRowId << 8) | quint64((jobs.size() + 1) & 0xFF);
+        jobs << PackageJob{ticket,        request.nRowId, request.sDir, joPackage,
+                           request.sDisk, request.sLang,  pCancel,      nJob};
     }
     ticket.Done();
     if (!ticket.IsCurrent()) {
@@ -145,12 +176,15 @@ void DownloadBatch::DownloadPackage(QPointer<DownloadBatch> pBatch, PackageJob j
         // Owned by this worker and destroyed here once StartDownload has
         // returned; its signals come on this thread.
         DiffDownload downloader;
-        const RowReport downloading = RowOf(job.nRowId, job.sRowDir, RowState::Downloading);
+        RowReport downloading = RowOf(job.nRowId, job.sRowDir, RowState::Downloading);
+        downloading.nJob = job.nJob;
         connect(
-            &downloader, &DiffDownload::Progress, &downloader,
-            [pBatch, downloading](int nPercent) {
+            &downloader, &DiffDownload::Transferred, &downloader,
+            [pBatch, downloading](int nPercent, qint64 nReceived, qint64 nTotal) {
                 RowReport progress = downloading;
                 progress.nPercent = nPercent;
+                progress.nReceived = nReceived;
+                progress.nTotal = nTotal;
                 PostIfAlive(pBatch, [progress](DownloadBatch *p) { p->Report(progress); });
             },
             Qt::DirectConnection);
@@ -164,9 +198,11 @@ void DownloadBatch::DownloadPackage(QPointer<DownloadBatch> pBatch, PackageJob j
             Qt::DirectConnection);
         downloader.SetSavePath(job.sDisk);
         downloader.SetPackageJson(job.joPackage);
+        downloader.SetCancelFlag(job.pCancel);
         downloader.StartDownload();
+        finished.failures = downloader.FailureReasons();
     }
-    finished.state = FinishedState(finished.nSuccess, finished.nErr);
+    finished.state = FinishedState(finished.nSuccess, finished.nErr, finished.failures);
     if (finished.state == RowState::Done) {
         finished.sRev = job.joPackage.value(QLatin1String("rev")).toString();
         // A package of an abandoned batch records nothing on the (possibly
@@ -185,8 +221,14 @@ void DownloadBatch::OnPackageFinished(const RowReport &report, quint64 nGenerati
 {
     // A report of an abandoned batch may still show in its row; it counts
     // for nothing else.
-    if (report.state == RowState::Done && bNeedInstall && nTaskCount.IsCurrent(nGeneration))
+    if (report.state == RowState::Done && bNeedInstall && nTaskCount.IsCurrent(nGeneration)) {
         bInstallPending = true;
+        firmwareRows << report;
+    }
+    if (nTaskCount.IsCurrent(nGeneration)) {
+        for (auto it = report.failures.cbegin(); it != report.failures.cend(); ++it)
+            failures[it.key()] += it.value();
+    }
     Report(report);
     qDebug()
         << QStringLiteral("DownFinsh: %1 Success %2 Fail").arg(report.nSuccess).arg(report.nErr);
@@ -196,14 +238,35 @@ void DownloadBatch::OnPackageFinished(const RowReport &report, quint64 nGenerati
 void DownloadBatch::Report(const RowReport &report)
 {
     emit RowChanged(report);
+    if (report.state != RowState::Downloading || report.nJob == 0 || nTaskCount.load() == 0)
+        return;
+    transfers.insert(report.nJob, qMakePair(report.nReceived, report.nTotal));
+    qint64 nReceived = 0, nTotal = 0;
+    for (const auto &bytes : qAsConst(transfers)) {
+        nReceived += bytes.first;
+        nTotal += bytes.second;
+    }
+    emit Transferred(nReceived, nTotal);
 }
 
 void DownloadBatch::EndWork(quint64 nGeneration)
 {
     if (!nTaskCount.Done(nGeneration))
         return;
-    if (bInstallPending)
+    if (bInstallPending && pCancel->load()) {
+        // Stopped by the user: the image stays on the disk, unwritten.
+        for (RowReport report : qAsConst(firmwareRows)) {
+            report.state = RowState::Cancelled;
+            Report(report);
+        }
+        firmwareRows.clear();
+    } else if (bInstallPending) {
         StartFirmware();
+    }
+    const DiffDownload::Failures batchFailures = failures;
+    failures.clear();
+    if (!batchFailures.isEmpty())
+        emit FilesFailed(batchFailures);
     emit BatchEnded();
 }
 
@@ -216,6 +279,10 @@ void DownloadBatch::StartFirmware()
     // Until the task has let go of the device's port, nothing else opens it:
     // no catalogue refresh and no download (the image must stay as it is).
     bFirmwareInstalling = true;
+    flashingRows = firmwareRows;
+    firmwareRows.clear();
+    connect(pTask, &FirmwareUpgradeTask::Ended, this, &DownloadBatch::OnFirmwareOutcome,
+            Qt::QueuedConnection);
     emit FirmwareDue(pTask);
     if (pFirmwareWatcher == nullptr) {
         pFirmwareWatcher = new QFutureWatcher<void>(this);
@@ -223,6 +290,22 @@ void DownloadBatch::StartFirmware()
                 &DownloadBatch::OnFirmwareFinished);
     }
     pFirmwareWatcher->setFuture(FirmwareUpgradeTask::Start(pTask));
+}
+
+void DownloadBatch::OnFirmwareOutcome(FirmwareUpgradeTask::Outcome outcome, const QString &sDetail)
+{
+    // The rows that brought the image must not claim the whole update when
+    // the device does not run it.
+    const bool bInDevice = outcome == FirmwareUpgradeTask::Outcome::Written ||
+                           outcome == FirmwareUpgradeTask::Outcome::AlreadyCurrent;
+    for (RowReport report : qAsConst(flashingRows)) {
+        report.state = bInDevice ? RowState::FirmwareWritten : RowState::FirmwareNotWritten;
+        report.firmware = outcome;
+        report.sFirmwareDetail = sDetail;
+        Report(report);
+    }
+    flashingRows.clear();
+    emit FirmwareOutcome(outcome, sDetail);
 }
 
 void DownloadBatch::OnFirmwareFinished()

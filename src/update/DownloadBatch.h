@@ -17,16 +17,21 @@
 // Its object lives on the GUI thread and emits there.
 
 #include "device/FirmwareUpgradeTask.h"
+#include "update/DiffDownload.h"
 #include "update/DownloadRequest.h"
 #include "update/TaskCounter.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
+#include <QPair>
 #include <QPointer>
 #include <QString>
+#include <atomic>
 #include <functional>
+#include <memory>
 
 template <class T> class QFutureWatcher;
 
@@ -43,7 +48,13 @@ public:
         PartlyFailed, // some files failed, at least one arrived
         Failed,       // files failed and none arrived
         Done,         // a package of it arrived complete
-        BadReply      // the download information was unusable
+        BadReply,     // the download information was unusable
+        Cancelled,    // the user stopped the download; the old files stay
+        // It brought a firmware image that did not get into the device (the
+        // report's outcome and detail say why); its files are on the disk.
+        FirmwareNotWritten,
+        // It brought the firmware image now running in the device.
+        FirmwareWritten
     };
     Q_ENUM(RowState)
 
@@ -51,10 +62,18 @@ public:
         quint64 nRowId = 0; // the request's row handle
         QString sDir;       // the row's package folder
         RowState state = RowState::Ready;
-        int nPercent = 0; // Downloading: the package's progress in percent
-        int nSuccess = 0; // finished packages: files fetched (-1: none needed)
-        int nErr = 0;     // finished packages: files failed
-        QString sRev;     // Done: the package's revision, now installed
+        int nPercent = 0;                // Downloading: the package's progress in percent
+        quint64 nJob = 0;                // Downloading: the package download it is about
+        qint64 nReceived = 0;            // Downloading: the package's bytes so far
+        qint64 nTotal = 0;               // Downloading: the package's bytes in all
+        int nSuccess = 0;                // finished packages: files fetched (-1: none needed)
+        int nErr = 0;                    // finished packages: files failed
+        DiffDownload::Failures failures; // finished packages: the failed files by reason
+        QString sRev;                    // Done: the package's revision, now installed
+        // FirmwareNotWritten, FirmwareWritten: what became of the image, and
+        // the task's detail (version, port, the device's reason).
+        FirmwareUpgradeTask::Outcome firmware = FirmwareUpgradeTask::Outcome::Written;
+        QString sFirmwareDetail;
     };
 
     // The device at the time the firmware is due: its disk and serial number.
@@ -77,6 +96,13 @@ public:
     // Sends counted requests one after the other on one worker of the pool.
     void SendRequests(const QList<DownloadRequest> &requests);
 
+    // Stops the running batch: transfers are dropped (the old files stay),
+    // nothing more is asked for, its rows end Cancelled. Its end comes as
+    // for any batch.
+    void Cancel();
+    // Whether a batch runs that has not been cancelled.
+    bool CanCancel() const;
+
     // The device went away: the running batch is forgotten. Its late reports
     // still reach their rows, but record nothing and end nothing.
     void Abandon();
@@ -93,8 +119,16 @@ signals:
     // The batch has ended with a new firmware image: pTask is about to run.
     // Connect to it here (directly); it deletes itself when it is done.
     void FirmwareDue(FirmwareUpgradeTask *pTask);
+    // What became of the firmware of the batch; before FirmwareEnded.
+    void FirmwareOutcome(FirmwareUpgradeTask::Outcome outcome, const QString &sDetail);
     // The flash has let go of the device's port.
     void FirmwareEnded();
+    // Bytes of the running batch's package downloads so far and in all (of
+    // those that have begun).
+    void Transferred(qint64 nReceived, qint64 nTotal);
+    // Files of the batch that failed, by reason; right before BatchEnded,
+    // once per batch, when any did.
+    void FilesFailed(const DiffDownload::Failures &failures);
     // The last piece of work of the batch has ended (after FirmwareDue, if due).
     void BatchEnded();
 
@@ -107,9 +141,12 @@ private:
         QJsonObject joPackage;
         QString sDisk;
         QString sLang;
+        std::shared_ptr<std::atomic<bool>> pCancel;
+        quint64 nJob = 0;
     };
     static void RequestDownloadList(QPointer<DownloadBatch> pBatch, DownloadRequest request,
-                                    TaskCounter::Ticket ticket);
+                                    TaskCounter::Ticket ticket,
+                                    std::shared_ptr<std::atomic<bool>> pCancel);
     static void DownloadPackage(QPointer<DownloadBatch> pBatch, PackageJob job);
     void Report(const RowReport &report);
     void OnRequestEnded(const DownloadRequest &request, RowState state);
@@ -117,10 +154,19 @@ private:
     void EndWork(quint64 nGeneration);
     void StartFirmware();
     void OnFirmwareFinished();
+    void OnFirmwareOutcome(FirmwareUpgradeTask::Outcome outcome, const QString &sDetail);
 
     std::function<Device()> deviceSource;
     // A package of the running batch brought a new firmware image.
     bool bInstallPending = false;
+    // Raised by Cancel for the running batch; a new batch gets a new one.
+    std::shared_ptr<std::atomic<bool>> pCancel = std::make_shared<std::atomic<bool>>(false);
+    DiffDownload::Failures failures;                 // of the running batch
+    QHash<quint64, QPair<qint64, qint64>> transfers; // the batch's bytes by package download
+    // The rows whose packages brought the image of the running batch, and
+    // those of the image being written.
+    QList<RowReport> firmwareRows;
+    QList<RowReport> flashingRows;
     bool bFirmwareInstalling = false;
     QFutureWatcher<void> *pFirmwareWatcher = nullptr;
 };

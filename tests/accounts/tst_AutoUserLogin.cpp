@@ -104,6 +104,7 @@ void tst_AutoUserLogin::signsInSilentlyOnItsOwnThread()
     QVERIFY(RunOnNewThread([&asker] { AutoUserLogin(&asker); }));
     QTRY_VERIFY(HasLoginReply());
     QCOMPARE(LoginReply().value(QStringLiteral("username")).toString(), QStringLiteral("alice"));
+    QCOMPARE(LoginAccount(), QStringLiteral("alice")); // what the window shows
     QCOMPARE(m_server.Requests(QStringLiteral("login")).size(), 1);
     QTest::qWait(50);
     QCOMPARE(spyShowLogin.count(), 0);
@@ -112,6 +113,7 @@ void tst_AutoUserLogin::signsInSilentlyOnItsOwnThread()
     SetLoginReply(QJsonObject());
     QVERIFY(!HasLoginReply());
     QVERIFY(LoginReply().isEmpty());
+    QVERIFY(LoginAccount().isEmpty());
 }
 
 QTEST_MAIN(tst_AutoUserLogin)

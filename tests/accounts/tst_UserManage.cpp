@@ -275,6 +275,7 @@ void tst_UserManage::successfulLogin()
     QVERIFY(HasLoginReply());
     QCOMPARE(LoginReply().value(QStringLiteral("code")).toString(), QStringLiteral("000000"));
     QCOMPARE(LoginReply().value(QStringLiteral("username")).toString(), QStringLiteral("alice"));
+    QCOMPARE(LoginAccount(), QStringLiteral("alice")); // what the main window shows
     QCOMPARE(SentPassword(), PasswordDigest(QStringLiteral("secret123")));
     StoredCredentials stored;
     QVERIFY(ReadStoredCredentials(&stored));

@@ -23,6 +23,7 @@ struct Reports {
     QStringList slBrokenOff;
     int nSuccess = 0;
     int nFinish = 0;
+    QStringList slEnded; // "outcome detail" for Ended
 };
 
 void Record(FirmwareUpgradeTask *pTask, QObject *pContext, Reports *pReports)
@@ -43,6 +44,15 @@ void Record(FirmwareUpgradeTask *pTask, QObject *pContext, Reports *pReports)
                      [pReports] { ++pReports->nSuccess; });
     QObject::connect(pTask, &FirmwareUpgradeTask::Finish, pContext,
                      [pReports] { ++pReports->nFinish; });
+    QObject::connect(pTask, &FirmwareUpgradeTask::Ended, pContext,
+                     [pReports](FirmwareUpgradeTask::Outcome outcome, const QString &sDetail) {
+                         pReports->slEnded
+                             << QStringLiteral("%1 %2")
+                                    .arg(QMetaEnum::fromType<FirmwareUpgradeTask::Outcome>()
+                                             .valueToKey(int(outcome)),
+                                         sDetail)
+                                    .trimmed();
+                     });
 }
 
 const char kEnterHint[] = "正在升级GD32...|no bar";
@@ -111,30 +121,33 @@ private slots:
         QTest::addColumn<QString>("sSteps");
         QTest::addColumn<QString>("sFailure");
         QTest::addColumn<bool>("bBrokenOff");
-        QTest::addColumn<bool>("bFlashed"); // also: Success reported
+        QTest::addColumn<bool>("bFlashed");  // also: Success reported
+        QTest::addColumn<QString>("sEnded"); // the outcome and its detail
 
         const QStringList slBoth{kEnterHint, kFlashHint};
         QTest::newRow("new image") << 10000 << false << QStringList() << slBoth << "1/3 2/3 3/3"
-                                   << QString() << false << true;
-        QTest::newRow("equal digests")
-            << 10000 << true << QStringList() << slBoth << QString() << QString() << false << false;
+                                   << QString() << false << true << "Written V1.2";
+        QTest::newRow("equal digests") << 10000 << true << QStringList() << slBoth << QString()
+                                       << QString() << false << false << "AlreadyCurrent";
         QTest::newRow("error on second block")
             << 10000 << false << QStringList({"--fail", "block:1=1C"}) << slBoth << "1/3"
-            << QString::fromUtf8("传输块序号出错") << false << false;
+            << QString::fromUtf8("传输块序号出错") << false << false
+            << QString::fromUtf8("Refused 传输块序号出错");
         QTest::newRow("digest read fails")
             << 10000 << false << QStringList({"--fail", "hash=22"}) << slBoth << QString()
-            << QString::fromUtf8("读FLASH失败") << false << false;
+            << QString::fromUtf8("读FLASH失败") << false << false
+            << QString::fromUtf8("Refused 读FLASH失败");
         QTest::newRow("silent in the middle")
             << 5 * 4096 << false << QStringList({"--silent", "block:2"}) << slBoth << "1/5 2/5"
-            << QString() << true << false;
+            << QString() << true << false << "BrokenOff";
         QTest::newRow("no MAIN.bin") << -1 << false << QStringList() << QStringList{kEnterHint}
-                                     << QString() << QString() << false << false;
+                                     << QString() << QString() << false << false << "NoImage";
         QTest::newRow("silent at the upgrade switch")
             << 100 << false << QStringList({"--silent", "enter"}) << QStringList{kEnterHint}
-            << QString() << QString() << false << false;
+            << QString() << QString() << false << false << "NoAnswer";
         QTest::newRow("no device port")
             << 10000 << false << QStringList({"--no-port"}) << QStringList() << QString()
-            << QString() << false << false;
+            << QString() << false << false << "NoPort";
     }
 
     void reports()
@@ -147,6 +160,7 @@ private slots:
         QFETCH(QString, sFailure);
         QFETCH(bool, bBrokenOff);
         QFETCH(bool, bFlashed);
+        QFETCH(QString, sEnded);
 
         QTemporaryDir disk;
         const QByteArray baOld = DeviceSimProcess::SampleImage(7000, 1);
@@ -184,6 +198,7 @@ private slots:
                  bBrokenOff ? QStringList{QString::fromUtf8(kBrokenOff)} : QStringList());
         QCOMPARE(reports.nSuccess, bFlashed ? 1 : 0);
         QVERIFY(reports.nFinish >= 1);
+        QCOMPARE(reports.slEnded, QStringList{sEnded});
         if (bFlashed)
             QCOMPARE(sim.FlashedImage(), baNew);
         else

@@ -445,6 +445,20 @@ void tst_ProductWalk::oneClickDownloadFlashesFirmware()
                  },
                  60000),
              "the firmware window did not close");
+    // It says that the firmware is in the device; Return answers it.
+    WindowInfo written;
+    QVERIFY2(WaitForWindow(
+                 [&](const WindowInfo &w) {
+                     return w.sId != main.sId && w.sId != firmware.sId && w.rect.width() >= 150 &&
+                            w.rect.height() >= 50;
+                 },
+                 &written),
+             "no word that the firmware was written");
+    QVERIFY(Shot("06-firmware-written"));
+    Xdo({"windowfocus", "--sync", written.sId});
+    Xdo({"key", "Return"});
+    QVERIFY2(QTest::qWaitFor([&] { return VisibleWindows().size() == 1; }, kStepTimeoutMs),
+             "the message did not close");
     QVERIFY(Shot("06-downloaded"));
 
     const QString sDisk = demoEnv.value("UPDATEASSIST_DISKS");

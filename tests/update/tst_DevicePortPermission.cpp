@@ -11,6 +11,7 @@
 #include "accounts/LoginReply.h"
 #include "app/WorkingFolder.h"
 #include "device/DeviceDisks.h"
+#include "device/FirmwareUpgradeTask.h"
 #include "device/device.h"
 #include "net/ServerProtocol.h"
 #include "platform/linux/UdevRules.h"
@@ -206,6 +207,23 @@ void tst_DevicePortPermission::childWindow()
         const QString sGroup = sExpect.mid(7);
         QVERIFY2(sHint.contains("sudo usermod -aG " + sGroup + " \"$USER\""), qPrintable(sHint));
     }
+
+    // A firmware image due for this device is not written, and the words say
+    // why and what to do, not only that it failed.
+    FirmwareUpgradeTask task(qEnvironmentVariable("UA_CHILD_DISK") + "/Home/MAIN.bin",
+                             "D000000000001");
+    QList<QPair<FirmwareUpgradeTask::Outcome, QString>> ended;
+    connect(&task, &FirmwareUpgradeTask::Ended, &task,
+            [&ended](FirmwareUpgradeTask::Outcome outcome, const QString &sDetail) {
+                ended << qMakePair(outcome, sDetail);
+            });
+    task.Run();
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended.first().first, FirmwareUpgradeTask::Outcome::PortDenied);
+    QCOMPARE(ended.first().second, sPort);
+    const QString sWords = MainWindow::FirmwareOutcomeText(ended.first().first, sPort);
+    QVERIFY2(sWords.contains(noPermission.value(sLanguage)), qPrintable(sWords));
+    QVERIFY2(sWords.contains(sHint), qPrintable(sWords));
 }
 
 QTEST_MAIN(tst_DevicePortPermission)

@@ -4,6 +4,7 @@
 
 #include "FatDisk.h"
 #include "TestHttpServer.h"
+#include "TestTools.h"
 #include "net/HttpPost.h"
 #include "update/DiffDownload.h"
 #include "update/TransferStopFlag.h"
@@ -123,6 +124,8 @@ private slots:
     void filesShareOneConnection();
     void stopFlagAbortsTransfer();
     void lowSpeedLimitAbortsStalledTransfer();
+    void failureReasons_data();
+    void failureReasons();
 
 private:
     std::unique_ptr<TestHttpServer> pServer;
@@ -740,6 +743,92 @@ void tst_DiffDownload::lowSpeedLimitAbortsStalledTransfer()
         Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/slow.bin", Md5(baNew), baNew.size()}}));
     QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
     QCOMPARE(ReadFile(sDisk + "/Diag/slow.bin"), QByteArray("old copy"));
+}
+
+void tst_DiffDownload::failureReasons_data()
+{
+    // Each failed file carries its reason up, and the old copy stays.
+    QTest::addColumn<QString>("sCase");
+    QTest::addColumn<QString>("sReason"); // the DiffDownload::Failure key
+    QTest::newRow("server error") << "server"
+                                  << "ServerError";
+    QTest::newRow("digest mismatch") << "digest"
+                                     << "DigestMismatch";
+    QTest::newRow("server not reachable") << "unreachable"
+                                          << "Network";
+    QTest::newRow("disk removed") << "removed"
+                                  << "DiskGone";
+    QTest::newRow("disk full") << "full"
+                               << "DiskFull";
+    QTest::newRow("cancelled") << "cancel"
+                               << "Cancelled";
+}
+
+void tst_DiffDownload::failureReasons()
+{
+    QFETCH(QString, sCase);
+    QFETCH(QString, sReason);
+    const QByteArray baNew(300000, 'r');
+    QString sRoot = pServer->BaseUrl();
+    QString sSave = sDisk;
+    auto pCancel = std::make_shared<std::atomic<bool>>(false);
+    std::unique_ptr<QTemporaryDir> pVolumeDir;
+    QString sVolume;
+    const auto unmount = qScopeGuard([&sVolume] {
+        if (!sVolume.isEmpty())
+            TestTools::RunTool("umount", {"-l", sVolume});
+    });
+    if (sCase == "server") {
+        pServer->SetFile("/Diag/f.bin", "not here", 500);
+    } else if (sCase == "digest") {
+        pServer->SetFile("/Diag/f.bin", QByteArray(baNew).replace(0, 1, "x"));
+    } else if (sCase == "unreachable") {
+        QTcpServer closed; // a port that was just free: nobody listens there
+        QVERIFY(closed.listen(QHostAddress(QStringLiteral("127.0.6.1"))));
+        sRoot = QStringLiteral("http://127.0.6.1:%1/").arg(closed.serverPort());
+        closed.close();
+    } else if (sCase == "removed") {
+        pServer->SetFile("/Diag/f.bin", baNew, 200, TestHttpServer::Stalled);
+        pServer->OnStall([] { TransferStopFlag = 1; });
+    } else if (sCase == "cancel") {
+        pServer->SetFile("/Diag/f.bin", baNew, 200, TestHttpServer::Stalled);
+        pServer->OnStall([pCancel] { *pCancel = true; });
+    } else if (sCase == "full") {
+        pVolumeDir = std::make_unique<QTemporaryDir>();
+        const QString sMount = pVolumeDir->filePath("volume");
+        QVERIFY(QDir().mkpath(sMount));
+        const QString sError =
+            TestTools::RunTool("mount", {"-t", "tmpfs", "-o", "size=128k", "tmpfs", sMount});
+        if (!sError.isEmpty())
+            QSKIP(qPrintable("cannot mount a tmpfs: " + sError));
+        sVolume = sMount;
+        sSave = sMount;
+        pServer->SetFile("/Diag/f.bin", baNew);
+    }
+    WriteFile(sSave + "/Diag/f.bin", "old copy");
+
+    DiffDownload downloader;
+    downloader.SetSavePath(sSave);
+    downloader.SetCancelFlag(pCancel);
+    downloader.SetPackageJson(
+        Manifest(sRoot, "", "Diag",
+                 {{"Diag/f.bin", Md5(baNew), baNew.size()}, {"Diag/g.bin", Md5("g"), 1}}));
+    downloader.StartDownload();
+    TransferStopFlag = 0;
+
+    DiffDownload::Failures failures = downloader.FailureReasons();
+    const int nValue = QMetaEnum::fromType<DiffDownload::Failure>().keyToValue(qPrintable(sReason));
+    QVERIFY(nValue >= 0);
+    // The first file fails for the reason of the case; the second (not
+    // served) for its own, unless the run could not go on.
+    QVERIFY2(failures.value(DiffDownload::Failure(nValue)) >= 1,
+             qPrintable(QStringLiteral("%1 files for the reason, %2 failed in all")
+                            .arg(failures.value(DiffDownload::Failure(nValue)))
+                            .arg(failures.size())));
+    if (sCase == "cancel") // nothing more is asked for once stopped
+        QCOMPARE(failures, (DiffDownload::Failures{{DiffDownload::Failure::Cancelled, 2}}));
+    QCOMPARE(ReadFile(sSave + "/Diag/f.bin"), QByteArray("old copy"));
+    QVERIFY(TemporaryFiles(sSave).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_DiffDownload)

@@ -181,6 +181,12 @@ void tst_UpdateEndToEnd::deviceBroughtUpToDate()
     QVERIFY(album.slSaved.contains("3-firmware-window"));
     QCOMPARE(w.Batch().nTaskCount.load(), 0);
     QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
+    // The finished flash says so.
+    QTRY_VERIFY(!MessageTexts().isEmpty());
+    const QStringList slFlashed = TakeMessages();
+    QCOMPARE(slFlashed.size(), 1);
+    QVERIFY2(slFlashed.first().startsWith(QStringLiteral("固件已写入设备")),
+             qPrintable(slFlashed.first()));
 
     // The uninstall page lists both packages (not the main program) and removes one.
     Click(w, "btnUnistall");

@@ -6,15 +6,24 @@
 #include "UpdateTestBench.h"
 #include "WaitWatch.h"
 #include "accounts/LoginReply.h"
+#include "accounts/StoredCredentials.h"
+#include "accounts/UserManage.h"
+#include "app/Language.h"
+#include "app/Settings.h"
 #include "device/DeviceState.h"
 #include "net/HttpPost.h"
+#include "update/DiffDownload.h"
 #include "update/MainWindow.h"
 #include "update/TransferStopFlag.h"
 #include "widgets/KXButtonDelegate.h"
 
+#include <QDirIterator>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTranslator>
 
 using namespace UpdateTestBench;
+using TestWidgets::DeleteTopLevelsOf;
 
 namespace
 {
@@ -65,6 +74,19 @@ private:
     QString sRow;
 };
 
+// Files still carrying the downloader's temporary suffix below sDir.
+QStringList TemporaryFilesOf(const QString &sDir)
+{
+    QStringList slFound;
+    QDirIterator it(sDir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString sPath = it.next();
+        if (sPath.endsWith(QLatin1String(DiffDownload::TemporarySuffix)))
+            slFound << sPath;
+    }
+    return slFound;
+}
+
 } // namespace
 
 class tst_UpdatePage : public QObject
@@ -98,6 +120,13 @@ private slots:
     void rowButtonBringsMainProgram();
     void firmwareOnceAfterTheLastDownload();
     void refreshWaitsForTheFirmware();
+    void firmwareWithoutPortIsNotWritten();
+    void cancelKeepsTheOldFiles();
+    void cancelCatalogueRefresh();
+    void emptyListSaysWhy_data();
+    void emptyListSaysWhy();
+    void rowsFollowALanguageSwitch();
+    void signedInAccountAndSigningOut();
     void deviceRemovalAbandonsTheBatch();
 
 private:
@@ -378,6 +407,11 @@ void tst_UpdatePage::mandatoryRowDownloadsAndFlashesFirmware()
     QTRY_COMPARE_WITH_TIMEOUT(bench.sim.FlashedImage(), kImage, 30000);
     WaitForIdle(w);
     QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
+    // The finished flash says so, with the version the device reports now.
+    const QString sWritten = QStringLiteral("固件已写入设备，设备现在的版本：V1.2。");
+    QCOMPARE(TakeMessages(), QStringList{sWritten});
+    QCOMPARE(RowState(pTable, "main"), QStringLiteral("下载成功"));
+    QCOMPARE(pTable->item(RowNamed(pTable, "main"), 5)->toolTip(), sWritten);
 
     const QJsonObject joData = LastRequestData("downloadlist");
     QCOMPARE(joData.value("type").toArray(), QJsonArray{"Home"});
@@ -488,12 +522,13 @@ void tst_UpdatePage::failedFiles_data()
     QTest::addColumn<QJsonObject>("joFault");
     QTest::addColumn<QString>("sState");
     QTest::addColumn<QColor>("color");
+    QTest::addColumn<int>("nFailed");
     QTest::newRow("one of three") << QJsonObject{{"on", "files"},
                                                  {"match", "c.bin"},
                                                  {"status", 404}}
-                                  << "部分下载失败" << QColor(0, 0, 255);
+                                  << "部分下载失败" << QColor(0, 0, 255) << 1;
     QTest::newRow("all") << QJsonObject{{"on", "files"}, {"status", 500}} << "下载失败"
-                         << QColor(255, 0, 0);
+                         << QColor(255, 0, 0) << 3;
 }
 
 void tst_UpdatePage::failedFiles()
@@ -501,6 +536,7 @@ void tst_UpdatePage::failedFiles()
     QFETCH(QJsonObject, joFault);
     QFETCH(QString, sState);
     QFETCH(QColor, color);
+    QFETCH(int, nFailed);
     bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
     WriteFile(bench.DiskPath("Diag/Engine/c.bin"), "old c");
     QVERIFY(bench.pServer->SetFault(joFault));
@@ -515,6 +551,12 @@ void tst_UpdatePage::failedFiles()
     QVERIFY(!QFile::exists(bench.DiskPath("Diag/Engine/Update.json")));
     QCOMPARE(ReadFile(bench.DiskPath("Diag/Engine/c.bin")), QByteArray("old c"));
     QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
+    // Why, in words: on the row, and once for the batch.
+    const QString sReason =
+        QStringLiteral("服务器返回了错误：请稍后重试（%1 个文件）").arg(nFailed);
+    QCOMPARE(pTable->item(0, 5)->toolTip(), sReason);
+    QCOMPARE(TakeMessages(),
+             QStringList{QStringLiteral("有 %1 个文件没有下载成功：\n").arg(nFailed) + sReason});
 }
 
 void tst_UpdatePage::unusableDownloadList()
@@ -626,7 +668,8 @@ void tst_UpdatePage::refreshWaitsForTheFirmware()
             if (match.hasMatch())
                 slTargets << match.captured(1);
         }
-        return slTargets.lastIndexOf("version") > slTargets.indexOf("finish");
+        return slTargets.lastIndexOf("version") > slTargets.lastIndexOf("id") &&
+               slTargets.lastIndexOf("id") > slTargets.indexOf("finish");
     };
     QTRY_VERIFY(readLog()); // the log comes through a pipe
     const int nBegin = slTargets.indexOf("begin");
@@ -635,7 +678,8 @@ void tst_UpdatePage::refreshWaitsForTheFirmware()
     const QStringList slDuring = slTargets.mid(nBegin, nFinish - nBegin + 1);
     QVERIFY2(!slDuring.contains("id") && !slDuring.contains("version"),
              qPrintable(slDuring.join(' ')));
-    QCOMPARE(slTargets.mid(nFinish + 1), (QStringList{"id", "version"}));
+    // The flash asks for the version the device runs now; then the refresh asks.
+    QCOMPARE(slTargets.mid(nFinish + 1), (QStringList{"version", "id", "version"}));
 }
 
 void tst_UpdatePage::deviceRemovalAbandonsTheBatch()
@@ -673,6 +717,192 @@ void tst_UpdatePage::deviceRemovalAbandonsTheBatch()
     QCOMPARE(w.Batch().nTaskCount.load(), 0);
     QTest::qWait(300);
     QCOMPARE(watch.nShown, 0); // the firmware of the abandoned batch is not installed
+}
+
+void tst_UpdatePage::firmwareWithoutPortIsNotWritten()
+{
+    bench.AddPackage("10-home", HomePackage(), {{"MAIN.bin", kImage}});
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    // The port goes away between the catalogue and the flash.
+    device::SetSerialOverride(bench.dir.filePath("no-such-port"));
+    const auto restore = qScopeGuard([this] { device::SetSerialOverride(bench.sim.PtyPath()); });
+    const QByteArray baFlashed = bench.sim.FlashedImage();
+    Click(w, "btnOneKeyUpdate");
+    WaitForIdle(w);
+    QCOMPARE(ReadFile(bench.DiskPath("Home/MAIN.bin")), kImage);
+    QCOMPARE(bench.sim.FlashedImage(), baFlashed);
+    // The image came down but is not in the device: the row does not claim success.
+    const int nRow = RowNamed(pTable, "main");
+    QCOMPARE(RowState(pTable, nRow), QStringLiteral("固件未写入"));
+    QCOMPARE(pTable->item(nRow, 5)->foreground().color(), QColor(255, 0, 0));
+    const QString sTip = pTable->item(nRow, 5)->toolTip();
+    QVERIFY2(sTip.contains(QStringLiteral("固件没有写入设备：找不到设备的串口")), qPrintable(sTip));
+    QCOMPARE(TakeMessages(), QStringList{sTip});
+}
+
+void tst_UpdatePage::cancelKeepsTheOldFiles()
+{
+    const QByteArray baBig = QByteArray("new big file ").repeated(20000);
+    bench.AddPackage("20-engine", EnginePackage(), {{"a.bin", "engine a"}, {"c.bin", baBig}});
+    WriteFile(bench.DiskPath("Diag/Engine/c.bin"), "old c");
+    QVERIFY(
+        bench.pServer->SetFault(QJsonObject{{"on", "files"}, {"match", "c.bin"}, {"trickle", 20}}));
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    auto *pCancel = w.findChild<QPushButton *>("btnCancelDownload");
+    QVERIFY(pCancel);
+    QVERIFY(!pCancel->isVisible());
+    pTable->item(0, 0)->setCheckState(Qt::Checked);
+    Click(w, "btnOneKeyUpdate");
+    QVERIFY(pCancel->isVisible());
+    // While the batch runs the status bar tells how far it is.
+    QStatusBar *pStatus = w.findChild<QStatusBar *>("statusBar");
+    QTRY_VERIFY_WITH_TIMEOUT(pStatus->currentMessage().startsWith(QStringLiteral("已下载 ")),
+                             20000);
+    QVERIFY2(pStatus->currentMessage().contains(QStringLiteral("速度")) &&
+                 pStatus->currentMessage().contains(QStringLiteral("剩余时间")),
+             qPrintable(pStatus->currentMessage()));
+    QTRY_VERIFY(!TemporaryFilesOf(bench.sDisk).isEmpty()); // c.bin is coming in
+
+    pCancel->click();
+    WaitForIdle(w);
+    QCOMPARE(RowState(pTable, 0), QStringLiteral("已取消"));
+    QCOMPARE(ReadFile(bench.DiskPath("Diag/Engine/c.bin")), QByteArray("old c"));
+    QVERIFY2(TemporaryFilesOf(bench.sDisk).isEmpty(),
+             qPrintable(TemporaryFilesOf(bench.sDisk).join(' ')));
+    QVERIFY(!QFile::exists(bench.DiskPath("Diag/Engine/Update.json")));
+    QCOMPARE(pTable->item(0, 1)->text(), QString());
+    QVERIFY(!pCancel->isVisible());
+    QVERIFY(TakeMessages().isEmpty()); // the user knows why
+    // The status bar shows the device again, with its free space read anew.
+    QVERIFY2(pStatus->currentMessage().startsWith(QStringLiteral("SN:")),
+             qPrintable(pStatus->currentMessage()));
+}
+
+void tst_UpdatePage::cancelCatalogueRefresh()
+{
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    MainWindow &w = OpenWindow();
+    bench.AddPackage("30-keys",
+                     QJsonObject{{"dir", "Diag/Keys"}, {"rev", "1"}, {"lang_name", "Keys"}},
+                     {{"k.bin", "k"}});
+    QVERIFY(bench.pServer->SetFault(QJsonObject{{"on", "catalogue"}, {"delay", 2000}}));
+    bool bCancelOffered = false;
+    QTimer::singleShot(200, this, [&bCancelOffered] {
+        QWidget *pPrompt = TopLevelNamed("PromptDlg");
+        auto *pButton = pPrompt ? pPrompt->findChild<QPushButton *>("btnCancel") : nullptr;
+        bCancelOffered = pButton && pButton->isVisible();
+        if (pButton)
+            pButton->click();
+    });
+    Click(w, "btnDownload"); // returns once the prompt is cancelled
+    QVERIFY(bCancelOffered);
+    QVERIFY(!TopLevelNamed("PromptDlg"));
+    // The late answer changes nothing.
+    QTRY_COMPARE_WITH_TIMEOUT(bench.pServer->Requests("catalogue").size(), 2, 10000);
+    QTest::qWait(2500);
+    QCOMPARE(ColumnTexts(UpdateTable(w), 0), QStringList{"dash-Engine"});
+    QVERIFY(TakeMessages().isEmpty());
+    // A refresh after it lists anew.
+    QVERIFY(bench.pServer->ClearFaults());
+    Click(w, "btnDownload");
+    QCOMPARE(ColumnTexts(UpdateTable(w), 0), (QStringList{"dash-Engine", "-Keys"}));
+}
+
+void tst_UpdatePage::emptyListSaysWhy_data()
+{
+    QTest::addColumn<QString>("sCase");
+    QTest::addColumn<int>("nReason");
+    QTest::addColumn<QString>("sText");
+    QTest::newRow("up to date") << "uptodate" << int(MainWindow::EmptyReason::UpToDate)
+                                << "设备上的软件都是最新版本，无需更新。";
+    QTest::newRow("not signed in")
+        << "signedout" << int(MainWindow::EmptyReason::NotSignedIn)
+        << "尚未登录，无法获取升级信息。请先登录，然后点击“下载”刷新列表。";
+    QTest::newRow("no device") << "nodevice" << int(MainWindow::EmptyReason::NoDevice)
+                               << "没有检测到设备。请用 USB 连接设备并开机。";
+    QTest::newRow("no answer") << "noanswer" << int(MainWindow::EmptyReason::CatalogueFailed)
+                               << "没有取得升级信息。请检查网络，然后点击“下载”刷新列表。";
+}
+
+void tst_UpdatePage::emptyListSaysWhy()
+{
+    QFETCH(QString, sCase);
+    QFETCH(int, nReason);
+    QFETCH(QString, sText);
+    bench.Install("Diag/Engine", QJsonObject{{"rev", "2.0"}});
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles); // installed already
+    if (sCase == "signedout")
+        SetLoginReply(QJsonObject());
+    if (sCase == "nodevice")
+        device::SetSerialOverride(bench.dir.filePath("no-such-port"));
+    if (sCase == "noanswer")
+        QVERIFY(bench.pServer->SetFault(QJsonObject{{"on", "catalogue"}, {"empty", true}}));
+    const auto restore = qScopeGuard([this] { device::SetSerialOverride(bench.sim.PtyPath()); });
+    MainWindow &w = OpenWindow();
+    TakeMessages();
+    DeleteTopLevelsOf<UserManage>(); // the login window of the signed-out case
+    QCOMPARE(UpdateTable(w)->rowCount(), 0);
+    QCOMPARE(int(w.EmptyListReason()), nReason);
+    auto *pLabel = w.findChild<QLabel *>("labEmptyReason");
+    QVERIFY(pLabel);
+    QVERIFY(pLabel->isVisible());
+    QCOMPARE(pLabel->text(), sText);
+}
+
+void tst_UpdatePage::rowsFollowALanguageSwitch()
+{
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    bench.AddPackage("30-keys",
+                     QJsonObject{{"dir", "Diag/Keys"}, {"rev", "1"}, {"lang_name", "Keys"}},
+                     {{"k.bin", "k"}});
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    QCOMPARE(ColumnTexts(pTable, 0), (QStringList{"dash-Engine", "-Keys"}));
+    const QSignalBlocker noLogin(&w); // no login window from the disk selection
+    const auto restore = qScopeGuard([] {
+        StoreLanguageSetting(99); // no translation, as the other tests run
+        ApplyStoredLanguage();
+    });
+    StoreLanguageSetting(2); // English
+    w.SwitchLanguage(QStringLiteral("English"));
+    QCOMPARE(ColumnTexts(pTable, 0), (QStringList{"Dashboard-Engine EN", "-Keys"}));
+    QCOMPARE(w.findChild<QPushButton *>("btnCancelDownload")->text(),
+             QStringLiteral("Cancel download"));
+    StoreLanguageSetting(0); // Simplified Chinese
+    w.SwitchLanguage(QStringLiteral("简体中文"));
+    QCOMPARE(ColumnTexts(pTable, 0).first(), QStringLiteral("仪表-发动机"));
+}
+
+void tst_UpdatePage::signedInAccountAndSigningOut()
+{
+    SetLoginReply(QJsonObject{{"code", "000000"}}, QStringLiteral("alice"));
+    StoredCredentials stored;
+    stored.sUserName = QStringLiteral("alice");
+    stored.sPassword = QStringLiteral("0123456789abcdef0123456789abcdef");
+    stored.bAuto = true;
+    QVERIFY(WriteStoredCredentials(stored));
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    MainWindow &w = OpenWindow();
+    auto *pAccount = w.findChild<QLabel *>("labAccount");
+    auto *pSignOut = w.findChild<QPushButton *>("btnSignOut");
+    QVERIFY(pAccount && pSignOut);
+    QCOMPARE(pAccount->text(), QStringLiteral("已登录：alice"));
+    QCOMPARE(pSignOut->text(), QStringLiteral("退出登录"));
+
+    pSignOut->click();
+    QVERIFY(!HasLoginReply());
+    QCOMPARE(pAccount->text(), QStringLiteral("未登录"));
+    QCOMPARE(pSignOut->text(), QStringLiteral("登录"));
+    StoredCredentials after;
+    QVERIFY(ReadStoredCredentials(&after));
+    QCOMPARE(after.sUserName, QStringLiteral("alice"));
+    QVERIFY(!after.bAuto);              // the next start does not sign in by itself
+    QVERIFY(after.sPassword.isEmpty()); // nor was the password to be remembered
+    QCOMPARE(UpdateTable(w)->rowCount(), 0);
+    QCOMPARE(w.EmptyListReason(), MainWindow::EmptyReason::NotSignedIn);
+    QFile::remove(UserFilePath());
 }
 
 QTEST_MAIN(tst_UpdatePage)

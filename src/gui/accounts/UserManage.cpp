@@ -119,7 +119,7 @@ void UserManage::on_btnLogin_clicked()
     }
     const QString sCode = reply.Code();
     if (sCode == QLatin1String("000000")) {
-        SetLoginReply(reply.joReply);
+        SetLoginReply(reply.joReply, sUserName);
         close();
         emit LoginSuccess();
         return;

@@ -4,6 +4,7 @@
 
 #include "accounts/AutoUserLogin.h"
 #include "accounts/LoginReply.h"
+#include "accounts/StoredCredentials.h"
 #include "accounts/UserManage.h"
 #include "app/Language.h"
 #include "app/SettingDlg.h"
@@ -167,6 +168,43 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(pBatch, &DownloadBatch::BatchEnded, this, &MainWindow::OnBatchEnded);
     connect(pBatch, &DownloadBatch::FirmwareDue, this, &MainWindow::OnFirmwareDue);
     connect(pBatch, &DownloadBatch::FirmwareEnded, this, &MainWindow::OnFirmwareEnded);
+    connect(pBatch, &DownloadBatch::FirmwareOutcome, this, &MainWindow::OnFirmwareOutcome);
+    connect(pBatch, &DownloadBatch::FilesFailed, this, &MainWindow::OnFilesFailed);
+    connect(pBatch, &DownloadBatch::Transferred, this, &MainWindow::OnTransferred);
+
+    // A running download may be stopped; the button shows while it may.
+    btnCancelDownload = new QPushButton(tr("取消下载"), ui->wgOptions);
+    btnCancelDownload->setObjectName(QStringLiteral("btnCancelDownload"));
+    btnCancelDownload->setVisible(false);
+    if (auto *pOptions = qobject_cast<QBoxLayout *>(ui->wgOptions->layout()))
+        pOptions->insertWidget(pOptions->indexOf(ui->btnOneKeyUpdate) + 1, btnCancelDownload);
+    connect(btnCancelDownload, &QPushButton::clicked, this, [this] {
+        pBatch->Cancel();
+        UpdateCancelButton();
+    });
+
+    // Over the download list while it is empty: why it is.
+    labEmptyReason = new QLabel(ui->tbUpdateList->viewport());
+    labEmptyReason->setObjectName(QStringLiteral("labEmptyReason"));
+    labEmptyReason->setAlignment(Qt::AlignCenter);
+    labEmptyReason->setWordWrap(true);
+    labEmptyReason->setMargin(20);
+    labEmptyReason->setAttribute(Qt::WA_TransparentForMouseEvents);
+    labEmptyReason->setVisible(false);
+    ui->tbUpdateList->viewport()->installEventFilter(this);
+
+    // The signed-in account and signing out, in the title bar.
+    labAccount = new QLabel(ui->widget_menu);
+    labAccount->setObjectName(QStringLiteral("labAccount"));
+    labAccount->setStyleSheet(QStringLiteral("color:#ffffff;padding-right:6px;"));
+    btnSignOut = new QPushButton(ui->widget_menu);
+    btnSignOut->setObjectName(QStringLiteral("btnSignOut"));
+    btnSignOut->setFocusPolicy(Qt::NoFocus);
+    btnSignOut->setFlat(true);
+    btnSignOut->setMinimumHeight(28);
+    ui->hLayoutMenu->insertWidget(0, labAccount);
+    ui->hLayoutMenu->insertWidget(1, btnSignOut);
+    connect(btnSignOut, &QPushButton::clicked, this, &MainWindow::SignOut);
     connect(this, &MainWindow::ShowMsgBox, this, &MainWindow::ShowMessageBox);
     connect(this, &MainWindow::ShowLogin, this, &MainWindow::OpenLoginWindow);
 
@@ -215,6 +253,39 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     pStatusLayout->addWidget(ui->statusBar);
     qDebug() << "atmoic" << pBatch->nTaskCount.load();
     RefreshDeviceState();
+    RefreshAccount();
+}
+
+void MainWindow::RefreshAccount()
+{
+    const QString sAccount = LoginAccount();
+    const bool bSignedIn = HasLoginReply();
+    labAccount->setText(bSignedIn ? tr("已登录：%1").arg(sAccount.isEmpty() ? tr("用户") : sAccount)
+                                  : tr("未登录"));
+    btnSignOut->setText(bSignedIn ? tr("退出登录") : tr("登录"));
+    btnSignOut->setMinimumWidth(btnSignOut->fontMetrics().horizontalAdvance(btnSignOut->text()) +
+                                16);
+}
+
+void MainWindow::SignOut()
+{
+    if (!HasLoginReply()) {
+        emit ShowLogin();
+        return;
+    }
+    SetLoginReply(QJsonObject());
+    // The next start must not sign in again by itself; a remembered password
+    // stays only where the user asked for it to be remembered.
+    StoredCredentials credentials;
+    if (ReadStoredCredentials(&credentials) && credentials.bAuto) {
+        credentials.bAuto = false;
+        if (!credentials.bRemember)
+            credentials.sPassword.clear();
+        WriteStoredCredentials(credentials);
+    }
+    RefreshAccount();
+    ui->tbUpdateList->setRowCount(0);
+    SetEmptyReason(EmptyReason::NotSignedIn);
 }
 
 MainWindow::~MainWindow()
@@ -349,7 +420,8 @@ void MainWindow::SwichSD(QString sDisk)
         connect(pRelay, &LoginRelay::ShowLogin, this, &MainWindow::ShowLogin);
         // Deleted on this thread, after any request it has queued.
         const std::shared_ptr<LoginRelay> relay(pRelay, [](LoginRelay *p) { p->deleteLater(); });
-        RunOnNewThread([relay]() { AutoUserLogin(relay.get()); });
+        RunOnNewThread([relay]() { AutoUserLogin(relay.get()); }, this,
+                       [this] { RefreshAccount(); });
     }
 }
 
@@ -560,8 +632,11 @@ void MainWindow::SwitchLanguage(QString sLanguage)
                 pButton->setText(tr("下载"));
         }
     }
-    // Installed packages are named in the language of the moment, as in the catalogue.
+    // Listed and installed packages are named in the language of the moment.
+    RetranslateUpdateRows();
     RetranslateUnistallNames();
+    btnCancelDownload->setText(tr("取消下载"));
+    RefreshAccount();
     pCheckPanel->Retranslate();
     for (int nRow = 0; nRow < ui->tbUnistallList->rowCount(); ++nRow) {
         if (QWidget *pCell = ui->tbUnistallList->cellWidget(nRow, UnistallTable::ColSize)) {
@@ -584,6 +659,9 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
                 QToolTip::showText(QCursor::pos(), sTip, pButton);
         }
     }
+    if (labEmptyReason && watched == ui->tbUpdateList->viewport() &&
+        event->type() == QEvent::Resize)
+        labEmptyReason->setGeometry(ui->tbUpdateList->viewport()->rect());
     if (watched == ui->lab_Ico && event->type() == QEvent::MouseButtonDblClick)
         bToolBarEffect = true;
     if (watched == ui->statusBar && event->type() == QEvent::Paint &&
@@ -660,6 +738,7 @@ void MainWindow::OpenLoginWindow()
             return;
     }
     auto *pWindow = new UserManage;
+    connect(pWindow, &UserManage::LoginSuccess, this, &MainWindow::RefreshAccount);
     pWindow->setAttribute(Qt::WA_DeleteOnClose);
     pWindow->setWindowModality(Qt::ApplicationModal);
     CentreOverWindow(pWindow);

@@ -6,12 +6,17 @@
 #include <QString>
 #include <QStringList>
 
+#include "device/FirmwareUpgradeTask.h"
 #include "update/DownloadBatch.h"
 #include "update/DownloadRequest.h"
+#include "update/TransferRate.h"
+#include "update/UpdateCatalogue.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
+#include <functional>
 #include <memory>
 
 namespace Ui
@@ -85,9 +90,21 @@ public:
     // HTTP status is not examined.
     static QByteArray FetchUpdateCatalogue(const QString &sDevID, const QString &sSN, bool bTest);
     // The catalogue thread's body: the device identifier, the catalogue of
-    // the device on sDisk and the installed versions of its packages.
-    void RefreshCatalogue(const QString &sDisk, const QString &sSN, bool bTest);
+    // the device on sDisk and the installed versions of its packages. Its
+    // results reach the window only while nGeneration is still the latest
+    // refresh (a cancelled one is not); 0 always reaches it.
+    void RefreshCatalogue(const QString &sDisk, const QString &sSN, bool bTest,
+                          quint64 nGeneration = 0);
+
+    // Why the download list is empty; told over the empty list.
+    enum class EmptyReason { None, NoDevice, NotSignedIn, UpToDate, CatalogueFailed };
+    EmptyReason EmptyListReason() const { return emptyReason; }
+    // The words for why a file did not arrive, in the language of the moment.
+    static QString FailureText(DiffDownload::Failure failure);
     QString LocalVersionOf(const QJsonObject &joPackage) const;
+    // The words for what became of a firmware image, in the language of the moment.
+    static QString FirmwareOutcomeText(FirmwareUpgradeTask::Outcome outcome,
+                                       const QString &sDetail);
 
 signals:
     void ShowMsgBox(QString sMsg);
@@ -143,6 +160,22 @@ private:
     void FillUpdateTable(const QList<CatalogueEntry> &entries);
     // Tells the user when the device's port is there but may not be opened.
     void ReportDeniedPort();
+    // Posts f to the GUI thread for the catalogue refresh nGeneration; dropped
+    // when a later refresh began or this one was cancelled meanwhile.
+    void PostCatalogueResult(quint64 nGeneration, std::function<void(MainWindow *)> f);
+    void SetEmptyReason(EmptyReason reason);
+    // The text over the empty download list, in the language of the moment.
+    void ShowEmptyReason();
+    // "branch-name" of a listed package (the name alone for mandatory ones).
+    static QString UpdateRowName(const CatalogueEntry &entry);
+    // Renames the listed packages after a language switch.
+    void RetranslateUpdateRows();
+    void OnFilesFailed(const DiffDownload::Failures &failures);
+    void OnTransferred(qint64 nReceived, qint64 nTotal);
+    void UpdateCancelButton();
+    // The signed-in account beside the title, and the sign-out button.
+    void RefreshAccount();
+    void SignOut();
     void StartInstalledScan();
     // A row of the uninstall table, from what the scan read and counted.
     void AddUnistallRow(const QString &sDir, const InstalledPackage &package, const QString &sSize);
@@ -166,6 +199,9 @@ private:
     void OnBatchEnded();
     void OnFirmwareDue(FirmwareUpgradeTask *pTask);
     void OnFirmwareEnded();
+    void OnFirmwareOutcome(FirmwareUpgradeTask::Outcome outcome, const QString &sDetail);
+    // The tool tip of a row's state, from what its roles keep.
+    void ApplyRowTip(int nRow);
     // Runs the wait prompt until the firmware installation has ended; false
     // when it still runs (the prompt was closed otherwise).
     bool WaitForFirmwareInstall(PromptDlg &prompt);
@@ -188,7 +224,15 @@ private:
     void *pDeviceNotification = nullptr;
     bool bToolBarEffect = false;
     int nLastToolButton = 0;
-    quint64 nNextRowId = 1;      // handles of update table rows
-    quint64 nScanGeneration = 0; // the latest installed-package scan
+    quint64 nNextRowId = 1;           // handles of update table rows
+    quint64 nScanGeneration = 0;      // the latest installed-package scan
+    quint64 nCatalogueGeneration = 0; // the latest catalogue refresh
+    EmptyReason emptyReason = EmptyReason::None;
+    QLabel *labEmptyReason = nullptr; // over the empty download list
+    QPushButton *btnCancelDownload = nullptr;
+    QLabel *labAccount = nullptr;
+    QPushButton *btnSignOut = nullptr;
+    std::unique_ptr<TransferRate> pRate; // of the running batch
+    QElapsedTimer batchClock;            // since the running batch's first bytes
     DownloadBatch *pBatch = nullptr;
 };

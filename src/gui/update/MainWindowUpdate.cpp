@@ -13,6 +13,7 @@
 #include "update/MainWindow.h"
 #include "update/UpdateTable.h"
 
+#include "accounts/LoginReply.h"
 #include "app/Settings.h"
 #include "app/WorkingFolder.h"
 #include "base/Json.h"
@@ -86,6 +87,7 @@ void MainWindow::StartCatalogueRefresh()
 {
     if (sCurDisk.isEmpty()) {
         ui->tbUpdateList->setRowCount(0);
+        SetEmptyReason(EmptyReason::NoDevice);
         ui->btnOneKeyUpdate->setEnabled(true);
         return;
     }
@@ -107,7 +109,57 @@ void MainWindow::StartCatalogueRefresh()
     const QString sDisk = sCurDisk;
     const QString sSerial = sSN;
     const bool bTest = TestSetting();
-    prompt.RunWhile([this, sDisk, sSerial, bTest]() { RefreshCatalogue(sDisk, sSerial, bTest); });
+    const quint64 nGeneration = ++nCatalogueGeneration;
+    // A server that does not answer must not hold the window: the user may
+    // stop waiting, and what comes late is dropped.
+    prompt.SetCancellable(true);
+    connect(&prompt, &PromptDlg::CancelRequested, this, [this, nGeneration] {
+        if (nCatalogueGeneration == nGeneration)
+            ++nCatalogueGeneration;
+    });
+    prompt.RunWhile([this, sDisk, sSerial, bTest, nGeneration]() {
+        RefreshCatalogue(sDisk, sSerial, bTest, nGeneration);
+    });
+}
+
+void MainWindow::PostCatalogueResult(quint64 nGeneration, std::function<void(MainWindow *)> f)
+{
+    PostIfAlive(QPointer<MainWindow>(this), [nGeneration, f](MainWindow *pMain) {
+        if (nGeneration == 0 || pMain->nCatalogueGeneration == nGeneration)
+            f(pMain);
+    });
+}
+
+void MainWindow::SetEmptyReason(EmptyReason reason)
+{
+    emptyReason = reason;
+    ShowEmptyReason();
+}
+
+void MainWindow::ShowEmptyReason()
+{
+    QString sText;
+    if (ui->tbUpdateList->rowCount() == 0) {
+        switch (emptyReason) {
+        case EmptyReason::None:
+            break;
+        case EmptyReason::NoDevice:
+            sText = tr("没有检测到设备。请用 USB 连接设备并开机。");
+            break;
+        case EmptyReason::NotSignedIn:
+            sText = tr("尚未登录，无法获取升级信息。请先登录，然后点击“下载”刷新列表。");
+            break;
+        case EmptyReason::UpToDate:
+            sText = tr("设备上的软件都是最新版本，无需更新。");
+            break;
+        case EmptyReason::CatalogueFailed:
+            sText = tr("没有取得升级信息。请检查网络，然后点击“下载”刷新列表。");
+            break;
+        }
+    }
+    labEmptyReason->setText(sText);
+    labEmptyReason->setVisible(!sText.isEmpty());
+    labEmptyReason->setGeometry(ui->tbUpdateList->viewport()->rect());
 }
 
 void MainWindow::ReportDeniedPort()
@@ -121,30 +173,50 @@ void MainWindow::ReportDeniedPort()
         SerialPortAccessHint(sPort.toStdString(), ProgramFolder().toStdString())));
 }
 
-void MainWindow::RefreshCatalogue(const QString &sDisk, const QString &sSN, bool bTest)
+void MainWindow::RefreshCatalogue(const QString &sDisk, const QString &sSN, bool bTest,
+                                  quint64 nGeneration)
 {
     // Runs on the catalogue thread while the GUI thread sits in the wait
     // prompt; it talks to the window only through queued calls.
-    const QPointer<MainWindow> pWindow(this);
     const QString sId = ReadDeviceId();
-    PostIfAlive(pWindow, [sId](MainWindow *pMain) { pMain->sDevID = sId; });
+    PostCatalogueResult(nGeneration, [sId](MainWindow *pMain) { pMain->sDevID = sId; });
     if (sId.isEmpty()) {
         qDebug() << "请插入设备";
+        PostCatalogueResult(nGeneration, [](MainWindow *pMain) {
+            pMain->ui->tbUpdateList->setRowCount(0);
+            pMain->SetEmptyReason(EmptyReason::NoDevice);
+        });
         ReportDeniedPort();
         return;
     }
     const QByteArray baReply = FetchUpdateCatalogue(sId, sSN, bTest);
-    PostIfAlive(pWindow, [baReply](MainWindow *pMain) { pMain->baJson = baReply; });
+    const bool bSignedIn = HasLoginReply();
+    auto failed = [bSignedIn](MainWindow *pMain) {
+        if (pMain->ui->tbUpdateList->rowCount() == 0)
+            pMain->SetEmptyReason(bSignedIn ? EmptyReason::CatalogueFailed
+                                            : EmptyReason::NotSignedIn);
+    };
+    PostCatalogueResult(nGeneration, [baReply](MainWindow *pMain) { pMain->baJson = baReply; });
     if (baReply.isEmpty()) {
-        emit ShowMsgBox(tr("获取升级信息失败,请检查网络是否正常!"));
+        const QString sMsg = tr("获取升级信息失败,请检查网络是否正常!");
+        PostCatalogueResult(nGeneration, [sMsg, failed](MainWindow *pMain) {
+            failed(pMain);
+            emit pMain->ShowMsgBox(sMsg);
+        });
         return;
     }
     bool bOk = false;
     const QJsonObject joReply = ParseJsonObject(baReply, &bOk);
-    if (!bOk)
+    if (!bOk) {
+        PostCatalogueResult(nGeneration, failed);
         return;
+    }
     if (joReply.value(QLatin1String("code")).toVariant().toString() != QLatin1String("000000")) {
-        emit ShowMsgBox(tr("获取升级信息失败!"));
+        const QString sMsg = tr("获取升级信息失败!");
+        PostCatalogueResult(nGeneration, [sMsg, failed](MainWindow *pMain) {
+            failed(pMain);
+            emit pMain->ShowMsgBox(sMsg);
+        });
         return;
     }
     // The installed versions too: the device's firmware version over the
@@ -156,7 +228,7 @@ void MainWindow::RefreshCatalogue(const QString &sDisk, const QString &sSN, bool
             return ::LocalVersionOf(sDisk, sLang, joPackage);
         });
     const QString sReplyRoot = joReply.value(QLatin1String("root")).toString();
-    PostIfAlive(pWindow, [sDisk, sReplyRoot, entries](MainWindow *pMain) {
+    PostCatalogueResult(nGeneration, [sDisk, sReplyRoot, entries](MainWindow *pMain) {
         if (pMain->sCurDisk != sDisk)
             return; // another device by now: these rows are not its rows
         pMain->sRoot = sReplyRoot;
@@ -188,13 +260,12 @@ void MainWindow::FillUpdateTable(const QList<CatalogueEntry> &entries)
     pTable->setRowCount(0);
     for (const CatalogueEntry &entry : entries) {
         qDebug() << entry.sName;
-        auto *pName =
-            new QTableWidgetItem(QIcon(QStringLiteral(":/images/Icon_373.ico")), entry.sName);
+        auto *pName = new QTableWidgetItem(QIcon(QStringLiteral(":/images/Icon_373.ico")),
+                                           UpdateRowName(entry));
         if (entry.bMandatory) {
             pName->setCheckState(Qt::Checked);
         } else {
             pName->setCheckState(Qt::Unchecked);
-            pName->setText(QStringLiteral("%1-%2").arg(BranchText(entry.sBranch), entry.sName));
             pName->setData(RoleBranch, entry.sBranch);
         }
         pName->setData(RoleDir, entry.sDir);
@@ -215,6 +286,44 @@ void MainWindow::FillUpdateTable(const QList<CatalogueEntry> &entries)
         pTable->setItem(nRow, ColState, new QTableWidgetItem);
     }
     qDebug() << "**************Item Sum:" << pTable->rowCount();
+    // An empty list says why: nothing differs, or the server would not tell.
+    SetEmptyReason(HasLoginReply() ? EmptyReason::UpToDate : EmptyReason::NotSignedIn);
+}
+
+QString MainWindow::UpdateRowName(const CatalogueEntry &entry)
+{
+    if (entry.bMandatory)
+        return entry.sName;
+    return QStringLiteral("%1-%2").arg(BranchText(entry.sBranch), entry.sName);
+}
+
+void MainWindow::RetranslateUpdateRows()
+{
+    QTableWidget *pTable = ui->tbUpdateList;
+    bool bOk = false;
+    const QJsonObject joReply = ParseJsonObject(baJson, &bOk);
+    if (bOk && pTable->rowCount() > 0) {
+        // The names of the last catalogue in the language of the moment; no
+        // version is asked for again (an empty one lists every named package).
+        const QList<CatalogueEntry> entries = ListedPackages(
+            joReply, [] { return QString(); }, [](const QJsonObject &) { return QString(); });
+        for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
+            QTableWidgetItem *pName = pTable->item(nRow, ColName);
+            if (!pName)
+                continue;
+            const QString sDir = pName->data(RoleDir).toString();
+            const QString sBranch = pName->data(RoleBranch).toString();
+            for (const CatalogueEntry &entry : entries) {
+                if (entry.sDir == sDir && entry.sBranch == sBranch) {
+                    pName->setText(UpdateRowName(entry));
+                    break;
+                }
+            }
+        }
+    }
+    for (int nRow = 0; nRow < pTable->rowCount(); ++nRow)
+        ApplyRowTip(nRow);
+    ShowEmptyReason();
 }
 
 // ---- downloads ---------------------------------------------------------------
@@ -316,13 +425,168 @@ void MainWindow::OnRowChanged(const DownloadBatch::RowReport &report)
     case State::BadReply:
         SetRowState(nRow, QString::fromUtf8(StateBadReply), QColor());
         break;
+    case State::FirmwareNotWritten:
+        SetRowState(nRow, QString::fromUtf8(StateFirmwareNotWritten), QColor(255, 0, 0));
+        break;
+    case State::FirmwareWritten:
+        break; // the row keeps its success; its tip names the version
+    case State::Cancelled:
+        SetRowState(nRow, QString::fromUtf8(StateCancelled), QColor());
+        break;
     }
+    QTableWidgetItem *pState = ui->tbUpdateList->item(nRow, ColState);
+    if (!pState)
+        return;
+    const bool bFirmware =
+        report.state == State::FirmwareNotWritten || report.state == State::FirmwareWritten;
+    if (bFirmware) {
+        pState->setData(RoleFirmwareOutcome, int(report.firmware));
+        pState->setData(RoleFirmwareDetail, report.sFirmwareDetail);
+    } else if (report.state != State::Downloading) {
+        pState->setData(RoleFirmwareOutcome, QVariant());
+        pState->setData(RoleFirmwareDetail, QVariant());
+        // The reasons of the row's failed files, kept untranslated.
+        QVariantMap failures;
+        for (auto it = report.failures.cbegin(); it != report.failures.cend(); ++it)
+            failures.insert(QString::number(int(it.key())), it.value());
+        pState->setData(RoleFailures, failures.isEmpty() ? QVariant() : QVariant(failures));
+    }
+    ApplyRowTip(nRow);
+}
+
+void MainWindow::ApplyRowTip(int nRow)
+{
+    QTableWidgetItem *pState = ui->tbUpdateList->item(nRow, ColState);
+    if (!pState)
+        return;
+    QStringList slTip;
+    const QVariantMap failures = pState->data(RoleFailures).toMap();
+    for (auto it = failures.cbegin(); it != failures.cend(); ++it)
+        slTip << tr("%1（%2 个文件）")
+                     .arg(FailureText(DiffDownload::Failure(it.key().toInt())))
+                     .arg(it.value().toInt());
+    const QVariant firmware = pState->data(RoleFirmwareOutcome);
+    if (firmware.isValid())
+        slTip << FirmwareOutcomeText(FirmwareUpgradeTask::Outcome(firmware.toInt()),
+                                     pState->data(RoleFirmwareDetail).toString());
+    pState->setToolTip(slTip.join(QLatin1Char('\n')));
+}
+
+QString MainWindow::FirmwareOutcomeText(FirmwareUpgradeTask::Outcome outcome,
+                                        const QString &sDetail)
+{
+    using Outcome = FirmwareUpgradeTask::Outcome;
+    switch (outcome) {
+    case Outcome::Written:
+        if (sDetail.isEmpty())
+            return tr("固件已写入设备。");
+        return tr("固件已写入设备，设备现在的版本：%1。").arg(sDetail);
+    case Outcome::AlreadyCurrent:
+        return tr("设备已在运行这个固件，无需写入。");
+    case Outcome::NoPort:
+        return tr("固件没有写入设备：找不到设备的串口。请确认设备已通过 USB 连接并已开机、"
+                  "串口没有被其他程序占用，然后刷新列表，再次下载主程序。");
+    case Outcome::PortDenied:
+        return tr("固件没有写入设备。") + QLatin1Char('\n') +
+               QString::fromStdString(
+                   SerialPortAccessHint(sDetail.toStdString(), ProgramFolder().toStdString()));
+    case Outcome::NoAnswer:
+        return tr("固件没有写入设备：设备没有应答。请重新连接设备，然后刷新列表，再次下载主程序。");
+    case Outcome::NoImage:
+        return tr("固件没有写入设备：设备磁盘上找不到固件文件。请刷新列表，再次下载主程序。");
+    case Outcome::Refused:
+        return tr("固件没有写入设备：%1").arg(sDetail);
+    case Outcome::BrokenOff:
+        return tr("固件升级没有完成：设备没有应答或已断开。请重新连接设备后再次升级。");
+    }
+    return QString();
+}
+
+void MainWindow::OnFirmwareOutcome(FirmwareUpgradeTask::Outcome outcome, const QString &sDetail)
+{
+    using Outcome = FirmwareUpgradeTask::Outcome;
+    // The device's own refusal and a broken-off flash have been told already.
+    if (outcome == Outcome::Refused || outcome == Outcome::BrokenOff ||
+        outcome == Outcome::AlreadyCurrent)
+        return;
+    emit ShowMsgBox(FirmwareOutcomeText(outcome, sDetail));
 }
 
 void MainWindow::OnBatchEnded()
 {
     if (!pBatch->IsFirmwareInstalling())
         ui->btnOneKeyUpdate->setEnabled(true); // otherwise once the firmware is written
+    UpdateCancelButton();
+    pRate.reset();
+    // The batch changed what is on the disk: its free space is read again.
+    ui->statusBar->clearMessage();
+    RefreshDiskTips();
+}
+
+QString MainWindow::FailureText(DiffDownload::Failure failure)
+{
+    using Failure = DiffDownload::Failure;
+    switch (failure) {
+    case Failure::DiskFull:
+        return tr("设备磁盘空间不足：请卸载不用的软件或删除不需要的文件后重试");
+    case Failure::DiskGone:
+        return tr("设备磁盘已被移除：请重新连接设备后重试");
+    case Failure::DiskWrite:
+        return tr("无法写入设备磁盘：磁盘可能是只读的或已损坏");
+    case Failure::ServerError:
+        return tr("服务器返回了错误：请稍后重试");
+    case Failure::Network:
+        return tr("无法连接服务器或传输中断：请检查网络后重试");
+    case Failure::DigestMismatch:
+        return tr("下载的文件校验不符（与服务器的描述不一致）：请重试");
+    case Failure::Refused:
+        return tr("服务器给出的文件位置不安全，已拒绝写入");
+    case Failure::Cancelled:
+        return tr("下载已取消，原有文件保持不变");
+    }
+    return QString();
+}
+
+void MainWindow::OnFilesFailed(const DiffDownload::Failures &failures)
+{
+    // One message for the batch; a download the user stopped needs no word.
+    QStringList slLines;
+    int nFiles = 0;
+    for (auto it = failures.cbegin(); it != failures.cend(); ++it) {
+        if (it.key() == DiffDownload::Failure::Cancelled)
+            continue;
+        nFiles += it.value();
+        slLines << tr("%1（%2 个文件）").arg(FailureText(it.key())).arg(it.value());
+    }
+    if (nFiles == 0)
+        return;
+    slLines.prepend(tr("有 %1 个文件没有下载成功：").arg(nFiles));
+    emit ShowMsgBox(slLines.join(QLatin1Char('\n')));
+}
+
+void MainWindow::OnTransferred(qint64 nReceived, qint64 nTotal)
+{
+    if (!pRate) {
+        pRate = std::make_unique<TransferRate>();
+        batchClock.start();
+    }
+    pRate->Add(batchClock.elapsed(), nReceived);
+    const qint64 nSpeed = pRate->BytesPerSecond();
+    const qint64 nLeft = pRate->SecondsLeft(nTotal);
+    QString sLeft = tr("正在估算");
+    if (nLeft >= 0)
+        sLeft = QStringLiteral("%1:%2:%3")
+                    .arg(nLeft / 3600)
+                    .arg((nLeft / 60) % 60, 2, 10, QLatin1Char('0'))
+                    .arg(nLeft % 60, 2, 10, QLatin1Char('0'));
+    ui->statusBar->showMessage(tr("已下载 %1 / %2\t 速度 %3/s\t 剩余时间 %4")
+                                   .arg(FormatSize(quint64(nReceived)), FormatSize(quint64(nTotal)),
+                                        FormatSize(quint64(nSpeed)), sLeft));
+}
+
+void MainWindow::UpdateCancelButton()
+{
+    btnCancelDownload->setVisible(pBatch->CanCancel());
 }
 
 void MainWindow::OnFirmwareDue(FirmwareUpgradeTask *pTask)
@@ -381,6 +645,7 @@ void MainWindow::OnDownloadButtonClick(int nIndex)
     if (nHome >= 0 && BeginRowRequest(nHome, &home))
         requests << home;
     pBatch->SendRequests(requests);
+    UpdateCancelButton();
 }
 
 void MainWindow::on_btnOneKeyUpdate_clicked()
@@ -403,6 +668,7 @@ void MainWindow::on_btnOneKeyUpdate_clicked()
     }
     if (!bQueued)
         ui->btnOneKeyUpdate->setEnabled(true);
+    UpdateCancelButton();
     qDebug() << "------------------"
              << "on_btnOneKeyUpdate_clicked";
 }

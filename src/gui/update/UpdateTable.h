@@ -34,6 +34,14 @@ constexpr int RoleProgress = KXProgressBarDelegate::ValueRole;
 constexpr int RoleProgressMax = KXProgressBarDelegate::MaximumRole;
 // Column 5: the row's download state; empty shows the download button.
 constexpr int RoleState = KXButtonDelegate::StateTextRole;
+// Column 5: what became of the firmware the row brought (an outcome of
+// FirmwareUpgradeTask, as int) and the task's detail; the row's tool tip is
+// made from them in the language of the moment.
+constexpr int RoleFirmwareOutcome = Qt::UserRole + 20;
+constexpr int RoleFirmwareDetail = Qt::UserRole + 21;
+// Column 5: the row's failed files by reason (a DiffDownload::Failure as
+// text, to the count).
+constexpr int RoleFailures = Qt::UserRole + 22;
 
 // Row states.
 constexpr const char *StateWaiting = QT_TRANSLATE_NOOP("MainWindow", "等待下载");
@@ -43,6 +51,8 @@ constexpr const char *StatePartly = QT_TRANSLATE_NOOP("MainWindow", "部分下�
 constexpr const char *StateFailed = QT_TRANSLATE_NOOP("MainWindow", "下载失败");
 constexpr const char *StateDone = QT_TRANSLATE_NOOP("MainWindow", "下载成功");
 constexpr const char *StateBadReply = QT_TRANSLATE_NOOP("MainWindow", "获取数据异常");
+constexpr const char *StateCancelled = QT_TRANSLATE_NOOP("MainWindow", "已取消");
+constexpr const char *StateFirmwareNotWritten = QT_TRANSLATE_NOOP("MainWindow", "固件未写入");
 
 } // namespace UpdateTable
 

@@ -1,8 +1,10 @@
 #include "widgets/PromptDlg.h"
 
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QThread>
 
 PromptDlg::PromptDlg(QWidget *parent) : QDialog(parent)
@@ -29,6 +31,34 @@ PromptDlg::PromptDlg(QWidget *parent) : QDialog(parent)
     pBusy->setTextVisible(false);
     pBusy->setMaximumHeight(8);
     pLayout->addWidget(pBusy, 1, 0);
+    btnCancel = new QPushButton(tr("取消"), this);
+    btnCancel->setObjectName("btnCancel");
+    btnCancel->setVisible(false);
+    pLayout->addWidget(btnCancel, 2, 0, Qt::AlignHCenter);
+    connect(btnCancel, &QPushButton::clicked, this, &PromptDlg::Cancel);
+}
+
+void PromptDlg::SetCancellable(bool bOn)
+{
+    bCancellable = bOn;
+    btnCancel->setVisible(bOn);
+}
+
+void PromptDlg::keyPressEvent(QKeyEvent *pEvent)
+{
+    // Only a caller that can drop the work's result lets the prompt go early.
+    if (pEvent->key() == Qt::Key_Escape && bCancellable) {
+        Cancel();
+        return;
+    }
+    QDialog::keyPressEvent(pEvent);
+}
+
+void PromptDlg::Cancel()
+{
+    bRunning = false;
+    emit CancelRequested();
+    QDialog::reject();
 }
 
 QString PromptDlg::PromptText() const
