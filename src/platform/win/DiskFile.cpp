@@ -1,4 +1,5 @@
 #include "platform/DiskFile.h"
+#include "platform/win/WideText.h"
 
 #include <windows.h>
 
@@ -22,26 +23,13 @@ private:
     HANDLE m_hFile;
 };
 
-std::wstring Wide(const std::string &sUtf8)
-{
-    if (sUtf8.empty())
-        return std::wstring();
-    const int nChars =
-        MultiByteToWideChar(CP_UTF8, 0, sUtf8.data(), static_cast<int>(sUtf8.size()), nullptr, 0);
-    std::wstring sWide(static_cast<std::size_t>(nChars > 0 ? nChars : 0), L'\0');
-    if (nChars > 0)
-        MultiByteToWideChar(CP_UTF8, 0, sUtf8.data(), static_cast<int>(sUtf8.size()), &sWide[0],
-                            nChars);
-    return sWide;
-}
-
 } // namespace
 
 DiskFileStatus ReadDiskFile(const std::string &sPath, std::size_t nMaxBytes, bool bPrefix,
                             const DiskFileBufferFn &buffer, std::size_t *pRead)
 {
     *pRead = 0;
-    const std::wstring sWide = Wide(sPath);
+    const std::wstring sWide = WideFromUtf8(sPath);
     const DWORD nAttributes = GetFileAttributesW(sWide.c_str());
     if (nAttributes == INVALID_FILE_ATTRIBUTES)
         return DiskFileStatus::CannotOpen;

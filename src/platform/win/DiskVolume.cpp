@@ -1,23 +1,11 @@
 // Qt-free.
 #include "platform/DiskVolume.h"
+#include "platform/win/WideText.h"
 
 #include <windows.h>
 
 namespace
 {
-
-std::wstring Wide(const std::string &sUtf8)
-{
-    if (sUtf8.empty())
-        return std::wstring();
-    const int nLength =
-        MultiByteToWideChar(CP_UTF8, 0, sUtf8.data(), int(sUtf8.size()), nullptr, 0);
-    if (nLength <= 0)
-        return std::wstring();
-    std::wstring sWide(size_t(nLength), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, sUtf8.data(), int(sUtf8.size()), &sWide[0], nLength);
-    return sWide;
-}
 
 struct Handle {
     HANDLE h;
@@ -36,7 +24,7 @@ struct Handle {
 bool VolumeIdOf(const std::string &sPath, std::uint64_t *pId)
 {
     // Folders open only with backup semantics; no access right is needed.
-    const Handle file(CreateFileW(Wide(sPath).c_str(), 0,
+    const Handle file(CreateFileW(WideFromUtf8(sPath).c_str(), 0,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (file.h == INVALID_HANDLE_VALUE)

@@ -1,30 +1,13 @@
 #include "platform/ExistingFile.h"
+#include "platform/win/WideText.h"
 
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
-namespace
-{
-
-std::wstring Wide(const std::string &sUtf8)
-{
-    if (sUtf8.empty())
-        return std::wstring();
-    const int nChars =
-        MultiByteToWideChar(CP_UTF8, 0, sUtf8.data(), static_cast<int>(sUtf8.size()), nullptr, 0);
-    std::wstring sWide(static_cast<std::size_t>(nChars > 0 ? nChars : 0), L'\0');
-    if (nChars > 0)
-        MultiByteToWideChar(CP_UTF8, 0, sUtf8.data(), static_cast<int>(sUtf8.size()), &sWide[0],
-                            nChars);
-    return sWide;
-}
-
-} // namespace
-
 int OpenExistingFile(const std::string &sPath)
 {
-    const std::wstring sWide = Wide(sPath);
+    const std::wstring sWide = WideFromUtf8(sPath);
     if (sWide.empty())
         return -1;
     // The reparse point itself is opened, not what it points to; not shared

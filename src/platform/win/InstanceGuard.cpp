@@ -1,4 +1,5 @@
 #include "platform/InstanceGuard.h"
+#include "platform/win/WideText.h"
 
 #include <windows.h>
 
@@ -33,17 +34,6 @@ std::string UserSid()
     return sSid;
 }
 
-std::wstring Wide(const std::string &sUtf8)
-{
-    const int nChars =
-        MultiByteToWideChar(CP_UTF8, 0, sUtf8.data(), static_cast<int>(sUtf8.size()), nullptr, 0);
-    std::wstring sWide(static_cast<std::size_t>(nChars > 0 ? nChars : 0), L'\0');
-    if (nChars > 0)
-        MultiByteToWideChar(CP_UTF8, 0, sUtf8.data(), static_cast<int>(sUtf8.size()), &sWide[0],
-                            nChars);
-    return sWide;
-}
-
 } // namespace
 
 std::string InstanceServerName(const std::string & /*sTempDir*/, const std::string &sName)
@@ -60,7 +50,7 @@ InstanceLock::InstanceLock(const std::string &sServerName)
     if (sServerName.empty())
         return;
     // Object names may not contain backslashes; the server name has none.
-    const std::wstring sMutex = L"Local\\" + Wide(sServerName) + L".lock";
+    const std::wstring sMutex = L"Local\\" + WideFromUtf8(sServerName) + L".lock";
     HANDLE hMutex = CreateMutexW(nullptr, FALSE, sMutex.c_str());
     if (hMutex == nullptr)
         return;

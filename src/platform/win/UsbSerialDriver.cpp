@@ -1,5 +1,6 @@
 // Qt-free: registers the device's installation file with the system's driver store.
 #include "platform/UsbSerialDriver.h"
+#include "platform/win/WideText.h"
 
 #include "platform/SystemInfo.h"
 
@@ -31,17 +32,6 @@ public:
 private:
     HANDLE m_h;
 };
-
-std::wstring Widen(const std::string &sText)
-{
-    if (sText.empty())
-        return std::wstring();
-    const int nChars = MultiByteToWideChar(CP_UTF8, 0, sText.data(), int(sText.size()), nullptr, 0);
-    std::wstring sWide(size_t(nChars > 0 ? nChars : 0), L'\0');
-    if (nChars > 0)
-        MultiByteToWideChar(CP_UTF8, 0, sText.data(), int(sText.size()), &sWide[0], nChars);
-    return sWide;
-}
 
 std::string Narrow(const std::wstring &sWide)
 {
@@ -189,7 +179,7 @@ void SetUpUsbSerialDriver(const std::string &sAppDir, const DriverLogFn &log)
     WindowsVersion(nMajor, nMinor);
     if (GetFileAttributesW(kInfFile) == INVALID_FILE_ATTRIBUTES)
         return;
-    const std::wstring sDir = Widen(sAppDir);
+    const std::wstring sDir = WideFromUtf8(sAppDir);
     const bool bWindows10 = nMajor >= 10;
     const bool bVistaOrLater = nMajor >= 6;
 
