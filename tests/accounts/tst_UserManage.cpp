@@ -1,6 +1,7 @@
 // The login window against the stand-in server on 127.0.2.30.
 
 #include "AccountServer.h"
+#include "FormContract.h"
 #include "TestWidgets.h"
 #include "WaitWatch.h"
 #include "accounts/LoginReply.h"
@@ -30,7 +31,8 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void freshWindow();
+    void formContract_data();
+    void formContract();
     void failureMessages_data();
     void failureMessages();
     void rememberedPasswordIsSentAsStored();
@@ -104,18 +106,28 @@ QString tst_UserManage::SentPassword()
         .toString();
 }
 
-void tst_UserManage::freshWindow()
+void tst_UserManage::formContract_data()
 {
-    UserManage *pWindow = OpenWindow();
-    QCOMPARE(pWindow->objectName(), QStringLiteral("UserManage"));
-    QVERIFY(pWindow->windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(pWindow->property("CanMove").toBool());
-    QVERIFY(pWindow->property("Form").toBool());
-    QVERIFY(pWindow->findChild<QLineEdit *>("edtUserName")->text().isEmpty());
-    QCOMPARE(pWindow->findChild<QLineEdit *>("edtPassword")->echoMode(), QLineEdit::Password);
-    QVERIFY(!pWindow->findChild<QLabel *>("lbRegSuccess")->isVisible());
-    QVERIFY(!pWindow->findChild<QPushButton *>("btnFindBack")->isVisible());
-    QVERIFY(!pWindow->findChild<QCheckBox *>("cbAutoLogin")->isChecked());
+    using FormContract::Row;
+    using FormContract::Shown;
+    FormContract::AddColumn();
+    FormContract::AddRows({
+        Row("UserManage", "UserManage")
+            .Flags(Qt::FramelessWindowHint)
+            .Properties({{"CanMove", true}, {"Form", true}}),
+        Row("edtUserName", "QLineEdit").Text(""),
+        Row("edtPassword", "QLineEdit")
+            .Properties({{"echoMode", QVariant::fromValue(QLineEdit::Password)}}),
+        Row("lbRegSuccess", "QLabel").Is(Shown::Invisible),
+        Row("btnFindBack", "QPushButton").Is(Shown::Invisible),
+        Row("cbAutoLogin", "QCheckBox").Properties({{"checked", false}}),
+    });
+}
+
+void tst_UserManage::formContract()
+{
+    QFETCH(FormContract::Row, row);
+    FormContract::Verify(OpenWindow(), row);
 }
 
 void tst_UserManage::failureMessages_data()

@@ -1,6 +1,7 @@
 // The registration window against the stand-in server on 127.0.2.40.
 
 #include "AccountServer.h"
+#include "FormContract.h"
 #include "TestWidgets.h"
 #include "WaitWatch.h"
 #include "accounts/PasswordDigest.h"
@@ -29,7 +30,9 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void form();
+    void formContract_data();
+    void formContract();
+    void namesCannotOverflow();
     void localChecks_data();
     void localChecks();
     void serverAnswers_data();
@@ -85,18 +88,35 @@ void tst_UserReg::Fill(UserReg *pWindow, const Fields &fields)
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtMail"), fields.sMail);
 }
 
-void tst_UserReg::form()
+void tst_UserReg::formContract_data()
+{
+    using FormContract::Row;
+    FormContract::AddColumn();
+    const QVariant echo = QVariant::fromValue(QLineEdit::PasswordEchoOnEdit);
+    FormContract::AddRows({
+        Row("UserReg", "UserReg")
+            .Text("注册账号")
+            .Flags(Qt::FramelessWindowHint)
+            .Properties({{"CanMove", true}}),
+        Row("edtUserName", "QLineEdit"),
+        Row("edtRealName", "QLineEdit"),
+        Row("edtPassword", "QLineEdit").Properties({{"echoMode", echo}}),
+        Row("edtRePassword", "QLineEdit").Properties({{"echoMode", echo}}),
+        Row("edtPhone", "QLineEdit"),
+        Row("edtMail", "QLineEdit"),
+        Row("edtDevSN", "QLineEdit").Text("D123456789012"),
+    });
+}
+
+void tst_UserReg::formContract()
+{
+    QFETCH(FormContract::Row, row);
+    FormContract::Verify(OpenWindow(), row);
+}
+
+void tst_UserReg::namesCannotOverflow()
 {
     UserReg *pWindow = OpenWindow();
-    QCOMPARE(pWindow->objectName(), QStringLiteral("UserReg"));
-    QCOMPARE(pWindow->windowTitle(), QStringLiteral("注册账号"));
-    QVERIFY(pWindow->windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(pWindow->property("CanMove").toBool());
-    QCOMPARE(pWindow->findChild<QLineEdit *>("edtDevSN")->text(), QStringLiteral("D123456789012"));
-    QCOMPARE(pWindow->findChild<QLineEdit *>("edtPassword")->echoMode(),
-             QLineEdit::PasswordEchoOnEdit);
-    QCOMPARE(pWindow->findChild<QLineEdit *>("edtRePassword")->echoMode(),
-             QLineEdit::PasswordEchoOnEdit);
     // A thirteenth character of the account and a 41st of the name cannot be typed.
     auto *pName = pWindow->findChild<QLineEdit *>("edtUserName");
     QTest::keyClicks(pName, QStringLiteral("abcdefghijklm"));

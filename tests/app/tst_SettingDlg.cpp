@@ -1,3 +1,4 @@
+#include "FormContract.h"
 #include "app/SettingDlg.h"
 #include "app/Settings.h"
 
@@ -19,7 +20,9 @@ private slots:
     void applyStoresPositionAndEmitsPack_data();
     void applyStoresPositionAndEmitsPack();
     void escapeLeavesDialogOpen();
-    void frameAndButtons();
+    void formContract_data();
+    void formContract();
+    void applyIsWideAndCloseCloses();
 
 private:
     void WriteLanguageList(const QByteArray &baJson);
@@ -172,15 +175,32 @@ void tst_SettingDlg::escapeLeavesDialogOpen()
     QCOMPARE(spy.size(), 1);
 }
 
-void tst_SettingDlg::frameAndButtons()
+void tst_SettingDlg::formContract_data()
+{
+    using FormContract::Row;
+    using FormContract::Shown;
+    FormContract::AddColumn();
+    FormContract::AddRows({
+        Row("SettingDlg", "SettingDlg")
+            .Flags(Qt::FramelessWindowHint)
+            .Properties({{"Form", true}, {"CanMove", true}}),
+        Row("btnMin", "QPushButton").Is(Shown::Hidden),
+        Row("btnMax", "QPushButton").Is(Shown::Hidden),
+        Row("btnApply", "QPushButton"),
+        Row("btnClose", "QPushButton"),
+    });
+}
+
+void tst_SettingDlg::formContract()
+{
+    QFETCH(FormContract::Row, row);
+    SettingDlg dialog(nullptr);
+    FormContract::Verify(&dialog, row);
+}
+
+void tst_SettingDlg::applyIsWideAndCloseCloses()
 {
     SettingDlg dialog(nullptr);
-    QCOMPARE(dialog.objectName(), QStringLiteral("SettingDlg"));
-    QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(dialog.property("Form").toBool(), true);
-    QCOMPARE(dialog.property("CanMove").toBool(), true);
-    QVERIFY(dialog.findChild<QWidget *>("btnMin")->isHidden());
-    QVERIFY(dialog.findChild<QWidget *>("btnMax")->isHidden());
     QVERIFY(dialog.findChild<QPushButton *>("btnApply")->maximumWidth() >= 160);
     dialog.show();
     dialog.findChild<QPushButton *>("btnClose")->click();

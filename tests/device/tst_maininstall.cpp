@@ -1,4 +1,5 @@
 #include "DeviceSimProcess.h"
+#include "FormContract.h"
 #include "TestWidgets.h"
 #include "device/MainInstall.h"
 #include "device/device.h"
@@ -32,7 +33,9 @@ private slots:
     void init();
     void cleanup();
 
-    void windowLayout();
+    void formContract_data();
+    void formContract();
+    void windowIsModalAndCentred();
     void slotsDriveLabelAndBar();
     void installs_data();
     void installs();
@@ -87,22 +90,37 @@ void TestMainInstall::RunInstallation(const QString &sSN)
     QTRY_COMPARE_WITH_TIMEOUT(QThreadPool::globalInstance()->activeThreadCount(), 0, 5000);
 }
 
-void TestMainInstall::windowLayout()
+void TestMainInstall::formContract_data()
+{
+    using FormContract::Row;
+    FormContract::AddColumn();
+    FormContract::AddRows({
+        Row("MainInstall", "MainInstall")
+            .Size(QSize(249, 86))
+            .Properties({{"Form", true}, {"CanMove", true}}),
+        Row("label", "QLabel")
+            .Text(QString::fromUtf8("正在升级固件，请稍候..."))
+            .Properties({{"wordWrap", true}}),
+        Row("progressBar", "QProgressBar").Properties({{"value", 0}}),
+    });
+}
+
+void TestMainInstall::formContract()
+{
+    QFETCH(FormContract::Row, row);
+    MainInstall window;
+    FormContract::Verify(&window, row);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+void TestMainInstall::windowIsModalAndCentred()
 {
     MainInstall window;
-    QCOMPARE(window.objectName(), QString("MainInstall"));
-    QCOMPARE(window.size(), QSize(249, 86));
     QCOMPARE(int(window.windowFlags()), 0x6803);
     QCOMPARE(window.windowModality(), Qt::ApplicationModal);
     QVERIFY(window.testAttribute(Qt::WA_DeleteOnClose));
-    QVERIFY(window.property("Form").toBool());
-    QVERIFY(window.property("CanMove").toBool());
-    auto *pLabel = window.findChild<QLabel *>("label");
-    QVERIFY(pLabel && pLabel->wordWrap());
-    QCOMPARE(pLabel->text(), QString::fromUtf8("正在升级固件，请稍候..."));
     auto *pBar = window.findChild<QProgressBar *>("progressBar");
     QVERIFY(pBar);
-    QCOMPARE(pBar->value(), 0);
     QCOMPARE(pBar->alignment(), Qt::AlignCenter);
     window.setAttribute(Qt::WA_DeleteOnClose, false);
 }

@@ -1,5 +1,6 @@
 // The proxy settings store, window and active proxy (no network).
 
+#include "FormContract.h"
 #include "net/ProxyInfo.h"
 #include "net/ProxySetting.h"
 #include "net/ProxyStore.h"
@@ -19,7 +20,8 @@ class tst_ProxySetting : public QObject
 private slots:
     void initTestCase();
     void init();
-    void freshUser();
+    void formContract_data();
+    void formContract();
     void savingTickedBox_data();
     void savingTickedBox();
     void untickingKeepsValuesButGoesDirect();
@@ -65,20 +67,31 @@ ProxySetting *tst_ProxySetting::OpenWindow()
     return m_pWindow;
 }
 
-void tst_ProxySetting::freshUser()
+// What a user who never set a proxy sees.
+void tst_ProxySetting::formContract_data()
 {
+    using FormContract::Row;
+    FormContract::AddColumn();
+    FormContract::AddRows({
+        Row("ProxySetting", "ProxySetting")
+            .Text("代理设置")
+            .Flags(Qt::FramelessWindowHint)
+            .Properties({{"CanMove", true}}),
+        Row("cbUseProxy", "QCheckBox").Properties({{"checked", false}}),
+        Row("edtAddress", "QLineEdit").Text(""),
+        Row("edtPort", "QLineEdit").Text("8080"),
+        Row("edtAccount", "QLineEdit").Text(""),
+        Row("edtPassword", "QLineEdit")
+            .Properties({{"echoMode", QVariant::fromValue(QLineEdit::Normal)}}),
+    });
+}
+
+void tst_ProxySetting::formContract()
+{
+    QFETCH(FormContract::Row, row);
     LoadActiveProxy();
     QVERIFY(!ActiveProxy());
-    ProxySetting *pWindow = OpenWindow();
-    QCOMPARE(pWindow->objectName(), QStringLiteral("ProxySetting"));
-    QCOMPARE(pWindow->windowTitle(), QStringLiteral("代理设置"));
-    QVERIFY(pWindow->windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(pWindow->property("CanMove").toBool());
-    QVERIFY(!pWindow->findChild<QCheckBox *>("cbUseProxy")->isChecked());
-    QCOMPARE(pWindow->findChild<QLineEdit *>("edtAddress")->text(), QString());
-    QCOMPARE(pWindow->findChild<QLineEdit *>("edtPort")->text(), QStringLiteral("8080"));
-    QCOMPARE(pWindow->findChild<QLineEdit *>("edtAccount")->text(), QString());
-    QCOMPARE(pWindow->findChild<QLineEdit *>("edtPassword")->echoMode(), QLineEdit::Normal);
+    FormContract::Verify(OpenWindow(), row);
 }
 
 void tst_ProxySetting::savingTickedBox_data()

@@ -1,5 +1,7 @@
 #include "widgets/PromptDlg.h"
 
+#include "FormContract.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -13,21 +15,35 @@ class tst_PromptDlg : public QObject
 {
     Q_OBJECT
 private slots:
-    void layoutAndPrompt();
+    void formContract_data();
+    void formContract();
+    void showPromptSetsText();
     void escapeWhileWorkRuns_data();
     void escapeWhileWorkRuns();
 };
 
-void tst_PromptDlg::layoutAndPrompt()
+void tst_PromptDlg::formContract_data()
+{
+    using FormContract::Row;
+    FormContract::AddColumn();
+    FormContract::AddRows({
+        Row("PromptDlg", "PromptDlg").Size(QSize(340, 104)).Flags(Qt::FramelessWindowHint),
+        Row("lbPrompt", "QLabel").Text("").Properties({{"wordWrap", true}}),
+    });
+}
+
+void tst_PromptDlg::formContract()
+{
+    QFETCH(FormContract::Row, row);
+    PromptDlg dialog;
+    FormContract::Verify(&dialog, row);
+}
+
+void tst_PromptDlg::showPromptSetsText()
 {
     PromptDlg dialog;
-    QCOMPARE(dialog.objectName(), QStringLiteral("PromptDlg"));
-    QCOMPARE(dialog.size(), QSize(340, 104));
-    QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
     auto *pLabel = dialog.findChild<QLabel *>("lbPrompt");
     QVERIFY(pLabel);
-    QVERIFY(pLabel->text().isEmpty());
-    QVERIFY(pLabel->wordWrap());
     dialog.ShowPrompt("正在获取数据，请稍候……");
     QCOMPARE(pLabel->text(), QStringLiteral("正在获取数据，请稍候……"));
 }
