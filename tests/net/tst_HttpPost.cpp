@@ -337,7 +337,14 @@ void tst_HttpPost::compressionBombIsRefused()
     QVERIFY(!reply.bParsed);
     QVERIFY(reply.baPlain.isEmpty());
     const long nGrownMiB = (after.ru_maxrss - before.ru_maxrss) / 1024;
-    QVERIFY2(nGrownMiB < 100, qPrintable(QStringLiteral("%1 MiB").arg(nGrownMiB)));
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer keeps freed blocks in its quarantine (256 MiB), so the
+    // growing buffer's earlier sizes stay counted; still far below the bomb.
+    const long nLimitMiB = 400;
+#else
+    const long nLimitMiB = 100;
+#endif
+    QVERIFY2(nGrownMiB < nLimitMiB, qPrintable(QStringLiteral("%1 MiB").arg(nGrownMiB)));
 }
 
 QTEST_GUILESS_MAIN(tst_HttpPost)
