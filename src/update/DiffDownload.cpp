@@ -25,6 +25,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <system_error>
 
 const char *const DiffDownload::TemporarySuffix = ".uapart";
@@ -133,24 +134,24 @@ public:
     }
     void Add(const QString &sPath)
     {
-        QMutexLocker lock(&mutex);
+        const std::lock_guard<std::mutex> lock(mutex);
         names.insert(Key(sPath));
     }
     void Remove(const QString &sPath)
     {
-        QMutexLocker lock(&mutex);
+        const std::lock_guard<std::mutex> lock(mutex);
         names.remove(Key(sPath));
     }
     bool Contains(const QString &sPath)
     {
-        QMutexLocker lock(&mutex);
+        const std::lock_guard<std::mutex> lock(mutex);
         return names.contains(Key(sPath));
     }
 
 private:
     // Case-folded: a disk that ignores case may list the name otherwise spelt.
     static QString Key(const QString &sPath) { return FileNameOf(sPath).toCaseFolded(); }
-    QMutex mutex;
+    std::mutex mutex; // a standard one: thread checkers see it
     QSet<QString> names;
 };
 
