@@ -3,7 +3,9 @@
 // disk), the real UpdateAssist process, real input events from xdotool. Each
 // step leaves a screenshot in <build>/product-walk/screenshots; the outcome is
 // checked from outside the program (files on the disk, the flashed image, the
-// server's request log, the saved report, "config.ini").
+// server's request log, the saved report, "config.ini"). The walk never sleeps
+// for a set time: after each click it waits until the screen has changed and
+// then holds still, so a click that does nothing fails its step.
 //
 // The steps depend on each other and run in the order declared; once one
 // fails, the rest are skipped.
@@ -35,6 +37,12 @@ namespace
 // address and the world folder its user chose.
 const char *const kDefaultAddress = "127.0.9.2";
 const int kStepTimeoutMs = 30000;
+// How long the screen must hold still before a screenshot is taken. It also
+// outlasts a window's first paint after it is mapped.
+const int kStillMs = 500;
+// Pixels that may differ between two grabs of a still screen: a text caret
+// blinks (one pixel wide, one line of text high).
+const int kBlinkPixels = 40;
 // The data manager's table: rows of 30 pixels from 82, the report buttons in
 // the last column (record-gen lays out two records of each kind, by name).
 const int kReportButtonX = 675;
@@ -52,6 +60,25 @@ QByteArray ReadFile(const QString &sPath)
 QByteArray Md5Of(const QString &sPath)
 {
     return QCryptographicHash::hash(ReadFile(sPath), QCryptographicHash::Md5).toHex();
+}
+
+int DifferingPixels(const QImage &one, const QImage &other)
+{
+    if (one.size() != other.size())
+        return one.width() * one.height() + 1;
+    int nCount = 0;
+    for (int y = 0; y < one.height(); ++y) {
+        const auto *pOne = reinterpret_cast<const QRgb *>(one.constScanLine(y));
+        const auto *pOther = reinterpret_cast<const QRgb *>(other.constScanLine(y));
+        for (int x = 0; x < one.width(); ++x)
+            nCount += pOne[x] != pOther[x];
+    }
+    return nCount;
+}
+
+bool Differs(const QImage &one, const QImage &other, int nTolerance = kBlinkPixels)
+{
+    return DifferingPixels(one, other) > nTolerance;
 }
 
 bool ProcessAlive(qint64 nPid)
@@ -93,7 +120,14 @@ private:
     bool WaitForWindow(const std::function<bool(const WindowInfo &)> &match, WindowInfo *pFound,
                        int nTimeoutMs = kStepTimeoutMs);
     void Click(const WindowInfo &window, int nX, int nY);
-    bool Shot(const QString &sName);
+    QImage Grab();
+    QImage GrabPart(const WindowInfo &window, const QRect &rect);
+    bool WaitForStill(QImage *pStill = nullptr, int nStillMs = kStillMs,
+                      int nTimeoutMs = kStepTimeoutMs);
+    bool WaitForChange(const QImage &before, int nTimeoutMs = kStepTimeoutMs);
+    bool ClickAndSettle(const WindowInfo &window, int nX, int nY);
+    enum class Settle { Still, Now };
+    bool Shot(const QString &sName, Settle settle = Settle::Still);
     QJsonArray ServerRequests();
     QJsonArray RequestsOfKind(const QString &sKind);
     bool StartDisplayAndProgram();
@@ -167,20 +201,19 @@ WindowInfo tst_ProductWalk::MainWindowInfo()
 bool tst_ProductWalk::WaitForWindow(const std::function<bool(const WindowInfo &)> &match,
                                     WindowInfo *pFound, int nTimeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < nTimeoutMs) {
-        const QList<WindowInfo> windows = VisibleWindows();
-        for (const WindowInfo &info : windows) {
-            if (match(info)) {
-                if (pFound)
-                    *pFound = info;
-                return true;
+    return QTest::qWaitFor(
+        [&] {
+            const QList<WindowInfo> windows = VisibleWindows();
+            for (const WindowInfo &info : windows) {
+                if (match(info)) {
+                    if (pFound)
+                        *pFound = info;
+                    return true;
+                }
             }
-        }
-        QTest::qWait(50);
-    }
-    return false;
+            return false;
+        },
+        nTimeoutMs);
 }
 
 void tst_ProductWalk::Click(const WindowInfo &window, int nX, int nY)
@@ -194,16 +227,82 @@ void tst_ProductWalk::Click(const WindowInfo &window, int nX, int nY)
     Xdo({"mousemove", "1010", "760"});
 }
 
-bool tst_ProductWalk::Shot(const QString &sName)
+QImage tst_ProductWalk::Grab()
 {
-    // Let the last repaint reach the screen.
-    QTest::qWait(400);
+    // Uncompressed, so that a grab is quick enough to poll.
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), sDisplay);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("import"), {"-window", "root", "ppm:-"});
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished();
+        return QImage();
+    }
+    return QImage::fromData(process.readAllStandardOutput(), "PPM")
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+QImage tst_ProductWalk::GrabPart(const WindowInfo &window, const QRect &rect)
+{
+    return Grab().copy(rect.translated(window.rect.topLeft()));
+}
+
+bool tst_ProductWalk::WaitForStill(QImage *pStill, int nStillMs, int nTimeoutMs)
+{
+    QImage last = Grab();
+    QElapsedTimer still;
+    still.start();
+    return QTest::qWaitFor(
+        [&] {
+            const QImage now = Grab();
+            if (now.isNull() || Differs(now, last)) {
+                last = now;
+                still.restart();
+                return false;
+            }
+            if (still.elapsed() < nStillMs)
+                return false;
+            if (pStill)
+                *pStill = now;
+            return true;
+        },
+        nTimeoutMs);
+}
+
+bool tst_ProductWalk::WaitForChange(const QImage &before, int nTimeoutMs)
+{
+    return QTest::qWaitFor(
+        [&] {
+            const QImage now = Grab();
+            return !now.isNull() && Differs(now, before);
+        },
+        nTimeoutMs);
+}
+
+// Clicks, then waits for what the click shows: the screen changes and holds
+// still again.
+bool tst_ProductWalk::ClickAndSettle(const WindowInfo &window, int nX, int nY)
+{
+    const QImage before = Grab();
+    Click(window, nX, nY);
+    return WaitForChange(before) && WaitForStill();
+}
+
+bool tst_ProductWalk::Shot(const QString &sName, Settle settle)
+{
+    QImage image;
+    // A screen that never holds still is a fault of its own (a repaint loop).
+    const bool bStill = settle == Settle::Now || WaitForStill(&image);
+    if (!bStill)
+        qWarning("the screen did not hold still for %s", qUtf8Printable(sName));
+    if (image.isNull())
+        image = Grab();
     const QString sPath = QDir(sShotDir).filePath(sName + QStringLiteral(".png"));
     QFile::remove(sPath);
-    Run(QStringLiteral("import"), {"-window", "root", sPath}, 20000);
-    const QImage image(sPath);
     qInfo("screenshot: %s", qUtf8Printable(sPath));
-    return !image.isNull();
+    return bStill && !image.isNull() && image.save(sPath);
 }
 
 QJsonArray tst_ProductWalk::ServerRequests()
@@ -364,7 +463,7 @@ void tst_ProductWalk::cleanup()
 {
     if (QTest::currentTestFailed()) {
         bStepFailed = true;
-        Shot(QStringLiteral("failed-") + QLatin1String(QTest::currentTestFunction()));
+        Shot(QStringLiteral("failed-") + QLatin1String(QTest::currentTestFunction()), Settle::Now);
     }
 }
 
@@ -418,8 +517,7 @@ void tst_ProductWalk::oneClickDownloadFlashesFirmware()
     const WindowInfo main = MainWindowInfo();
     QVERIFY(!main.sId.isEmpty());
     // Select every row ("全选", bottom left), then "一键下载" (bottom right).
-    Click(main, 96, -51);
-    QTest::qWait(300);
+    QVERIFY2(ClickAndSettle(main, 96, -51), "\"全选\" checked no row");
     QVERIFY(Shot("04-all-selected"));
     Click(main, -60, -51);
 
@@ -434,7 +532,8 @@ void tst_ProductWalk::oneClickDownloadFlashesFirmware()
              "the firmware window did not open");
     qInfo("firmware window: %s \"%s\" %dx%d", qUtf8Printable(firmware.sId),
           qUtf8Printable(firmware.sName), firmware.rect.width(), firmware.rect.height());
-    QVERIFY(Shot("05-firmware-window"));
+    // Taken at once: its progress moves until it closes.
+    QVERIFY(Shot("05-firmware-window", Settle::Now));
     // ...and goes once the image is in the device.
     QVERIFY2(QTest::qWaitFor(
                  [&] {
@@ -503,8 +602,7 @@ void tst_ProductWalk::oneClickDownloadFlashesFirmware()
 void tst_ProductWalk::uninstallPageListsInstalledPackages()
 {
     const WindowInfo main = MainWindowInfo();
-    Click(main, 41, 145); // "卸载" in the side bar
-    QTest::qWait(1500);
+    QVERIFY2(ClickAndSettle(main, 41, 145), "\"卸载\" did not open its page");
     QVERIFY(Shot("07-uninstall-page"));
     // The page only lists; nothing was removed by opening it.
     const QString sDisk = demoEnv.value("UPDATEASSIST_DISKS");
@@ -516,8 +614,7 @@ void tst_ProductWalk::uninstallPageListsInstalledPackages()
 void tst_ProductWalk::dataPagesListTheRecords()
 {
     const WindowInfo main = MainWindowInfo();
-    Click(main, 41, 213); // "数据" in the side bar
-    QTest::qWait(1500);
+    QVERIFY2(ClickAndSettle(main, 41, 213), "\"数据\" did not open its page");
     QVERIFY(Shot("08-data-pages"));
     const QString sConfig = sWorldDir + QStringLiteral("/program/config.ini");
     QVERIFY(QSettings(sConfig, QSettings::IniFormat).value("config/datapages").toBool());
@@ -528,24 +625,33 @@ void tst_ProductWalk::dataPagesListTheRecords()
 void tst_ProductWalk::dataStreamReplays()
 {
     const WindowInfo main = MainWindowInfo();
-    Click(main, kReportButtonX, RecordRowY(0)); // "DS_ENGINE_1.dat"
-    QTest::qWait(1500);
+    QVERIFY2(ClickAndSettle(main, kReportButtonX, RecordRowY(0)), // "DS_ENGINE_1.dat"
+             "the data stream's items did not open");
     QVERIFY(Shot("09-data-stream-items"));
+    const QImage unchosen = Grab();
     for (const int nRow : {4, 0, 1}) // throttle, engine speed, coolant
         Click(main, 91, RecordRowY(nRow));
-    QTest::qWait(300);
+    QVERIFY2(WaitForChange(unchosen) && WaitForStill(), "no item was checked");
     QVERIFY(Shot("10-data-stream-chosen"));
-    Click(main, 751, 552); // "确认"
-    QTest::qWait(1000);
+    QVERIFY2(ClickAndSettle(main, 751, 552), "\"确认\" did not open the values"); // "确认"
+
+    // The play button shows pause while the replay runs, play again once it
+    // ends. Only its icon is compared: the bar just above it moves.
+    const QRect playIcon(98 - 7, 552 - 7, 14, 14);
+    const QImage playLook = GrabPart(main, playIcon);
+    QVERIFY(!playLook.isNull());
     Click(main, 98, 552); // play
-    QTest::qWait(2500);
-    QVERIFY(Shot("11-data-stream-replaying"));
-    QTest::qWait(7000);
+    QVERIFY2(QTest::qWaitFor([&] { return Differs(GrabPart(main, playIcon), playLook, 0); },
+                             kStepTimeoutMs),
+             "the replay did not start");
+    QVERIFY(Shot("11-data-stream-replaying", Settle::Now)); // the values move
+    const QImage pauseLook = GrabPart(main, playIcon);
+    QVERIFY2(QTest::qWaitFor([&] { return Differs(GrabPart(main, playIcon), pauseLook, 0); },
+                             kStepTimeoutMs),
+             "the replay did not end");
     QVERIFY(Shot("12-data-stream-replayed"));
-    Click(main, 751, 552); // "返回" on the detail page
-    QTest::qWait(500);
-    Click(main, 625, 552); // "返回" on the list page
-    QTest::qWait(800);
+    QVERIFY2(ClickAndSettle(main, 751, 552), "\"返回\" did not leave the values");
+    QVERIFY2(ClickAndSettle(main, 625, 552), "\"返回\" did not leave the items");
 }
 
 // A freeze frame, a system scan and a vehicle version, each as a report.
@@ -555,11 +661,10 @@ void tst_ProductWalk::reportOfEachKind()
     const QList<QPair<int, QString>> kinds = {
         {4, "13-freeze-frame-report"}, {6, "14-system-scan-report"}, {8, "15-version-report"}};
     for (const auto &kind : kinds) {
-        Click(main, kReportButtonX, RecordRowY(kind.first));
-        QTest::qWait(2500);
+        QVERIFY2(ClickAndSettle(main, kReportButtonX, RecordRowY(kind.first)),
+                 qPrintable(kind.second + QStringLiteral(" did not open")));
         QVERIFY(Shot(kind.second));
-        Click(main, 549, 553); // "返回"
-        QTest::qWait(800);
+        QVERIFY2(ClickAndSettle(main, 549, 553), "\"返回\" did not leave the report");
     }
 }
 
@@ -568,8 +673,8 @@ void tst_ProductWalk::reportOfEachKind()
 void tst_ProductWalk::troubleCodeReportSavedAsPdf()
 {
     const WindowInfo main = MainWindowInfo();
-    Click(main, kReportButtonX, RecordRowY(2)); // "DTC_ENGINE_1.dat"
-    QTest::qWait(2500);
+    QVERIFY2(ClickAndSettle(main, kReportButtonX, RecordRowY(2)), // "DTC_ENGINE_1.dat"
+             "the trouble-code report did not open");
     QVERIFY(Shot("16-trouble-code-report"));
     Click(main, 655, 553); // "保存"
     WindowInfo dialog;
@@ -588,7 +693,7 @@ void tst_ProductWalk::troubleCodeReportSavedAsPdf()
     QCOMPARE(QString::fromUtf8(ReadFile(sOpenedLog)).trimmed(),
              QUrl::fromLocalFile(sPdf).toString());
     QVERIFY(Shot("18-report-saved"));
-    Click(main, 549, 553); // "返回"
+    QVERIFY2(ClickAndSettle(main, 549, 553), "\"返回\" did not leave the report");
 
     QProcess pdftotext;
     pdftotext.start(QStringLiteral("pdftotext"), {"-layout", sPdf, "-"});
@@ -631,12 +736,13 @@ void tst_ProductWalk::switchLanguageToEnglish()
     QVERIFY(Shot("19-settings"));
 
     // Open the language list, go down to English (the third entry), apply.
-    Click(settings, settings.rect.width() / 2 + 20, 65);
-    QTest::qWait(500);
+    QVERIFY2(ClickAndSettle(settings, settings.rect.width() / 2 + 20, 65),
+             "the language list did not open");
     QVERIFY(Shot("20-language-list"));
+    const QImage listOpen = Grab();
     Xdo({"key", "Down", "Down", "Return"});
-    QTest::qWait(300);
-    Click(settings, -37, -35);
+    QVERIFY2(WaitForChange(listOpen), "the language list did not close");
+    QVERIFY2(ClickAndSettle(settings, -37, -35), "applying the settings changed nothing");
 
     const QString sConfig = sWorldDir + QStringLiteral("/program/config.ini");
     QVERIFY2(
@@ -647,13 +753,11 @@ void tst_ProductWalk::switchLanguageToEnglish()
             },
             kStepTimeoutMs),
         "config.ini does not hold English");
-    QTest::qWait(1000);
     QVERIFY(Shot("21-english"));
 
     // The other pages and the dialog speak English too.
     const WindowInfo mainAgain = MainWindowInfo();
-    Click(mainAgain, 41, 77); // "Download"
-    QTest::qWait(2000);
+    QVERIFY2(ClickAndSettle(mainAgain, 41, 77), "\"Download\" did not open its page");
     QVERIFY(Shot("22-english-download"));
     Click(mainAgain, 41, -72);
     WindowInfo settingsAgain;
