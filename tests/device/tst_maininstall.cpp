@@ -256,8 +256,7 @@ void TestMainInstall::closedWindowDropsRequests()
     m_pMain = nullptr;
     QVERIFY(guard.isNull());
     QTRY_VERIFY_WITH_TIMEOUT(future.isFinished(), 30000);
-    QTest::qWait(50);
-    QCOMPARE(sim.FlashedImage(), baNew);
+    QTRY_COMPARE(sim.FlashedImage(), baNew);
 }
 
 void TestMainInstall::silentDeviceClosesWindow()

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
@@ -239,7 +240,9 @@ void tst_HttpPost::connectTimeOut()
             std::make_unique<Socket>(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0)));
         ::connect(fillers.back()->fd, reinterpret_cast<sockaddr *>(&address), sizeof(address));
     }
-    QTest::qWait(200);
+    // Once the first filler is connected, the queue is full.
+    pollfd first{fillers.front()->fd, POLLOUT, 0};
+    QCOMPARE(::poll(&first, 1, 10000), 1);
 
     TransferTimeouts timeouts;
     timeouts.nConnectMs = 700;

@@ -230,7 +230,7 @@ private slots:
         pWindow.reset();
         // The login fails now; its request for the login window has nobody to reach.
         pRequest->abort();
-        QTest::qWait(1000);
+        QTest::qWait(1000); // time for the failed sign-in to ask for its window
         QCOMPARE(CountTopLevel("UserManage"), 0);
         QFile::remove(QStringLiteral("User.bin"));
     }

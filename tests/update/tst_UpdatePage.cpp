@@ -270,7 +270,7 @@ void tst_UpdatePage::catalogueFailures()
     Click(w, "btnDownload");
     QCOMPARE(bench.pServer->Requests("catalogue").size(), 2);
     if (slMessages.isEmpty())
-        QTest::qWait(200);
+        QTest::qWait(200); // time for a wrong message to come
     else
         QTRY_VERIFY(!MessageTexts().isEmpty());
     QCOMPARE(TakeMessages(), slMessages);
@@ -385,7 +385,7 @@ void tst_UpdatePage::oneClickWithNothingSelected()
     QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
     QCOMPARE(RowState(UpdateTable(w), 0), QString());
     QCOMPARE(w.Batch().nTaskCount.load(), 0);
-    QTest::qWait(200);
+    QTest::qWait(200); // time for a wrong request to reach the server
     QVERIFY(bench.pServer->Requests("downloadlist").isEmpty());
 }
 
@@ -715,7 +715,7 @@ void tst_UpdatePage::deviceRemovalAbandonsTheBatch()
     QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "dash-Engine"), QStringLiteral("下载成功"), 20000);
     QTRY_VERIFY(pOneClick->isEnabled());
     QCOMPARE(w.Batch().nTaskCount.load(), 0);
-    QTest::qWait(300);
+    QTest::qWait(300);         // time for a wrong firmware window to open
     QCOMPARE(watch.nShown, 0); // the firmware of the abandoned batch is not installed
 }
 
@@ -801,7 +801,8 @@ void tst_UpdatePage::cancelCatalogueRefresh()
     QVERIFY(!TopLevelNamed("PromptDlg"));
     // The late answer changes nothing.
     QTRY_COMPARE_WITH_TIMEOUT(bench.pServer->Requests("catalogue").size(), 2, 10000);
-    QTest::qWait(2500);
+    QTest::qWait(2500); // the answer, 2 s late, has come and gone
+
     QCOMPARE(ColumnTexts(UpdateTable(w), 0), QStringList{"dash-Engine"});
     QVERIFY(TakeMessages().isEmpty());
     // A refresh after it lists anew.
