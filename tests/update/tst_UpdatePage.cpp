@@ -347,23 +347,17 @@ void tst_UpdatePage::catalogueWaitLeavesProgramResponsive()
     QVERIFY2(sim.Start(slSimArgs), qPrintable(sim.ErrorString()));
     device::SetSerialOverride(sim.PtyPath());
     std::unique_ptr<SilentServer> pSilent;
-    const TransferTimeouts normal = CurrentTransferTimeouts();
     // As long as the device waits for a missing answer.
     const int nSilenceMs = device::CommandTimeoutMs;
     if (bServerSilent) {
-        pSilent = std::make_unique<SilentServer>(QStringLiteral("127.0.6.12"));
+        pSilent = std::make_unique<SilentServer>(QStringLiteral("127.0.6.12"), nSilenceMs);
         QVERIFY(pSilent->IsListening());
-        SetServerAddress(QStringLiteral("127.0.6.12"));
-        TransferTimeouts shortened = normal;
-        shortened.nCommandMs = nSilenceMs;
-        SetTransferTimeouts(shortened);
     }
 
     WaitWatch watch;
     MainWindow &w = OpenWindow();
     watch.Stop();
-    SetTransferTimeouts(normal);
-    SetServerAddress(bench.pServer->Address());
+    pSilent.reset();
     device::SetSerialOverride(bench.sim.PtyPath());
 
     QVERIFY2(watch.Turns() >= 3, qPrintable(QString::number(watch.Turns())));
