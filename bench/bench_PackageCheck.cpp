@@ -7,6 +7,7 @@
 //
 // The check runs on the benchmark's thread, as on the window's worker.
 
+#include "base/FileUtils.h"
 #include "update/PackageCheck.h"
 
 #include <QCoreApplication>
@@ -37,7 +38,7 @@ void InstalledCheck(benchmark::State &state)
         nFiles = result.nFiles;
     }
     state.counters["files"] = nFiles;
-    state.counters["threads"] = PackageCheck::DigestThreads();
+    state.counters["threads"] = DigestThreadCount();
 }
 
 void QuietDebug(QtMsgType type, const QMessageLogContext &, const QString &sMsg)
