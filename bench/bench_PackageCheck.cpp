@@ -7,6 +7,7 @@
 //
 // The check runs on the benchmark's thread, as on the window's worker.
 
+#include "BenchMain.h"
 #include "base/FileUtils.h"
 #include "update/PackageCheck.h"
 
@@ -41,12 +42,6 @@ void InstalledCheck(benchmark::State &state)
     state.counters["threads"] = DigestThreadCount();
 }
 
-void QuietDebug(QtMsgType type, const QMessageLogContext &, const QString &sMsg)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        fprintf(stderr, "%s\n", qPrintable(sMsg));
-}
-
 } // namespace
 
 BENCHMARK(InstalledCheck)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -54,11 +49,6 @@ BENCHMARK(InstalledCheck)->UseManualTime()->Unit(benchmark::kMillisecond)->Itera
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler(QuietDebug);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    qInstallMessageHandler(BenchMain::QuietDebug);
+    return BenchMain::RunBenchmarks(argc, argv);
 }
