@@ -7,6 +7,8 @@
 //
 // The check runs on the benchmark's thread, as on the window's worker.
 
+#include "BenchMain.h"
+#include "base/FileUtils.h"
 #include "update/PackageCheck.h"
 
 #include <QCoreApplication>
@@ -37,13 +39,7 @@ void InstalledCheck(benchmark::State &state)
         nFiles = result.nFiles;
     }
     state.counters["files"] = nFiles;
-    state.counters["threads"] = PackageCheck::DigestThreads();
-}
-
-void QuietDebug(QtMsgType type, const QMessageLogContext &, const QString &sMsg)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        fprintf(stderr, "%s\n", qPrintable(sMsg));
+    state.counters["threads"] = DigestThreadCount();
 }
 
 } // namespace
@@ -53,11 +49,6 @@ BENCHMARK(InstalledCheck)->UseManualTime()->Unit(benchmark::kMillisecond)->Itera
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler(QuietDebug);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    qInstallMessageHandler(BenchMain::QuietDebug);
+    return BenchMain::RunBenchmarks(argc, argv);
 }

@@ -13,6 +13,7 @@
 //
 // Transfers and checks run on the benchmark's thread, as on a pool worker.
 
+#include "BenchMain.h"
 #include "update/DiffDownload.h"
 
 #include <QCoreApplication>
@@ -120,14 +121,6 @@ void Fetch(benchmark::State &state)
     state.counters["peak_rss_MB"] = PeakRssMegabytes();
 }
 
-// The downloader writes a line per file to the debug output; that is not
-// what is measured here.
-void QuietDebug(QtMsgType type, const QMessageLogContext &, const QString &sMsg)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        fprintf(stderr, "%s\n", qPrintable(sMsg));
-}
-
 } // namespace
 
 BENCHMARK(DiffCheck)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -136,12 +129,7 @@ BENCHMARK(Fetch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler(QuietDebug);
+    qInstallMessageHandler(BenchMain::QuietDebug);
     curl_global_init(CURL_GLOBAL_ALL);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return BenchMain::RunBenchmarks(argc, argv);
 }

@@ -9,6 +9,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build-bench/bin/bench_UpdatePages
 
+#include "BenchMain.h"
 #include "update/MainWindow.h"
 #include "update/TransferStopFlag.h"
 
@@ -127,12 +128,6 @@ void InstalledScan(benchmark::State &state)
     state.counters["rows"] = pTable->rowCount();
 }
 
-void QuietDebug(QtMsgType type, const QMessageLogContext &, const QString &sMsg)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        fprintf(stderr, "%s\n", qPrintable(sMsg));
-}
-
 } // namespace
 
 BENCHMARK(Catalogue)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -145,11 +140,6 @@ int main(int argc, char **argv)
     // No device disks but the benchmark's own.
     qputenv("UPDATEASSIST_DISKS", "");
     QApplication app(argc, argv);
-    qInstallMessageHandler(QuietDebug);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    qInstallMessageHandler(BenchMain::QuietDebug);
+    return BenchMain::RunBenchmarks(argc, argv);
 }

@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
     <context>
+        <name>AccountCommands</name>
+        <message>
+            <source>网络可能不通,请捡查网络是否正常。</source>
+            <translation>网络可能不通,请捡查网络是否正常。</translation>
+        </message>
+        <message>
+            <source>发生未知错误,请偿试重新提交。</source>
+            <translation>发生未知错误,请偿试重新提交。</translation>
+        </message>
+        <message>
+            <source>服务异常,请偿试重新登录。</source>
+            <translation>服务异常,请偿试重新登录。</translation>
+        </message>
+    </context>
+    <context>
         <name>DataList</name>
         <message>
             <source>数据流</source>
@@ -872,20 +887,8 @@
             <translation>提示</translation>
         </message>
         <message>
-            <source>网络可能不通,请捡查网络是否正常。</source>
-            <translation>网络可能不通,请捡查网络是否正常。</translation>
-        </message>
-        <message>
-            <source>发生未知错误,请偿试重新提交。</source>
-            <translation>发生未知错误,请偿试重新提交。</translation>
-        </message>
-        <message>
             <source>账号或密码错误</source>
             <translation>账号或密码错误</translation>
-        </message>
-        <message>
-            <source>服务异常,请偿试重新登录。</source>
-            <translation>服务异常,请偿试重新登录。</translation>
         </message>
         <message>
             <source>正在登录...</source>
@@ -975,20 +978,8 @@
             <translation>提示</translation>
         </message>
         <message>
-            <source>网络可能不通,请捡查网络是否正常。</source>
-            <translation>网络可能不通,请捡查网络是否正常。</translation>
-        </message>
-        <message>
-            <source>发生未知错误,请偿试重新提交。</source>
-            <translation>发生未知错误,请偿试重新提交。</translation>
-        </message>
-        <message>
             <source>已存在同名账号</source>
             <translation>已存在同名账号</translation>
-        </message>
-        <message>
-            <source>服务异常,请偿试重新登录。</source>
-            <translation>服务异常,请偿试重新登录。</translation>
         </message>
         <message>
             <source>正在提交...</source>

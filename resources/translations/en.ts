@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
     <context>
+        <name>AccountCommands</name>
+        <message>
+            <source>网络可能不通,请捡查网络是否正常。</source>
+            <translation>The network may be down, please check that it works.</translation>
+        </message>
+        <message>
+            <source>发生未知错误,请偿试重新提交。</source>
+            <translation>An unknown error occurred, please try submitting again.</translation>
+        </message>
+        <message>
+            <source>服务异常,请偿试重新登录。</source>
+            <translation>The service failed, please try logging in again.</translation>
+        </message>
+    </context>
+    <context>
         <name>DataList</name>
         <message>
             <source>数据流</source>
@@ -872,20 +887,8 @@
             <translation>Prompt</translation>
         </message>
         <message>
-            <source>网络可能不通,请捡查网络是否正常。</source>
-            <translation>The network may be down, please check that it works.</translation>
-        </message>
-        <message>
-            <source>发生未知错误,请偿试重新提交。</source>
-            <translation>An unknown error occurred, please try submitting again.</translation>
-        </message>
-        <message>
             <source>账号或密码错误</source>
             <translation>Incorrect username or password</translation>
-        </message>
-        <message>
-            <source>服务异常,请偿试重新登录。</source>
-            <translation>The service failed, please try logging in again.</translation>
         </message>
         <message>
             <source>正在登录...</source>
@@ -975,20 +978,8 @@
             <translation>Prompt</translation>
         </message>
         <message>
-            <source>网络可能不通,请捡查网络是否正常。</source>
-            <translation>The network may be down, please check that it works.</translation>
-        </message>
-        <message>
-            <source>发生未知错误,请偿试重新提交。</source>
-            <translation>An unknown error occurred, please try submitting again.</translation>
-        </message>
-        <message>
             <source>已存在同名账号</source>
             <translation>An account with the same name already exists</translation>
-        </message>
-        <message>
-            <source>服务异常,请偿试重新登录。</source>
-            <translation>The service failed, please try logging in again.</translation>
         </message>
         <message>
             <source>正在提交...</source>

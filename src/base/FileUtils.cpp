@@ -1,6 +1,7 @@
 #include "base/FileUtils.h"
 
 #include "base/Md5Digest.h"
+#include "base/ThreadHelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,11 +9,7 @@
 #include <QThread>
 #include <QVector>
 #include <algorithm>
-#include <atomic>
 #include <memory>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 QString FileMd5(const QString &sPath)
 {
@@ -44,28 +41,20 @@ bool AddFileToMd5(const QString &sPath, Md5Digest &digest)
     }
 }
 
+int DigestThreadCount()
+{
+    // Hashing is bound by one core per file; the files are independent.
+    return std::min(std::max(QThread::idealThreadCount(), 1), 4);
+}
+
 QStringList FileMd5List(const QStringList &slPaths)
 {
     QVector<QString> digests(slPaths.size());
     QString *pDigests = digests.data(); // detached once, before the threads share it
-    std::atomic<int> nNext{0};
-    auto work = [&]() {
-        for (int i = nNext++; i < slPaths.size(); i = nNext++)
-            pDigests[i] = FileMd5(slPaths.at(i));
-    };
-    // Hashing is bound by one core per file; the files are independent.
-    const int nThreads = std::min(std::max(QThread::idealThreadCount(), 1), 4);
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < nThreads && i < slPaths.size(); ++i) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error &) {
-            break; // no more threads: the ones there are finish the list
-        }
-    }
-    work();
-    for (std::thread &helper : helpers)
-        helper.join();
+    ForEachOnThreads(slPaths.size(), DigestThreadCount(), [&](int i) {
+        pDigests[i] = FileMd5(slPaths.at(i));
+        return true;
+    });
     return QStringList(digests.cbegin(), digests.cend());
 }
 

@@ -13,8 +13,11 @@ QString FileMd5(const QString &sPath);
 // cannot be opened or read; the digest then holds an unknown part of it.
 bool AddFileToMd5(const QString &sPath, Md5Digest &digest);
 
-// FileMd5 of each path, in the same order; the files are hashed on up to as
-// many threads as there are cores (at most 4).
+// How many files are hashed side by side: as many as there are cores, at most 4.
+int DigestThreadCount();
+
+// FileMd5 of each path, in the same order; the files are hashed on
+// DigestThreadCount() threads.
 QStringList FileMd5List(const QStringList &slPaths);
 
 // Copies sSource to sTarget. The same file named twice counts as done; an

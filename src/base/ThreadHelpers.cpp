@@ -2,6 +2,11 @@
 
 #include <QThread>
 
+#include <atomic>
+#include <system_error>
+#include <thread>
+#include <vector>
+
 bool RunOnNewThread(std::function<void()> function, QObject *pContext, std::function<void()> onDone)
 {
     auto *pThread = new QThread;
@@ -19,4 +24,27 @@ bool RunOnNewThread(std::function<void()> function, QObject *pContext, std::func
     // The event loop ends as soon as function has returned.
     pThread->exit(0);
     return true;
+}
+
+void ForEachOnThreads(int nCount, int nThreads, const std::function<bool(int)> &fnItem)
+{
+    std::atomic<int> nNext{0};
+    std::atomic<bool> bStopped{false};
+    auto work = [&]() {
+        for (int i = nNext++; i < nCount && !bStopped; i = nNext++) {
+            if (!fnItem(i))
+                bStopped = true;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < nThreads && i < nCount; ++i) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error &) {
+            break; // no more threads: the ones there are finish the list
+        }
+    }
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
 }

@@ -25,3 +25,10 @@ template <class T, class F> void PostIfAlive(const QPointer<T> &p, F f)
 // could not be started (nothing runs then, onDone neither).
 bool RunOnNewThread(std::function<void()> function, QObject *pContext = nullptr,
                     std::function<void()> onDone = {});
+
+// Calls fnItem(i) once for each i from 0 to nCount - 1 on up to nThreads
+// threads, the calling one among them, and returns when every call has
+// returned. Items are taken in rising order; once a call returns false no
+// further item is started. When the system gives no more threads, the ones
+// there are finish the list.
+void ForEachOnThreads(int nCount, int nThreads, const std::function<bool(int)> &fnItem);

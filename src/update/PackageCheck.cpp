@@ -1,6 +1,7 @@
 #include "update/PackageCheck.h"
 
 #include "base/FileUtils.h"
+#include "base/ThreadHelpers.h"
 #include "platform/DiskVolume.h"
 #include "update/InstalledManifest.h"
 #include "update/PackageManifest.h"
@@ -12,13 +13,9 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonValue>
-#include <QThread>
 #include <QVector>
 #include <algorithm>
 #include <mutex>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 namespace
 {
@@ -58,12 +55,6 @@ void PackageCheck::SetProgress(ProgressFunction onNewProgress)
 bool PackageCheck::IsCancelled() const
 {
     return pCancel && pCancel->load();
-}
-
-int PackageCheck::DigestThreads()
-{
-    // Hashing is bound by one core per file; the files are independent.
-    return std::min(std::max(QThread::idealThreadCount(), 1), 4);
 }
 
 PackageCheckResult PackageCheck::Check(const QString &sFolder) const
@@ -166,30 +157,17 @@ PackageCheckResult PackageCheck::Check(const QString &sFolder) const
         onProgress(0, nTotal);
     QVector<QString> digests(toDigest.size());
     QString *pDigests = digests.data(); // detached once, before the threads share it
-    std::atomic<int> nNext{0};
-    auto work = [&]() {
-        for (int i = nNext++; i < toDigest.size(); i = nNext++) {
-            if (IsCancelled())
-                return;
-            pDigests[i] = FileMd5(entries.at(toDigest.at(i)).sLocal);
-            if (!onProgress)
-                continue;
-            std::lock_guard<std::mutex> lock(progressMutex);
-            nDone += quint64(digestBytes.at(i));
-            onProgress(nDone, nTotal);
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < DigestThreads() && i < toDigest.size(); ++i) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error &) {
-            break; // no more threads: the ones there are finish the list
-        }
-    }
-    work();
-    for (std::thread &helper : helpers)
-        helper.join();
+    ForEachOnThreads(toDigest.size(), DigestThreadCount(), [&](int i) {
+        if (IsCancelled())
+            return false;
+        pDigests[i] = FileMd5(entries.at(toDigest.at(i)).sLocal);
+        if (!onProgress)
+            return true;
+        std::lock_guard<std::mutex> lock(progressMutex);
+        nDone += quint64(digestBytes.at(i));
+        onProgress(nDone, nTotal);
+        return true;
+    });
     if (IsCancelled())
         return result; // state Cancelled
 

@@ -62,9 +62,6 @@ public:
     // Checks the package installed in sFolder.
     PackageCheckResult Check(const QString &sFolder) const;
 
-    // Up to this many files are digested at the same time.
-    static int DigestThreads();
-
 private:
     bool IsCancelled() const;
 

@@ -1,6 +1,7 @@
 // The login window against the stand-in server on 127.0.2.30.
 
 #include "AccountServer.h"
+#include "AccountWindow.h"
 #include "FormContract.h"
 #include "TestWidgets.h"
 #include "WaitWatch.h"
@@ -47,12 +48,11 @@ private slots:
     void silentServerLeavesProgramResponsive();
 
 private:
-    UserManage *OpenWindow();
     QString SentPassword();
 
     AccountServer m_server{QStringLiteral("127.0.2.30")};
     QTemporaryDir m_dir;
-    QPointer<UserManage> m_pWindow;
+    AccountWindow<UserManage> m_window;
 };
 
 void tst_UserManage::initTestCase()
@@ -80,17 +80,7 @@ void tst_UserManage::init()
 
 void tst_UserManage::cleanup()
 {
-    TakeMessage();
-    delete m_pWindow;
-    DeleteTopLevelsOf<UserManage, UserReg>();
-}
-
-UserManage *tst_UserManage::OpenWindow()
-{
-    m_pWindow = new UserManage;
-    m_pWindow->setAttribute(Qt::WA_DeleteOnClose);
-    m_pWindow->show();
-    return m_pWindow;
+    m_window.Clear();
 }
 
 QString tst_UserManage::SentPassword()
@@ -127,7 +117,7 @@ void tst_UserManage::formContract_data()
 void tst_UserManage::formContract()
 {
     QFETCH(FormContract::Row, row);
-    FormContract::Verify(OpenWindow(), row);
+    FormContract::Verify(m_window.Open(), row);
 }
 
 void tst_UserManage::failureMessages_data()
@@ -163,7 +153,7 @@ void tst_UserManage::failureMessages()
     if (bServerDown)
         SetServerAddress(QStringLiteral("127.0.2.31"));
 
-    UserManage *pWindow = OpenWindow();
+    UserManage *pWindow = m_window.Open();
     QSignalSpy spySuccess(pWindow, &UserManage::LoginSuccess);
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtUserName"), QStringLiteral(" alice "));
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtPassword"), sPassword);
@@ -171,7 +161,7 @@ void tst_UserManage::failureMessages()
     QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
 
     QCOMPARE(TakeMessage(), sMessage);
-    QVERIFY(m_pWindow && m_pWindow->isVisible());
+    QVERIFY(m_window.Shown());
     QCOMPARE(spySuccess.count(), 0);
     // The attempt is remembered all the same, with the trimmed account.
     StoredCredentials stored;
@@ -186,7 +176,7 @@ void tst_UserManage::rememberedPasswordIsSentAsStored()
 {
     const QString sDigest = PasswordDigest(QStringLiteral("not-this-one"));
     QVERIFY(WriteStoredCredentials({QStringLiteral("alice"), sDigest, false, true}));
-    UserManage *pWindow = OpenWindow();
+    UserManage *pWindow = m_window.Open();
     auto *pPassword = pWindow->findChild<QLineEdit *>("edtPassword");
     QCOMPARE(pWindow->findChild<QLineEdit *>("edtUserName")->text(), QStringLiteral("alice"));
     QCOMPARE(pPassword->text(), QStringLiteral("********"));
@@ -203,7 +193,7 @@ void tst_UserManage::autoWithoutRememberShowsNoPassword()
 {
     QVERIFY(WriteStoredCredentials(
         {QStringLiteral("alice"), PasswordDigest(QStringLiteral("secret123")), true, false}));
-    UserManage *pWindow = OpenWindow();
+    UserManage *pWindow = m_window.Open();
     auto *pPassword = pWindow->findChild<QLineEdit *>("edtPassword");
     QVERIFY(pPassword->text().isEmpty());
     QVERIFY(pPassword->property("password").toString().isEmpty());
@@ -214,7 +204,7 @@ void tst_UserManage::neitherBoxKeepsNoPassword()
 {
     QVERIFY(WriteStoredCredentials(
         {QStringLiteral("alice"), PasswordDigest(QStringLiteral("wrong")), true, true}));
-    UserManage *pWindow = OpenWindow();
+    UserManage *pWindow = m_window.Open();
     pWindow->findChild<QCheckBox *>("cbAutoLogin")->setChecked(false);
     pWindow->findChild<QCheckBox *>("cbRememberPsw")->setChecked(false);
     QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
@@ -231,7 +221,7 @@ void tst_UserManage::editedStarsAreHashed()
 {
     QVERIFY(WriteStoredCredentials(
         {QStringLiteral("alice"), PasswordDigest(QStringLiteral("secret123")), false, true}));
-    UserManage *pWindow = OpenWindow();
+    UserManage *pWindow = m_window.Open();
     auto *pPassword = pWindow->findChild<QLineEdit *>("edtPassword");
     pPassword->setFocus();
     pPassword->end(false);
@@ -244,7 +234,7 @@ void tst_UserManage::editedStarsAreHashed()
 
 void tst_UserManage::enterInPasswordLogsIn()
 {
-    UserManage *pWindow = OpenWindow();
+    UserManage *pWindow = m_window.Open();
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtUserName"), QStringLiteral("alice"));
     auto *pPassword = pWindow->findChild<QLineEdit *>("edtPassword");
     QTest::keyClicks(pPassword, QStringLiteral("typo"));
@@ -255,10 +245,10 @@ void tst_UserManage::enterInPasswordLogsIn()
 
 void tst_UserManage::registerButtonOpensRegistration()
 {
-    UserManage *pWindow = OpenWindow();
+    UserManage *pWindow = m_window.Open();
     QTest::mouseClick(pWindow->findChild<QPushButton *>("btnReg"), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(m_pWindow.isNull());
+    QVERIFY(m_window.Deleted());
     UserReg *pReg = nullptr;
     const QWidgetList widgets = QApplication::topLevelWidgets();
     for (QWidget *pWidget : widgets) {
@@ -274,7 +264,7 @@ void tst_UserManage::registerButtonOpensRegistration()
 void tst_UserManage::successfulLogin()
 {
     QVERIFY(!HasLoginReply());
-    UserManage *pWindow = OpenWindow();
+    UserManage *pWindow = m_window.Open();
     QSignalSpy spySuccess(pWindow, &UserManage::LoginSuccess);
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtUserName"), QStringLiteral("alice"));
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtPassword"), QStringLiteral(" secret123"));
@@ -283,7 +273,7 @@ void tst_UserManage::successfulLogin()
 
     QCOMPARE(TakeMessage(), QString());
     QCOMPARE(spySuccess.count(), 1);
-    QVERIFY(m_pWindow.isNull()); // closed and deleted
+    QVERIFY(m_window.Deleted()); // closed and deleted
     QVERIFY(HasLoginReply());
     QCOMPARE(LoginReply().value(QStringLiteral("code")).toString(), QStringLiteral("000000"));
     QCOMPARE(LoginReply().value(QStringLiteral("username")).toString(), QStringLiteral("alice"));
@@ -298,7 +288,7 @@ void tst_UserManage::successfulLogin()
 
 void tst_UserManage::accountMadeOnWindowsWithChinesePassword()
 {
-    UserManage *pWindow = OpenWindow();
+    UserManage *pWindow = m_window.Open();
     QSignalSpy spySuccess(pWindow, &UserManage::LoginSuccess);
     pWindow->findChild<QLineEdit *>("edtUserName")->setText(QStringLiteral("wang"));
     pWindow->findChild<QLineEdit *>("edtPassword")->setText(QStringLiteral("密码abcd1234"));
@@ -323,7 +313,7 @@ void CaptureMessage(QtMsgType type, const QMessageLogContext &context, const QSt
 
 void tst_UserManage::secretsStayOutOfDebugOutput()
 {
-    UserManage *pWindow = OpenWindow();
+    UserManage *pWindow = m_window.Open();
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtUserName"), QStringLiteral("alice"));
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtPassword"), QStringLiteral("secret123"));
     pWindow->findChild<QCheckBox *>("cbRememberPsw")->setChecked(true);
@@ -347,27 +337,23 @@ void tst_UserManage::secretsStayOutOfDebugOutput()
 // until the request gives up.
 void tst_UserManage::silentServerLeavesProgramResponsive()
 {
-    SilentServer silent(QStringLiteral("127.0.2.32"));
-    QVERIFY(silent.IsListening());
-    SetServerAddress(QStringLiteral("127.0.2.32"));
-    const TransferTimeouts normal = CurrentTransferTimeouts();
-    TransferTimeouts shortened = normal;
-    shortened.nCommandMs = 3000;
-    SetTransferTimeouts(shortened);
+    const long nSilenceMs = 3000;
+    auto pSilent = std::make_unique<SilentServer>(QStringLiteral("127.0.2.32"), nSilenceMs);
+    QVERIFY(pSilent->IsListening());
 
-    UserManage *pWindow = OpenWindow();
+    UserManage *pWindow = m_window.Open();
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtUserName"), QStringLiteral("alice"));
     QTest::keyClicks(pWindow->findChild<QLineEdit *>("edtPassword"), QStringLiteral("secret123"));
     WaitWatch watch;
     QTest::mouseClick(pWindow->findChild<QPushButton *>("btnLogin"), Qt::LeftButton);
     watch.Stop();
-    SetTransferTimeouts(normal);
+    pSilent.reset();
 
     QVERIFY2(watch.Turns() >= 3, qPrintable(QString::number(watch.Turns())));
-    QVERIFY2(watch.LongestGapMs() < shortened.nCommandMs / 2,
+    QVERIFY2(watch.LongestGapMs() < nSilenceMs / 2,
              qPrintable(QString::number(watch.LongestGapMs())));
     QCOMPARE(TakeMessage(), QStringLiteral("网络可能不通,请捡查网络是否正常。"));
-    QVERIFY(m_pWindow && m_pWindow->isVisible());
+    QVERIFY(m_window.Shown());
 }
 
 QTEST_MAIN(tst_UserManage)

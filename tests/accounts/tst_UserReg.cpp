@@ -1,6 +1,7 @@
 // The registration window against the stand-in server on 127.0.2.40.
 
 #include "AccountServer.h"
+#include "AccountWindow.h"
 #include "FormContract.h"
 #include "TestWidgets.h"
 #include "WaitWatch.h"
@@ -44,11 +45,10 @@ private:
     struct Fields {
         QString sName, sRealName, sPassword, sRePassword, sPhone, sMail;
     };
-    UserReg *OpenWindow();
     void Fill(UserReg *pWindow, const Fields &fields);
 
     AccountServer m_server{QStringLiteral("127.0.2.40")};
-    QPointer<UserReg> m_pWindow;
+    AccountWindow<UserReg> m_window;
 };
 Q_DECLARE_METATYPE(QJsonObject)
 
@@ -65,17 +65,7 @@ void tst_UserReg::init()
 
 void tst_UserReg::cleanup()
 {
-    TakeMessage();
-    delete m_pWindow;
-    DeleteTopLevelsOf<UserManage, UserReg>();
-}
-
-UserReg *tst_UserReg::OpenWindow()
-{
-    m_pWindow = new UserReg;
-    m_pWindow->setAttribute(Qt::WA_DeleteOnClose);
-    m_pWindow->show();
-    return m_pWindow;
+    m_window.Clear();
 }
 
 void tst_UserReg::Fill(UserReg *pWindow, const Fields &fields)
@@ -111,12 +101,12 @@ void tst_UserReg::formContract_data()
 void tst_UserReg::formContract()
 {
     QFETCH(FormContract::Row, row);
-    FormContract::Verify(OpenWindow(), row);
+    FormContract::Verify(m_window.Open(), row);
 }
 
 void tst_UserReg::namesCannotOverflow()
 {
-    UserReg *pWindow = OpenWindow();
+    UserReg *pWindow = m_window.Open();
     // A thirteenth character of the account and a 41st of the name cannot be typed.
     auto *pName = pWindow->findChild<QLineEdit *>("edtUserName");
     QTest::keyClicks(pName, QStringLiteral("abcdefghijklm"));
@@ -178,11 +168,11 @@ void tst_UserReg::localChecks()
     QFETCH(QString, sPhone);
     QFETCH(QString, sMail);
     QFETCH(QString, sMessage);
-    UserReg *pWindow = OpenWindow();
+    UserReg *pWindow = m_window.Open();
     Fill(pWindow, {sName, QStringLiteral("Bob"), sPassword, sRePassword, sPhone, sMail});
     QTest::mouseClick(pWindow->findChild<QPushButton *>("btnSubmit"), Qt::LeftButton);
     QCOMPARE(TakeMessage(), sMessage);
-    QVERIFY(m_pWindow && m_pWindow->isVisible());
+    QVERIFY(m_window.Shown());
     QCOMPARE(m_server.Requests().size(), 0);
 }
 
@@ -211,14 +201,14 @@ void tst_UserReg::serverAnswers()
     QFETCH(QJsonObject, joFault);
     QFETCH(QString, sMessage);
     QVERIFY(m_server.SetFault(joFault));
-    UserReg *pWindow = OpenWindow();
+    UserReg *pWindow = m_window.Open();
     QSignalSpy spySuccess(pWindow, &UserReg::RegSuccess);
     Fill(pWindow, {sName, QStringLiteral("Carol"), QStringLiteral("password1"),
                    QStringLiteral("password1"), QString(), QStringLiteral("c@example.org")});
     QTest::mouseClick(pWindow->findChild<QPushButton *>("btnSubmit"), Qt::LeftButton);
     QCOMPARE(TakeMessage(), sMessage);
     QCOMPARE(spySuccess.count(), 0);
-    QVERIFY(m_pWindow && m_pWindow->isVisible());
+    QVERIFY(m_window.Shown());
     QCOMPARE(pWindow->findChild<QLineEdit *>("edtUserName")->text(), sName);
     const QJsonArray jaRequests = m_server.Requests(QStringLiteral("register"));
     QCOMPARE(jaRequests.size(), 1);
@@ -227,7 +217,7 @@ void tst_UserReg::serverAnswers()
 
 void tst_UserReg::successOpensPrefilledLogin()
 {
-    UserReg *pWindow = OpenWindow();
+    UserReg *pWindow = m_window.Open();
     // Opened as the login window's register button does.
     connect(pWindow, &UserReg::RegSuccess, pWindow, [](const QString &sName, const QString &sPwd) {
         UserManage::OpenAfterRegistration(sName, sPwd);
@@ -242,7 +232,7 @@ void tst_UserReg::successOpensPrefilledLogin()
     QCOMPARE(spySuccess.count(), 1);
     QCOMPARE(spySuccess.at(0).at(0).toString(), QStringLiteral("dave"));
     QCOMPARE(spySuccess.at(0).at(1).toString(), sDigest);
-    QVERIFY(m_pWindow.isNull());
+    QVERIFY(m_window.Deleted());
 
     const QJsonArray jaRequests = m_server.Requests(QStringLiteral("register"));
     QCOMPARE(jaRequests.size(), 1);
@@ -291,28 +281,23 @@ void tst_UserReg::successOpensPrefilledLogin()
 // behind the wait prompt, handling its events, until the request gives up.
 void tst_UserReg::silentServerLeavesProgramResponsive()
 {
-    SilentServer silent(QStringLiteral("127.0.2.41"));
-    QVERIFY(silent.IsListening());
-    SetServerAddress(QStringLiteral("127.0.2.41"));
-    const TransferTimeouts normal = CurrentTransferTimeouts();
-    TransferTimeouts shortened = normal;
-    shortened.nCommandMs = 3000;
-    SetTransferTimeouts(shortened);
+    const long nSilenceMs = 3000;
+    auto pSilent = std::make_unique<SilentServer>(QStringLiteral("127.0.2.41"), nSilenceMs);
+    QVERIFY(pSilent->IsListening());
 
-    UserReg *pWindow = OpenWindow();
+    UserReg *pWindow = m_window.Open();
     Fill(pWindow, {QStringLiteral("erin"), QStringLiteral("Erin"), QStringLiteral("password1"),
                    QStringLiteral("password1"), QString(), QStringLiteral("e@example.org")});
     WaitWatch watch;
     QTest::mouseClick(pWindow->findChild<QPushButton *>("btnSubmit"), Qt::LeftButton);
     watch.Stop();
-    SetTransferTimeouts(normal);
-    SetServerAddress(m_server.Address());
+    pSilent.reset();
 
     QVERIFY2(watch.Turns() >= 3, qPrintable(QString::number(watch.Turns())));
-    QVERIFY2(watch.LongestGapMs() < shortened.nCommandMs / 2,
+    QVERIFY2(watch.LongestGapMs() < nSilenceMs / 2,
              qPrintable(QString::number(watch.LongestGapMs())));
     QCOMPARE(TakeMessage(), QStringLiteral("网络可能不通,请捡查网络是否正常。"));
-    QVERIFY(m_pWindow && m_pWindow->isVisible());
+    QVERIFY(m_window.Shown());
 }
 
 QTEST_MAIN(tst_UserReg)

@@ -1,7 +1,10 @@
 #include "base/ThreadHelpers.h"
 
 #include <QtTest>
+#include <atomic>
+#include <set>
 #include <thread>
+#include <vector>
 
 class tst_ThreadHelpers : public QObject
 {
@@ -13,6 +16,10 @@ private slots:
     void doneIsDroppedWithItsContext();
     void postReachesALiveObjectOnTheGuiThread();
     void postToAGoneObjectIsDropped();
+    void forEachTakesEveryItemOnce_data();
+    void forEachTakesEveryItemOnce();
+    void forEachRunsItemsSideBySide();
+    void forEachStartsNoItemAfterFalse();
 };
 
 void tst_ThreadHelpers::runsOnceOnAnotherThreadAndCleansUp()
@@ -129,6 +136,63 @@ void tst_ThreadHelpers::postToAGoneObjectIsDropped()
         qApp, [&] { bMarker = true; }, Qt::QueuedConnection);
     QTRY_VERIFY(bMarker);
     QCOMPARE(nCalls, 0);
+}
+
+void tst_ThreadHelpers::forEachTakesEveryItemOnce_data()
+{
+    QTest::addColumn<int>("nCount");
+    QTest::addColumn<int>("nThreads");
+    QTest::newRow("no items") << 0 << 4;
+    QTest::newRow("one item, several threads") << 1 << 4;
+    QTest::newRow("one thread") << 7 << 1;
+    QTest::newRow("no thread asked for") << 7 << 0;
+    QTest::newRow("more threads than items") << 3 << 16;
+    QTest::newRow("many items") << 500 << 4;
+}
+
+void tst_ThreadHelpers::forEachTakesEveryItemOnce()
+{
+    QFETCH(int, nCount);
+    QFETCH(int, nThreads);
+    std::vector<std::atomic<int>> calls(static_cast<size_t>(nCount));
+    QMutex mutex;
+    std::set<std::thread::id> threads;
+    ForEachOnThreads(nCount, nThreads, [&](int i) {
+        ++calls[size_t(i)];
+        QMutexLocker locker(&mutex);
+        threads.insert(std::this_thread::get_id());
+        return true;
+    });
+    for (int i = 0; i < nCount; ++i)
+        QCOMPARE(calls[size_t(i)].load(), 1);
+    QVERIFY(int(threads.size()) <= qMax(1, qMin(nThreads, nCount)));
+    if (nCount > 0 && nThreads <= 1)
+        QVERIFY(threads == std::set<std::thread::id>{std::this_thread::get_id()});
+}
+
+void tst_ThreadHelpers::forEachRunsItemsSideBySide()
+{
+    // The first item waits for the second: they must run on two threads at once.
+    QSemaphore second;
+    bool bMet = false;
+    ForEachOnThreads(2, 2, [&](int i) {
+        if (i == 1)
+            second.release();
+        else
+            bMet = second.tryAcquire(1, 20000);
+        return true;
+    });
+    QVERIFY(bMet);
+}
+
+void tst_ThreadHelpers::forEachStartsNoItemAfterFalse()
+{
+    QList<int> called;
+    ForEachOnThreads(10, 1, [&](int i) {
+        called << i;
+        return i != 3;
+    });
+    QCOMPARE(called, QList<int>({0, 1, 2, 3}));
 }
 
 QTEST_MAIN(tst_ThreadHelpers)

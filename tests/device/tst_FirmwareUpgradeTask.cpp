@@ -2,15 +2,12 @@
 // what it reports by its signals (hints, progress, failures, success, finish)
 // and what ends up in the device.
 #include "DeviceSimProcess.h"
-#include "TestWidgets.h"
 #include "device/FirmwareUpgradeTask.h"
 #include "device/device.h"
 
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QtTest>
-
-using TestWidgets::WriteFile;
 
 namespace
 {
@@ -163,18 +160,10 @@ private slots:
         QFETCH(QString, sEnded);
 
         QTemporaryDir disk;
-        const QByteArray baOld = DeviceSimProcess::SampleImage(7000, 1);
-        const QByteArray baNew =
-            nFileSize >= 0 ? DeviceSimProcess::SampleImage(nFileSize, 2) : QByteArray();
-        if (nFileSize >= 0)
-            QVERIFY(WriteFile(disk.filePath("Home/MAIN.bin"), baNew));
-        const QString sImage = disk.filePath("device-image.bin");
-        QVERIFY(WriteFile(sImage, bSameImage ? baNew : baOld));
+        const QByteArray baNew = DeviceSimProcess::FlashCaseImage(nFileSize);
         DeviceSimProcess sim;
-        const bool bNoPort = slSimArgs.removeAll("--no-port") > 0;
-        QVERIFY2(sim.Start(QStringList({"--image", sImage}) + slSimArgs),
+        QVERIFY2(sim.StartFlashCase(disk.path(), nFileSize, bSameImage, slSimArgs),
                  qPrintable(sim.ErrorString()));
-        device::SetSerialOverride(bNoPort ? disk.filePath("no-such-tty") : sim.PtyPath());
 
         Reports reports;
         QPointer<FirmwareUpgradeTask> pTask =

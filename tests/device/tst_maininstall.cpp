@@ -183,19 +183,10 @@ void TestMainInstall::installs()
     QFETCH(QString, sMessage);
     QFETCH(QString, sProgress);
 
-    const QByteArray baOld = DeviceSimProcess::SampleImage(7000, 1);
-    const QByteArray baNew =
-        nFileSize >= 0 ? DeviceSimProcess::SampleImage(nFileSize, 2) : QByteArray();
-    if (nFileSize >= 0)
-        QVERIFY(WriteFile(m_pDisk->filePath("Home/MAIN.bin"), baNew));
-    const QString sImage = m_pDisk->filePath("device-image.bin");
-    QVERIFY(WriteFile(sImage, bSameImage ? baNew : baOld));
-
+    const QByteArray baNew = DeviceSimProcess::FlashCaseImage(nFileSize);
     DeviceSimProcess sim;
-    const bool bNoPort = slSimArgs.removeAll("--no-port") > 0;
-    QVERIFY2(sim.Start(QStringList({"--image", sImage}) + slSimArgs),
+    QVERIFY2(sim.StartFlashCase(m_pDisk->path(), nFileSize, bSameImage, slSimArgs),
              qPrintable(sim.ErrorString()));
-    device::SetSerialOverride(bNoPort ? m_pDisk->filePath("no-such-tty") : sim.PtyPath());
 
     RunInstallation("T100000000001");
     QVERIFY(m_bWindowGone);

@@ -2,6 +2,8 @@
 // by --demo-dir, the stand-in server listens on the --address given, and the
 // program (or the walk, without a display) is pointed at both.
 
+#include "TestTools.h"
+
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -50,13 +52,9 @@ bool ProcessAlive(qint64 nPid)
 QList<qint64> ProcessesRunningFrom(const QString &sFolder)
 {
     QList<qint64> pids;
-    const QStringList slEntries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &sEntry : slEntries) {
-        bool bNumber = false;
-        const qint64 nPid = sEntry.toLongLong(&bNumber);
-        if (!bNumber)
-            continue;
-        const QString sExe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(sEntry));
+    const QList<qint64> running = TestTools::ProcessIds();
+    for (const qint64 nPid : running) {
+        const QString sExe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(nPid));
         if (sExe.startsWith(sFolder + '/'))
             pids << nPid;
     }

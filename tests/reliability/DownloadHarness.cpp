@@ -1,5 +1,6 @@
 #include "DownloadHarness.h"
 
+#include "DownloadTemporaries.h"
 #include "net/ServerProtocol.h"
 #include "update/DiffDownload.h"
 #include "update/InstalledManifest.h"
@@ -156,14 +157,7 @@ bool DownloadHarness::OnlyOldOrNew(const QMap<QString, QByteArray> &oldFiles,
 
 QStringList DownloadHarness::TemporaryFiles() const
 {
-    QStringList slFound;
-    QDirIterator it(m_sDisk, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString sPath = it.next();
-        if (sPath.endsWith(QLatin1String(DiffDownload::TemporarySuffix)))
-            slFound << sPath;
-    }
-    return slFound;
+    return DownloadTemporaries(m_sDisk);
 }
 
 bool DownloadHarness::HasInstalledManifest() const

@@ -5,6 +5,7 @@
 // and the next download completes the package.
 #include "DownloadHarness.h"
 #include "TestTools.h"
+#include "TestWidgets.h"
 #include "UpdateServerProcess.h"
 
 #include "net/HttpPost.h"
@@ -63,11 +64,8 @@ private:
     {
         const QMap<QString, QByteArray> files = OldFiles();
         for (auto it = files.cbegin(); it != files.cend(); ++it) {
-            const QString sPath = sDisk + "/" + DownloadHarness::PackageDir() + "/" + it.key();
-            QDir().mkpath(QFileInfo(sPath).absolutePath());
-            QFile file(sPath);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(it.value());
+            QVERIFY(TestWidgets::WriteFile(
+                sDisk + "/" + DownloadHarness::PackageDir() + "/" + it.key(), it.value()));
         }
     }
 

@@ -3,11 +3,12 @@
 // switching the interface language. Every package completes, every progress
 // reaches 100, the batch counter returns to 0 exactly once and the firmware
 // installation is started exactly once.
+#include "TestWidgets.h"
 #include "UpdateServerProcess.h"
 
-#include "base/FileUtils.h"
 #include "app/Language.h"
 #include "app/Settings.h"
+#include "base/FileUtils.h"
 #include "base/ThreadPool.h"
 #include "net/HttpPost.h"
 #include "net/ServerProtocol.h"
@@ -91,13 +92,9 @@ private slots:
             QFile info(sFolder + "/package.json");
             QVERIFY(info.open(QIODevice::WriteOnly));
             info.write(QJsonDocument(joInfo).toJson());
-            for (int f = 0; f < kFilesEach; ++f) {
-                const QString sPath = sFolder + "/files/" + FileName(n, f);
-                QDir().mkpath(QFileInfo(sPath).absolutePath());
-                QFile file(sPath);
-                QVERIFY(file.open(QIODevice::WriteOnly));
-                file.write(FileContent(n, f));
-            }
+            for (int f = 0; f < kFilesEach; ++f)
+                QVERIFY(TestWidgets::WriteFile(sFolder + "/files/" + FileName(n, f),
+                                               FileContent(n, f)));
         }
         pServer = std::make_unique<UpdateServerProcess>(QStringLiteral("127.0.11.3"));
         pServer->SetPackagesFolder(sPackages);

@@ -1,14 +1,13 @@
 // Rendering and export of the report engine, checked on the PDF and HTML
 // files it writes.
 
+#include "ReportTestFiles.h"
 #include "ReportTestUtil.h"
 
 #include "report/ReportEngine.h"
 #include "report/ReportFieldObject.h"
 
 #include <QApplication>
-#include <QBuffer>
-#include <QDesktopServices>
 #include <QDomDocument>
 #include <QImage>
 #include <QPrintPreviewWidget>
@@ -23,29 +22,6 @@ using namespace ReportTest;
 
 namespace
 {
-// MasterHeader, one data row of height 24 and a page footer with page numbers.
-QString TableTemplate(int nRowHeight = 24, const QString &sDataExtra = QString(),
-                      const QString &sRowFields = QString())
-{
-    const QString sRow = sRowFields.isEmpty()
-                             ? Label(QStringLiteral("row [n]"), 0, 0, 300, nRowHeight,
-                                     QStringLiteral("borderTop=\"rgba(0,0,0,255)\""))
-                             : sRowFields;
-    return Document(Page(
-        Band(QStringLiteral("MasterHeader"), 24, Label(QStringLiteral("HEADER"), 0, 0, 300, 24)) +
-        Band(QStringLiteral("MasterData"), nRowHeight, sRow, sDataExtra) +
-        Band(QStringLiteral("PageFooter"), 24,
-             Label(QStringLiteral("<Page> / <TotalPages>"), 246, 5, 272, 17,
-                   QStringLiteral("aligmentH=\"hCenter\"")))));
-}
-
-QVariant RowValue(int nRecNo, const QString &sName)
-{
-    if (sName == QLatin1String("n"))
-        return nRecNo;
-    return QVariant();
-}
-
 // Divisions of an HTML export as (text, style) pairs.
 QList<QPair<QString, QString>> HtmlDivisions(const QString &sHtml)
 {
@@ -102,16 +78,12 @@ double DarkShare(const QString &sPdf, const QRect &area, int nPage = 1)
 }
 } // namespace
 
-class tst_ReportEngine : public QObject
+class tst_ReportEngine : public ReportTestFiles
 {
     Q_OBJECT
 
-public slots:
-    void OpenUrl(const QUrl &url) { m_openedUrls.append(url); }
-
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void pageBreaksRepeatMasterHeader();
     void pageNumbersInPreviewRepaint();
     void autoHeightGrowsWholeRow();
@@ -143,29 +115,11 @@ private slots:
     void targetPrinterAdoption();
     void pdfPrinterNotReusedForHtml();
     void reentrantCallsAreRefused();
-
-private:
-    QString Template(const QString &sName, const QString &sXml)
-    {
-        return WriteFile(m_dir, sName, sXml);
-    }
-    QString Pdf(const QString &sName) const { return m_dir.filePath(sName); }
-
-    QTemporaryDir m_dir;
-    QList<QUrl> m_openedUrls;
 };
 
 void tst_ReportEngine::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    // For looking at the output by hand.
-    m_dir.setAutoRemove(qEnvironmentVariableIsEmpty("REPORT_TEST_KEEP"));
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
-}
-
-void tst_ReportEngine::cleanupTestCase()
-{
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QVERIFY(IsValid());
 }
 
 // A4, margins 40, rows of 24 under a header of 24 and above a footer of 24:
@@ -490,10 +444,6 @@ void tst_ReportEngine::watermarkAndBorder()
 {
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::black);
-    QByteArray baPng;
-    QBuffer buffer(&baPng);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
     const QString sPage =
         QStringLiteral("watermark=\"1\" watermarkOpacity=\"%1\" watermarkPixmap=\"%2\" "
                        "border=\"1\" borderWidth=\"4\"");
@@ -505,7 +455,7 @@ void tst_ReportEngine::watermarkAndBorder()
                                         Label(QStringLiteral("t"), 0, 0, 100, 24)) +
                                        Band(QStringLiteral("MasterData"), 600,
                                             Label(QStringLiteral("r"), 0, 0, 100, 24)),
-                                   sPage.arg(sOpacity, QString::fromLatin1(baPng.toBase64())))))));
+                                   sPage.arg(sOpacity, PngBase64(image)))))));
         DataProvider data(&engine);
         data.counts[1] = 2; // two sheets
         const QString sPdf = Pdf(QStringLiteral("watermark-%1.pdf").arg(sOpacity));

@@ -1,6 +1,7 @@
 // The report engine's dialogs: its print preview with the export actions and
 // the save-file dialog behind them, answered as a user would.
 
+#include "ReportTestFiles.h"
 #include "ReportTestUtil.h"
 
 #include "report/ReportEngine.h"
@@ -8,7 +9,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -19,66 +19,23 @@
 
 using namespace ReportTest;
 
-namespace
-{
-// MasterHeader, one data row of height 24 and a page footer with page numbers.
-QString TableTemplate()
-{
-    return Document(Page(
-        Band(QStringLiteral("MasterHeader"), 24, Label(QStringLiteral("HEADER"), 0, 0, 300, 24)) +
-        Band(QStringLiteral("MasterData"), 24,
-             Label(QStringLiteral("row [n]"), 0, 0, 300, 24,
-                   QStringLiteral("borderTop=\"rgba(0,0,0,255)\""))) +
-        Band(QStringLiteral("PageFooter"), 24,
-             Label(QStringLiteral("<Page> / <TotalPages>"), 246, 5, 272, 17,
-                   QStringLiteral("aligmentH=\"hCenter\"")))));
-}
-
-QVariant RowValue(int nRecNo, const QString &sName)
-{
-    if (sName == QLatin1String("n"))
-        return nRecNo;
-    return QVariant();
-}
-} // namespace
-
-class tst_ReportPreview : public QObject
+class tst_ReportPreview : public ReportTestFiles
 {
     Q_OBJECT
 
-public slots:
-    void OpenUrl(const QUrl &url) { m_openedUrls.append(url); }
-
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void previewDialogHasExportActions_data();
     void previewDialogHasExportActions();
     void cancelledExportSavesNothing();
     void exportActionsSave_data();
     void exportActionsSave();
     void withoutDialogsNothingIsShown();
-
-private:
-    QString Template(const QString &sName, const QString &sXml)
-    {
-        return WriteFile(m_dir, sName, sXml);
-    }
-    QString Pdf(const QString &sName) const { return m_dir.filePath(sName); }
-
-    QTemporaryDir m_dir;
-    QList<QUrl> m_openedUrls;
 };
 
 void tst_ReportPreview::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
-}
-
-void tst_ReportPreview::cleanupTestCase()
-{
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QVERIFY(IsValid());
 }
 
 void tst_ReportPreview::previewDialogHasExportActions_data()

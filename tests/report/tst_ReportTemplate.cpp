@@ -108,10 +108,6 @@ void tst_ReportTemplate::pageAttributes()
 {
     QImage image(4, 4, QImage::Format_ARGB32);
     image.fill(Qt::red);
-    QByteArray baPng;
-    QBuffer buffer(&baPng);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
     ReportPageObject page;
     page.LoadFromElement(
         Element(QStringLiteral(
@@ -120,7 +116,7 @@ void tst_ReportTemplate::pageAttributes()
                     "pageNo=\"3\" border=\"1\" borderWidth=\"2\" borderColor=\"rgba(1,2,3,255)\" "
                     "borderStyle=\"dashed\" watermark=\"1\" watermarkOpacity=\"0.5\" "
                     "pageFormat=\"A4\" watermarkPixmap=\"%1\"/>")
-                    .arg(QString::fromLatin1(baPng.toBase64()))));
+                    .arg(PngBase64(image))));
     QCOMPARE(page.nPageWidth, 1188);
     QCOMPARE(page.nPageHeight, 840);
     QCOMPARE(page.nMarginsLeft, 10);

@@ -1,5 +1,8 @@
 #include "DeviceSimProcess.h"
 
+#include "TestWidgets.h"
+#include "device/device.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -75,6 +78,31 @@ QByteArray DeviceSimProcess::SampleImage(int nSize, quint32 nSeed)
         ba[i] = char(nSeed >> 16);
     }
     return ba;
+}
+
+QByteArray DeviceSimProcess::FlashCaseImage(int nFileSize)
+{
+    return nFileSize >= 0 ? SampleImage(nFileSize, 2) : QByteArray();
+}
+
+bool DeviceSimProcess::StartFlashCase(const QString &sDisk, int nFileSize, bool bSameImage,
+                                      QStringList slArgs)
+{
+    const QByteArray baOld = SampleImage(7000, 1);
+    const QByteArray baNew = FlashCaseImage(nFileSize);
+    const QString sMain = QDir(sDisk).filePath(QStringLiteral("Home/MAIN.bin"));
+    const QString sImage = QDir(sDisk).filePath(QStringLiteral("device-image.bin"));
+    if ((nFileSize >= 0 && !TestWidgets::WriteFile(sMain, baNew)) ||
+        !TestWidgets::WriteFile(sImage, bSameImage ? baNew : baOld)) {
+        m_sError = QStringLiteral("cannot write the images below %1").arg(sDisk);
+        return false;
+    }
+    const bool bNoPort = slArgs.removeAll(QStringLiteral("--no-port")) > 0;
+    if (!Start(QStringList({QStringLiteral("--image"), sImage}) + slArgs))
+        return false;
+    device::SetSerialOverride(bNoPort ? QDir(sDisk).filePath(QStringLiteral("no-such-tty"))
+                                      : PtyPath());
+    return true;
 }
 
 QByteArray DeviceSimProcess::FlashedImage() const

@@ -42,6 +42,16 @@ public:
     // different for different seeds.
     static QByteArray SampleImage(int nSize, quint32 nSeed);
 
+    // A flashing case on the disk folder sDisk: "Home/MAIN.bin" holds
+    // FlashCaseImage(nFileSize) (no file when nFileSize < 0), and the device,
+    // started with slArgs, runs that image when bSameImage, else an older one.
+    // The program's serial port is pointed at the device, or with "--no-port"
+    // among slArgs at a path where there is none. False (see ErrorString())
+    // when a file could not be written or the device did not start.
+    bool StartFlashCase(const QString &sDisk, int nFileSize, bool bSameImage, QStringList slArgs);
+    // The new image of a flashing case: nFileSize bytes, empty when nFileSize < 0.
+    static QByteArray FlashCaseImage(int nFileSize);
+
 private:
     QTemporaryDir m_dir;
     QProcess m_process;

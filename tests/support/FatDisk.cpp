@@ -2,7 +2,6 @@
 
 #include "TestTools.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -26,12 +25,8 @@ QString FindTool(const char *pName)
 // The fusefat process serving sImage, found by its command line; 0 when none.
 qint64 FindDaemon(const QString &sImage)
 {
-    const QStringList slEntries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &sEntry : slEntries) {
-        bool bNumber = false;
-        const qint64 nPid = sEntry.toLongLong(&bNumber);
-        if (!bNumber)
-            continue;
+    const QList<qint64> pids = TestTools::ProcessIds();
+    for (const qint64 nPid : pids) {
         QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(nPid));
         if (!cmdline.open(QIODevice::ReadOnly))
             continue;

@@ -7,8 +7,10 @@
 #include "report/DataSetInfo.h"
 #include "report/ReportEngine.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QHash>
+#include <QImage>
 #include <QObject>
 #include <QPrinter>
 #include <QProcess>
@@ -71,6 +73,41 @@ inline QString Document(const QString &sPages, const QString &sScript = QString(
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Reports app=\"test\">"
                           "<Script><![CDATA[%1]]></Script>%2</Reports>")
         .arg(sScript, sPages);
+}
+
+// MasterHeader, one data row (of height 24 unless told) and a page footer
+// with page numbers.
+inline QString TableTemplate(int nRowHeight = 24, const QString &sDataExtra = QString(),
+                             const QString &sRowFields = QString())
+{
+    const QString sRow = sRowFields.isEmpty()
+                             ? Label(QStringLiteral("row [n]"), 0, 0, 300, nRowHeight,
+                                     QStringLiteral("borderTop=\"rgba(0,0,0,255)\""))
+                             : sRowFields;
+    return Document(Page(
+        Band(QStringLiteral("MasterHeader"), 24, Label(QStringLiteral("HEADER"), 0, 0, 300, 24)) +
+        Band(QStringLiteral("MasterData"), nRowHeight, sRow, sDataExtra) +
+        Band(QStringLiteral("PageFooter"), 24,
+             Label(QStringLiteral("<Page> / <TotalPages>"), 246, 5, 272, 17,
+                   QStringLiteral("aligmentH=\"hCenter\"")))));
+}
+
+// The value of TableTemplate's placeholder [n] in record nRecNo.
+inline QVariant RowValue(int nRecNo, const QString &sName)
+{
+    if (sName == QLatin1String("n"))
+        return nRecNo;
+    return QVariant();
+}
+
+// The image as a PNG file in base64, as templates carry pictures.
+inline QString PngBase64(const QImage &image)
+{
+    QByteArray baPng;
+    QBuffer buffer(&baPng);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return QString::fromLatin1(baPng.toBase64());
 }
 
 // Stands in for the application: a record count per band number and a

@@ -1,5 +1,6 @@
 #include "TestTools.h"
 
+#include <QDir>
 #include <QProcess>
 
 namespace TestTools
@@ -28,6 +29,19 @@ QString MountTmpfs(const QString &sFolder)
 QString Unmount(const QString &sFolder)
 {
     return RunTool(QStringLiteral("umount"), {sFolder});
+}
+
+QList<qint64> ProcessIds()
+{
+    QList<qint64> pids;
+    const QStringList slEntries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &sEntry : slEntries) {
+        bool bNumber = false;
+        const qint64 nPid = sEntry.toLongLong(&bNumber);
+        if (bNumber)
+            pids << nPid;
+    }
+    return pids;
 }
 
 } // namespace TestTools

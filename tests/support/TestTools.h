@@ -1,6 +1,7 @@
 #pragma once
 // System tools the tests call, and the real file systems they mount.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -16,5 +17,9 @@ QString MountTmpfs(const QString &sFolder);
 
 // Unmounts what MountTmpfs mounted; the empty text on success.
 QString Unmount(const QString &sFolder);
+
+// The ids of the processes running now, as /proc lists them (none where there
+// is no /proc).
+QList<qint64> ProcessIds();
 
 } // namespace TestTools

@@ -1,5 +1,7 @@
 #include "WaitWatch.h"
 
+#include "net/ServerProtocol.h"
+
 #include <QApplication>
 #include <QHostAddress>
 #include <QWidget>
@@ -41,13 +43,24 @@ void WaitWatch::Turn(bool bWaiting)
     nLastMs = nNowMs;
 }
 
-SilentServer::SilentServer(const QString &sAddress)
-    : pCommand(std::make_unique<QTcpServer>()), pLogin(std::make_unique<QTcpServer>())
+SilentServer::SilentServer(const QString &sAddress, long nCommandMs)
+    : pCommand(std::make_unique<QTcpServer>()), pLogin(std::make_unique<QTcpServer>()),
+      sPreviousAddress(ServerAddress()), previousTimeouts(CurrentTransferTimeouts())
 {
     // Connections are taken (by the system, whatever this thread does) and
     // their requests read by nobody.
     pCommand->listen(QHostAddress(sAddress), 19320);
     pLogin->listen(QHostAddress(sAddress), 19321);
+    SetServerAddress(sAddress);
+    TransferTimeouts shortened = previousTimeouts;
+    shortened.nCommandMs = nCommandMs;
+    SetTransferTimeouts(shortened);
+}
+
+SilentServer::~SilentServer()
+{
+    SetTransferTimeouts(previousTimeouts);
+    SetServerAddress(sPreviousAddress);
 }
 
 bool SilentServer::IsListening() const

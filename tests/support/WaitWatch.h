@@ -11,6 +11,8 @@
 //     QVERIFY(watch.Turns() >= 3);
 //     QVERIFY(watch.LongestGapMs() < nSilenceMs / 2);
 
+#include "net/HttpPost.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTcpServer>
@@ -46,14 +48,21 @@ private:
 };
 
 // A server on sAddress at the command and login ports (19320, 19321) that
-// takes every connection and never answers.
+// takes every connection and never answers. While it lives the program's
+// commands go to it and give up after nCommandMs; the server address and the
+// time-outs in use before come back when it goes.
 class SilentServer
 {
 public:
-    explicit SilentServer(const QString &sAddress);
+    SilentServer(const QString &sAddress, long nCommandMs);
+    ~SilentServer();
+    SilentServer(const SilentServer &) = delete;
+    SilentServer &operator=(const SilentServer &) = delete;
     bool IsListening() const;
 
 private:
     std::unique_ptr<QTcpServer> pCommand;
     std::unique_ptr<QTcpServer> pLogin;
+    QString sPreviousAddress;
+    TransferTimeouts previousTimeouts;
 };

@@ -2,6 +2,7 @@
 // where they go, how it counts and reports, and that a failed, interrupted,
 // corrupted or unsafe file never destroys the copy that worked.
 
+#include "DownloadTemporaries.h"
 #include "FatDisk.h"
 #include "TestHttpServer.h"
 #include "TestTools.h"
@@ -11,7 +12,6 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QSignalSpy>
@@ -61,19 +61,6 @@ QByteArray ReadFile(const QString &sPath)
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
-}
-
-// Files whose name ends in the downloader's temporary suffix, anywhere below sDir.
-QStringList TemporaryFiles(const QString &sDir)
-{
-    QStringList slFound;
-    QDirIterator it(sDir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString sPath = it.next();
-        if (sPath.endsWith(QLatin1String(DiffDownload::TemporarySuffix)))
-            slFound << sPath;
-    }
-    return slFound;
 }
 
 using Finish = QList<QVariant>;
@@ -243,7 +230,7 @@ void tst_DiffDownload::httpErrorKeepsOldCopy()
         Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/gone.bin", Md5("new copy"), 8}}));
     QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
     QCOMPARE(ReadFile(sDisk + "/Diag/gone.bin"), QByteArray("old copy"));
-    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+    QVERIFY(DownloadTemporaries(sDisk).isEmpty());
 }
 
 void tst_DiffDownload::interruptedTransferKeepsOldCopy()
@@ -255,7 +242,7 @@ void tst_DiffDownload::interruptedTransferKeepsOldCopy()
         Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/cut.bin", Md5(baNew), baNew.size()}}));
     QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
     QCOMPARE(ReadFile(sDisk + "/Diag/cut.bin"), QByteArray("old copy"));
-    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+    QVERIFY(DownloadTemporaries(sDisk).isEmpty());
 }
 
 void tst_DiffDownload::wrongDigestKeepsOldCopy()
@@ -266,7 +253,7 @@ void tst_DiffDownload::wrongDigestKeepsOldCopy()
         Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/bad.bin", Md5("what was meant"), 14}}));
     QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
     QCOMPARE(ReadFile(sDisk + "/Diag/bad.bin"), QByteArray("old copy"));
-    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+    QVERIFY(DownloadTemporaries(sDisk).isEmpty());
 }
 
 void tst_DiffDownload::emptyHashAcceptsContent()
@@ -352,7 +339,7 @@ void tst_DiffDownload::filesOutsideThePackageFolder()
     QCOMPARE(ReadFile(sDisk + "/Diag/VW/vw.bin"), QByteArray("vw"));
     QCOMPARE(ReadFile(sDisk + "/Diag/Common/shared.bin"), QByteArray("shared"));
     QCOMPARE(ReadFile(sDisk + "/top.bin"), QByteArray("top"));
-    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+    QVERIFY(DownloadTemporaries(sDisk).isEmpty());
 }
 
 void tst_DiffDownload::packagesSharingAFolderAtOnce()
@@ -461,7 +448,7 @@ void tst_DiffDownload::twoSpellingsOfOneFile()
     QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
     QCOMPARE(pServer->Requests().size(), nRequests + 1);
     QCOMPARE(ReadFile(sDisk + "/Diag/Dash/d.bin"), baNew);
-    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+    QVERIFY(DownloadTemporaries(sDisk).isEmpty());
 }
 
 void tst_DiffDownload::twoLetterCasesOnAFatDisk()
@@ -552,7 +539,7 @@ void tst_DiffDownload::bodyLargerThanItsSizeIsCutOff()
         Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/grow.bin", "", 1000}}), &progress);
     QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
     QCOMPARE(ReadFile(sDisk + "/Diag/grow.bin"), QByteArray("old copy"));
-    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+    QVERIFY(DownloadTemporaries(sDisk).isEmpty());
     // Cut off where it passed its size, not at its end.
     for (int nPercent : qAsConst(progress))
         QVERIFY2(nPercent <= 100, qPrintable(QString::number(nPercent)));
@@ -573,7 +560,7 @@ void tst_DiffDownload::tricklingTransferIsDropped()
         Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/drip.bin", Md5(baNew), baNew.size()}}));
     QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
     QCOMPARE(ReadFile(sDisk + "/Diag/drip.bin"), QByteArray("old copy"));
-    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+    QVERIFY(DownloadTemporaries(sDisk).isEmpty());
 }
 
 void tst_DiffDownload::linkOutOfDiskIsRefused()
@@ -616,7 +603,7 @@ void tst_DiffDownload::leftoverTemporaryFilesAreRemoved()
                      {{"Diag/a.bin", Md5(baData), 7}, {"Diag/b.bin", Md5("bee"), 3}}));
     QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
     QCOMPARE(ReadFile(sDisk + "/Diag/b.bin"), QByteArray("bee"));
-    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+    QVERIFY(DownloadTemporaries(sDisk).isEmpty());
 }
 
 void tst_DiffDownload::noProgressWithoutSizes()
@@ -728,7 +715,7 @@ void tst_DiffDownload::stopFlagAbortsTransfer()
     // While the flag stays up the next file fails as well; every file was tried.
     QCOMPARE(finished, (QList<Finish>{{0, 2, false}}));
     QCOMPARE(ReadFile(sDisk + "/Diag/stop.bin"), QByteArray("old copy"));
-    QVERIFY(TemporaryFiles(sDisk).isEmpty());
+    QVERIFY(DownloadTemporaries(sDisk).isEmpty());
 }
 
 void tst_DiffDownload::lowSpeedLimitAbortsStalledTransfer()
@@ -828,7 +815,7 @@ void tst_DiffDownload::failureReasons()
     if (sCase == "cancel") // nothing more is asked for once stopped
         QCOMPARE(failures, (DiffDownload::Failures{{DiffDownload::Failure::Cancelled, 2}}));
     QCOMPARE(ReadFile(sSave + "/Diag/f.bin"), QByteArray("old copy"));
-    QVERIFY(TemporaryFiles(sSave).isEmpty());
+    QVERIFY(DownloadTemporaries(sSave).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_DiffDownload)

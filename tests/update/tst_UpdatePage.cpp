@@ -3,6 +3,7 @@
 // lists and how, its failures, and the downloads it starts with their row
 // states, installed manifests, busy counter and firmware installation.
 
+#include "DownloadTemporaries.h"
 #include "UpdateTestBench.h"
 #include "WaitWatch.h"
 #include "accounts/LoginReply.h"
@@ -17,7 +18,6 @@
 #include "update/TransferStopFlag.h"
 #include "widgets/KXButtonDelegate.h"
 
-#include <QDirIterator>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTranslator>
@@ -73,19 +73,6 @@ private:
     QTableWidget *pTable;
     QString sRow;
 };
-
-// Files still carrying the downloader's temporary suffix below sDir.
-QStringList TemporaryFilesOf(const QString &sDir)
-{
-    QStringList slFound;
-    QDirIterator it(sDir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString sPath = it.next();
-        if (sPath.endsWith(QLatin1String(DiffDownload::TemporarySuffix)))
-            slFound << sPath;
-    }
-    return slFound;
-}
 
 } // namespace
 
@@ -347,23 +334,17 @@ void tst_UpdatePage::catalogueWaitLeavesProgramResponsive()
     QVERIFY2(sim.Start(slSimArgs), qPrintable(sim.ErrorString()));
     device::SetSerialOverride(sim.PtyPath());
     std::unique_ptr<SilentServer> pSilent;
-    const TransferTimeouts normal = CurrentTransferTimeouts();
     // As long as the device waits for a missing answer.
     const int nSilenceMs = device::CommandTimeoutMs;
     if (bServerSilent) {
-        pSilent = std::make_unique<SilentServer>(QStringLiteral("127.0.6.12"));
+        pSilent = std::make_unique<SilentServer>(QStringLiteral("127.0.6.12"), nSilenceMs);
         QVERIFY(pSilent->IsListening());
-        SetServerAddress(QStringLiteral("127.0.6.12"));
-        TransferTimeouts shortened = normal;
-        shortened.nCommandMs = nSilenceMs;
-        SetTransferTimeouts(shortened);
     }
 
     WaitWatch watch;
     MainWindow &w = OpenWindow();
     watch.Stop();
-    SetTransferTimeouts(normal);
-    SetServerAddress(bench.pServer->Address());
+    pSilent.reset();
     device::SetSerialOverride(bench.sim.PtyPath());
 
     QVERIFY2(watch.Turns() >= 3, qPrintable(QString::number(watch.Turns())));
@@ -763,14 +744,14 @@ void tst_UpdatePage::cancelKeepsTheOldFiles()
     QVERIFY2(pStatus->currentMessage().contains(QStringLiteral("速度")) &&
                  pStatus->currentMessage().contains(QStringLiteral("剩余时间")),
              qPrintable(pStatus->currentMessage()));
-    QTRY_VERIFY(!TemporaryFilesOf(bench.sDisk).isEmpty()); // c.bin is coming in
+    QTRY_VERIFY(!DownloadTemporaries(bench.sDisk).isEmpty()); // c.bin is coming in
 
     pCancel->click();
     WaitForIdle(w);
     QCOMPARE(RowState(pTable, 0), QStringLiteral("已取消"));
     QCOMPARE(ReadFile(bench.DiskPath("Diag/Engine/c.bin")), QByteArray("old c"));
-    QVERIFY2(TemporaryFilesOf(bench.sDisk).isEmpty(),
-             qPrintable(TemporaryFilesOf(bench.sDisk).join(' ')));
+    QVERIFY2(DownloadTemporaries(bench.sDisk).isEmpty(),
+             qPrintable(DownloadTemporaries(bench.sDisk).join(' ')));
     QVERIFY(!QFile::exists(bench.DiskPath("Diag/Engine/Update.json")));
     QCOMPARE(pTable->item(0, 1)->text(), QString());
     QVERIFY(!pCancel->isVisible());

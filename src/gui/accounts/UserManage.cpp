@@ -109,12 +109,9 @@ void UserManage::on_btnLogin_clicked()
         credentials.sPassword = sDigest;
     WriteStoredCredentials(credentials);
 
-    if (!reply.IsHttpOk()) {
-        ShowMessage(this, tr("提示"), tr("网络可能不通,请捡查网络是否正常。"));
-        return;
-    }
-    if (!reply.bParsed) {
-        ShowMessage(this, tr("提示"), tr("发生未知错误,请偿试重新提交。"));
+    const QString sUnreadable = UnreadableReplyText(reply);
+    if (!sUnreadable.isEmpty()) {
+        ShowMessage(this, tr("提示"), sUnreadable);
         return;
     }
     const QString sCode = reply.Code();
@@ -128,7 +125,7 @@ void UserManage::on_btnLogin_clicked()
         ShowMessage(this, tr("提示"), tr("账号或密码错误"));
         return;
     }
-    ShowMessage(this, tr("提示"), tr("服务异常,请偿试重新登录。"));
+    ShowMessage(this, tr("提示"), UnknownCodeText());
 }
 
 void UserManage::on_btnReg_clicked()

@@ -63,12 +63,9 @@ void UserReg::on_btnSubmit_clicked()
     const auto sendRegistration = [&reply, joData]() { reply = SendRegistration(joData); };
     if (!prompt.RunWhile(sendRegistration))
         sendRegistration();
-    if (!reply.IsHttpOk()) {
-        ShowMessage(this, tr("提示"), tr("网络可能不通,请捡查网络是否正常。"));
-        return;
-    }
-    if (!reply.bParsed) {
-        ShowMessage(this, tr("提示"), tr("发生未知错误,请偿试重新提交。"));
+    const QString sUnreadable = UnreadableReplyText(reply);
+    if (!sUnreadable.isEmpty()) {
+        ShowMessage(this, tr("提示"), sUnreadable);
         return;
     }
     const QString sCode = reply.Code();
@@ -85,7 +82,7 @@ void UserReg::on_btnSubmit_clicked()
         ShowMessage(this, tr("提示"), reply.joReply.value(QStringLiteral("msg")).toString());
         return;
     }
-    ShowMessage(this, tr("提示"), tr("服务异常,请偿试重新登录。"));
+    ShowMessage(this, tr("提示"), UnknownCodeText());
 }
 
 void UserReg::on_btnClose_clicked()
