@@ -6,6 +6,45 @@
 #include <QFileInfo>
 #include <QHash>
 
+namespace
+{
+
+// The device disk is FAT, mostly written through Windows, which reads some
+// names as others: it drops a name's trailing dots and blanks ("sn.txt." is
+// "sn.txt", "SaveData./x" lies in "SaveData"), and a device's name opens that
+// device, whatever folder or extension goes with it ("Diag/COM3.bin").
+bool NameMeansAnother(const QString &sPart)
+{
+    if (sPart.endsWith(QLatin1Char('.')) || sPart.endsWith(QLatin1Char(' ')))
+        return true;
+    // The device names count before the first dot, blanks before it aside.
+    const QString sBase = sPart.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    static const QStringList slDevices = {QStringLiteral("CON"),    QStringLiteral("PRN"),
+                                          QStringLiteral("AUX"),    QStringLiteral("NUL"),
+                                          QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
+    if (slDevices.contains(sBase))
+        return true;
+    if (sBase.size() != 4 ||
+        !(sBase.startsWith(QLatin1String("COM")) || sBase.startsWith(QLatin1String("LPT"))))
+        return false;
+    const QChar cNumber = sBase.at(3);
+    // Windows counts the superscript digits one to three as port numbers too.
+    return (cNumber >= QLatin1Char('0') && cNumber <= QLatin1Char('9')) ||
+           cNumber == QChar(0x00B9) || cNumber == QChar(0x00B2) || cNumber == QChar(0x00B3);
+}
+
+// Characters FAT cannot hold in a name; Windows also reads "?" and "*" as patterns.
+bool HasCharacterFatRefuses(const QString &sPart)
+{
+    for (const QChar c : sPart) {
+        if (c.unicode() < 0x20 || QStringLiteral("<>\"|?*").contains(c))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk)
 {
     *pOk = false;
@@ -19,7 +58,8 @@ QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk)
     for (const QString &sPart : slRaw) {
         if (sPart == QLatin1String("."))
             continue;
-        if (sPart == QLatin1String(".."))
+        if (sPart == QLatin1String("..") || NameMeansAnother(sPart) ||
+            HasCharacterFatRefuses(sPart))
             return {};
         slParts << sPart;
     }

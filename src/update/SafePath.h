@@ -9,7 +9,10 @@
 // The components of a relative path with "/" or "\" separators ("." and empty
 // components dropped). *pOk is false, and the list empty, when the path is
 // absolute (leading separator, drive letter, UNC), holds a ".." component, a
-// ":" or a NUL character.
+// ":" or a NUL character, or a component that the device disk or Windows would
+// take for another name or cannot hold: one ending in a dot or a blank, a
+// device's name (NUL, CON, COM1, LPT1, ..., also with an extension), or one of
+// the characters < > " | ? * or a control character.
 QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk);
 
 // Whether a path below the device disk's root, as components, names a place

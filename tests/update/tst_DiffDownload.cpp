@@ -388,6 +388,11 @@ void tst_DiffDownload::devicePlacesAreNeverWritten_data()
     QTest::newRow("a record") << "SaveData/DTC/1.dat";
     QTest::newRow("a record, other case") << "savedata/DTC/1.dat";
     QTest::newRow("a new record") << "SaveData/DTC/2.dat";
+    // Windows drops a trailing dot: these are the serial number and a record there.
+    QTest::newRow("serial number with a trailing dot") << "sn.txt.";
+    QTest::newRow("a record through a folder with a trailing dot") << "SaveData./DTC/1.dat";
+    // Windows opens the device of that name.
+    QTest::newRow("a device's name") << "Diag/COM3.bin";
 }
 
 void tst_DiffDownload::devicePlacesAreNeverWritten()

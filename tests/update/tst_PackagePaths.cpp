@@ -46,6 +46,38 @@ void tst_PackagePaths::relativeComponents_data()
     QTest::newRow("drive-relative") << "C:Windows" << false << QStringList();
     QTest::newRow("name with dots is fine") << "a..b/..c" << true << QStringList{"a..b", "..c"};
     QTest::newRow("empty") << "" << true << QStringList();
+    // Names Windows reads as others, or that FAT cannot hold.
+    const QStringList slRefused = {"sn.txt.",
+                                   "sn.txt ",
+                                   "SaveData./x",
+                                   "Diag /x",
+                                   "...",
+                                   "Diag/NUL",
+                                   "Diag/nul.txt",
+                                   "con/x.bin",
+                                   "Diag/COM3.bin",
+                                   "lpt1",
+                                   "Diag/COM\u00B9",
+                                   "aux .db",
+                                   "CONIN$",
+                                   "Diag/a?b",
+                                   "Diag/a*b",
+                                   "Diag/a|b",
+                                   "Diag/a<b>",
+                                   "Diag/a\"b",
+                                   "Diag/a\tb",
+                                   "Diag/a\x1f"
+                                   "b"};
+    for (const QString &sPath : slRefused)
+        QTest::newRow(qPrintable("refused: " + sPath)) << sPath << false << QStringList();
+    // Names that only look like those.
+    const QStringList slKept = {"Diag/CONFIG.bin", "Diag/com10.bin",    "Diag/NULL",
+                                "Diag/AUX1",       "Diag/COMX",         "Diag/.hidden",
+                                "Diag/ lead.bin",  "lib/toyota dtc.db", "Diag/x.nul"};
+    for (const QString &sPath : slKept) {
+        QTest::newRow(qPrintable("kept: " + sPath))
+            << sPath << true << sPath.split('/', Qt::SkipEmptyParts);
+    }
 }
 
 void tst_PackagePaths::relativeComponents()
