@@ -7,7 +7,7 @@
 #include "platform/DiskVolume.h"
 #include "platform/ExistingFile.h"
 #include "platform/FileInUse.h"
-#include "platform/FileNames.h"
+#include "platform/FileReplace.h"
 #include "update/KeptPart.h"
 #include "update/PackageManifest.h"
 #include "update/PackageNames.h"
@@ -23,10 +23,8 @@
 #include <QRandomGenerator>
 #include <QVector>
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <mutex>
-#include <system_error>
 
 const char *const DiffDownload::TemporarySuffix = ".uapart";
 
@@ -43,11 +41,11 @@ struct MultiDeleter {
 // Replaces sTarget by sSource in one step (rename over an existing file).
 bool ReplaceFile(const QString &sSource, const QString &sTarget)
 {
-    std::error_code error;
-    std::filesystem::rename(NativeFilePath(sSource), NativeFilePath(sTarget), error);
-    if (error)
-        qDebug() << "cannot replace" << sTarget << QString::fromStdString(error.message());
-    return !error;
+    QString sError;
+    if (ReplaceFileInOneStep(sSource, sTarget, &sError))
+        return true;
+    qDebug() << "cannot replace" << sTarget << sError;
+    return false;
 }
 
 qint64 NowMs()

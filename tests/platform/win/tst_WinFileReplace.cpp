@@ -1,12 +1,16 @@
 // A downloaded file replaces its copy on the device disk in one rename. On
 // Windows the old copy may be open in another program at that moment: the
 // update must then neither damage the copy nor report it as replaced, and must
-// leave no temporary file behind; the next run replaces it.
+// leave no temporary file behind; the next run replaces it. A holder that lets
+// go within moments (a second package hashing a file both bring, a virus
+// scanner) is waited for.
 #include "TestHttpServer.h"
 #include "update/DiffDownload.h"
 
 #include <QCryptographicHash>
 #include <QtTest>
+#include <chrono>
+#include <thread>
 
 #include <windows.h>
 
@@ -63,6 +67,7 @@ private slots:
     void initTestCase();
     void fileOpenElsewhereIsKeptAndRetried_data();
     void fileOpenElsewhereIsKeptAndRetried();
+    void fileLetGoSoonIsReplaced();
 
 private:
     std::unique_ptr<TestHttpServer> pServer;
@@ -140,6 +145,37 @@ void tst_WinFileReplace::fileOpenElsewhereIsKeptAndRetried()
     QFile file(sTarget);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), baNew);
+}
+
+void tst_WinFileReplace::fileLetGoSoonIsReplaced()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString sDisk = dir.path();
+    const QString sTarget = sDisk + QStringLiteral("/Diag/data.bin");
+    QVERIFY(QDir().mkpath(sDisk + QStringLiteral("/Diag")));
+    {
+        QFile file(sTarget);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("old contents of the file");
+    }
+    const QByteArray baNew("new contents, longer than the old ones");
+
+    HeldFile held(sTarget, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    QVERIFY(held.IsOpen());
+    std::thread letGo([&held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        held.Close();
+    });
+    const Finish finish = Run(sDisk, baNew);
+    letGo.join();
+    QCOMPARE(finish.nSuccess, 1);
+    QCOMPARE(finish.nErr, 0);
+    QFile file(sTarget);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), baNew);
+    QCOMPARE(QDir(sDisk + QStringLiteral("/Diag")).entryList(QDir::Files),
+             QStringList{QStringLiteral("data.bin")});
 }
 
 QTEST_GUILESS_MAIN(tst_WinFileReplace)

@@ -1,0 +1,41 @@
+#include "platform/FileReplace.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QThread>
+
+#include <windows.h>
+
+namespace
+{
+
+// How long holders of the old file are given to let go.
+constexpr int kWaitMs = 3000;
+constexpr int kPauseMs = 50;
+
+// The errors of a file that is open elsewhere at the moment.
+bool IsHeldElsewhere(DWORD nError)
+{
+    return nError == ERROR_ACCESS_DENIED || nError == ERROR_SHARING_VIOLATION ||
+           nError == ERROR_LOCK_VIOLATION;
+}
+
+} // namespace
+
+bool ReplaceFileInOneStep(const QString &sSource, const QString &sTarget, QString *pError)
+{
+    const QString sFrom = QDir::toNativeSeparators(sSource);
+    const QString sTo = QDir::toNativeSeparators(sTarget);
+    const QDeadlineTimer deadline(kWaitMs);
+    for (;;) {
+        if (MoveFileExW(reinterpret_cast<const wchar_t *>(sFrom.utf16()),
+                        reinterpret_cast<const wchar_t *>(sTo.utf16()), MOVEFILE_REPLACE_EXISTING))
+            return true;
+        const DWORD nError = GetLastError();
+        if (!IsHeldElsewhere(nError) || deadline.hasExpired()) {
+            *pError = qt_error_string(int(nError));
+            return false;
+        }
+        QThread::msleep(kPauseMs);
+    }
+}
