@@ -179,6 +179,9 @@ void tst_UpdateEndToEnd::deviceBroughtUpToDate()
     QTRY_COMPARE_WITH_TIMEOUT(bench.sim.FlashedImage(), kImage, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(!TopLevelNamed("MainInstall"), 30000);
     QVERIFY(album.slSaved.contains("3-firmware-window"));
+    // The window closes on the device's word; the batch lets go of the port
+    // a moment later, and only then is the button given back.
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Batch().IsFirmwareInstalling(), 30000);
     QCOMPARE(w.Batch().nTaskCount.load(), 0);
     QVERIFY(w.findChild<QPushButton *>("btnOneKeyUpdate")->isEnabled());
     // The finished flash says so.
