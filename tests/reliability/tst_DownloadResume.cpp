@@ -446,6 +446,15 @@ void tst_DownloadResume::fallsBackToTheWholeFile()
     QFETCH(Change, change);
     QFETCH(int, nRequests);
     QFETCH(bool, bFirstRanged);
+#ifdef Q_OS_WIN
+    // These make the kept files into what only POSIX file systems have.
+    if (change == Change::RecordIsFifo)
+        QSKIP("Windows file systems have no FIFOs");
+    if (change == Change::DataIsLinkOut)
+        QSKIP("QFile::link makes a shortcut file on Windows, not a link");
+    if (change == Change::DataHasTwoNames)
+        QSKIP("no ln on Windows, and a device disk's FAT has no hard links");
+#endif
     BreakOffAndKeep();
     const QByteArray baOutside = ReadFile(KeptPart::DataPath(Target()));
     Apply(change);
