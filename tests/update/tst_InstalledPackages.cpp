@@ -126,6 +126,9 @@ void tst_InstalledPackages::directorySize()
     WriteFile(root.path() + "/a.bin", QByteArray(1000, 'a'));
     WriteFile(root.path() + "/sub/deeper/b.bin", QByteArray(24, 'b'));
     WriteFile(root.path() + "/.hidden", QByteArray(500, 'h'));
+#ifdef Q_OS_WIN
+    QSKIP("QFile::link makes a shortcut file on Windows, not a link");
+#endif
     QVERIFY(QFile::link(root.path() + "/a.bin", root.path() + "/sub/link.bin"));
     QCOMPARE(DirectorySize(root.path()), quint64(1024));
 }

@@ -209,6 +209,10 @@ void tst_PackageCheck::unsafePathsAreRefusedNotRead()
 {
     QFETCH(QString, sPath);
     QFETCH(QString, sDir);
+#ifdef Q_OS_WIN
+    if (sPath.startsWith("Diag/Link/"))
+        QSKIP("QFile::link makes a shortcut file on Windows, not a link");
+#endif
     const QByteArray baOutside("outside the disk");
     QVERIFY(WriteFile(root.filePath("outside.bin"), baOutside));
     QVERIFY(WriteFile(sDisk + "/SaveData/record.bin", baOutside));
