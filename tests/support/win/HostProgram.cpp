@@ -2,9 +2,13 @@
 
 // Under Wine the tools of the Linux build stand in ($UA_HOST_BIN_DIR, set by
 // scripts/windows/test). Wine starts a Linux program but can neither wait for it nor give it a
-// Windows pipe, so a Linux shell runs it in the background with its output in a file, writes
-// its process id and, once it ended, its exit code into files beside it, and ends it when the
-// process that started the shell (this test) goes.
+// Windows pipe, so a Linux shell runs it in the background with its output in a file, and
+// writes its process id and, once it ended, its exit code into files beside it.
+//
+// The shell cannot tell when this test goes: Wine starts it through a child that ends at once,
+// so its parent is gone from the start (watching that parent ended the program while it
+// started). Instead each process id is also listed in $UA_HOST_RUN_DIR, and
+// scripts/windows/test ends what a crashed test left running.
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -133,14 +137,14 @@ bool HostProgram::Start(const QString &sName, const QStringList &slArgs, int nTi
         sCommand += QLatin1Char(' ') + ShellQuote(sUnix.isEmpty() ? sArg : sUnix);
     }
     const QString sDir = ShellQuote(sUnixDir);
-    // $PPID is the Wine process of this test: when it is gone the program is ended.
+    const QString sRunDir = qEnvironmentVariable("UA_HOST_RUN_DIR");
+    const QString sListed = sRunDir.isEmpty()
+                                ? QString()
+                                : QStringLiteral("echo $s >>%1/pids; ").arg(ShellQuote(sRunDir));
     const QString sScript =
-        QStringLiteral("cd / && %1 >%2/out 2>&1 </dev/null & s=$!; echo $s >%2/pid.new; "
-                       "mv %2/pid.new %2/pid; p=$PPID; "
-                       "while kill -0 $s 2>/dev/null; do "
-                       "if [ $p -gt 1 ] && ! kill -0 $p 2>/dev/null; then kill $s; fi; "
-                       "sleep 0.2; done; wait $s; echo $? >%2/rc.new; mv %2/rc.new %2/rc")
-            .arg(sCommand, sDir);
+        QStringLiteral("cd / && %1 >%2/out 2>&1 </dev/null & s=$!; %3echo $s >%2/pid.new; "
+                       "mv %2/pid.new %2/pid; wait $s; echo $? >%2/rc.new; mv %2/rc.new %2/rc")
+            .arg(sCommand, sDir, sListed);
     d->pDir = std::move(pDir);
     if (!RunShell(sScript) || !WaitForFile(d->File("pid"), nTimeoutMs)) {
         d->sError = QStringLiteral("cannot start %1 through the Linux shell").arg(sName);
