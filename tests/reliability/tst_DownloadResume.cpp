@@ -4,6 +4,7 @@
 // record on the disk claims, the file on the disk is the old copy until the
 // new one arrived whole and verified.
 #include "DownloadHarness.h"
+#include "PosixFiles.h"
 #include "TestTools.h"
 #include "UpdateServerProcess.h"
 
@@ -446,6 +447,12 @@ void tst_DownloadResume::fallsBackToTheWholeFile()
     QFETCH(Change, change);
     QFETCH(int, nRequests);
     QFETCH(bool, bFirstRanged);
+    // These make the kept files into what only POSIX file systems have (a device disk's FAT
+    // has no hard links either).
+    const bool bPosixOnly = change == Change::RecordIsFifo || change == Change::DataIsLinkOut ||
+                            change == Change::DataHasTwoNames;
+    if (bPosixOnly && !CanMakePosixSpecialFiles())
+        QSKIP("no FIFOs or links here");
     BreakOffAndKeep();
     const QByteArray baOutside = ReadFile(KeptPart::DataPath(Target()));
     Apply(change);

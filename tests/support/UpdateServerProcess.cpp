@@ -1,8 +1,6 @@
 #include "UpdateServerProcess.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QJsonDocument>
 #include <curl/curl.h>
 #include <memory>
@@ -19,20 +17,11 @@ size_t CollectReply(char *pData, size_t nSize, size_t nCount, void *pUser)
 UpdateServerProcess::UpdateServerProcess(const QString &sAddress) : m_sAddress(sAddress)
 {
     curl_global_init(CURL_GLOBAL_ALL);
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
 }
 
 UpdateServerProcess::~UpdateServerProcess()
 {
     Stop();
-}
-
-QString UpdateServerProcess::ProgramPath()
-{
-    QString sBin = qEnvironmentVariable("UA_BIN_DIR");
-    if (sBin.isEmpty())
-        sBin = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
-    return QDir(sBin).filePath(QStringLiteral("update-server"));
 }
 
 void UpdateServerProcess::SetPackagesFolder(const QString &sFolder)
@@ -60,42 +49,41 @@ bool UpdateServerProcess::Start(int nTimeoutMs)
     Stop();
     m_baOutput.clear();
     // A test that crashes must not leave its server holding the address for the next run.
-    m_process.start(
-        ProgramPath(),
-        QStringList{QStringLiteral("--address"), m_sAddress, QStringLiteral("--exit-with-parent")}
-            << m_slArguments);
-    if (!m_process.waitForStarted(nTimeoutMs)) {
-        m_baOutput += "cannot start " + ProgramPath().toLocal8Bit() + "\n";
+    if (!m_process.Start(QStringLiteral("update-server"),
+                         QStringList{QStringLiteral("--address"), m_sAddress,
+                                     QStringLiteral("--exit-with-parent")}
+                             << m_slArguments,
+                         nTimeoutMs)) {
+        m_baOutput += m_process.Error().toLocal8Bit() + "\n";
         return false;
     }
     const QDeadlineTimer deadline(nTimeoutMs);
     while (!deadline.hasExpired()) {
         if (m_baOutput.contains("update-server: ready"))
             return true;
-        if (m_process.state() != QProcess::Running)
+        if (!m_process.IsRunning())
             break;
-        m_process.waitForReadyRead(static_cast<int>(qMax<qint64>(deadline.remainingTime(), 1)));
-        m_baOutput += m_process.readAll();
+        m_process.WaitForOutput(static_cast<int>(qMax<qint64>(deadline.remainingTime(), 1)));
+        m_baOutput += m_process.ReadOutput();
     }
-    m_baOutput += m_process.readAll();
-    return m_baOutput.contains("update-server: ready");
+    m_baOutput += m_process.ReadOutput();
+    if (m_baOutput.contains("update-server: ready"))
+        return true;
+    m_baOutput += m_process.Error().toLocal8Bit();
+    return false;
 }
 
 void UpdateServerProcess::Stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
+    if (!m_process.IsRunning())
         return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    m_baOutput += m_process.readAll();
+    m_process.Stop();
+    m_baOutput += m_process.ReadOutput();
 }
 
 bool UpdateServerProcess::IsRunning() const
 {
-    return m_process.state() == QProcess::Running;
+    return m_process.IsRunning();
 }
 
 QString UpdateServerProcess::BaseUrl(int nPort) const
@@ -105,8 +93,7 @@ QString UpdateServerProcess::BaseUrl(int nPort) const
 
 QString UpdateServerProcess::Output()
 {
-    if (m_process.state() != QProcess::NotRunning)
-        m_baOutput += m_process.readAll();
+    m_baOutput += m_process.ReadOutput();
     return QString::fromLocal8Bit(m_baOutput);
 }
 

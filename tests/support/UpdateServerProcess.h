@@ -12,9 +12,10 @@
 //
 // The server stops when the object goes away.
 
+#include "HostProgram.h"
 #include <QJsonArray>
+
 #include <QJsonObject>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -54,15 +55,12 @@ public:
     QJsonArray Requests(const QString &sKind);
     bool ClearRequests();
 
-    // The update-server program: $UA_BIN_DIR/update-server.
-    static QString ProgramPath();
-
 private:
     bool Control(const char *pMethod, const QString &sWhat, const QByteArray &baBody,
                  QByteArray *pReply);
 
     QString m_sAddress;
     QStringList m_slArguments;
-    QProcess m_process;
+    HostProgram m_process;
     QByteArray m_baOutput;
 };

@@ -2,6 +2,7 @@
 // intact, damaged, missing or refused, and what a missing or broken manifest
 // gives.
 
+#include "PosixFiles.h"
 #include "TestWidgets.h"
 #include "update/PackageCheck.h"
 
@@ -209,6 +210,8 @@ void tst_PackageCheck::unsafePathsAreRefusedNotRead()
 {
     QFETCH(QString, sPath);
     QFETCH(QString, sDir);
+    if (sPath.startsWith("Diag/Link/") && !CanMakePosixSpecialFiles())
+        QSKIP("no symbolic links here");
     const QByteArray baOutside("outside the disk");
     QVERIFY(WriteFile(root.filePath("outside.bin"), baOutside));
     QVERIFY(WriteFile(sDisk + "/SaveData/record.bin", baOutside));

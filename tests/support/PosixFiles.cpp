@@ -1,0 +1,6 @@
+#include "PosixFiles.h"
+
+bool CanMakePosixSpecialFiles()
+{
+    return true;
+}
