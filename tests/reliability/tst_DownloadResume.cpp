@@ -4,6 +4,7 @@
 // record on the disk claims, the file on the disk is the old copy until the
 // new one arrived whole and verified.
 #include "DownloadHarness.h"
+#include "HostProgram.h"
 #include "PosixFiles.h"
 #include "TestTools.h"
 #include "UpdateServerProcess.h"
@@ -227,6 +228,9 @@ private slots:
 
 void tst_DownloadResume::initTestCase()
 {
+    QString sWhy;
+    if (!HostProgram::CanRunTools(&sWhy))
+        QSKIP(qPrintable(sWhy));
     QVERIFY(m_dir.isValid());
     m_sDisk = m_dir.filePath("disk");
     m_sPackages = m_dir.filePath("packages");

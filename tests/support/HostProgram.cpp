@@ -19,6 +19,11 @@ HostProgram::~HostProgram()
     Stop();
 }
 
+bool HostProgram::CanRunTools(QString *)
+{
+    return true; // they are built with the tests
+}
+
 bool HostProgram::Start(const QString &sName, const QStringList &slArgs, int nTimeoutMs)
 {
     Stop();

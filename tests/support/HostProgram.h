@@ -17,6 +17,9 @@ public:
     HostProgram(const HostProgram &) = delete;
     HostProgram &operator=(const HostProgram &) = delete;
 
+    // Whether the build's tools can be run from here at all; false, with the reason, under
+    // Wine without a Linux build to run them from (a test then skips).
+    static bool CanRunTools(QString *pWhy);
     // Starts the program called sName from the build's tools; false, with the reason in
     // Error(), when it could not be started.
     bool Start(const QString &sName, const QStringList &slArgs, int nTimeoutMs);

@@ -2,6 +2,7 @@
 // damaged and missing files come back, through the download-list request and
 // the downloader; a package whose revision moved on is left for an update.
 
+#include "HostProgram.h"
 #include "TestWidgets.h"
 #include "UpdateServerProcess.h"
 #include "accounts/AccountCommands.h"
@@ -81,6 +82,9 @@ private:
 
 void tst_PackageRepair::initTestCase()
 {
+    QString sWhy;
+    if (!HostProgram::CanRunTools(&sWhy))
+        QSKIP(qPrintable(sWhy));
     QVERIFY(dir.isValid());
     sDisk = dir.filePath("disk");
     sPackages = dir.filePath("packages");

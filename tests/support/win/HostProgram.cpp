@@ -113,18 +113,23 @@ HostProgram::~HostProgram()
     Stop();
 }
 
+bool HostProgram::CanRunTools(QString *pWhy)
+{
+    if (!qEnvironmentVariableIsEmpty("UA_HOST_BIN_DIR") && UnixFileNameFunction())
+        return true;
+    *pWhy = QStringLiteral("the tools are Linux programs: they run under Wine only, from the "
+                           "Linux build named by UA_HOST_BIN_DIR (scripts/windows/test)");
+    return false;
+}
+
 bool HostProgram::Start(const QString &sName, const QStringList &slArgs, int nTimeoutMs)
 {
     Stop();
     d->pDir.reset();
     d->nRead = 0;
-    const QString sBin = qEnvironmentVariable("UA_HOST_BIN_DIR");
-    if (sBin.isEmpty() || !UnixFileNameFunction()) {
-        d->sError = QStringLiteral("%1 is a Linux program: it runs under Wine only, from the "
-                                   "Linux build named by UA_HOST_BIN_DIR")
-                        .arg(sName);
+    if (!CanRunTools(&d->sError))
         return false;
-    }
+    const QString sBin = qEnvironmentVariable("UA_HOST_BIN_DIR");
     auto pDir = std::make_unique<QTemporaryDir>();
     const QString sUnixDir = pDir->isValid() ? UnixName(pDir->path()) : QString();
     if (sUnixDir.isEmpty()) {
