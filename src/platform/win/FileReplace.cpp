@@ -20,6 +20,17 @@ bool IsHeldElsewhere(DWORD nError)
            nError == ERROR_LOCK_VIOLATION;
 }
 
+// A read-only copy (one copied from a read-only medium, say) is replaced on Linux, where the
+// folder decides; Windows refuses it with "access denied" until the attribute is gone.
+bool ClearReadOnly(const QString &sPath)
+{
+    const auto *pPath = reinterpret_cast<const wchar_t *>(sPath.utf16());
+    const DWORD nAttributes = GetFileAttributesW(pPath);
+    if (nAttributes == INVALID_FILE_ATTRIBUTES || (nAttributes & FILE_ATTRIBUTE_READONLY) == 0)
+        return false;
+    return SetFileAttributesW(pPath, nAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) != 0;
+}
+
 } // namespace
 
 bool ReplaceFileInOneStep(const QString &sSource, const QString &sTarget, QString *pError)
@@ -27,11 +38,16 @@ bool ReplaceFileInOneStep(const QString &sSource, const QString &sTarget, QStrin
     const QString sFrom = QDir::toNativeSeparators(sSource);
     const QString sTo = QDir::toNativeSeparators(sTarget);
     const QDeadlineTimer deadline(kWaitMs);
+    bool bReadOnlyCleared = false;
     for (;;) {
         if (MoveFileExW(reinterpret_cast<const wchar_t *>(sFrom.utf16()),
                         reinterpret_cast<const wchar_t *>(sTo.utf16()), MOVEFILE_REPLACE_EXISTING))
             return true;
         const DWORD nError = GetLastError();
+        if (nError == ERROR_ACCESS_DENIED && !bReadOnlyCleared && ClearReadOnly(sTo)) {
+            bReadOnlyCleared = true;
+            continue;
+        }
         if (!IsHeldElsewhere(nError) || deadline.hasExpired()) {
             *pError = qt_error_string(int(nError));
             return false;

@@ -68,6 +68,7 @@ private slots:
     void fileOpenElsewhereIsKeptAndRetried_data();
     void fileOpenElsewhereIsKeptAndRetried();
     void fileLetGoSoonIsReplaced();
+    void readOnlyCopyIsReplaced();
 
 private:
     std::unique_ptr<TestHttpServer> pServer;
@@ -169,6 +170,35 @@ void tst_WinFileReplace::fileLetGoSoonIsReplaced()
     });
     const Finish finish = Run(sDisk, baNew);
     letGo.join();
+    QCOMPARE(finish.nSuccess, 1);
+    QCOMPARE(finish.nErr, 0);
+    QFile file(sTarget);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), baNew);
+    QCOMPARE(QDir(sDisk + QStringLiteral("/Diag")).entryList(QDir::Files),
+             QStringList{QStringLiteral("data.bin")});
+}
+
+void tst_WinFileReplace::readOnlyCopyIsReplaced()
+{
+    // Files copied from a read-only medium keep the attribute. Windows refuses to
+    // replace such a file; Wine 8 lets it through, so this guards Windows alone.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString sDisk = dir.path();
+    const QString sTarget = sDisk + QStringLiteral("/Diag/data.bin");
+    QVERIFY(QDir().mkpath(sDisk + QStringLiteral("/Diag")));
+    {
+        QFile file(sTarget);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("old contents of the file");
+    }
+    const std::wstring sNative = QDir::toNativeSeparators(sTarget).toStdWString();
+    QVERIFY(SetFileAttributesW(sNative.c_str(), FILE_ATTRIBUTE_READONLY));
+    QVERIFY(GetFileAttributesW(sNative.c_str()) & FILE_ATTRIBUTE_READONLY);
+    const QByteArray baNew("new contents, longer than the old ones");
+
+    const Finish finish = Run(sDisk, baNew);
     QCOMPARE(finish.nSuccess, 1);
     QCOMPARE(finish.nErr, 0);
     QFile file(sTarget);
