@@ -13,8 +13,8 @@
 // The server stops when the object goes away.
 
 #include "HostProgram.h"
-#include <QJsonArray>
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>

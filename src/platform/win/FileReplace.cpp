@@ -21,14 +21,15 @@ bool IsHeldElsewhere(DWORD nError)
 }
 
 // A read-only copy (one copied from a read-only medium, say) is replaced on Linux, where the
-// folder decides; Windows refuses it with "access denied" until the attribute is gone.
-bool ClearReadOnly(const QString &sPath)
+// folder decides; Windows refuses it with "access denied" until the attribute is gone. Returns
+// the attributes it had when it was read-only and is no longer, 0 otherwise.
+DWORD ClearReadOnly(const wchar_t *pPath)
 {
-    const auto *pPath = reinterpret_cast<const wchar_t *>(sPath.utf16());
     const DWORD nAttributes = GetFileAttributesW(pPath);
     if (nAttributes == INVALID_FILE_ATTRIBUTES || (nAttributes & FILE_ATTRIBUTE_READONLY) == 0)
-        return false;
-    return SetFileAttributesW(pPath, nAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) != 0;
+        return 0;
+    return SetFileAttributesW(pPath, nAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) ? nAttributes
+                                                                                    : 0;
 }
 
 } // namespace
@@ -37,18 +38,25 @@ bool ReplaceFileInOneStep(const QString &sSource, const QString &sTarget, QStrin
 {
     const QString sFrom = QDir::toNativeSeparators(sSource);
     const QString sTo = QDir::toNativeSeparators(sTarget);
+    const auto *pFrom = reinterpret_cast<const wchar_t *>(sFrom.utf16());
+    const auto *pTo = reinterpret_cast<const wchar_t *>(sTo.utf16());
     const QDeadlineTimer deadline(kWaitMs);
-    bool bReadOnlyCleared = false;
+    bool bAttributeLooked = false;
+    DWORD nClearedAttributes = 0;
     for (;;) {
-        if (MoveFileExW(reinterpret_cast<const wchar_t *>(sFrom.utf16()),
-                        reinterpret_cast<const wchar_t *>(sTo.utf16()), MOVEFILE_REPLACE_EXISTING))
+        if (MoveFileExW(pFrom, pTo, MOVEFILE_REPLACE_EXISTING))
             return true;
         const DWORD nError = GetLastError();
-        if (nError == ERROR_ACCESS_DENIED && !bReadOnlyCleared && ClearReadOnly(sTo)) {
-            bReadOnlyCleared = true;
-            continue;
+        if (nError == ERROR_ACCESS_DENIED && !bAttributeLooked) {
+            bAttributeLooked = true;
+            nClearedAttributes = ClearReadOnly(pTo);
+            if (nClearedAttributes != 0)
+                continue;
         }
         if (!IsHeldElsewhere(nError) || deadline.hasExpired()) {
+            // The old copy stays, as it was.
+            if (nClearedAttributes != 0)
+                SetFileAttributesW(pTo, nClearedAttributes);
             *pError = qt_error_string(int(nError));
             return false;
         }

@@ -58,6 +58,43 @@ struct Finish {
     int nSuccess;
     int nErr;
 };
+
+const QByteArray kOld("old contents of the file");
+const QByteArray kNew("new contents, longer than the old ones");
+
+// A device disk in a temporary folder whose "Diag/data.bin" holds kOld.
+struct OldCopy {
+    QTemporaryDir dir;
+    QString sDisk = dir.path();
+    QString sTarget = sDisk + QStringLiteral("/Diag/data.bin");
+    bool bWritten = dir.isValid() && QDir().mkpath(sDisk + QStringLiteral("/Diag")) && Write();
+
+    bool IsValid() const { return bWritten; }
+    bool Write() const
+    {
+        QFile file(sTarget);
+        return file.open(QIODevice::WriteOnly) && file.write(kOld) == kOld.size();
+    }
+    QByteArray Contents() const
+    {
+        QFile file(sTarget);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QStringList DiagFiles() const
+    {
+        return QDir(sDisk + QStringLiteral("/Diag")).entryList(QDir::Files);
+    }
+    std::wstring Native() const { return QDir::toNativeSeparators(sTarget).toStdWString(); }
+    bool SetReadOnly() const
+    {
+        return SetFileAttributesW(Native().c_str(), FILE_ATTRIBUTE_READONLY) && IsReadOnly();
+    }
+    bool IsReadOnly() const
+    {
+        const DWORD nAttributes = GetFileAttributesW(Native().c_str());
+        return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_READONLY);
+    }
+};
 } // namespace
 
 class tst_WinFileReplace : public QObject
@@ -105,107 +142,69 @@ Finish tst_WinFileReplace::Run(const QString &sDisk, const QByteArray &baNew)
 void tst_WinFileReplace::fileOpenElsewhereIsKeptAndRetried_data()
 {
     QTest::addColumn<quint32>("nShare");
-    QTest::newRow("read and write shared") << quint32(FILE_SHARE_READ | FILE_SHARE_WRITE);
-    QTest::newRow("only read shared") << quint32(FILE_SHARE_READ);
+    QTest::addColumn<bool>("bReadOnly");
+    QTest::newRow("read and write shared") << quint32(FILE_SHARE_READ | FILE_SHARE_WRITE) << false;
+    QTest::newRow("only read shared") << quint32(FILE_SHARE_READ) << false;
+    // The read-only attribute, cleared to replace it, comes back with the old copy.
+    QTest::newRow("read-only") << quint32(FILE_SHARE_READ | FILE_SHARE_WRITE) << true;
 }
 
 void tst_WinFileReplace::fileOpenElsewhereIsKeptAndRetried()
 {
     QFETCH(quint32, nShare);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString sDisk = dir.path();
-    const QString sTarget = sDisk + QStringLiteral("/Diag/data.bin");
-    QVERIFY(QDir().mkpath(sDisk + QStringLiteral("/Diag")));
-    const QByteArray baOld("old contents of the file");
-    const QByteArray baNew("new contents, longer than the old ones");
-    {
-        QFile file(sTarget);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(baOld);
-    }
+    QFETCH(bool, bReadOnly);
+    const OldCopy old;
+    QVERIFY(old.IsValid());
+    if (bReadOnly)
+        QVERIFY(old.SetReadOnly());
 
-    HeldFile held(sTarget, nShare);
+    HeldFile held(old.sTarget, nShare);
     QVERIFY(held.IsOpen());
-    const Finish first = Run(sDisk, baNew);
+    const Finish first = Run(old.sDisk, kNew);
     QCOMPARE(first.nSuccess, 0);
     QCOMPARE(first.nErr, 1);
-    QCOMPARE(held.ReadAll(), baOld);
-    QCOMPARE(QDir(sDisk + QStringLiteral("/Diag")).entryList(QDir::Files),
-             QStringList{QStringLiteral("data.bin")});
+    QCOMPARE(held.ReadAll(), kOld);
+    QCOMPARE(old.DiagFiles(), QStringList{QStringLiteral("data.bin")});
     held.Close();
-    {
-        QFile file(sTarget);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), baOld);
-    }
+    QCOMPARE(old.Contents(), kOld);
+    QCOMPARE(old.IsReadOnly(), bReadOnly);
 
-    const Finish second = Run(sDisk, baNew);
+    const Finish second = Run(old.sDisk, kNew);
     QCOMPARE(second.nSuccess, 1);
     QCOMPARE(second.nErr, 0);
-    QFile file(sTarget);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), baNew);
+    QCOMPARE(old.Contents(), kNew);
 }
 
 void tst_WinFileReplace::fileLetGoSoonIsReplaced()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString sDisk = dir.path();
-    const QString sTarget = sDisk + QStringLiteral("/Diag/data.bin");
-    QVERIFY(QDir().mkpath(sDisk + QStringLiteral("/Diag")));
-    {
-        QFile file(sTarget);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("old contents of the file");
-    }
-    const QByteArray baNew("new contents, longer than the old ones");
-
-    HeldFile held(sTarget, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    const OldCopy old;
+    QVERIFY(old.IsValid());
+    HeldFile held(old.sTarget, FILE_SHARE_READ | FILE_SHARE_WRITE);
     QVERIFY(held.IsOpen());
     std::thread letGo([&held] {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         held.Close();
     });
-    const Finish finish = Run(sDisk, baNew);
+    const Finish finish = Run(old.sDisk, kNew);
     letGo.join();
     QCOMPARE(finish.nSuccess, 1);
     QCOMPARE(finish.nErr, 0);
-    QFile file(sTarget);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), baNew);
-    QCOMPARE(QDir(sDisk + QStringLiteral("/Diag")).entryList(QDir::Files),
-             QStringList{QStringLiteral("data.bin")});
+    QCOMPARE(old.Contents(), kNew);
+    QCOMPARE(old.DiagFiles(), QStringList{QStringLiteral("data.bin")});
 }
 
 void tst_WinFileReplace::readOnlyCopyIsReplaced()
 {
     // Files copied from a read-only medium keep the attribute. Windows refuses to
     // replace such a file; Wine 8 lets it through, so this guards Windows alone.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString sDisk = dir.path();
-    const QString sTarget = sDisk + QStringLiteral("/Diag/data.bin");
-    QVERIFY(QDir().mkpath(sDisk + QStringLiteral("/Diag")));
-    {
-        QFile file(sTarget);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("old contents of the file");
-    }
-    const std::wstring sNative = QDir::toNativeSeparators(sTarget).toStdWString();
-    QVERIFY(SetFileAttributesW(sNative.c_str(), FILE_ATTRIBUTE_READONLY));
-    QVERIFY(GetFileAttributesW(sNative.c_str()) & FILE_ATTRIBUTE_READONLY);
-    const QByteArray baNew("new contents, longer than the old ones");
-
-    const Finish finish = Run(sDisk, baNew);
+    const OldCopy old;
+    QVERIFY(old.IsValid());
+    QVERIFY(old.SetReadOnly());
+    const Finish finish = Run(old.sDisk, kNew);
     QCOMPARE(finish.nSuccess, 1);
     QCOMPARE(finish.nErr, 0);
-    QFile file(sTarget);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), baNew);
-    QCOMPARE(QDir(sDisk + QStringLiteral("/Diag")).entryList(QDir::Files),
-             QStringList{QStringLiteral("data.bin")});
+    QCOMPARE(old.Contents(), kNew);
+    QCOMPARE(old.DiagFiles(), QStringList{QStringLiteral("data.bin")});
 }
 
 QTEST_GUILESS_MAIN(tst_WinFileReplace)
