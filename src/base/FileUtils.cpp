@@ -24,10 +24,11 @@ bool AddFileToMd5(const QString &sPath, Md5Digest &digest)
     // Unbuffered reads in large blocks: QIODevice's own digest loop goes
     // through the file buffer 1 KiB at a time, and a package check hashes
     // every file of the package.
+    // One buffer per call, not per thread: storage kept per thread with a
+    // destructor is released after its thread's own storage on MinGW builds,
+    // a free of a stale pointer when a digest thread ends.
     constexpr qint64 kBlock = 256 * 1024;
-    thread_local std::unique_ptr<char[]> pBuffer;
-    if (!pBuffer)
-        pBuffer.reset(new char[kBlock]);
+    const std::unique_ptr<char[]> pBuffer(new char[kBlock]);
     QFile file(sPath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;

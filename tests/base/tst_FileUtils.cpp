@@ -3,6 +3,8 @@
 #include "base/Md5Digest.h"
 
 #include <QtTest>
+#include <thread>
+#include <vector>
 
 class tst_FileUtils : public QObject
 {
@@ -14,6 +16,7 @@ private slots:
     void fileMd5OfUnreadableFileIsEmpty();
     void fileMd5OfLargeFile();
     void fileMd5ListKeepsOrder();
+    void digestsOnThreadsThatEnd();
     void addFileToMd5ContinuesTheStream();
     void copyFileReplacing_data();
     void copyFileReplacing();
@@ -103,6 +106,28 @@ void tst_FileUtils::fileMd5ListKeepsOrder()
     slExpected << QString();
     QCOMPARE(FileMd5List(slPaths), slExpected);
     QCOMPARE(FileMd5List(QStringList()), QStringList());
+}
+
+void tst_FileUtils::digestsOnThreadsThatEnd()
+{
+    // The digest helpers and the batch's packages run on threads that end
+    // after a few files: whatever a digest keeps per thread must be released
+    // soundly when its thread ends (under Windows, storage kept per thread
+    // with a destructor freed a stale pointer there, now and then).
+    const QByteArray baData = QByteArray("digest").repeated(1000);
+    const QString sPath = WriteFile("t.bin", baData);
+    const QString sExpected =
+        QString::fromLatin1(QCryptographicHash::hash(baData, QCryptographicHash::Md5).toHex());
+    for (int nRound = 0; nRound < 50; ++nRound) {
+        std::vector<std::thread> threads;
+        std::vector<QString> digests(8);
+        for (size_t i = 0; i < digests.size(); ++i)
+            threads.emplace_back([&digests, i, sPath] { digests[i] = FileMd5(sPath); });
+        for (std::thread &thread : threads)
+            thread.join();
+        for (const QString &sDigest : digests)
+            QCOMPARE(sDigest, sExpected);
+    }
 }
 
 void tst_FileUtils::addFileToMd5ContinuesTheStream()
