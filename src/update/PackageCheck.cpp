@@ -160,7 +160,7 @@ PackageCheckResult PackageCheck::Check(const QString &sFolder) const
     ForEachOnThreads(toDigest.size(), DigestThreadCount(), [&](int i) {
         if (IsCancelled())
             return false;
-        pDigests[i] = FileMd5(entries.at(toDigest.at(i)).sLocal);
+        pDigests[i] = FileMd5(entries.at(toDigest.at(i)).sLocal, [this] { return IsCancelled(); });
         if (!onProgress)
             return true;
         std::lock_guard<std::mutex> lock(progressMutex);

@@ -2,7 +2,9 @@
 // damaged and missing files come back, through the download-list request and
 // the downloader; a package whose revision moved on is left for an update.
 
+#include "FifoWatch.h"
 #include "HostProgram.h"
+#include "PosixFiles.h"
 #include "TestWidgets.h"
 #include "UpdateServerProcess.h"
 #include "accounts/AccountCommands.h"
@@ -58,6 +60,7 @@ private slots:
     void initTestCase();
     void init();
     void repairsOnlyDamagedFiles();
+    void fifoInPlaceOfAFileIsNotRead();
     void movedOnRevisionIsOfferedAsUpdate();
     void fileChangedOnServerIsNotFetched();
     void unusableReplies_data();
@@ -202,6 +205,24 @@ void tst_PackageRepair::repairsOnlyDamagedFiles()
                           "/files/Diag/Engine/sub/b.bin"}));
     for (const QJsonValue &value : jaFiles)
         QVERIFY(value.toObject().value("cookie").toString().contains("UASESSION="));
+}
+
+void tst_PackageRepair::fifoInPlaceOfAFileIsNotRead()
+{
+    // A FIFO where a package file should be would hold the repair until a
+    // writer came: it is taken as missing, never opened, and replaced.
+    if (!CanMakePosixSpecialFiles())
+        QSKIP("no FIFOs here");
+    QVERIFY(QFile::remove(sFolder + "/c.bin"));
+    FifoWatch fifo(sFolder + "/c.bin");
+    QVERIFY(fifo.IsValid());
+    const PackageCheckResult check = Check();
+    QCOMPARE(check.state, PackageCheckResult::Damaged);
+    const PackageRepairResult result = PackageRepair(Device()).Repair(check);
+    const bool bOpened = fifo.Opened();
+    QVERIFY2(!bOpened, "the FIFO was opened");
+    QCOMPARE(result.state, PackageRepairResult::Repaired);
+    QCOMPARE(ReadFile(sFolder + "/c.bin"), kC);
 }
 
 void tst_PackageRepair::movedOnRevisionIsOfferedAsUpdate()
