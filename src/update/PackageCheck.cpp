@@ -63,6 +63,10 @@ PackageCheckResult PackageCheck::Check(const QString &sFolder) const
     result.sFolder = sFolder;
     if (IsCancelled())
         return result;
+    if (IsDeviceOwnFolder(sDisk, sFolder)) {
+        result.state = PackageCheckResult::NotAPackage;
+        return result;
+    }
     if (InstalledManifest::FindIn(sFolder).isEmpty()) {
         result.state = PackageCheckResult::ManifestMissing;
         return result;

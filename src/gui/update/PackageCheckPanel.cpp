@@ -34,6 +34,7 @@ enum Outcome {
     UpdateAvailable,
     NotOnServer,
     BadReply,
+    NotAPackage,
 };
 
 // Tooltips list at most this many files.
@@ -207,6 +208,9 @@ void PackageCheckPanel::OnChecked(const PackageCheckResult &result)
     case PackageCheckResult::ManifestUnreadable:
         outcome = ManifestUnreadable;
         break;
+    case PackageCheckResult::NotAPackage:
+        outcome = NotAPackage;
+        break;
     default:
         break;
     }
@@ -341,6 +345,10 @@ void PackageCheckPanel::RenderRow(int nRow)
         sText = tr("获取数据异常");
         color = QColor(255, 0, 0);
         bListFiles = true;
+        break;
+    case NotAPackage:
+        sText = tr("设备自己的文件夹，不是软件包");
+        color = QColor(255, 0, 0);
         break;
     }
     pItem->setText(sText);
