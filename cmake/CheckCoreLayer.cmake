@@ -17,8 +17,8 @@ set(dialog_headers QAbstractPrintDialog QPageSetupDialog QPrintDialog QPrintPrev
     qprintpreviewdialog.h qprintpreviewwidget.h QtPrintSupport)
 
 # The core folders each folder may use besides its own.
-set(uses_base)
-set(uses_platform base)
+set(uses_platform)
+set(uses_base platform)
 set(uses_app base platform)
 set(uses_net base platform app)
 set(uses_device base platform app)
@@ -26,7 +26,7 @@ set(uses_accounts base platform app net)
 set(uses_update base platform app net device)
 set(uses_dataviewer base platform app device)
 set(uses_report base platform app)
-set(core_folders base platform app net device accounts update dataviewer report)
+set(core_folders platform base app net device accounts update dataviewer report)
 
 file(GLOB_RECURSE sources ${SOURCE_DIR}/*.cpp ${SOURCE_DIR}/*.h)
 set(violations)

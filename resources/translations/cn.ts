@@ -562,6 +562,14 @@
             <source>路径不安全，未检查：%1</source>
             <translation>路径不安全，未检查：%1</translation>
         </message>
+        <message>
+            <source>修复要从服务器取回文件，请先登录。</source>
+            <translation>修复要从服务器取回文件，请先登录。</translation>
+        </message>
+        <message>
+            <source>设备自己的文件夹，不是软件包</source>
+            <translation>设备自己的文件夹，不是软件包</translation>
+        </message>
     </context>
     <context>
         <name>PromptDlg</name>

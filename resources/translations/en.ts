@@ -562,6 +562,14 @@
             <source>路径不安全，未检查：%1</source>
             <translation>Unsafe path, not checked: %1</translation>
         </message>
+        <message>
+            <source>修复要从服务器取回文件，请先登录。</source>
+            <translation>A repair fetches files from the server: please sign in first.</translation>
+        </message>
+        <message>
+            <source>设备自己的文件夹，不是软件包</source>
+            <translation>The device's own folder, not a package</translation>
+        </message>
     </context>
     <context>
         <name>PromptDlg</name>

@@ -562,6 +562,14 @@
             <source>路径不安全，未检查：%1</source>
             <translation>路徑不安全，未檢查：%1</translation>
         </message>
+        <message>
+            <source>修复要从服务器取回文件，请先登录。</source>
+            <translation>修復要從伺服器取回檔案，請先登入。</translation>
+        </message>
+        <message>
+            <source>设备自己的文件夹，不是软件包</source>
+            <translation>設備自己的資料夾，不是軟體包</translation>
+        </message>
     </context>
     <context>
         <name>PromptDlg</name>

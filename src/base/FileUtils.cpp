@@ -2,6 +2,7 @@
 
 #include "base/Md5Digest.h"
 #include "base/ThreadHelpers.h"
+#include "platform/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,15 +12,27 @@
 #include <algorithm>
 #include <memory>
 
-QString FileMd5(const QString &sPath)
+bool OpenRegularFile(QFile &file, const QString &sPath, QIODevice::OpenMode mode)
+{
+    file.setFileName(sPath);
+    const int fd = OpenRegularFileDescriptor(sPath.toStdString());
+    if (fd < 0)
+        return false;
+    if (file.open(fd, mode, QFileDevice::AutoCloseHandle))
+        return true;
+    CloseRegularFileDescriptor(fd);
+    return false;
+}
+
+QString FileMd5(const QString &sPath, const CancelTest &cancelled)
 {
     Md5Digest digest;
-    if (!AddFileToMd5(sPath, digest))
+    if (!AddFileToMd5(sPath, digest, cancelled))
         return QString();
     return QString::fromLatin1(digest.Result().toHex());
 }
 
-bool AddFileToMd5(const QString &sPath, Md5Digest &digest)
+bool AddFileToMd5(const QString &sPath, Md5Digest &digest, const CancelTest &cancelled)
 {
     // Unbuffered reads in large blocks: QIODevice's own digest loop goes
     // through the file buffer 1 KiB at a time, and a package check hashes
@@ -29,10 +42,13 @@ bool AddFileToMd5(const QString &sPath, Md5Digest &digest)
     // a free of a stale pointer when a digest thread ends.
     constexpr qint64 kBlock = 256 * 1024;
     const std::unique_ptr<char[]> pBuffer(new char[kBlock]);
-    QFile file(sPath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QFile file;
+    if (!OpenRegularFile(file, sPath, QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
     for (;;) {
+        // A large file on a slow disk takes long: a cancel is not kept waiting for its end.
+        if (cancelled && cancelled())
+            return false;
         const qint64 nRead = file.read(pBuffer.get(), kBlock);
         if (nRead < 0)
             return false;
@@ -48,12 +64,14 @@ int DigestThreadCount()
     return std::min(std::max(QThread::idealThreadCount(), 1), 4);
 }
 
-QStringList FileMd5List(const QStringList &slPaths)
+QStringList FileMd5List(const QStringList &slPaths, const CancelTest &cancelled)
 {
     QVector<QString> digests(slPaths.size());
     QString *pDigests = digests.data(); // detached once, before the threads share it
     ForEachOnThreads(slPaths.size(), DigestThreadCount(), [&](int i) {
-        pDigests[i] = FileMd5(slPaths.at(i));
+        if (cancelled && cancelled())
+            return false;
+        pDigests[i] = FileMd5(slPaths.at(i), cancelled);
         return true;
     });
     return QStringList(digests.cbegin(), digests.cend());

@@ -94,7 +94,9 @@ FirmwareUpgradeTask::Outcome FirmwareUpgradeTask::Install(QString *pDetail)
     QThread::msleep(50);
 
     const QString &sFile = sImagePath;
-    if (!QFileInfo::exists(sFile)) {
+    // Only a regular file is an image: a FIFO would hold the task and its port, a device
+    // is no firmware.
+    if (!QFileInfo(sFile).isFile()) {
         qDebug() << "firmware: no image at" << sFile << "firmware: upgrade ended";
         // Leaving the scope closes the port; its Finish closes the window.
         return Outcome::NoImage;

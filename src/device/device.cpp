@@ -1,5 +1,6 @@
 #include "device/device.h"
 
+#include "base/FileUtils.h"
 #include "platform/SerialPortAccess.h"
 
 #include <QCoreApplication>
@@ -416,8 +417,9 @@ bool device::FinishUpgrade()
 
 bool device::SendFile(const QString &sPath)
 {
-    QFile file(sPath);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly)) {
+    // The image lies on the device disk: a FIFO in its place would hold the port for ever.
+    QFile file;
+    if (!OpenRegularFile(file, sPath)) {
         emit Finish();
         return false;
     }

@@ -3,6 +3,7 @@
 #include "platform/DiskVolume.h"
 #include "update/InstalledManifest.h"
 #include "update/KeptPart.h"
+#include "update/SafePath.h"
 #include "update/TransferStopFlag.h"
 
 #include <QDebug>
@@ -18,8 +19,9 @@ namespace
 // (any letter case, hidden or not) and, if not, its subfolders (hidden ones
 // and links left out). Type and hidden state come from the listing itself,
 // so the scan costs no file status call per entry. Kept parts of broken-off
-// downloads that are too old are removed on the way.
-bool ListFolder(const QString &sDir, QStringList *pSubFolders)
+// downloads that are too old are removed on the way. The disk's root is no
+// package whatever it holds, and its folder of records is not searched.
+bool ListFolder(const QString &sDir, bool bDiskRoot, QStringList *pSubFolders)
 {
     pSubFolders->clear();
     QDirIterator it(sDir, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -27,15 +29,18 @@ bool ListFolder(const QString &sDir, QStringList *pSubFolders)
         it.next();
         const QFileInfo info = it.fileInfo();
         if (!info.isDir()) {
-            if (info.fileName().compare(QLatin1String(InstalledManifest::FileName),
-                                        Qt::CaseInsensitive) == 0)
+            if (!bDiskRoot && info.fileName().compare(QLatin1String(InstalledManifest::FileName),
+                                                      Qt::CaseInsensitive) == 0)
                 return true;
             if (!KeptPart::TargetNameOf(info.fileName()).isEmpty())
                 KeptPart::RemoveIfExpired(info);
             continue;
         }
-        if (!info.isSymLink() && !info.isHidden())
-            pSubFolders->append(info.absoluteFilePath());
+        if (info.isSymLink() || info.isHidden())
+            continue;
+        if (bDiskRoot && IsReservedOnDisk({info.fileName()}))
+            continue;
+        pSubFolders->append(info.absoluteFilePath());
     }
     return false;
 }
@@ -70,11 +75,14 @@ bool ScanInstalledPackages(const QString &sDisk,
     QQueue<QString> queue;
     queue.enqueue(sDisk + QLatin1Char('/'));
     QStringList slSubFolders;
+    bool bDiskRoot = true; // the first folder
     while (!queue.isEmpty()) {
         if (TransferStopFlag.load() != 0)
             return false;
         const QString sDir = queue.dequeue();
-        if (ListFolder(sDir, &slSubFolders)) {
+        const bool bPackage = ListFolder(sDir, bDiskRoot, &slSubFolders);
+        bDiskRoot = false;
+        if (bPackage) {
             onFound(sDir);
             continue;
         }
@@ -131,6 +139,11 @@ QStringList RemovePackages(const QString &sDisk, const QStringList &slPaths)
                                                                     : sDiskRoot + QLatin1Char('/'));
         if (!bInside) {
             qDebug() << "not removed (outside the device disk):" << sPath;
+            continue;
+        }
+        // The device's records are no package, whatever manifest lies among them.
+        if (IsDeviceOwnFolder(sDisk, sPath)) {
+            qDebug() << "not removed (the device's own place):" << sPath;
             continue;
         }
         // The manifest goes first, and is on the disk before anything else

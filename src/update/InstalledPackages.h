@@ -2,7 +2,10 @@
 // The packages installed on a device disk: folders that hold an installed
 // manifest ("Update.json", any letter case). Found breadth-first; a package's
 // own subfolders are not searched, so a package inside a package is never
-// found. Links are not followed, so nothing outside the disk is reached.
+// found. Links are not followed, so nothing outside the disk is reached. The
+// device's own places (the disk's root, "SaveData" and everything below it)
+// are never packages, whatever manifest they hold: they are not listed and
+// not removed.
 
 #include <QString>
 #include <QStringList>
@@ -32,6 +35,7 @@ quint64 DirectorySize(const QString &sPath);
 
 // Removes each folder with everything in it, in order, going on after
 // failures. The installed manifest goes first; a folder whose manifest cannot
-// be removed is left whole. A folder that is the disk itself (or not inside
-// sDisk) is never removed. Returns the folders of slPaths that are gone.
+// be removed is left whole. A folder that is the disk itself, one of the
+// device's own places (also through a link), or not inside sDisk is never
+// removed. Returns the folders of slPaths that are gone.
 QStringList RemovePackages(const QString &sDisk, const QStringList &slPaths);

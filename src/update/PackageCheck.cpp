@@ -63,6 +63,10 @@ PackageCheckResult PackageCheck::Check(const QString &sFolder) const
     result.sFolder = sFolder;
     if (IsCancelled())
         return result;
+    if (IsDeviceOwnFolder(sDisk, sFolder)) {
+        result.state = PackageCheckResult::NotAPackage;
+        return result;
+    }
     if (InstalledManifest::FindIn(sFolder).isEmpty()) {
         result.state = PackageCheckResult::ManifestMissing;
         return result;
@@ -160,7 +164,7 @@ PackageCheckResult PackageCheck::Check(const QString &sFolder) const
     ForEachOnThreads(toDigest.size(), DigestThreadCount(), [&](int i) {
         if (IsCancelled())
             return false;
-        pDigests[i] = FileMd5(entries.at(toDigest.at(i)).sLocal);
+        pDigests[i] = FileMd5(entries.at(toDigest.at(i)).sLocal, [this] { return IsCancelled(); });
         if (!onProgress)
             return true;
         std::lock_guard<std::mutex> lock(progressMutex);

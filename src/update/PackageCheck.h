@@ -6,7 +6,10 @@
 // the downloader places them: an entry it would refuse is reported as such,
 // never read. "config.json" entries are left out, as the downloader never
 // fetches them (the device keeps its own settings there), and so is the
-// package's own "Update.json" should the manifest list it.
+// package's own "Update.json" should the manifest list it. The disk's root
+// and the device's own places ("SaveData" and below) are never packages and
+// are not checked. Only regular files are read, and a cancel is seen between
+// the blocks of a file.
 //
 // Check blocks; it is meant for a worker thread.
 
@@ -35,6 +38,7 @@ struct PackageCheckResult {
         Damaged,            // faults lists what is damaged, missing or refused
         ManifestMissing,    // the folder holds no "Update.json" (any letter case)
         ManifestUnreadable, // there is one, but it cannot be read or is not a JSON object
+        NotAPackage,        // the disk's root or one of the device's own folders: never judged
         Cancelled,
     };
     State state = Cancelled;

@@ -49,6 +49,11 @@ bool IsUninstallProtectedName(const QString &sName)
     return Is(sName, "main");
 }
 
+QString RequestedBranch(const QString &sName, const QString &sBranch)
+{
+    return IsMandatoryName(sName) ? QString() : sBranch.toLower();
+}
+
 bool IsAlwaysFetched(const QString &sLocalPath)
 {
     return sLocalPath.endsWith(QLatin1String("main.bin"), Qt::CaseInsensitive);

@@ -9,6 +9,7 @@
 //   IsMainProgramRow         a row's download button: the row that comes along
 //   IsUninstallProtectedDir  uninstall page: never listed
 //   IsUninstallProtectedName uninstall button: never removed
+//   RequestedBranch          download list: the branch a package is asked for by
 //   IsAlwaysFetched          downloader: fetched whatever its digest
 //   IsFirmwareImage          downloader: brings a firmware installation
 //   FirmwareImagePath        firmware installation: the image it flashes
@@ -29,6 +30,10 @@ bool IsMainProgramRow(const QString &sName, const QString &sDir);
 bool IsUninstallProtectedDir(const QString &sDir);
 // A listed package named "main".
 bool IsUninstallProtectedName(const QString &sName);
+// The "branch" a download-list request carries for the package named sName
+// whose "branch" is sBranch: none for a mandatory package (IsMandatoryName),
+// otherwise the branch in lower case, as the catalogue keeps it.
+QString RequestedBranch(const QString &sName, const QString &sBranch);
 // A file whose path ends in "main.bin" (xmain.bin too).
 bool IsAlwaysFetched(const QString &sLocalPath);
 // A file named "MAIN.bin" (its name after the last "/").

@@ -5,7 +5,9 @@
 #include "platform/DiskVolume.h"
 #include "update/DiffDownload.h"
 #include "update/PackageManifest.h"
+#include "update/PackageNames.h"
 #include "update/SafePath.h"
+#include "update/UpdateCatalogue.h"
 
 #include <QDebug>
 #include <QHash>
@@ -91,7 +93,10 @@ PackageRepairResult PackageRepair::Repair(const PackageCheckResult &check)
     const PackageManifest installed(check.joManifest);
     DownloadRequest request = device;
     request.sDir = installed.Dir();
-    request.sBranch = check.joManifest.value(QLatin1String("branch")).toString();
+    // As kept in the manifest the branch is the server's ("DASH", or "Dash" for the mandatory
+    // Public package); the download page asks for it otherwise.
+    request.sBranch = RequestedBranch(check.joManifest.value(PackageNameKey()).toString(),
+                                      check.joManifest.value(QLatin1String("branch")).toString());
     const QJsonObject joData = DownloadRequestData(request);
     qDebug() << "repair" << check.sFolder
              << MaskSecrets(QJsonDocument(joData).toJson(QJsonDocument::Compact));

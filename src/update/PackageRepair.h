@@ -45,7 +45,8 @@ class PackageRepair
 public:
     // The device's identifiers, the language, the disk and the test flag go
     // into the request as for a download; its folder and branch come from the
-    // installed manifest.
+    // installed manifest, the branch as the download page asks for it
+    // (RequestedBranch).
     explicit PackageRepair(const DownloadRequest &device);
 
     // From any thread: the repair running now ends at once (its transfer

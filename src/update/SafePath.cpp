@@ -155,6 +155,33 @@ QString RelativeTo(const QString &sPath, const QString &sFolder)
 
 } // namespace
 
+bool IsDeviceOwnFolder(const QString &sDisk, const QString &sFolder)
+{
+    if (sDisk.isEmpty() || sFolder.isEmpty())
+        return false;
+    // The disk itself, or a place reserved below it; a place outside it is judged elsewhere.
+    auto isOwn = [](const QString &sPath, const QString &sBase) {
+        if (!IsSameOrBelow(sPath, sBase))
+            return false;
+        const QStringList slParts =
+            RelativeTo(sPath, sBase).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        return slParts.isEmpty() || IsReservedOnDisk(slParts);
+    };
+    // "E:/" names the disk "E:" as well.
+    auto cleaned = [](const QString &sPath) {
+        QString sClean = QDir::cleanPath(sPath);
+        while (sClean.size() > 1 && sClean.endsWith(QLatin1Char('/')))
+            sClean.chop(1);
+        return sClean;
+    };
+    if (isOwn(cleaned(sFolder), cleaned(sDisk)))
+        return true;
+    // A link elsewhere on the disk may lead into the device's places.
+    const QString sCanonicalDisk = QFileInfo(sDisk + QLatin1Char('/')).canonicalFilePath();
+    const QString sCanonical = QFileInfo(sFolder + QLatin1Char('/')).canonicalFilePath();
+    return !sCanonicalDisk.isEmpty() && !sCanonical.isEmpty() && isOwn(sCanonical, sCanonicalDisk);
+}
+
 bool IsReservedPackageFolder(const QString &sDir)
 {
     bool bOk = false;

@@ -21,6 +21,11 @@ QStringList SafeRelativeComponents(const QString &sRelative, bool *pOk);
 // the device's file system.
 bool IsReservedOnDisk(const QStringList &slComponents);
 
+// Whether sFolder is the disk sDisk itself or lies in a place reserved to the device
+// (IsReservedOnDisk), by its path as given or, links resolved, by where it really is: such a
+// folder is never a package, whatever it holds.
+bool IsDeviceOwnFolder(const QString &sDisk, const QString &sFolder);
+
 // Whether a package's "dir" names a place reserved to the device (IsReservedOnDisk), where no
 // package is ever installed. Judged on the text alone.
 bool IsReservedPackageFolder(const QString &sDir);

@@ -73,8 +73,8 @@ ListedPackages(const QJsonObject &joReply, const std::function<QString()> &firmw
         if (entry.sName.isEmpty() || IsReservedPackageFolder(entry.sDir))
             continue;
         entry.bMandatory = IsMandatoryName(entry.sName);
-        if (!entry.bMandatory)
-            entry.sBranch = joPackage.value(QLatin1String("branch")).toString().toLower();
+        entry.sBranch =
+            RequestedBranch(entry.sName, joPackage.value(QLatin1String("branch")).toString());
         entries << entry;
     }
     return entries;

@@ -1,8 +1,11 @@
 #include "base/FileUtils.h"
 
+#include "FifoWatch.h"
+#include "PosixFiles.h"
 #include "base/Md5Digest.h"
 
 #include <QtTest>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -15,6 +18,9 @@ private slots:
     void fileMd5();
     void fileMd5OfUnreadableFileIsEmpty();
     void fileMd5OfLargeFile();
+    void specialFileIsNotRead_data();
+    void specialFileIsNotRead();
+    void cancelEndsDigestBetweenBlocks();
     void fileMd5ListKeepsOrder();
     void digestsOnThreadsThatEnd();
     void addFileToMd5ContinuesTheStream();
@@ -83,6 +89,70 @@ void tst_FileUtils::fileMd5OfLargeFile()
     QCOMPARE(
         FileMd5(sPath),
         QString::fromLatin1(QCryptographicHash::hash(baData, QCryptographicHash::Md5).toHex()));
+}
+
+void tst_FileUtils::specialFileIsNotRead_data()
+{
+    // What may stand at a file's place on the device disk.
+    QTest::addColumn<QString>("sKind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to a FIFO") << "fifo link";
+    QTest::newRow("link to /dev/null") << "null link";
+}
+
+void tst_FileUtils::specialFileIsNotRead()
+{
+    // A FIFO would hold the digest until a writer came, for ever on a disk; a
+    // device is no file of the package. Neither is opened for reading.
+    QFETCH(QString, sKind);
+    if (!CanMakePosixSpecialFiles())
+        QSKIP("no FIFOs or links here");
+    const QString sPath = dir->filePath("Engine.bin");
+    std::unique_ptr<FifoWatch> pFifo;
+    if (sKind == "fifo") {
+        pFifo = std::make_unique<FifoWatch>(sPath);
+        QVERIFY(pFifo->IsValid());
+    } else if (sKind == "fifo link") {
+        pFifo = std::make_unique<FifoWatch>(dir->filePath("pipe"));
+        QVERIFY(pFifo->IsValid());
+        QVERIFY(QFile::link(dir->filePath("pipe"), sPath));
+    } else {
+        QVERIFY(QFile::link("/dev/null", sPath));
+    }
+    const QString sMd5 = FileMd5(sPath);
+    Md5Digest digest;
+    const bool bAdded = AddFileToMd5(sPath, digest);
+    const QStringList slDigests = FileMd5List({sPath, sPath});
+    const bool bOpened = pFifo && pFifo->Opened();
+    QVERIFY2(!bOpened, "the FIFO was opened");
+    QCOMPARE(sMd5, QString());
+    QVERIFY(!bAdded);
+    QCOMPARE(slDigests, (QStringList{QString(), QString()}));
+}
+
+void tst_FileUtils::cancelEndsDigestBetweenBlocks()
+{
+    // A large file on a slow disk: a cancel is seen before the next block,
+    // not once the whole file has been read.
+    const QString sPath = WriteFile("large.bin", QByteArray(4 * 1024 * 1024, 'c'));
+    QVERIFY(!sPath.isEmpty());
+    int nAsked = 0;
+    const auto cancelThird = [&nAsked] { return ++nAsked == 3; };
+    QCOMPARE(FileMd5(sPath, cancelThird), QString());
+    QCOMPARE(nAsked, 3);
+
+    nAsked = 0;
+    Md5Digest digest;
+    QVERIFY(!AddFileToMd5(sPath, digest, cancelThird));
+    QCOMPARE(nAsked, 3);
+
+    // Never cancelled: the whole file's digest.
+    QCOMPARE(FileMd5(sPath, [] { return false; }),
+             QString::fromLatin1(
+                 QCryptographicHash::hash(QByteArray(4 * 1024 * 1024, 'c'), QCryptographicHash::Md5)
+                     .toHex()));
+    // Cancelled before it began: no file is digested.
+    QCOMPARE(FileMd5List({sPath, sPath}, [] { return true; }), (QStringList{QString(), QString()}));
 }
 
 void tst_FileUtils::fileMd5ListKeepsOrder()

@@ -7,6 +7,7 @@ cmake_minimum_required(VERSION 3.16)
 # file | included header | expected verdict
 set(cases
     "base/A.cpp|QString|pass"
+    "base/A.cpp|platform/B.h|pass"
     "report/A.cpp|QPainter|pass"
     "report/A.cpp|QtPrintSupport/QPrinter|pass"
     "report/A.cpp|QPrinterInfo|pass"
@@ -24,6 +25,7 @@ set(cases
     "dataviewer/A.cpp|ui_A.h|fail"
     "device/A.cpp|gui/widgets/MessageBox.h|fail"
     "base/A.cpp|app/B.h|fail"
+    "platform/linux/A.cpp|base/B.h|fail"
     "platform/win/A.cpp|net/B.h|fail"
     "device/A.cpp|update/B.h|fail"
     "net/A.cpp|accounts/B.h|fail"

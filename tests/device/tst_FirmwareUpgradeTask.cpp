@@ -2,6 +2,8 @@
 // what it reports by its signals (hints, progress, failures, success, finish)
 // and what ends up in the device.
 #include "DeviceSimProcess.h"
+#include "FifoWatch.h"
+#include "PosixFiles.h"
 #include "device/FirmwareUpgradeTask.h"
 #include "device/device.h"
 
@@ -111,7 +113,8 @@ private slots:
 
     void reports_data()
     {
-        QTest::addColumn<int>("nFileSize");   // -1: no MAIN.bin on the disk
+        // -1: no MAIN.bin on the disk; -2: a FIFO in its place; -3: a link to /dev/null
+        QTest::addColumn<int>("nFileSize");
         QTest::addColumn<bool>("bSameImage"); // the device already runs the file's image
         QTest::addColumn<QStringList>("slSimArgs");
         QTest::addColumn<QStringList>("slHints");
@@ -139,6 +142,14 @@ private slots:
             << QString() << true << false << "BrokenOff";
         QTest::newRow("no MAIN.bin") << -1 << false << QStringList() << QStringList{kEnterHint}
                                      << QString() << QString() << false << false << "NoImage";
+        // Only a regular file is an image: a FIFO would hold the task (and its
+        // port) until a writer came, a device is no firmware.
+        QTest::newRow("a FIFO for MAIN.bin")
+            << -2 << false << QStringList() << QStringList{kEnterHint} << QString() << QString()
+            << false << false << "NoImage";
+        QTest::newRow("a link to /dev/null for MAIN.bin")
+            << -3 << false << QStringList() << QStringList{kEnterHint} << QString() << QString()
+            << false << false << "NoImage";
         QTest::newRow("silent at the upgrade switch")
             << 100 << false << QStringList({"--silent", "enter"}) << QStringList{kEnterHint}
             << QString() << QString() << false << false << "NoAnswer";
@@ -159,11 +170,23 @@ private slots:
         QFETCH(bool, bFlashed);
         QFETCH(QString, sEnded);
 
+        if (nFileSize < -1 && !CanMakePosixSpecialFiles())
+            QSKIP("no FIFOs or links here");
         QTemporaryDir disk;
         const QByteArray baNew = DeviceSimProcess::FlashCaseImage(nFileSize);
         DeviceSimProcess sim;
-        QVERIFY2(sim.StartFlashCase(disk.path(), nFileSize, bSameImage, slSimArgs),
+        QVERIFY2(sim.StartFlashCase(disk.path(), qMax(nFileSize, -1), bSameImage, slSimArgs),
                  qPrintable(sim.ErrorString()));
+        const QString sImage = disk.filePath("Home/MAIN.bin");
+        std::unique_ptr<FifoWatch> pFifo;
+        if (nFileSize < -1)
+            QVERIFY(QDir().mkpath(disk.filePath("Home")));
+        if (nFileSize == -2) {
+            pFifo = std::make_unique<FifoWatch>(sImage);
+            QVERIFY(pFifo->IsValid());
+        } else if (nFileSize == -3) {
+            QVERIFY(QFile::link("/dev/null", sImage));
+        }
 
         Reports reports;
         QPointer<FirmwareUpgradeTask> pTask =
@@ -174,6 +197,8 @@ private slots:
         // Everything reported has arrived once the task has gone.
         QTRY_VERIFY(pTask.isNull());
         QCoreApplication::processEvents();
+        const bool bOpened = pFifo && pFifo->Opened();
+        QVERIFY2(!bOpened, "the FIFO was opened");
 
         QCOMPARE(reports.slHints, slHints);
         QStringList slStepsSeen;

@@ -41,6 +41,8 @@ class tst_InstalledPackages : public QObject
 
 private slots:
     void scanFindsPackagesBreadthFirst();
+    void scanLeavesTheDevicesOwnPlaces_data();
+    void scanLeavesTheDevicesOwnPlaces();
     void scanStopsWhenDeviceGoes();
     void noDiskNoPackages();
     void homeFolders_data();
@@ -48,6 +50,8 @@ private slots:
     void readsNameRevisionAndBranch();
     void directorySize();
     void removeDeletesOnlyInsideTheDisk();
+    void removeLeavesTheDevicesOwnPlaces_data();
+    void removeLeavesTheDevicesOwnPlaces();
     void cutShortUninstall_data();
     void cutShortUninstall();
 };
@@ -66,6 +70,42 @@ void tst_InstalledPackages::scanFindsPackagesBreadthFirst()
     bool bComplete = false;
     QCOMPARE(Scan(sDisk, &bComplete),
              (QStringList{sDisk + "/Diag/Engine", sDisk + "/Diag/Keys", sDisk + "/Home"}));
+    QVERIFY(bComplete);
+}
+
+void tst_InstalledPackages::scanLeavesTheDevicesOwnPlaces_data()
+{
+    // Manifests in places that belong to the device (an older build's, or a
+    // crafted disk's): the disk's root and its records folder are never
+    // packages, whatever they hold, and the packages beside them are found.
+    QTest::addColumn<QStringList>("slManifests"); // folders below the disk given an Update.json
+    QTest::addColumn<QStringList>("slFound");
+    QTest::newRow("the disk's root")
+        << QStringList{"", "Diag/Engine"} << QStringList{"Diag/Engine"};
+    QTest::newRow("SaveData") << QStringList{"SaveData", "Diag/Engine"}
+                              << QStringList{"Diag/Engine"};
+    QTest::newRow("SaveData in another case")
+        << QStringList{"SAVEDATA", "savedata2"} << QStringList{"savedata2"};
+    QTest::newRow("a records folder") << QStringList{"SaveData/DTC"} << QStringList();
+    QTest::newRow("a folder named SaveData elsewhere")
+        << QStringList{"Diag/SaveData"} << QStringList{"Diag/SaveData"};
+}
+
+void tst_InstalledPackages::scanLeavesTheDevicesOwnPlaces()
+{
+    QFETCH(QStringList, slManifests);
+    QFETCH(QStringList, slFound);
+    QTemporaryDir root;
+    const QString sDisk = root.path() + "/disk";
+    WriteFile(sDisk + "/sn.txt", "D000000000001");
+    WriteFile(sDisk + "/SaveData/DTC/record.bin", "a record");
+    for (const QString &sFolder : qAsConst(slManifests))
+        WriteFile(sDisk + "/" + sFolder + "/Update.json", R"({"lang_name": "Engine"})");
+    QStringList slExpected;
+    for (const QString &sFolder : qAsConst(slFound))
+        slExpected << sDisk + "/" + sFolder;
+    bool bComplete = false;
+    QCOMPARE(Scan(sDisk, &bComplete), slExpected);
     QVERIFY(bComplete);
 }
 
@@ -146,6 +186,42 @@ void tst_InstalledPackages::removeDeletesOnlyInsideTheDisk()
     QVERIFY(!QFileInfo::exists(sDisk + "/Diag/Engine"));
     QVERIFY(QFileInfo::exists(sDisk + "/Diag/Keys/Update.json"));
     QVERIFY(QFileInfo::exists(root.path() + "/outside/keep.bin"));
+}
+
+void tst_InstalledPackages::removeLeavesTheDevicesOwnPlaces_data()
+{
+    // One click on the uninstall button must never take the device's records.
+    QTest::addColumn<QString>("sFolder"); // below the disk
+    QTest::newRow("SaveData") << "SaveData";
+    QTest::newRow("SaveData in another case") << "savedata";
+    QTest::newRow("a records folder") << "SaveData/DTC";
+    QTest::newRow("a link to SaveData") << "Diag/Records";
+    QTest::newRow("the disk's root") << "";
+}
+
+void tst_InstalledPackages::removeLeavesTheDevicesOwnPlaces()
+{
+    QFETCH(QString, sFolder);
+    QTemporaryDir root;
+    const QString sDisk = root.path() + "/disk";
+    WriteFile(sDisk + "/sn.txt", "D000000000001");
+    WriteFile(sDisk + "/SaveData/Update.json", R"({"lang_name": "Engine"})");
+    WriteFile(sDisk + "/SaveData/DTC/Update.json", R"({"lang_name": "Engine"})");
+    WriteFile(sDisk + "/SaveData/DTC/record.bin", "a record");
+    WriteFile(sDisk + "/Update.json", R"({"lang_name": "Engine"})");
+    if (sFolder == "Diag/Records") {
+        if (!CanMakePosixSpecialFiles())
+            QSKIP("no symbolic links here");
+        QVERIFY(QDir().mkpath(sDisk + "/Diag"));
+        QVERIFY(QFile::link(sDisk + "/SaveData", sDisk + "/Diag/Records"));
+    }
+    const QString sPath = sFolder.isEmpty() ? sDisk : sDisk + "/" + sFolder;
+    QCOMPARE(RemovePackages(sDisk, {sPath}), QStringList());
+    QVERIFY(QFileInfo::exists(sDisk + "/SaveData/DTC/record.bin"));
+    QVERIFY(QFileInfo::exists(sDisk + "/SaveData/Update.json"));
+    QVERIFY(QFileInfo::exists(sDisk + "/SaveData/DTC/Update.json"));
+    QVERIFY(QFileInfo::exists(sDisk + "/Update.json"));
+    QVERIFY(QFileInfo::exists(sDisk + "/sn.txt"));
 }
 
 void tst_InstalledPackages::cutShortUninstall_data()

@@ -51,6 +51,8 @@ private slots:
     void manifestMissingOrUnreadable();
     void unsafePathsAreRefusedNotRead_data();
     void unsafePathsAreRefusedNotRead();
+    void devicesOwnPlacesAreNoPackages_data();
+    void devicesOwnPlacesAreNoPackages();
     void entriesWithoutDigestOrSize();
     void reportsProgressInBytes();
     void cancelEndsTheCheck();
@@ -233,6 +235,41 @@ void tst_PackageCheck::unsafePathsAreRefusedNotRead()
         QVERIFY(fault.sLocal.isEmpty());
     }
     QCOMPARE(result.faults.constLast().sPath, sPath);
+}
+
+void tst_PackageCheck::devicesOwnPlacesAreNoPackages_data()
+{
+    // A manifest left (or planted) in the device's own places: such a folder
+    // is never judged, whatever the manifest says.
+    QTest::addColumn<QString>("sFolder"); // below the disk
+    QTest::newRow("SaveData") << "SaveData";
+    QTest::newRow("SaveData in another case") << "SAVEDATA";
+    QTest::newRow("a records folder") << "SaveData/DTC";
+    QTest::newRow("a link to SaveData") << "Diag/Records";
+    QTest::newRow("the disk's root") << "";
+}
+
+void tst_PackageCheck::devicesOwnPlacesAreNoPackages()
+{
+    QFETCH(QString, sFolder);
+    if (sFolder == "Diag/Records") {
+        if (!CanMakePosixSpecialFiles())
+            QSKIP("no symbolic links here");
+        QVERIFY(QDir().mkpath(sDisk + "/SaveData"));
+        QVERIFY(QFile::link(sDisk + "/SaveData", sDisk + "/Diag/Records"));
+    }
+    const QString sPath = sFolder.isEmpty() ? sDisk : sDisk + "/" + sFolder;
+    // Its files are where it says, so that it would be intact if it were a package.
+    QVERIFY(WriteFile(sPath + "/Update.json",
+                      QJsonDocument(QJsonObject{{"dir", sFolder},
+                                                {"rev", "1"},
+                                                {"files", QJsonArray{Entry("sn.txt", "D")}}})
+                          .toJson()));
+    const PackageCheckResult result = PackageCheck(sDisk).Check(sPath);
+    QCOMPARE(result.state, PackageCheckResult::NotAPackage);
+    QCOMPARE(result.nFiles, 0);
+    QVERIFY(result.faults.isEmpty());
+    QVERIFY(result.joManifest.isEmpty());
 }
 
 void tst_PackageCheck::entriesWithoutDigestOrSize()

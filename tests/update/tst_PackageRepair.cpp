@@ -2,7 +2,9 @@
 // damaged and missing files come back, through the download-list request and
 // the downloader; a package whose revision moved on is left for an update.
 
+#include "FifoWatch.h"
 #include "HostProgram.h"
+#include "PosixFiles.h"
 #include "TestWidgets.h"
 #include "UpdateServerProcess.h"
 #include "accounts/AccountCommands.h"
@@ -58,6 +60,9 @@ private slots:
     void initTestCase();
     void init();
     void repairsOnlyDamagedFiles();
+    void asksForTheBranchTheDownloadPageAsksFor_data();
+    void asksForTheBranchTheDownloadPageAsksFor();
+    void fifoInPlaceOfAFileIsNotRead();
     void movedOnRevisionIsOfferedAsUpdate();
     void fileChangedOnServerIsNotFetched();
     void unusableReplies_data();
@@ -74,9 +79,11 @@ private:
     QString sFolder;
     std::unique_ptr<UpdateServerProcess> pServer;
 
-    void ServePackage(const QString &sRev, const QString &sDir = QStringLiteral("Diag/Engine"));
+    void ServePackage(const QString &sRev, const QString &sDir = QStringLiteral("Diag/Engine"),
+                      const QString &sName = QStringLiteral("Engine"),
+                      const QString &sBranch = QStringLiteral("dash"));
     DownloadRequest Device() const;
-    void Install();
+    void Install(const QString &sBranch = QStringLiteral("dash"));
     PackageCheckResult Check() const { return PackageCheck(sDisk).Check(sFolder); }
 };
 
@@ -99,13 +106,13 @@ void tst_PackageRepair::initTestCase()
     QVERIFY(SendLogin("alice", PasswordDigest("secret123")).IsSuccess());
 }
 
-void tst_PackageRepair::ServePackage(const QString &sRev, const QString &sDir)
+void tst_PackageRepair::ServePackage(const QString &sRev, const QString &sDir, const QString &sName,
+                                     const QString &sBranch)
 {
     const QString sRoot = sPackages + "/20-engine";
     QDir(sRoot).removeRecursively();
-    const QJsonObject joPackage{{"dir", sDir},         {"rev", sRev},
-                                {"branch", "dash"},    {"lang_name", "Engine"},
-                                {"CN_name", "发动机"}, {"EN_name", "Engine"}};
+    const QJsonObject joPackage{{"dir", sDir},        {"rev", sRev},      {"branch", sBranch},
+                                {"lang_name", sName}, {"CN_name", sName}, {"EN_name", sName}};
     QVERIFY(WriteFile(sRoot + "/package.json", QJsonDocument(joPackage).toJson()));
     QVERIFY(WriteFile(sRoot + "/files/a.bin", kA));
     QVERIFY(WriteFile(sRoot + "/files/sub/b.bin", kB));
@@ -136,11 +143,11 @@ void tst_PackageRepair::init()
 
 // Installed as the download page installs it: the download list, the
 // downloader, then the installed manifest.
-void tst_PackageRepair::Install()
+void tst_PackageRepair::Install(const QString &sBranch)
 {
     DownloadRequest request = Device();
     request.sDir = "Diag/Engine";
-    request.sBranch = "dash";
+    request.sBranch = sBranch;
     const CommandReply reply = SendSealedCommand(CommandDownloadList, DownloadRequestData(request));
     bool bUsable = false;
     const QList<QJsonObject> packages =
@@ -202,6 +209,65 @@ void tst_PackageRepair::repairsOnlyDamagedFiles()
                           "/files/Diag/Engine/sub/b.bin"}));
     for (const QJsonValue &value : jaFiles)
         QVERIFY(value.toObject().value("cookie").toString().contains("UASESSION="));
+}
+
+void tst_PackageRepair::asksForTheBranchTheDownloadPageAsksFor_data()
+{
+    // The server's branch is kept in Update.json as it came; the download page
+    // asks in lower case, and with no branch at all for a mandatory package.
+    QTest::addColumn<QString>("sName");
+    QTest::addColumn<QString>("sBranch"); // as the server sent it
+    QTest::addColumn<QString>("sAsked");
+    QTest::newRow("upper case") << "Engine"
+                                << "DASH"
+                                << "dash";
+    QTest::newRow("mixed case") << "Engine"
+                                << "Immo"
+                                << "immo";
+    QTest::newRow("mandatory Public") << "Public"
+                                      << "Dash"
+                                      << "";
+    QTest::newRow("mandatory main, other case") << "MAIN"
+                                                << "dash"
+                                                << "";
+}
+
+void tst_PackageRepair::asksForTheBranchTheDownloadPageAsksFor()
+{
+    QFETCH(QString, sName);
+    QFETCH(QString, sBranch);
+    QFETCH(QString, sAsked);
+    ServePackage("2.0", "Diag/Engine", sName, sBranch);
+    Install(QString());
+    QCOMPARE(InstalledManifest::Read(sFolder).value("branch").toString(), sBranch);
+    pServer->ClearRequests();
+    QVERIFY(WriteFile(sFolder + "/c.bin", "damaged c!"));
+    const PackageRepairResult result = PackageRepair(Device()).Repair(Check());
+    QCOMPARE(result.state, PackageRepairResult::Repaired);
+    const QJsonArray jaLists = pServer->Requests("downloadlist");
+    QCOMPARE(jaLists.size(), 1);
+    const QJsonObject joData = jaLists.at(0).toObject().value("data").toObject();
+    QVERIFY(joData.value("branch").isString());
+    QCOMPARE(joData.value("branch").toString(), sAsked);
+    QCOMPARE(ReadFile(sFolder + "/c.bin"), kC);
+}
+
+void tst_PackageRepair::fifoInPlaceOfAFileIsNotRead()
+{
+    // A FIFO where a package file should be would hold the repair until a
+    // writer came: it is taken as missing, never opened, and replaced.
+    if (!CanMakePosixSpecialFiles())
+        QSKIP("no FIFOs here");
+    QVERIFY(QFile::remove(sFolder + "/c.bin"));
+    FifoWatch fifo(sFolder + "/c.bin");
+    QVERIFY(fifo.IsValid());
+    const PackageCheckResult check = Check();
+    QCOMPARE(check.state, PackageCheckResult::Damaged);
+    const PackageRepairResult result = PackageRepair(Device()).Repair(check);
+    const bool bOpened = fifo.Opened();
+    QVERIFY2(!bOpened, "the FIFO was opened");
+    QCOMPARE(result.state, PackageRepairResult::Repaired);
+    QCOMPARE(ReadFile(sFolder + "/c.bin"), kC);
 }
 
 void tst_PackageRepair::movedOnRevisionIsOfferedAsUpdate()

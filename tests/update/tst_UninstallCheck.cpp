@@ -4,6 +4,7 @@
 
 #include "UpdateTestBench.h"
 #include "accounts/LoginReply.h"
+#include "accounts/UserManage.h"
 #include "app/Language.h"
 #include "app/Settings.h"
 #include "device/DeviceState.h"
@@ -11,6 +12,7 @@
 #include "update/TransferStopFlag.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QProgressBar>
 
 using namespace UpdateTestBench;
@@ -37,6 +39,7 @@ private slots:
     void checkShowsEachPackage();
     void repairBringsBackCheckedPackages();
     void cancelEndsRepair();
+    void repairFollowsSignIn();
     void languageSwitchRetranslatesOutcome();
 
 private:
@@ -64,9 +67,9 @@ void tst_UninstallCheck::initTestCase()
     QDir().mkpath(sPackages);
     // No device on a serial line: the catalogue is not fetched.
     device::SetSerialOverride(dir.filePath("no-such-port"));
-    SetLoginReply(QJsonObject{{"code", "000000"}});
     pServer = std::make_unique<UpdateServerProcess>(kAddress);
     pServer->SetPackagesFolder(sPackages);
+    pServer->AddAccount("alice", "secret123");
     QVERIFY2(pServer->Start(), qPrintable(pServer->Output()));
     SetServerAddress(kAddress);
 }
@@ -103,6 +106,7 @@ void tst_UninstallCheck::Install(const QString &sDir, const QString &sRev,
 
 void tst_UninstallCheck::init()
 {
+    SetLoginReply(QJsonObject{{"code", "000000"}});
     TransferStopFlag = 0;
     pServer->ClearFaults();
     QDir(sDisk).removeRecursively();
@@ -124,6 +128,7 @@ void tst_UninstallCheck::cleanup()
 {
     pWindow.reset();
     TakeMessages();
+    TestWidgets::DeleteTopLevelsOf<UserManage>();
 }
 
 MainWindow &tst_UninstallCheck::OpenUninstallPage()
@@ -270,6 +275,52 @@ void tst_UninstallCheck::cancelEndsRepair()
     QCOMPARE(ReadFile(sDisk + "/Diag/Engine/a.bin"), QByteArray("damaged"));
     QCOMPARE(QDir(sDisk + "/Diag/Engine").entryList(QDir::Files, QDir::Name),
              (QStringList{"Update.json", "a.bin"}));
+}
+
+void tst_UninstallCheck::repairFollowsSignIn()
+{
+    // A repair asks the server as the signed-in user: signed out there is
+    // nobody to ask for, while a check needs no one.
+    SetLoginReply(QJsonObject());
+    MainWindow &w = OpenUninstallPage();
+    auto *pRepair = w.findChild<QPushButton *>("btnRepair");
+    auto *pCheck = w.findChild<QPushButton *>("btnCheck");
+    QVERIFY(pCheck->isEnabled());
+    QVERIFY(!pRepair->isEnabled());
+    QVERIFY(WriteFile(sDisk + "/Diag/Engine/a.bin", "damaged"));
+    Click(w, "btnCheck");
+    WaitUntilIdle();
+    QCOMPARE(Outcome("Diag/Engine")->text(), QStringLiteral("1 个文件损坏或缺失"));
+    QVERIFY(!pRepair->isEnabled());
+    pRepair->click();
+    QCoreApplication::processEvents();
+    QVERIFY(pServer->Requests().isEmpty());
+
+    // Signed in while the page is shown, through the login window the
+    // device's arrival opened (no stored account to sign in with).
+    QTRY_VERIFY(TopLevelNamed("UserManage"));
+    QWidget *pLogin = TopLevelNamed("UserManage");
+    pLogin->findChild<QLineEdit *>("edtUserName")->setText("alice");
+    pLogin->findChild<QLineEdit *>("edtPassword")->setText("secret123");
+    pLogin->findChild<QPushButton *>("btnLogin")->click();
+    QTRY_VERIFY(HasLoginReply());
+    QTRY_VERIFY(pRepair->isEnabled());
+    Click(w, "btnRepair");
+    WaitUntilIdle();
+    QCOMPARE(
+        TakeMessages(),
+        QStringList{"修复完成：1 个软件包已修复，0 个未能修复，0 个有新版本，请在下载页更新。"});
+    QVERIFY(pRepair->isEnabled());
+
+    // Signed out again while the page is shown.
+    Click(w, "btnSignOut");
+    QTRY_VERIFY(!HasLoginReply());
+    QTRY_VERIFY(!pRepair->isEnabled());
+    QVERIFY(pCheck->isEnabled());
+    // A check that ends does not bring the button back.
+    Click(w, "btnCheck");
+    WaitUntilIdle();
+    QVERIFY(!pRepair->isEnabled());
 }
 
 void tst_UninstallCheck::languageSwitchRetranslatesOutcome()

@@ -43,6 +43,8 @@ private slots:
     void init();
     void cleanup();
     void listsInstalledPackages();
+    void devicesOwnPlacesAreNotListed_data();
+    void devicesOwnPlacesAreNotListed();
     void uninstallRemovesCheckedPackages();
     void uninstallWithNothingCheckedRebuilds();
     void uninstallNotConfirmedRemovesNothing_data();
@@ -124,6 +126,45 @@ void tst_UninstallPage::listsInstalledPackages()
         QCOMPARE(pTable->item(nRow, 0)->data(Qt::UserRole + 1).toString(), sPath);
         QCOMPARE(pTable->item(nRow, 0)->checkState(), Qt::Unchecked);
     }
+}
+
+void tst_UninstallPage::devicesOwnPlacesAreNotListed_data()
+{
+    // An "Update.json" in the device's own places (an older build's, or a
+    // crafted disk's) names a package of its choosing; one click on the
+    // uninstall button would take every diagnostic record with it.
+    QTest::addColumn<QString>("sFolder"); // below the disk
+    QTest::newRow("SaveData") << "SaveData";
+    QTest::newRow("a records folder") << "SaveData/DTC";
+    QTest::newRow("the disk's root") << "";
+}
+
+void tst_UninstallPage::devicesOwnPlacesAreNotListed()
+{
+    QFETCH(QString, sFolder);
+    const QString sPath = sFolder.isEmpty() ? sDisk : sDisk + "/" + sFolder;
+    QVERIFY(WriteFile(sDisk + "/SaveData/DTC/record.bin", "a record"));
+    QVERIFY(
+        WriteFile(sPath + "/Update.json",
+                  QJsonDocument(QJsonObject{{"lang_name", "Engine"}, {"rev", "2.0"}}).toJson()));
+    WriteManifest("Diag/Keys", {{"lang_name", "Keys"}, {"rev", "1.1"}, {"branch", "immo"}});
+    MainWindow &w = OpenUninstallPage();
+    QTableWidget *pTable = UnistallTable(w);
+    QTRY_COMPARE(ColumnTexts(pTable, 0), QStringList{"immo-Keys"});
+    // Nor by name, as the scan once handed its folders over.
+    w.AddUnistallItem(sPath);
+    QCOMPARE(ColumnTexts(pTable, 0), QStringList{"immo-Keys"});
+
+    // Everything checked and uninstalled: the records stay.
+    pTable->item(0, 0)->setCheckState(Qt::Checked);
+    Click(w, "btnOneKeyUnistall");
+    QMessageBox *pQuestion = ShownBox();
+    QVERIFY(pQuestion);
+    Answer(pQuestion, "是");
+    QTRY_VERIFY(!QFileInfo::exists(sDisk + "/Diag/Keys"));
+    QVERIFY(QFileInfo::exists(sDisk + "/SaveData/DTC/record.bin"));
+    QVERIFY(QFileInfo::exists(sPath + "/Update.json"));
+    QTRY_COMPARE(MessageTexts(), QStringList{QStringLiteral("已卸载 1 个软件：\nimmo-Keys")});
 }
 
 void tst_UninstallPage::uninstallRemovesCheckedPackages()

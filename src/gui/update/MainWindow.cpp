@@ -209,16 +209,18 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(this, &MainWindow::ShowLogin, this, &MainWindow::OpenLoginWindow);
 
     // Check and repair of the installed packages, beside the uninstall button.
-    pCheckPanel = new PackageCheckPanel(this, ui->tbUnistallList, ui->hLayoutUnistallOptions,
-                                        ui->btnOneKeyUnistall, [this] {
-                                            DownloadRequest request;
-                                            request.sDevID = sDevID;
-                                            request.sSN = sSN;
-                                            request.sLang = sPackageLang;
-                                            request.sDisk = sCurDisk;
-                                            request.bTest = TestSetting();
-                                            return request;
-                                        });
+    pCheckPanel = new PackageCheckPanel(
+        this, ui->tbUnistallList, ui->hLayoutUnistallOptions, ui->btnOneKeyUnistall,
+        [this] {
+            DownloadRequest request;
+            request.sDevID = sDevID;
+            request.sSN = sSN;
+            request.sLang = sPackageLang;
+            request.sDisk = sCurDisk;
+            request.bTest = TestSetting();
+            return request;
+        },
+        [] { return HasLoginReply(); });
     connect(this, &MainWindow::DevHasDisconnected, pCheckPanel, &PackageCheckPanel::Cancel);
 
     pDeviceNotification = RegisterDeviceNotifications(static_cast<std::uintptr_t>(winId()));
@@ -265,6 +267,9 @@ void MainWindow::RefreshAccount()
     btnSignOut->setText(bSignedIn ? tr("退出登录") : tr("登录"));
     btnSignOut->setMinimumWidth(btnSignOut->fontMetrics().horizontalAdvance(btnSignOut->text()) +
                                 16);
+    // A repair asks the server as the signed-in user.
+    if (pCheckPanel)
+        pCheckPanel->RefreshSignedIn();
 }
 
 void MainWindow::SignOut()
@@ -526,6 +531,7 @@ void MainWindow::on_btnDownload_clicked()
 void MainWindow::on_btnUnistall_clicked()
 {
     ui->stackedWidget->setCurrentWidget(ui->pageUnistall);
+    pCheckPanel->RefreshSignedIn();
     StartInstalledScan();
 }
 

@@ -27,6 +27,7 @@
 #include "platform/SerialPortAccess.h"
 #include "update/InstalledPackages.h"
 #include "update/PackageNames.h"
+#include "update/SafePath.h"
 #include "update/UpdateCatalogue.h"
 #include "widgets/MessageBox.h"
 #include "widgets/PromptDlg.h"
@@ -709,6 +710,8 @@ void MainWindow::AddUnistallItem(QString sDir)
 {
     if (IsUninstallProtectedDir(sDir))
         return; // the main program cannot be uninstalled
+    if (IsDeviceOwnFolder(sCurDisk, sDir))
+        return; // the device's records are no package
     AddUnistallRow(sDir, ReadInstalledPackage(sDir, PackageNameKey()),
                    FormatSize(DirectorySize(sDir)));
 }

@@ -34,6 +34,7 @@ enum Outcome {
     UpdateAvailable,
     NotOnServer,
     BadReply,
+    NotAPackage,
 };
 
 // Tooltips list at most this many files.
@@ -43,9 +44,11 @@ const int kMaxTipLines = 30;
 
 PackageCheckPanel::PackageCheckPanel(QWidget *pMainWindow, QTableWidget *pInstalledTable,
                                      QBoxLayout *pOptions, QPushButton *pUninstallButton,
-                                     std::function<DownloadRequest()> deviceSource)
+                                     std::function<DownloadRequest()> deviceSource,
+                                     std::function<bool()> signedInSource)
     : QObject(pMainWindow), pWindow(pMainWindow), pTable(pInstalledTable),
-      pUninstall(pUninstallButton), device(std::move(deviceSource))
+      pUninstall(pUninstallButton), device(std::move(deviceSource)),
+      signedIn(std::move(signedInSource))
 {
     pbCheck = new QProgressBar(pWindow);
     pbCheck->setObjectName(QStringLiteral("pbCheck"));
@@ -97,6 +100,7 @@ void PackageCheckPanel::Retranslate()
     btnCheck->setText(tr("检查"));
     btnRepair->setText(tr("修复"));
     btnCancelCheck->setText(tr("取消"));
+    EnableRepair(); // its tooltip
     if (QTableWidgetItem *pHeader = pTable->horizontalHeaderItem(ResultColumn))
         pHeader->setText(tr("检查结果"));
     for (int nRow = 0; nRow < pTable->rowCount(); ++nRow)
@@ -111,6 +115,19 @@ void PackageCheckPanel::StartCheck()
 void PackageCheckPanel::StartRepair()
 {
     Start(true);
+}
+
+void PackageCheckPanel::RefreshSignedIn()
+{
+    EnableRepair();
+}
+
+void PackageCheckPanel::EnableRepair()
+{
+    const bool bSignedIn = signedIn && signedIn();
+    btnRepair->setEnabled(!pThread && bSignedIn);
+    // Says why it is not offered; a signed-in user needs no word.
+    btnRepair->setToolTip(bSignedIn ? QString() : tr("修复要从服务器取回文件，请先登录。"));
 }
 
 void PackageCheckPanel::Cancel()
@@ -149,6 +166,11 @@ void PackageCheckPanel::Start(bool bRepair)
 {
     if (pThread)
         return;
+    // Nobody to ask the server for (the button may have been pressed just before a sign-out).
+    if (bRepair && !(signedIn && signedIn())) {
+        EnableRepair();
+        return;
+    }
     const DownloadRequest request = device();
     const QStringList slFolders = ChosenFolders();
     if (request.sDisk.isEmpty() || slFolders.isEmpty())
@@ -174,7 +196,7 @@ void PackageCheckPanel::SetRunning(bool bRunning)
     pbCheck->setVisible(bRunning);
     btnCancelCheck->setVisible(bRunning);
     btnCheck->setEnabled(!bRunning);
-    btnRepair->setEnabled(!bRunning);
+    EnableRepair();
     // Removing a package while it is checked or repaired would leave half of it.
     if (pUninstall)
         pUninstall->setEnabled(!bRunning);
@@ -206,6 +228,9 @@ void PackageCheckPanel::OnChecked(const PackageCheckResult &result)
         break;
     case PackageCheckResult::ManifestUnreadable:
         outcome = ManifestUnreadable;
+        break;
+    case PackageCheckResult::NotAPackage:
+        outcome = NotAPackage;
         break;
     default:
         break;
@@ -341,6 +366,10 @@ void PackageCheckPanel::RenderRow(int nRow)
         sText = tr("获取数据异常");
         color = QColor(255, 0, 0);
         bListFiles = true;
+        break;
+    case NotAPackage:
+        sText = tr("设备自己的文件夹，不是软件包");
+        color = QColor(255, 0, 0);
         break;
     }
     pItem->setText(sText);

@@ -4,7 +4,9 @@
 // of the installed-package table that shows each package's outcome (the
 // damaged files' paths in its tooltip). Both act on the checked rows, or on
 // every row when none is checked, on a worker thread of their own; a repair
-// checks each package afresh and fetches what is damaged.
+// checks each package afresh and fetches what is damaged. A repair asks the
+// server in the user's session: "修复" is offered only while someone is
+// signed in.
 
 #include "update/DownloadRequest.h"
 
@@ -31,9 +33,10 @@ public:
     // The table's column 0 holds the package folder in role Qt::UserRole + 1.
     // The controls go into pOptions, before pUninstall, which is disabled
     // while a check or repair runs. device() gives what a repair sends and
-    // the current disk (empty: none).
+    // the current disk (empty: none); signedIn() whether someone is signed in.
     PackageCheckPanel(QWidget *pWindow, QTableWidget *pTable, QBoxLayout *pOptions,
-                      QPushButton *pUninstall, std::function<DownloadRequest()> device);
+                      QPushButton *pUninstall, std::function<DownloadRequest()> device,
+                      std::function<bool()> signedIn);
     // Cancels a running check or repair and waits for its thread.
     ~PackageCheckPanel() override;
 
@@ -48,6 +51,8 @@ public slots:
     void Cancel();
     void StartCheck();
     void StartRepair();
+    // Someone signed in or out: "修复" follows.
+    void RefreshSignedIn();
 
 private:
     void Start(bool bRepair);
@@ -57,12 +62,14 @@ private:
     void OnRepaired(const QString &sFolder, const PackageRepairResult &result);
     void OnThreadFinished();
     void SetRunning(bool bRunning);
+    void EnableRepair();
     void RenderRow(int nRow);
 
     QWidget *pWindow;
     QTableWidget *pTable;
     QPushButton *pUninstall;
     std::function<DownloadRequest()> device;
+    std::function<bool()> signedIn;
     QPushButton *btnCheck = nullptr;
     QPushButton *btnRepair = nullptr;
     QPushButton *btnCancelCheck = nullptr;
