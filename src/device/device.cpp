@@ -235,8 +235,10 @@ bool device::Transact(const QByteArray &baFrame, char *pBuffer, quint16 &nLength
     const bool bArrived =
         bSent && (m_pPort->bytesAvailable() > 0 || m_pPort->waitForReadyRead(nTimeoutMs));
     m_timing.nReplyWaitNs += wait.nsecsElapsed();
-    if (!bArrived)
+    if (!bArrived) {
+        ++m_timing.nTimeouts;
         return false;
+    }
 
     QByteArray baReply = m_pPort->readAll();
     qint64 nExpected = -1;
@@ -264,8 +266,10 @@ bool device::Transact(const QByteArray &baFrame, char *pBuffer, quint16 &nLength
             bMore = m_pPort->waitForReadyRead(kSilenceMs);
             m_timing.nSilenceWaitNs += wait.nsecsElapsed();
         }
-        if (!bMore)
+        if (!bMore) {
+            ++(bHeadPending ? m_timing.nTimeouts : m_timing.nSilenceEnds);
             break;
+        }
         baReply += m_pPort->readAll();
     }
     if (nExpected >= 0 && baReply.size() > nExpected)
