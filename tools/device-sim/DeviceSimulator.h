@@ -26,7 +26,7 @@ struct SimOptions {
     QSet<QString> shortFailures;     // failing targets whose reply carries no data at all
     QSet<QString> silent;            // targets that get no reply
     int nDelayMs = 0;
-    int nSplitMs = 0;       // > 0: the reply header goes out first, the rest this much later
+    int nSplitMs = 0;       // > 0: the reply's first bytes go out first, the rest this much later
     int nUnplugAfter = 0;   // 0 = never
     int nPiecesMs = -1;     // >= 0: every reply in small pieces, this much apart
     bool bBadMagic = false; // replies whose header the host cannot read

@@ -159,9 +159,15 @@ int main(int argc, char *argv[])
         "transfer request after N blocks were acknowledged (default 0: never).",
         "n", "0");
     QCommandLineOption splitOption("split",
-                                   "Send each reply in two pieces, its 8-byte header first and "
-                                   "the rest this long after it (default 0: in one piece).",
+                                   "Send each reply in two pieces, its first bytes (--split-at) "
+                                   "first and the rest this long after them (default 0: in one "
+                                   "piece).",
                                    "ms", "0");
+    QCommandLineOption splitAtOption(
+        "split-at",
+        "Where --split divides a reply (default 8: after the header; 28: after the header, the "
+        "first cipher block and 4 bytes, where a whole one-block reply would end).",
+        "bytes", "8");
     QCommandLineOption badMagicOption(
         "bad-magic", "Send replies with a broken magic, so that the host cannot read their "
                      "length and must wait for silence to end them.");
@@ -187,11 +193,12 @@ int main(int argc, char *argv[])
     QCommandLineOption parentOption("exit-with-parent",
                                     "End when the process that started the simulator ends.");
     QCommandLineOption logOption("log", "Print every request and its status on standard error.");
-    parser.addOptions({idOption,       versionOption,     flashedVersionOption, imageOption,
-                       outputOption,   ptyFileOption,     failOption,           shortOption,
-                       silentOption,   delayOption,       unplugOption,         splitOption,
-                       badMagicOption, replyLengthOption, replyFlagOption,      badChecksumOption,
-                       piecesOption,   versionNulsOption, parentOption,         logOption});
+    parser.addOptions({idOption,          versionOption,  flashedVersionOption, imageOption,
+                       outputOption,      ptyFileOption,  failOption,           shortOption,
+                       silentOption,      delayOption,    unplugOption,         splitOption,
+                       splitAtOption,     badMagicOption, replyLengthOption,    replyFlagOption,
+                       badChecksumOption, piecesOption,   versionNulsOption,    parentOption,
+                       logOption});
     parser.process(app);
 
     SimOptions options;
@@ -238,6 +245,9 @@ int main(int argc, char *argv[])
     options.nSplitMs = parser.value(splitOption).toInt(&bOk);
     if (!bOk || options.nSplitMs < 0)
         return Fail("bad --split");
+    const int nSplitAt = parser.value(splitAtOption).toInt(&bOk);
+    if (!bOk || nSplitAt < 1)
+        return Fail("bad --split-at");
     options.nUnplugAfter = parser.value(unplugOption).toInt(&bOk);
     if (!bOk || options.nUnplugAfter < 0)
         return Fail("bad --unplug-after");
@@ -318,11 +328,11 @@ int main(int argc, char *argv[])
             continue;
         if (options.nDelayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(options.nDelayMs));
-        if (options.nSplitMs > 0 && baReply.size() > 8) {
-            if (!WriteAll(pty.Master(), baReply.left(8)))
+        if (options.nSplitMs > 0 && baReply.size() > nSplitAt) {
+            if (!WriteAll(pty.Master(), baReply.left(nSplitAt)))
                 return Fail(QString("write failed: %1").arg(strerror(errno)));
             std::this_thread::sleep_for(std::chrono::milliseconds(options.nSplitMs));
-            baReply.remove(0, 8);
+            baReply.remove(0, nSplitAt);
         }
         // Pieces of 5 bytes end inside the header, the cipher blocks and the checksum.
         constexpr int kPiece = 5;
