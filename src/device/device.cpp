@@ -139,14 +139,16 @@ bool IsHeaderArriving(const QByteArray &baReply)
 // Whether the bytes received so far are a whole reply to baRequest, whatever the length field
 // says: a payload (plain, or whole cipher blocks) that echoes the request's object and command,
 // followed by the checksum, where the checksum or the padding of the last cipher block shows
-// that nothing is missing. A reply paused inside by the device fails one of these.
+// that nothing is missing. A reply paused inside by the device fails one of these. A plain
+// reply to a plain request has nothing more to show: its silence ends it.
 bool IsWholeReply(const QByteArray &baReply, const QByteArray &baRequest)
 {
     const int nPayload = baReply.size() - device::FrameOverhead;
     if (nPayload < 3 || baRequest.size() < device::FrameOverhead + 2)
         return false;
+    const bool bEncryptedAsk = IsEncryptedFrame(baRequest);
     QByteArray baAsked = baRequest.mid(device::HeaderSize, 16);
-    if (IsEncryptedFrame(baRequest))
+    if (bEncryptedAsk)
         baAsked = device::DecryptPayload(baAsked);
     if (baAsked.size() < 2)
         return false;
@@ -156,8 +158,11 @@ bool IsWholeReply(const QByteArray &baReply, const QByteArray &baRequest)
 
     const QByteArray baPayload = baReply.mid(device::HeaderSize, nPayload);
     const bool bCipher = nPayload % 16 == 0 && echoes(device::DecryptPayload(baPayload.left(16)));
-    if (!bCipher && !echoes(baPayload))
+    const bool bPlain = echoes(baPayload);
+    if (!bCipher && !bPlain)
         return false;
+    if (bPlain && !bEncryptedAsk)
+        return true;
     quint32 nSum = 0;
     for (char c : baPayload)
         nSum += quint8(c);

@@ -550,6 +550,10 @@ void TestDevice::repliesAsTheDeviceMaySendThem_data()
     QTest::newRow("length a block too long")
         << QStringList({"--reply-length", "block"}) << sId << "V1.2"
         << "V1.3" << true;
+    // Then only the padding of the last block shows that the reply is whole.
+    QTest::newRow("length a block too long, checksum wrong")
+        << QStringList({"--reply-length", "block", "--bad-checksum"}) << sId << "V1.2"
+        << "V1.3" << true;
     QTest::newRow("length zero") << QStringList({"--reply-length", "zero"}) << sId << "V1.2"
                                  << "V1.3" << true;
     // A 16-byte plain payload: the length field of the plain payload is a whole block short.
