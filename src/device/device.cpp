@@ -117,7 +117,7 @@ bool IsEncryptedFrame(const QByteArray &baFrame)
 
 // The frame length a reply's header announces when it can be that of a reply to a request sent
 // so (an encrypted payload is whole cipher blocks, a plain one holds at least object, command
-// and status), else -1. Devices are known to count the payload before encryption, or nothing.
+// and status), else -1: a device may count the payload before encryption, or nothing at all.
 qint64 AnnouncedReplyLength(const QByteArray &baReply, bool bEncrypted)
 {
     const qint64 nFrame = device::FrameLengthFromHeader(baReply);
