@@ -12,6 +12,7 @@
 #include <QMutexLocker>
 #include <QStorageInfo>
 
+#include <cctype>
 #include <cmath>
 
 namespace
@@ -39,6 +40,23 @@ QString CleanFolder(const QString &sFolder)
     while (sClean.size() > 1 && sClean.endsWith(QLatin1Char('/')))
         sClean.chop(1);
     return sClean;
+}
+
+// The serial number in "sn.txt" as a device or an editor writes it: a UTF-8 byte-order mark and
+// blanks before it, and a line break or blanks after it, are not part of it; of the rest the
+// first 13 bytes count.
+QString SerialNumberOf(QByteArray baFile)
+{
+    if (baFile.startsWith("\xEF\xBB\xBF"))
+        baFile.remove(0, 3);
+    int nStart = 0;
+    while (nStart < baFile.size() && std::isspace(static_cast<unsigned char>(baFile[nStart])))
+        ++nStart;
+    QByteArray baSerial = baFile.mid(nStart, int(kSerialLength));
+    const int nEnd = baSerial.indexOf('\n');
+    if (nEnd >= 0)
+        baSerial.truncate(nEnd);
+    return QString::fromUtf8(baSerial.trimmed());
 }
 
 } // namespace
@@ -99,12 +117,12 @@ bool HasSerialNumberFile(const QString &sDisk)
 
 QString ReadSerialNumber(const QString &sDisk, bool *pOk)
 {
-    QByteArray baSerial;
+    QByteArray baFile;
     const bool bOk =
-        DeviceDiskFile::ReadHead(sDisk + QLatin1String(kSerialFile), kSerialLength, &baSerial);
+        DeviceDiskFile::ReadHead(sDisk + QLatin1String(kSerialFile), kSerialFileLimit - 1, &baFile);
     if (pOk != nullptr)
         *pOk = bOk;
-    return QString::fromUtf8(baSerial);
+    return SerialNumberOf(baFile);
 }
 
 QStringList ListDeviceDisks()

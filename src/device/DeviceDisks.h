@@ -26,8 +26,9 @@ bool IsSameDisk(const QString &sDisk, const QString &sOther);
 // Whether sDisk + "/sn.txt" is a regular file (links followed) of 1 to 1023 bytes.
 bool HasSerialNumberFile(const QString &sDisk);
 
-// The first 13 bytes of sDisk + "/sn.txt" as UTF-8 text; *pOk tells whether the
-// file could be opened (the text is empty when not). Only a regular file is read.
+// The serial number in sDisk + "/sn.txt": the first 13 bytes as UTF-8 text, after a
+// byte-order mark and blanks and up to a line break, without blanks at its end; *pOk tells
+// whether the file could be opened (the text is empty when not). Only a regular file is read.
 QString ReadSerialNumber(const QString &sDisk, bool *pOk = nullptr);
 
 // What the status text shows for the disk: its drive letter on Windows, else the

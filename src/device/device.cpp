@@ -24,8 +24,8 @@ namespace
 const unsigned char kFrameKey[16] = {0x6B, 0x58, 0x31, 0xD4, 0x27, 0x9E, 0x40, 0x5A,
                                      0xC3, 0x11, 0x8F, 0x62, 0x3D, 0xB7, 0x05, 0xE9};
 
-// Replies are read to their announced end; a header announcing more than this is not trusted
-// and such a reply falls back to the silence rule, as does one without a readable header.
+// A header announcing more than this is not trusted and its reply ends at the first silence,
+// as does one without a readable header.
 constexpr qint64 kMaxPlausiblePayload = 1 << 20;
 // Upper bound of what one reply may pour in before we stop reading it.
 constexpr qint64 kMaxReplyBytes = 2 * kMaxPlausiblePayload;
@@ -108,6 +108,69 @@ QByteArray CommandPayload(quint8 nCommand, const QByteArray &baParams = QByteArr
     baPayload.append(char(nCommand));
     baPayload.append(baParams);
     return baPayload;
+}
+
+bool IsEncryptedFrame(const QByteArray &baFrame)
+{
+    return baFrame.size() >= device::HeaderSize &&
+           qFromLittleEndian<quint16>(baFrame.constData() + 2) == 1;
+}
+
+// The frame length a reply's header announces when it can be that of a reply to a request sent
+// so (an encrypted payload is whole cipher blocks, a plain one holds at least object, command
+// and status), else -1: a device may count the payload before encryption, or nothing at all.
+qint64 AnnouncedReplyLength(const QByteArray &baReply, bool bEncrypted)
+{
+    const qint64 nFrame = device::FrameLengthFromHeader(baReply);
+    if (nFrame < 0)
+        return -1;
+    const qint64 nPayload = nFrame - device::FrameOverhead;
+    if (bEncrypted ? nPayload < 16 || nPayload % 16 != 0 : nPayload < 3)
+        return -1;
+    return nFrame;
+}
+
+// The first bytes of a readable header: the rest of it is on its way.
+bool IsHeaderArriving(const QByteArray &baReply)
+{
+    return baReply.size() >= 1 && baReply.size() < device::HeaderSize &&
+           quint8(baReply[0]) == 0xAA && (baReply.size() < 2 || quint8(baReply[1]) == 0x55);
+}
+
+// Whether the bytes received so far are a whole reply to baRequest, whatever the length field
+// says: a payload (plain, or whole cipher blocks) that echoes the request's object and command,
+// followed by the checksum, where the checksum or the padding of the last cipher block shows
+// that nothing is missing. A reply paused inside by the device fails one of these. A plain
+// reply to a plain request has nothing more to show: its silence ends it.
+bool IsWholeReply(const QByteArray &baReply, const QByteArray &baRequest)
+{
+    const int nPayload = baReply.size() - device::FrameOverhead;
+    if (nPayload < 3 || baRequest.size() < device::FrameOverhead + 2)
+        return false;
+    const bool bEncryptedAsk = IsEncryptedFrame(baRequest);
+    QByteArray baAsked = baRequest.mid(device::HeaderSize, 16);
+    if (bEncryptedAsk)
+        baAsked = device::DecryptPayload(baAsked);
+    if (baAsked.size() < 2)
+        return false;
+    const auto echoes = [&baAsked](const QByteArray &baPlain) {
+        return baPlain.size() >= 2 && baPlain[0] == baAsked[0] && baPlain[1] == baAsked[1];
+    };
+
+    const QByteArray baPayload = baReply.mid(device::HeaderSize, nPayload);
+    const bool bCipher = nPayload % 16 == 0 && echoes(device::DecryptPayload(baPayload.left(16)));
+    const bool bPlain = echoes(baPayload);
+    if (!bCipher && !bPlain)
+        return false;
+    if (bPlain && !bEncryptedAsk)
+        return true;
+    quint32 nSum = 0;
+    for (char c : baPayload)
+        nSum += quint8(c);
+    if (nSum == qFromLittleEndian<quint32>(baReply.constData() + baReply.size() - 4))
+        return true;
+    // Padding was stripped: the last block ends the payload.
+    return bCipher && device::DecryptPayload(baPayload.right(16)).size() < 16;
 }
 
 QMutex g_overrideMutex;
@@ -236,41 +299,48 @@ bool device::Transact(const QByteArray &baFrame, char *pBuffer, quint16 &nLength
     const bool bArrived =
         bSent && (m_pPort->bytesAvailable() > 0 || m_pPort->waitForReadyRead(nTimeoutMs));
     m_timing.nReplyWaitNs += wait.nsecsElapsed();
-    if (!bArrived)
+    if (!bArrived) {
+        ++m_timing.nTimeouts;
         return false;
+    }
 
+    const bool bEncrypted = IsEncryptedFrame(baFrame);
     QByteArray baReply = m_pPort->readAll();
-    qint64 nExpected = -1;
     for (;;) {
-        if (nExpected < 0)
-            nExpected = FrameLengthFromHeader(baReply);
-        if (nExpected >= 0 && baReply.size() >= nExpected)
+        // The header's length field is a hint only: it ends a reply at once when it can be
+        // right, and bridges pauses inside a reply; it never decides what the reply holds.
+        const qint64 nAnnounced = AnnouncedReplyLength(baReply, bEncrypted);
+        if (nAnnounced >= 0 && baReply.size() >= nAnnounced)
             break;
         if (baReply.size() >= kMaxReplyBytes)
             break;
-        // A frame still arriving gets the rest of the time-out; anything else ends at the
-        // first silence.
-        const bool bHeadPending =
-            nExpected >= 0 ||
-            (baReply.size() < HeaderSize && baReply.size() >= 1 && quint8(baReply[0]) == 0xAA &&
-             (baReply.size() < 2 || quint8(baReply[1]) == 0x55));
-        bool bMore = false;
-        if (bHeadPending) {
-            const qint64 nLeft = nTimeoutMs - timer.elapsed();
+        // First the silence that ends a reply.
+        const bool bMoreAnnounced = nAnnounced >= 0 || IsHeaderArriving(baReply);
+        const qint64 nLeft = nTimeoutMs - timer.elapsed();
+        const int nSilence =
+            bMoreAnnounced ? int(qBound<qint64>(0, nLeft, kSilenceMs)) : kSilenceMs;
+        wait.restart();
+        bool bMore = nSilence > 0 && m_pPort->waitForReadyRead(nSilence);
+        (bMore ? m_timing.nReplyWaitNs : m_timing.nSilenceWaitNs) += wait.nsecsElapsed();
+        // A header that announced more than came: the bytes may already be the whole reply
+        // (a length field too long), or the device paused inside it and the rest gets the
+        // rest of the time-out.
+        if (!bMore && bMoreAnnounced && !(nAnnounced >= 0 && IsWholeReply(baReply, baFrame))) {
+            const qint64 nRest = nTimeoutMs - timer.elapsed();
             wait.restart();
-            bMore = nLeft > 0 && m_pPort->waitForReadyRead(int(nLeft));
+            bMore = nRest > 0 && m_pPort->waitForReadyRead(int(nRest));
             m_timing.nReplyWaitNs += wait.nsecsElapsed();
-        } else {
-            wait.restart();
-            bMore = m_pPort->waitForReadyRead(kSilenceMs);
-            m_timing.nSilenceWaitNs += wait.nsecsElapsed();
+            if (!bMore) {
+                ++m_timing.nTimeouts;
+                break;
+            }
         }
-        if (!bMore)
+        if (!bMore) {
+            ++m_timing.nSilenceEnds;
             break;
+        }
         baReply += m_pPort->readAll();
     }
-    if (nExpected >= 0 && baReply.size() > nExpected)
-        baReply.truncate(int(nExpected));
 
     if (baReply.size() > ReplyBufferSize)
         qDebug() << "device: reply of" << baReply.size() << "bytes cut to" << ReplyBufferSize;
@@ -319,13 +389,12 @@ bool device::Exchange(const QByteArray &baPayload, int nDecrypt, StatusRule rule
         emit Finish();
         return false;
     }
+    // Read at fixed positions: the length field may be wrong, the end of the reply is not.
     const QByteArray baReply = QByteArray::fromRawData(buffer, nLength);
     if (m_bEncrypt) {
         baReplyPayload = DecryptPayload(baReply.mid(HeaderSize, nDecrypt));
     } else {
-        const qint64 nFrame = FrameLengthFromHeader(baReply);
-        const int nPayload = nFrame >= 0 ? int(nFrame - FrameOverhead) : -1;
-        baReplyPayload = baReply.mid(HeaderSize, nPayload);
+        baReplyPayload = baReply.mid(HeaderSize, qMax(0, baReply.size() - FrameOverhead));
         baReplyPayload.detach();
     }
 
@@ -361,6 +430,9 @@ QString device::QueryVersion()
         return QString();
     if (baReply.size() < 3)
         return QString();
+    // The text is bytes 3 to the end, up to a NUL: a device that keeps its version in a
+    // fixed-size field pads it with NULs, and "V01.2\0\0\0" would never equal the server's
+    // "V1.2", so the main program would be offered again after every installation.
     QByteArray baText = baReply.mid(3);
     const int nEnd = baText.indexOf('\0');
     if (nEnd >= 0)

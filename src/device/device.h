@@ -86,7 +86,9 @@ public:
     struct Timing {
         qint64 nExchanges = 0;
         qint64 nReplyWaitNs = 0;   // blocked on the port: sending, then until the reply is whole
-        qint64 nSilenceWaitNs = 0; // waiting for silence after replies without a readable header
+        qint64 nSilenceWaitNs = 0; // waiting for a silence: replies not ended by their header
+        qint64 nSilenceEnds = 0;   // replies that ended at 10 ms of silence
+        qint64 nTimeouts = 0;      // exchanges that waited out their whole time-out
     };
     Timing LastTiming() const { return m_timing; }
     void ResetTiming() { m_timing = Timing(); }

@@ -67,6 +67,18 @@ private slots:
         QTest::newRow("short") << QByteArray("A123") << true << "A123";
         QTest::newRow("1023 bytes") << QByteArray(1023, 'T') << true << QString(13, 'T');
         QTest::newRow("1024 bytes") << QByteArray(1024, 'T') << false << QString(13, 'T');
+        // As a device or an editor may write the file: the number alone is the serial number.
+        QTest::newRow("short, CR LF") << QByteArray("A123\r\n") << true << "A123";
+        QTest::newRow("short, LF, more lines") << QByteArray("A123\nmodel X\n") << true << "A123";
+        QTest::newRow("blanks around")
+            << QByteArray("  T123456789012  \r\n") << true << "T123456789012";
+        QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF"
+                                                 "D123456789012")
+                                   << true << "D123456789012";
+        QTest::newRow("UTF-8 BOM, short, CR LF") << QByteArray("\xEF\xBB\xBF"
+                                                               "A123\r\n")
+                                                 << true << "A123";
+        QTest::newRow("line break only") << QByteArray("\r\n") << true << QString();
         QTest::newRow("empty") << QByteArray("") << false << QString();
         QTest::newRow("missing") << QByteArray() << false << QString();
     }

@@ -79,8 +79,11 @@ private slots:
     void sendFileWithoutBlocks();
     void replyLongerThanBufferIsHandled();
     void framedRepliesNeedNoSilence();
+    void replyInPiecesIsWaitedFor_data();
     void replyInPiecesIsWaitedFor();
     void unreadableHeaderEndsAtSilence();
+    void repliesAsTheDeviceMaySendThem_data();
+    void repliesAsTheDeviceMaySendThem();
     void openPortFailsWithoutDevice();
     void commandOnClosedPortFinishes();
 };
@@ -464,9 +467,20 @@ void TestDevice::framedRepliesNeedNoSilence()
     QCOMPARE(dev.LastTiming().nSilenceWaitNs, qint64(0));
 }
 
+void TestDevice::replyInPiecesIsWaitedFor_data()
+{
+    QTest::addColumn<QString>("sSplitAt");
+    QTest::newRow("after the header") << "8";
+    // Header, one cipher block and 4 bytes: as long as a whole one-block reply, but neither
+    // its checksum nor its padding fits.
+    QTest::newRow("after a whole block") << "28";
+}
+
 void TestDevice::replyInPiecesIsWaitedFor()
 {
-    // A pause inside a reply (longer than the 10 ms silence) must not cut it short.
+    // A pause inside a reply (longer than the 10 ms silence) must not cut it short while its
+    // length field announces the rest.
+    QFETCH(QString, sSplitAt);
     QTemporaryDir dir;
     const QByteArray baImage("firmware image");
     QFile file(dir.filePath("image.bin"));
@@ -474,7 +488,7 @@ void TestDevice::replyInPiecesIsWaitedFor()
     file.write(baImage);
     file.close();
     DeviceSimProcess sim;
-    QVERIFY2(sim.Start({"--split", "60", "--image", file.fileName()}),
+    QVERIFY2(sim.Start({"--split", "60", "--split-at", sSplitAt, "--image", file.fileName()}),
              qPrintable(sim.ErrorString()));
     device::SetSerialOverride(sim.PtyPath());
     device dev;
@@ -506,6 +520,120 @@ void TestDevice::unreadableHeaderEndsAtSilence()
     QVERIFY(!dev.BeginUpgrade(16));
     QCOMPARE(log.slEvents, QStringList({QString::fromUtf8("feedback:传输块序号出错"), "Finish"}));
     QVERIFY(dev.LastTiming().nSilenceWaitNs > 0);
+}
+
+void TestDevice::repliesAsTheDeviceMaySendThem_data()
+{
+    // The host reads a reply at fixed positions and ends it at 10 ms of silence; every field
+    // it does not judge may differ from the frame it sent.
+    QTest::addColumn<QStringList>("slSimArgs");
+    QTest::addColumn<QString>("sId");
+    QTest::addColumn<QString>("sVersion");
+    QTest::addColumn<QString>("sFlashedVersion");
+    // Replies whose length field is wrong may end at a silence; the others by their field.
+    QTest::addColumn<bool>("bSilence");
+    const QString sId = QStringLiteral("4B58353230000000000001");
+    QTest::newRow("as sent") << QStringList() << sId << "V1.2"
+                             << "V1.3" << false;
+    QTest::newRow("magic broken") << QStringList({"--bad-magic"}) << sId << "V1.2"
+                                  << "V1.3" << true;
+    QTest::newRow("flag says plain") << QStringList({"--reply-flag", "0"}) << sId << "V1.2"
+                                     << "V1.3" << false;
+    QTest::newRow("checksum wrong") << QStringList({"--bad-checksum"}) << sId << "V1.2"
+                                    << "V1.3" << false;
+    QTest::newRow("length of the plain payload")
+        << QStringList({"--reply-length", "plain"}) << sId << "V1.2"
+        << "V1.3" << true;
+    QTest::newRow("length with the checksum")
+        << QStringList({"--reply-length", "checksum"}) << sId << "V1.2"
+        << "V1.3" << true;
+    QTest::newRow("length a block too long")
+        << QStringList({"--reply-length", "block"}) << sId << "V1.2"
+        << "V1.3" << true;
+    // Then only the padding of the last block shows that the reply is whole.
+    QTest::newRow("length a block too long, checksum wrong")
+        << QStringList({"--reply-length", "block", "--bad-checksum"}) << sId << "V1.2"
+        << "V1.3" << true;
+    QTest::newRow("length zero") << QStringList({"--reply-length", "zero"}) << sId << "V1.2"
+                                 << "V1.3" << true;
+    // A 16-byte plain payload: the length field of the plain payload is a whole block short.
+    QTest::newRow("length of a block-sized plain payload")
+        << QStringList({"--reply-length", "plain", "--id", "00112233445566778899AABBCC",
+                        "--version", "V01.23456789A", "--flashed-version", "V01.3456789AB"})
+        << "00112233445566778899AABBCC"
+        << "V1.23456789A"
+        << "V1.3456789AB" << true;
+    QTest::newRow("pieces 2 ms apart") << QStringList({"--pieces", "2"}) << sId << "V1.2"
+                                       << "V1.3" << false;
+    QTest::newRow("header 60 ms ahead") << QStringList({"--split", "60"}) << sId << "V1.2"
+                                        << "V1.3" << false;
+    QTest::newRow("version padded with NULs")
+        << QStringList({"--version-nuls", "3"}) << sId << "V1.2"
+        << "V1.3" << false;
+    // A version padded to a whole block with NULs carries no padding to strip.
+    QTest::newRow("version padded to the block")
+        << QStringList({"--version-nuls", "8"}) << sId << "V1.2"
+        << "V1.3" << false;
+    QTest::newRow("version with an error status")
+        << QStringList({"--fail", "version=14"}) << sId << "V1.2"
+        << "V1.3" << false;
+    QTest::newRow("upgrade mode with an error status")
+        << QStringList({"--fail", "enter=14"}) << sId << "V1.2"
+        << "V1.3" << false;
+}
+
+void TestDevice::repliesAsTheDeviceMaySendThem()
+{
+    QFETCH(QStringList, slSimArgs);
+    QFETCH(QString, sId);
+    QFETCH(QString, sVersion);
+    QFETCH(QString, sFlashedVersion);
+    QFETCH(bool, bSilence);
+    QTemporaryDir dir;
+    const QByteArray baOld = DeviceSimProcess::SampleImage(3000, 1);
+    const QByteArray baNew = DeviceSimProcess::SampleImage(5000, 2);
+    QFile old(dir.filePath("old.bin"));
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write(baOld) == baOld.size());
+    old.close();
+    QFile image(dir.filePath("MAIN.bin"));
+    QVERIFY(image.open(QIODevice::WriteOnly) && image.write(baNew) == baNew.size());
+    image.close();
+
+    DeviceSimProcess sim;
+    QVERIFY2(sim.Start(QStringList({"--version", "V01.2", "--flashed-version", "V01.3", "--image",
+                                    old.fileName()}) +
+                       slSimArgs),
+             qPrintable(sim.ErrorString()));
+    device::SetSerialOverride(sim.PtyPath());
+    device dev;
+    dev.Init(true);
+    QVERIFY(dev.OpenPort(device::VendorId, device::ProductId));
+
+    // What the catalogue asks, then a whole installation of a two-block image.
+    QString sRead;
+    QVERIFY(dev.QueryDeviceId(sRead));
+    QCOMPARE(sRead, sId);
+    QCOMPARE(device::TrimFirmwareVersion(dev.QueryVersion()), sVersion);
+    QVERIFY(dev.SendRaw(QByteArray::fromHex(device::EnterUpgradeFrame)));
+    QString sHash;
+    QVERIFY(dev.ReadFirmwareHash(sHash));
+    QCOMPARE(sHash,
+             QString::fromLatin1(QCryptographicHash::hash(baOld, QCryptographicHash::Md5).toHex()));
+    QVERIFY(dev.BeginUpgrade(quint32(baNew.size())));
+    QVERIFY(dev.SendFile(image.fileName()));
+    QVERIFY(dev.FinishUpgrade());
+    QCOMPARE(sim.FlashedImage(), baNew);
+    QCOMPARE(device::TrimFirmwareVersion(dev.QueryVersion()), sFlashedVersion);
+
+    // Bounded: no exchange waited for its time-out, and a silence ended a reply only where
+    // the reply's length field could not.
+    const device::Timing timing = dev.LastTiming();
+    QCOMPARE(timing.nExchanges, qint64(11));
+    QCOMPARE(timing.nTimeouts, qint64(0));
+    if (bSilence)
+        QVERIFY(timing.nSilenceEnds <= timing.nExchanges);
+    else
+        QCOMPARE(timing.nSilenceEnds, qint64(0));
 }
 
 void TestDevice::openPortFailsWithoutDevice()

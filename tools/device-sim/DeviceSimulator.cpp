@@ -41,6 +41,12 @@ DeviceSimulator::DeviceSimulator(const SimOptions &options)
 {
 }
 
+const QStringList &DeviceSimulator::LengthFieldNames()
+{
+    static const QStringList s_names = {"right", "plain", "checksum", "block", "zero"};
+    return s_names;
+}
+
 const QStringList &DeviceSimulator::Targets()
 {
     static const QStringList s_targets = {"enter", "id",    "version", "hash",
@@ -116,6 +122,31 @@ QByteArray DeviceSimulator::HandleFrame(const QByteArray &baFrame)
         device::WrapFrame(bEncrypted ? device::EncryptPayload(baReply) : baReply, bEncrypted);
     if (m_options.bBadMagic)
         baAnswer[0] = baAnswer[1] = '\0';
+    if (m_options.nReplyFlag >= 0)
+        qToLittleEndian<quint16>(quint16(m_options.nReplyFlag), baAnswer.data() + 2);
+    const quint32 nSent = quint32(baAnswer.size() - device::FrameOverhead);
+    quint32 nField = nSent;
+    switch (m_options.lengthField) {
+    case LengthField::Right:
+        break;
+    case LengthField::Plain:
+        nField = quint32(baReply.size());
+        break;
+    case LengthField::Checksum:
+        nField = nSent + 4;
+        break;
+    case LengthField::Block:
+        nField = nSent + 16;
+        break;
+    case LengthField::Zero:
+        nField = 0;
+        break;
+    }
+    qToLittleEndian<quint32>(nField, baAnswer.data() + 4);
+    if (m_options.bBadChecksum) {
+        char *pSum = baAnswer.data() + baAnswer.size() - 4;
+        qToLittleEndian<quint32>(qFromLittleEndian<quint32>(pSum) + 1, pSum);
+    }
     return baAnswer;
 }
 
@@ -179,6 +210,8 @@ quint8 DeviceSimulator::Handle(const QByteArray &baPayload, QString &sTarget, QS
             baData = QByteArray(16, '\0');
         if (nCommand == kCmdId)
             baData = m_options.baId;
+        if (nCommand == kCmdVersion)
+            baData = VersionText();
         return failure.value();
     }
 
@@ -189,7 +222,7 @@ quint8 DeviceSimulator::Handle(const QByteArray &baPayload, QString &sTarget, QS
         baData = m_options.baId;
         return kOk;
     case kCmdVersion:
-        baData = m_options.baVersion;
+        baData = VersionText();
         return kOk;
     case kCmdHash:
         baData = QCryptographicHash::hash(m_baImage, QCryptographicHash::Md5);
@@ -242,6 +275,11 @@ quint8 DeviceSimulator::Handle(const QByteArray &baPayload, QString &sTarget, QS
     default:
         return kBadCommand;
     }
+}
+
+QByteArray DeviceSimulator::VersionText() const
+{
+    return m_options.baVersion + QByteArray(m_options.nVersionNuls, '\0');
 }
 
 void DeviceSimulator::StoreImage()

@@ -7,6 +7,15 @@
 #include <QSet>
 #include <QString>
 
+// What the reply's length field says (the host must not depend on it).
+enum class LengthField {
+    Right,    // the payload as sent
+    Plain,    // the payload before encryption and padding
+    Checksum, // the payload and the 4 checksum bytes
+    Block,    // one cipher block more than sent
+    Zero
+};
+
 struct SimOptions {
     QByteArray baId;
     QByteArray baVersion;
@@ -17,9 +26,14 @@ struct SimOptions {
     QSet<QString> shortFailures;     // failing targets whose reply carries no data at all
     QSet<QString> silent;            // targets that get no reply
     int nDelayMs = 0;
-    int nSplitMs = 0;       // > 0: the reply header goes out first, the rest this much later
+    int nSplitMs = 0;       // > 0: the reply's first bytes go out first, the rest this much later
     int nUnplugAfter = 0;   // 0 = never
+    int nPiecesMs = -1;     // >= 0: every reply in small pieces, this much apart
     bool bBadMagic = false; // replies whose header the host cannot read
+    LengthField lengthField = LengthField::Right;
+    int nReplyFlag = -1;       // >= 0: the reply's flag field holds this instead of the request's
+    bool bBadChecksum = false; // the reply's checksum is off by one
+    int nVersionNuls = 0;      // NUL bytes after the version text
     bool bLog = false;
 };
 
@@ -34,6 +48,8 @@ public:
     bool Unplugged() const { return m_bUnplugged; }
 
     static const QStringList &Targets();
+    // The names of the --reply-length modes, in the order of LengthField.
+    static const QStringList &LengthFieldNames();
 
 private:
     QByteArray HandleFrame(const QByteArray &baFrame);
@@ -41,6 +57,7 @@ private:
     quint8 Handle(const QByteArray &baPayload, QString &sTarget, QString &sNumbered,
                   QByteArray &baData);
     void StoreImage();
+    QByteArray VersionText() const;
 
     SimOptions m_options;
     QByteArray m_baInput;

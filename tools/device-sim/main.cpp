@@ -115,7 +115,14 @@ int main(int argc, char *argv[])
         "path on the first line of standard output and answers the device's framed serial\n"
         "protocol on it (plain and encrypted frames) until it is terminated.\n\n"
         "Targets for --fail, --short and --silent: enter, id, version, hash, begin, block, end,\n"
-        "finish, or block:N / end:N for the data block numbered N (counted from 0).");
+        "finish, or block:N / end:N for the data block numbered N (counted from 0).\n\n"
+        "Replies as the host must take them although they differ from the frame it sent\n"
+        "(it reads a reply at fixed positions and ends it at 10 ms of silence):\n"
+        "  --bad-magic, --reply-flag N, --bad-checksum   header and checksum fields\n"
+        "  --reply-length plain|checksum|block|zero      a length field that is wrong\n"
+        "  --pieces MS                                   a reply in several writes\n"
+        "  --version-nuls N                              a version text padded with NULs\n"
+        "  --fail version=CODE, --fail enter=CODE        statuses the host does not judge");
     parser.addHelpOption();
     QCommandLineOption idOption(
         "id", "Device identifier as hexadecimal bytes (default 4B58353230000000000001).", "hex",
@@ -152,18 +159,46 @@ int main(int argc, char *argv[])
         "transfer request after N blocks were acknowledged (default 0: never).",
         "n", "0");
     QCommandLineOption splitOption("split",
-                                   "Send each reply in two pieces, its 8-byte header first and "
-                                   "the rest this long after it (default 0: in one piece).",
+                                   "Send each reply in two pieces, its first bytes (--split-at) "
+                                   "first and the rest this long after them (default 0: in one "
+                                   "piece).",
                                    "ms", "0");
+    QCommandLineOption splitAtOption(
+        "split-at",
+        "Where --split divides a reply (default 8: after the header; 28: after the header, the "
+        "first cipher block and 4 bytes, where a whole one-block reply would end).",
+        "bytes", "8");
     QCommandLineOption badMagicOption(
         "bad-magic", "Send replies with a broken magic, so that the host cannot read their "
                      "length and must wait for silence to end them.");
+    QCommandLineOption replyLengthOption(
+        "reply-length",
+        "What the length field of every reply counts: right (the payload as sent, default), "
+        "plain (the payload before encryption and padding), checksum (the payload and the 4 "
+        "checksum bytes), block (one cipher block more than sent) or zero.",
+        "mode", "right");
+    QCommandLineOption replyFlagOption(
+        "reply-flag",
+        "Put N into the flag field of every reply instead of the request's flag (0 to 65535).",
+        "n");
+    QCommandLineOption badChecksumOption("bad-checksum",
+                                         "Send every reply with a checksum off by one.");
+    QCommandLineOption piecesOption(
+        "pieces",
+        "Send each reply in pieces of 5 bytes, this long apart (below 10 ms the host must "
+        "still take them as one reply).",
+        "ms");
+    QCommandLineOption versionNulsOption(
+        "version-nuls", "Pad the version text with N NUL bytes, as a fixed-size field.", "n", "0");
     QCommandLineOption parentOption("exit-with-parent",
                                     "End when the process that started the simulator ends.");
     QCommandLineOption logOption("log", "Print every request and its status on standard error.");
-    parser.addOptions({idOption, versionOption, flashedVersionOption, imageOption, outputOption,
-                       ptyFileOption, failOption, shortOption, silentOption, delayOption,
-                       unplugOption, splitOption, badMagicOption, parentOption, logOption});
+    parser.addOptions({idOption,          versionOption,  flashedVersionOption, imageOption,
+                       outputOption,      ptyFileOption,  failOption,           shortOption,
+                       silentOption,      delayOption,    unplugOption,         splitOption,
+                       splitAtOption,     badMagicOption, replyLengthOption,    replyFlagOption,
+                       badChecksumOption, piecesOption,   versionNulsOption,    parentOption,
+                       logOption});
     parser.process(app);
 
     SimOptions options;
@@ -210,10 +245,32 @@ int main(int argc, char *argv[])
     options.nSplitMs = parser.value(splitOption).toInt(&bOk);
     if (!bOk || options.nSplitMs < 0)
         return Fail("bad --split");
+    const int nSplitAt = parser.value(splitAtOption).toInt(&bOk);
+    if (!bOk || nSplitAt < 1)
+        return Fail("bad --split-at");
     options.nUnplugAfter = parser.value(unplugOption).toInt(&bOk);
     if (!bOk || options.nUnplugAfter < 0)
         return Fail("bad --unplug-after");
+    if (parser.isSet(piecesOption)) {
+        options.nPiecesMs = parser.value(piecesOption).toInt(&bOk);
+        if (!bOk || options.nPiecesMs < 0)
+            return Fail("bad --pieces");
+    }
     options.bBadMagic = parser.isSet(badMagicOption);
+    const int nLengthField =
+        DeviceSimulator::LengthFieldNames().indexOf(parser.value(replyLengthOption).toLower());
+    if (nLengthField < 0)
+        return Fail("bad --reply-length " + parser.value(replyLengthOption));
+    options.lengthField = LengthField(nLengthField);
+    if (parser.isSet(replyFlagOption)) {
+        options.nReplyFlag = parser.value(replyFlagOption).toInt(&bOk);
+        if (!bOk || options.nReplyFlag < 0 || options.nReplyFlag > 0xFFFF)
+            return Fail("bad --reply-flag");
+    }
+    options.bBadChecksum = parser.isSet(badChecksumOption);
+    options.nVersionNuls = parser.value(versionNulsOption).toInt(&bOk);
+    if (!bOk || options.nVersionNuls < 0 || options.nVersionNuls > 1000)
+        return Fail("bad --version-nuls");
     options.bLog = parser.isSet(logOption);
 
     PtyPair pty;
@@ -271,11 +328,19 @@ int main(int argc, char *argv[])
             continue;
         if (options.nDelayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(options.nDelayMs));
-        if (options.nSplitMs > 0 && baReply.size() > 8) {
-            if (!WriteAll(pty.Master(), baReply.left(8)))
+        if (options.nSplitMs > 0 && baReply.size() > nSplitAt) {
+            if (!WriteAll(pty.Master(), baReply.left(nSplitAt)))
                 return Fail(QString("write failed: %1").arg(strerror(errno)));
             std::this_thread::sleep_for(std::chrono::milliseconds(options.nSplitMs));
-            baReply.remove(0, 8);
+            baReply.remove(0, nSplitAt);
+        }
+        // Pieces of 5 bytes end inside the header, the cipher blocks and the checksum.
+        constexpr int kPiece = 5;
+        while (options.nPiecesMs >= 0 && baReply.size() > kPiece) {
+            if (!WriteAll(pty.Master(), baReply.left(kPiece)))
+                return Fail(QString("write failed: %1").arg(strerror(errno)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(options.nPiecesMs));
+            baReply.remove(0, kPiece);
         }
         if (!WriteAll(pty.Master(), baReply))
             return Fail(QString("write failed: %1").arg(strerror(errno)));
