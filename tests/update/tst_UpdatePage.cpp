@@ -6,7 +6,9 @@
 #include "DownloadTemporaries.h"
 #include "UpdateTestBench.h"
 #include "WaitWatch.h"
+#include "accounts/AccountCommands.h"
 #include "accounts/LoginReply.h"
+#include "accounts/PasswordDigest.h"
 #include "accounts/StoredCredentials.h"
 #include "accounts/UserManage.h"
 #include "app/Language.h"
@@ -914,6 +916,10 @@ void tst_UpdatePage::serverVariantsAreTaken()
         QVERIFY2(pattern.match(QString::fromUtf8(baSeen)).hasMatch(),
                  qPrintable(sEvidence + " not in: " + QString::fromUtf8(baSeen.left(2000))));
     }
+
+    // The account commands on the other endpoints take the variants too.
+    const CommandReply login = SendLogin("alice", PasswordDigest("secret123"));
+    QVERIFY2(login.IsHttpOk() && login.Code() == "000000", login.baPlain.constData());
 
     MainWindow &w = OpenWindow();
     QTableWidget *pTable = UpdateTable(w);
