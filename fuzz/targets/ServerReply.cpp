@@ -58,11 +58,17 @@ int FuzzServerReply(const uint8_t *pData, size_t nSize)
     request.sDir = QStringLiteral("Diag/Dash");
     request.sBranch = QStringLiteral("dash");
     request.sDisk = sDisk;
+    // The download flow's choice (by the last folder name) and the repair's
+    // (the folder itself).
     bool bUsable = false;
     const QList<QJsonObject> packages =
-        MatchingPackages(reply.joReply, reply.bParsed, request, &bUsable);
+        RowPackages(reply.joReply, reply.bParsed, request, &bUsable);
     if (!bUsable)
         FUZZ_CHECK(packages.isEmpty());
+    bool bSameUsable = false;
+    const QList<QJsonObject> same =
+        MatchingPackages(reply.joReply, reply.bParsed, request, &bSameUsable);
+    FUZZ_CHECK(bSameUsable == bUsable && same.size() <= packages.size());
     for (const QJsonObject &joPackage : packages) {
         const QString sFolder = InstalledManifest::PackageFolder(sDisk, joPackage, QString());
         FUZZ_CHECK(sFolder.isEmpty() || sFolder.startsWith(sDisk + QLatin1Char('/')));

@@ -88,8 +88,8 @@ curl_slist *SharedRequestHeaders()
 }
 
 // Whether a Content-Range ("bytes FIRST-LAST/SIZE") names the rest of a file
-// of nSize bytes from nFrom on.
-bool ContinuesAt(const QByteArray &baContentRange, qint64 nFrom, qint64 nSize)
+// from nFrom on; *pSize is the whole file's length it gives.
+bool ContinuesAt(const QByteArray &baContentRange, qint64 nFrom, qint64 *pSize)
 {
     const QByteArray baRange = baContentRange.trimmed();
     if (!baRange.toLower().startsWith("bytes "))
@@ -105,7 +105,8 @@ bool ContinuesAt(const QByteArray &baContentRange, qint64 nFrom, qint64 nSize)
     const qint64 nFirst = baSpec.left(nDash).toLongLong(&bFirst);
     const qint64 nLast = baSpec.mid(nDash + 1, nSlash - nDash - 1).toLongLong(&bLast);
     const qint64 nTotal = baSpec.mid(nSlash + 1).toLongLong(&bSize);
-    return bFirst && bLast && bSize && nFirst == nFrom && nTotal == nSize && nLast == nSize - 1;
+    *pSize = nTotal;
+    return bFirst && bLast && bSize && nFirst == nFrom && nTotal > nFrom && nLast == nTotal - 1;
 }
 
 // The value of a header line "Name: value" when its name is sName (any case).
@@ -188,11 +189,13 @@ struct DiffDownload::Transfer {
         std::make_unique<StreamMd5>(); // digested beside the transfer
     bool bOpenFailed = false;          // its file could not be made
     bool bWriteFailed = false;
-    bool bTooLarge = false; // more than the manifest's size arrived
-    bool bTooSlow = false;  // less than the least amount arrived in the time allowed
-    qint64 nWritten = 0;    // bytes in the file
-    qint64 nCounted = 0;    // bytes counted towards the progress
-    qint64 nMaxBytes = 0;   // 0: no limit known
+    bool bPastReserve = false; // past its size, it would have eaten into the disk's reserve
+    bool bTooSlow = false;     // less than the least amount arrived in the time allowed
+    qint64 nWritten = 0;       // bytes in the file
+    qint64 nCounted = 0;       // bytes counted towards the progress
+    // Bytes in the file up to which the disk's free space need not be looked
+    // at: the file's size, then half of what the disk had above its reserve.
+    qint64 nNextRoomCheck = 0;
     QString sUrl;
     QByteArray baUrl;
     FileTarget target;
@@ -213,7 +216,8 @@ struct DiffDownload::Transfer {
     bool bAnswerChecked = false;
     bool bAnswerRefused = false; // neither the whole file nor the rest asked for
     bool bRangeRefused = false;  // a part that does not continue the kept bytes
-    KeptPart::Record kept;       // the validators of the version the bytes are from
+    // The validators and the whole length (0: not told) of the version the bytes are from.
+    KeptPart::Record kept;
     // Of the current answer.
     QByteArray baETag;
     QByteArray baLastModified;
@@ -329,10 +333,6 @@ DiffDownload::FileList DiffDownload::BuildFileList()
     const PackageManifest manifest(joPackage);
     const QString sRoot = manifest.Root();
     const QString sLang = manifest.Lang();
-    bool bFolderOk = false;
-    manifest.FolderComponents(sLang, &bFolderOk);
-    if (!bFolderOk)
-        qDebug() << "package folder refused:" << manifest.Dir();
     const bool bFoldCase = NamesIgnoreCase(sSavePath.toStdString());
 
     // First the entries and their places on the disk (one entry per place),
@@ -354,12 +354,11 @@ DiffDownload::FileList DiffDownload::BuildFileList()
         if (sRelative.endsWith(QLatin1String("config.json"), Qt::CaseInsensitive))
             continue;
 
-        QString sLocal;
+        // Each file goes where its own path says; "dir" places only the installed manifest.
         bool bFolderExists = false;
-        if (bFolderOk)
-            sLocal = PathInside(sSavePath, sRelative, &canonicalFolders, &bFolderExists);
+        const QString sLocal = PathInside(sSavePath, sRelative, &canonicalFolders, &bFolderExists);
         if (sLocal.isEmpty()) {
-            qDebug() << "file path refused:" << entry.sPath << "package folder" << manifest.Dir();
+            qDebug() << "file path refused:" << entry.sPath;
             candidates.append(Candidate{sUrl, QString(), entry, false});
             continue;
         }
@@ -400,19 +399,19 @@ DiffDownload::FileList DiffDownload::BuildFileList()
     for (int i = 0; i < candidates.size(); ++i) {
         const Candidate &candidate = candidates.at(i);
         if (candidate.sLocal.isEmpty()) {
-            files.insert(candidate.sUrl, FileTarget{QString(), candidate.entry.sHash, 0});
+            files.insert(candidate.sUrl, FileTarget{QString(), candidate.entry.sHash, 0, false});
             continue;
         }
-        // "main.bin" is always fetched, and what is not there; other files
-        // when their digest differs.
-        const bool bFetch =
-            digestOf.at(i) < 0 ||
-            slDigests.at(digestOf.at(i)).compare(candidate.entry.sHash, Qt::CaseInsensitive) != 0;
-        if (!bFetch)
+        // "main.bin" is always fetched; other files when their digest
+        // differs. A file in a folder that is not there has the empty digest.
+        const bool bAlways = IsAlwaysFetched(candidate.sLocal);
+        const QString sDigest = digestOf.at(i) < 0 ? QString() : slDigests.at(digestOf.at(i));
+        if (!bAlways && sDigest.compare(candidate.entry.sHash, Qt::CaseInsensitive) == 0)
             continue;
         nBytes += quint64(candidate.entry.nSize);
         files.insert(candidate.sUrl,
-                     FileTarget{candidate.sLocal, candidate.entry.sHash, candidate.entry.nSize});
+                     FileTarget{candidate.sLocal, candidate.entry.sHash, candidate.entry.nSize,
+                                keptParts.contains(candidate.sLocal)});
     }
 
     // A kept part of a file that is not fetched now is of no use any more.
@@ -494,6 +493,21 @@ bool DiffDownload::DiskStillThere(PackageTransfer &package) const
     qDebug() << "device disk gone:" << sSavePath;
     package.bDiskGone = true;
     return false;
+}
+
+bool DiffDownload::RoomToGoOn(Transfer &transfer, qint64 nBytes) const
+{
+    // Looked at again once half of what the disk had above its reserve is
+    // written: a few looks per file, however large it grows.
+    const quint64 nFree = DiskAvailableBytes(sSavePath);
+    const quint64 nNeed = DiskReserveBytes + quint64(nBytes);
+    if (nFree < nNeed) {
+        qDebug() << "the disk's reserve reached:" << transfer.sLocal << nFree << "bytes free";
+        return false;
+    }
+    transfer.nNextRoomCheck =
+        transfer.nWritten + nBytes + qint64(qMax<quint64>((nFree - nNeed) / 2, 64 * 1024));
+    return true;
 }
 
 bool DiffDownload::MakeFoldersBelowDisk(const QString &sFolder) const
@@ -591,10 +605,12 @@ void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
     transfer.target = target;
     transfer.sLocal = sLocal;
     transfer.sExpectedHash = target.sHash;
-    transfer.nMaxBytes = qMax<qint64>(0, target.nSize);
-    transfer.bResumable = !bFresh && KeptPart::IsResumable(target.nSize, target.sHash);
+    transfer.nNextRoomCheck = qMax<qint64>(0, target.nSize);
+    // Any file with a digest to check the joined whole; what it brought decides
+    // whether a part is worth keeping (KeptPart::MinBytes).
+    transfer.bResumable = !bFresh && KeptPart::IsResumable(target.sHash);
     qDebug("%s", transfer.baUrl.constData());
-    if (transfer.bResumable)
+    if (transfer.bResumable && target.bKeptPart)
         ClaimKeptPart(transfer);
 
     for (;;) {
@@ -666,7 +682,7 @@ void DiffDownload::DownloadFile(const QString &sUrl, const FileTarget &target,
         // Cut off on the way, with more than before: the rest, at once.
         ++transfer.nResumes;
         transfer.nResumeFrom = transfer.nWritten;
-        qDebug() << "resumed at" << transfer.nResumeFrom << "of" << target.nSize << ":"
+        qDebug() << "resumed at" << transfer.nResumeFrom << "of" << transfer.kept.nSize << ":"
                  << transfer.baUrl << "curl" << int(transfer.nResult);
     }
     // Finished while the next file's request is on its way.
@@ -678,8 +694,7 @@ void DiffDownload::ClaimKeptPart(Transfer &transfer)
     const QString &sLocal = transfer.sLocal;
     const std::optional<KeptPart::Record> record = KeptPart::Read(sLocal);
     if (!record || record->sUrl != transfer.sUrl ||
-        record->sMd5.compare(transfer.sExpectedHash, Qt::CaseInsensitive) != 0 ||
-        record->nSize != transfer.target.nSize) {
+        record->sMd5.compare(transfer.sExpectedHash, Qt::CaseInsensitive) != 0) {
         // Nothing kept, or kept for another version of the file.
         KeptPart::Remove(sLocal);
         return;
@@ -756,7 +771,7 @@ bool DiffDownload::BrokeOff(const Transfer &transfer)
     // The answer was the file (or its rest) and the connection let it down;
     // nothing local went wrong.
     if (!transfer.file.isOpen() || !transfer.bAnswerChecked || transfer.bAnswerRefused ||
-        transfer.bRangeRefused || transfer.bWriteFailed || transfer.bTooLarge ||
+        transfer.bRangeRefused || transfer.bWriteFailed || transfer.bPastReserve ||
         transfer.bOpenFailed)
         return false;
     switch (transfer.nResult) {
@@ -780,15 +795,18 @@ bool DiffDownload::CheckAnswer(Transfer &transfer)
     const QString sETag = KeptPart::CleanValidator(transfer.baETag);
     const QString sLastModified = KeptPart::CleanValidator(transfer.baLastModified);
     if (transfer.nResumeFrom > 0 && nStatus == 206) {
-        // The rest of the same version, from where the kept bytes end.
+        // The rest of the same version, from where the kept bytes end, to the
+        // end the server gave before (the manifest's size may be wrong).
         const bool bSameVersion =
             (transfer.kept.sETag.isEmpty() || transfer.kept.sETag == sETag) &&
             (transfer.kept.sLastModified.isEmpty() || transfer.kept.sLastModified == sLastModified);
-        if (!bSameVersion ||
-            !ContinuesAt(transfer.baContentRange, transfer.nResumeFrom, transfer.target.nSize)) {
+        qint64 nWhole = 0;
+        if (!bSameVersion || !ContinuesAt(transfer.baContentRange, transfer.nResumeFrom, &nWhole) ||
+            (transfer.kept.nSize > 0 && nWhole != transfer.kept.nSize)) {
             transfer.bRangeRefused = true;
             return false;
         }
+        transfer.kept.nSize = nWhole;
         if (transfer.bFromKeptPart) {
             transfer.bFromKeptPart = false; // counted once
             AddReceived(transfer, transfer.nResumeFrom);
@@ -804,6 +822,13 @@ bool DiffDownload::CheckAnswer(Transfer &transfer)
         transfer.bAnswerRefused = true;
         return false;
     }
+    if (transfer.nResumeFrom == 0) {
+        // The whole file: its length as the server tells it (none when chunked).
+        curl_off_t nLength = -1;
+        curl_easy_getinfo(transfer.pPackage->pEasy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T,
+                          &nLength);
+        transfer.kept.nSize = nLength > 0 ? qint64(nLength) : 0;
+    }
     if (transfer.nResumeFrom == 0 || !sETag.isEmpty())
         transfer.kept.sETag = sETag;
     if (transfer.nResumeFrom == 0 || !sLastModified.isEmpty())
@@ -814,13 +839,13 @@ bool DiffDownload::CheckAnswer(Transfer &transfer)
 bool DiffDownload::KeepPart(Transfer &transfer)
 {
     PackageTransfer &package = *transfer.pPackage;
+    // Only a part of a file whose whole length the server told.
     if (!transfer.bResumable || transfer.nWritten < KeptPart::MinBytes ||
-        transfer.nWritten >= transfer.target.nSize || !transfer.file.flush())
+        transfer.nWritten >= transfer.kept.nSize || !transfer.file.flush())
         return false;
     KeptPart::Record record = transfer.kept;
     record.sUrl = transfer.sUrl;
     record.sMd5 = transfer.sExpectedHash.toLower();
-    record.nSize = transfer.target.nSize;
     record.nKept = transfer.nWritten;
     record.sKeptMd5 = QString::fromLatin1(transfer.pHash->Result().toHex());
     transfer.file.close();
@@ -891,7 +916,7 @@ void DiffDownload::FinishPending(PackageTransfer &package)
     if (!bSuccess) {
         qDebug() << "download failed:" << transfer.baUrl << "curl" << int(transfer.nResult)
                  << "http" << transfer.nStatus << (transfer.bWriteFailed ? "write failed" : "")
-                 << (transfer.bTooLarge ? "larger than its size" : "")
+                 << (transfer.bPastReserve ? "past its size into the disk's reserve" : "")
                  << (transfer.bTooSlow ? "too slow" : "");
         // What a large file received stays for the next try, unless the
         // fault was ours, the answer was not the file, or the user stopped it.
@@ -900,7 +925,7 @@ void DiffDownload::FinishPending(PackageTransfer &package)
         if (!IsCancelled() &&
             (BrokeOff(transfer) ||
              (bStopped && transfer.bAnswerChecked && !transfer.bAnswerRefused &&
-              !transfer.bRangeRefused && !transfer.bWriteFailed && !transfer.bTooLarge)) &&
+              !transfer.bRangeRefused && !transfer.bWriteFailed && !transfer.bPastReserve)) &&
             KeepPart(transfer)) {
             CountFile(false, transfer.sLocal, FailureOf(package, transfer, false));
             return;
@@ -951,18 +976,19 @@ DiffDownload::Failure DiffDownload::FailureOf(PackageTransfer &package, const Tr
         return Failure::Cancelled;
     if (TransferStopFlag.load() != 0 || package.bDiskGone || !DiskStillThere(package))
         return Failure::DiskGone;
+    if (transfer.bPastReserve)
+        return Failure::DiskFull;
     if (transfer.bOpenFailed || transfer.bWriteFailed) {
         // A write that failed with the disk (nearly) full failed for want of room.
-        const quint64 nLeft = transfer.nMaxBytes > transfer.nWritten
-                                  ? quint64(transfer.nMaxBytes - transfer.nWritten)
-                                  : 0;
+        const qint64 nSize = transfer.target.nSize;
+        const quint64 nLeft = nSize > transfer.nWritten ? quint64(nSize - transfer.nWritten) : 0;
         return DiskAvailableBytes(sSavePath) < qMax<quint64>(nLeft, 64 * 1024) ? Failure::DiskFull
                                                                                : Failure::DiskWrite;
     }
     // An error page is no file, whatever its size.
     if (transfer.nStatus != 0 && transfer.nStatus != 200 && transfer.nStatus != 206)
         return Failure::ServerError;
-    if (transfer.bTooLarge || bDigestChecked)
+    if (bDigestChecked)
         return Failure::DigestMismatch;
     if (transfer.nResult != CURLE_OK)
         return Failure::Network;
@@ -1036,9 +1062,10 @@ size_t DiffDownload::WriteChunk(char *pData, size_t nSize, size_t nCount, void *
         return 0;
     if (!pTransfer->pSelf->OpenTransferFile(*pTransfer))
         return 0;
-    if (pTransfer->nMaxBytes > 0 && pTransfer->nWritten + qint64(nBytes) > pTransfer->nMaxBytes) {
-        // Larger than the manifest says: cut off here, not at the disk's end.
-        pTransfer->bTooLarge = true;
+    if (pTransfer->nWritten + qint64(nBytes) > pTransfer->nNextRoomCheck &&
+        !pTransfer->pSelf->RoomToGoOn(*pTransfer, qint64(nBytes))) {
+        // Past its size, a server that does not stop would fill the disk.
+        pTransfer->bPastReserve = true;
         return 0;
     }
     if (pTransfer->file.write(pData, qint64(nBytes)) != qint64(nBytes)) {

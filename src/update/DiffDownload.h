@@ -11,17 +11,25 @@
 // A large file (KeptPart) whose transfer breaks off keeps what it received:
 // in the same run it is resumed at once with a range request (a few times, as
 // long as each try brings more), and if it still fails, the part stays on the
-// disk with a side record, so that the next run with the same URL, digest and
-// size asks only for the rest. The rest must continue the kept bytes (a 206
-// with the Content-Range asked for, of the same version by ETag and
-// Last-Modified); a whole file (200) replaces them, anything else brings the
-// whole file afresh, and so does a joined file whose digest is wrong.
+// disk with a side record, so that the next run with the same URL and digest
+// asks only for the rest. The rest must continue the kept bytes (a 206 with
+// the Content-Range asked for, of the same version by ETag and Last-Modified,
+// and of the file's length as the server gave it before); a whole file (200)
+// replaces them, anything else brings the whole file afresh, and so does a
+// joined file whose digest is wrong.
+//
+// A manifest's "Size" weighs a file in the progress and nothing more: the
+// server may send more or less. What keeps a server that never ends from
+// filling the disk is the disk's reserve: once a file has passed its size, it
+// stops (as "disk full") before the disk's free space would fall below
+// DiskReserveBytes.
 //
 // A package may place files anywhere on the device disk except the device's
-// own "sn.txt" and "SaveData". Entries that name one file in two spellings
-// (as the disk's file system compares names) are fetched once. Before each
-// file the disk must still be the volume the run began on: a disk pulled out
-// ends the run, and no folder is ever made outside it.
+// own "sn.txt" and "SaveData"; its "dir" only says where its installed
+// manifest goes. Entries that name one file in two spellings (as the disk's
+// file system compares names) are fetched once. Before each file the disk
+// must still be the volume the run began on: a disk pulled out ends the run,
+// and no folder is ever made outside it.
 //
 // StartDownload blocks; it is meant for a worker thread. The signals are
 // emitted on that thread.
@@ -49,7 +57,8 @@ public:
     struct FileTarget {
         QString sLocalPath;
         QString sHash;
-        qint32 nSize = 0; // from the manifest; more than this is refused (0: unknown)
+        qint32 nSize = 0;       // from the manifest: its weight in the progress (0: unknown)
+        bool bKeptPart = false; // an earlier run kept a part of it beside its place
     };
     using FileList = QMap<QString, FileTarget>; // by URL: the order of the transfers
 
@@ -73,6 +82,8 @@ public:
     static constexpr quint64 TransferredStep = 256 * 1024;
     // A file that broke off is resumed at most this often in one run.
     static constexpr int MaxResumesPerRun = 3;
+    // Free space a file that has passed its manifest's size leaves on the disk.
+    static constexpr quint64 DiskReserveBytes = 32 * 1024 * 1024;
 
     explicit DiffDownload(QObject *parent = nullptr);
     // Aborts a running transfer and reports the end if it was not reported yet.
@@ -148,6 +159,9 @@ private:
     // missing folders below the disk root.
     bool OpenTemporary(Transfer &transfer, const QString &sLocal);
     bool MakeFoldersBelowDisk(const QString &sFolder) const;
+    // Whether nBytes more of a file that has passed its size leave the disk
+    // its reserve; sets when to look again.
+    bool RoomToGoOn(Transfer &transfer, qint64 nBytes) const;
     // Whether the disk root is still the volume the run began on; once it is
     // not, it never is again for this run.
     bool DiskStillThere(PackageTransfer &package) const;

@@ -121,7 +121,7 @@ void DownloadBatch::RequestDownloadList(QPointer<DownloadBatch> pBatch, Download
     qDebug() << "*************************" << MaskSecrets(reply.baPlain);
     bool bUsable = false;
     const QList<QJsonObject> packages =
-        MatchingPackages(reply.joReply, reply.bParsed, request, &bUsable);
+        RowPackages(reply.joReply, reply.bParsed, request, &bUsable);
 
     if (!bUsable || packages.isEmpty()) {
         // Nothing to download: the GUI thread ends the request, as it may end
@@ -168,8 +168,13 @@ void DownloadBatch::OnRequestEnded(const DownloadRequest &request, RowState stat
 
 void DownloadBatch::DownloadPackage(QPointer<DownloadBatch> pBatch, PackageJob job)
 {
-    if (!job.ticket.IsCurrent())
-        return; // abandoned while it waited in the queue
+    if (!job.ticket.IsCurrent()) {
+        // Abandoned while it waited in the queue: its row may be asked for again.
+        PostIfAlive(pBatch, [job](DownloadBatch *p) {
+            p->Report(RowOf(job.nRowId, job.sRowDir, RowState::Ready));
+        });
+        return;
+    }
     RowReport finished = RowOf(job.nRowId, job.sRowDir, RowState::Done);
     bool bNeedInstall = false;
     {
@@ -178,14 +183,19 @@ void DownloadBatch::DownloadPackage(QPointer<DownloadBatch> pBatch, PackageJob j
         DiffDownload downloader;
         RowReport downloading = RowOf(job.nRowId, job.sRowDir, RowState::Downloading);
         downloading.nJob = job.nJob;
+        const quint64 nGeneration = job.ticket.Generation();
         connect(
             &downloader, &DiffDownload::Transferred, &downloader,
-            [pBatch, downloading](int nPercent, qint64 nReceived, qint64 nTotal) {
+            [pBatch, downloading, nGeneration](int nPercent, qint64 nReceived, qint64 nTotal) {
                 RowReport progress = downloading;
                 progress.nPercent = nPercent;
                 progress.nReceived = nReceived;
                 progress.nTotal = nTotal;
-                PostIfAlive(pBatch, [progress](DownloadBatch *p) { p->Report(progress); });
+                PostIfAlive(pBatch, [progress, nGeneration](DownloadBatch *p) {
+                    // A batch abandoned meanwhile shows nothing more.
+                    if (p->nTaskCount.IsCurrent(nGeneration))
+                        p->Report(progress);
+                });
             },
             Qt::DirectConnection);
         connect(
@@ -219,17 +229,19 @@ void DownloadBatch::DownloadPackage(QPointer<DownloadBatch> pBatch, PackageJob j
 void DownloadBatch::OnPackageFinished(const RowReport &report, quint64 nGeneration,
                                       bool bNeedInstall)
 {
-    // A report of an abandoned batch may still show in its row; it counts
-    // for nothing else.
-    if (report.state == RowState::Done && bNeedInstall && nTaskCount.IsCurrent(nGeneration)) {
+    // A package of an abandoned batch (the device went away meanwhile) counts
+    // for nothing: what it did was on the disk it began on, not the present
+    // one. Its row may be asked for again, and its version stays.
+    const bool bCurrent = nTaskCount.IsCurrent(nGeneration);
+    if (bCurrent && report.state == RowState::Done && bNeedInstall) {
         bInstallPending = true;
         firmwareRows << report;
     }
-    if (nTaskCount.IsCurrent(nGeneration)) {
+    if (bCurrent) {
         for (auto it = report.failures.cbegin(); it != report.failures.cend(); ++it)
             failures[it.key()] += it.value();
     }
-    Report(report);
+    Report(bCurrent ? report : RowOf(report.nRowId, report.sDir, RowState::Ready));
     qDebug()
         << QStringLiteral("DownFinsh: %1 Success %2 Fail").arg(report.nSuccess).arg(report.nErr);
     EndWork(nGeneration);

@@ -104,7 +104,8 @@ public:
     bool CanCancel() const;
 
     // The device went away: the running batch is forgotten. Its late reports
-    // still reach their rows, but record nothing and end nothing.
+    // record nothing and end nothing; its rows come back Ready (no progress,
+    // no outcome, no version: those would be another disk's).
     void Abandon();
 
     // Between the start of a flash and the moment the device's port is free.

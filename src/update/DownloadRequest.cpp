@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QJsonValue>
+#include <functional>
 
 QString LastPathComponent(const QString &sPath)
 {
@@ -47,8 +48,12 @@ QJsonObject DownloadRequestData(const DownloadRequest &request)
     return joData;
 }
 
-QList<QJsonObject> MatchingPackages(const QJsonObject &joReply, bool bParsed,
-                                    const DownloadRequest &request, bool *pUsable)
+namespace
+{
+
+QList<QJsonObject> PackagesOf(const QJsonObject &joReply, bool bParsed,
+                              const DownloadRequest &request, bool *pUsable,
+                              const std::function<bool(const QString &)> &isRows)
 {
     QList<QJsonObject> packages;
     *pUsable = false;
@@ -61,14 +66,32 @@ QList<QJsonObject> MatchingPackages(const QJsonObject &joReply, bool bParsed,
     *pUsable = true;
     for (const QJsonValue &value : jaList) {
         QJsonObject joPackage = value.toObject();
-        const QString sDir = joPackage.value(QLatin1String("dir")).toString();
-        // The request names the folder by its last part only; a package of
-        // another folder of that name is not this row's.
-        if (!IsSamePackageFolder(sDir, request.sDir))
+        if (!isRows(joPackage.value(QLatin1String("dir")).toString()))
             continue;
         joPackage.insert(QLatin1String("root"), sRoot);
         joPackage.insert(QLatin1String("lang"), request.sLang);
         packages << joPackage;
     }
     return packages;
+}
+
+} // namespace
+
+QList<QJsonObject> RowPackages(const QJsonObject &joReply, bool bParsed,
+                               const DownloadRequest &request, bool *pUsable)
+{
+    // The request names the folder by its last part only, so the server may
+    // spell the rest otherwise. Where the files go is judged file by file.
+    const QString sType = LastPathComponent(request.sDir);
+    return PackagesOf(joReply, bParsed, request, pUsable, [&sType](const QString &sDir) {
+        return LastPathComponent(sDir).compare(sType, Qt::CaseInsensitive) == 0;
+    });
+}
+
+QList<QJsonObject> MatchingPackages(const QJsonObject &joReply, bool bParsed,
+                                    const DownloadRequest &request, bool *pUsable)
+{
+    return PackagesOf(joReply, bParsed, request, pUsable, [&request](const QString &sDir) {
+        return IsSamePackageFolder(sDir, request.sDir);
+    });
 }

@@ -30,9 +30,16 @@ bool IsSamePackageFolder(const QString &sDir, const QString &sOtherDir);
 // The data of command 1043.
 QJsonObject DownloadRequestData(const DownloadRequest &request);
 
-// The package objects of a 1043 reply whose folder is the row's (the whole
-// path, IsSamePackageFolder), each given
-// the reply's "root" and the language. *pUsable is false when the reply did
-// not parse or its "list" is empty.
+// The package objects of a 1043 reply that belong to the row: those whose
+// folder has the last name the request asked for (LastPathComponent, letter
+// case ignored), however the rest of their folder is spelt. Each is given the
+// reply's "root" and the language. *pUsable is false when the reply did not
+// parse or its "list" is empty.
+QList<QJsonObject> RowPackages(const QJsonObject &joReply, bool bParsed,
+                               const DownloadRequest &request, bool *pUsable);
+
+// As RowPackages, but only the package objects of the request's folder itself
+// (the whole path, IsSamePackageFolder): the ones that can repair what is
+// installed there.
 QList<QJsonObject> MatchingPackages(const QJsonObject &joReply, bool bParsed,
                                     const DownloadRequest &request, bool *pUsable);

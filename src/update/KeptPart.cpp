@@ -46,9 +46,9 @@ bool ByteCount(const QJsonValue &jvValue, qint64 *pValue)
 
 } // namespace
 
-bool KeptPart::IsResumable(qint64 nSize, const QString &sMd5)
+bool KeptPart::IsResumable(const QString &sMd5)
 {
-    return nSize > MinBytes && IsMd5Text(sMd5);
+    return IsMd5Text(sMd5);
 }
 
 QString KeptPart::DataPath(const QString &sTarget)

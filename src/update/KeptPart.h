@@ -26,22 +26,23 @@ public:
     struct Record {
         QString sUrl;
         QString sMd5;     // the whole file's digest, 32 lower-case hex digits
-        qint64 nSize = 0; // the whole file's size
+        qint64 nSize = 0; // the whole file's length, as the server gave it
         qint64 nKept = 0; // bytes kept
         QString sKeptMd5; // their digest
         QString sETag;    // the server's validators of that version (may be empty)
         QString sLastModified;
     };
 
-    // Only this much is worth a record and a range request; smaller files
-    // are fetched whole as ever.
+    // Only this much received is worth a record and a range request; less
+    // is fetched whole as ever.
     static constexpr qint64 MinBytes = 1024 * 1024;
     // Kept parts older than this are removed.
     static constexpr qint64 MaxAgeSeconds = 7 * 24 * 3600;
 
-    // Whether a file of the manifest may leave a kept part: larger than
-    // MinBytes and with a digest that can check the joined file.
-    static bool IsResumable(qint64 nSize, const QString &sMd5);
+    // Whether a file of the manifest may leave a kept part: one with a digest
+    // that can check the joined file. Its manifest size does not count (the
+    // server may give it wrong); what arrives must reach MinBytes.
+    static bool IsResumable(const QString &sMd5);
 
     static QString DataPath(const QString &sTarget);
     static QString RecordPath(const QString &sTarget);

@@ -31,6 +31,7 @@ private slots:
     void wrongEndpointAndUnknownCommand();
     void faultsWearOff();
     void badFaultIsRefused();
+    void unknownModeIsRefused();
 
 private:
     void WriteFile(const QString &sPath, const QByteArray &baContent);
@@ -78,6 +79,7 @@ void tst_UpdateServer::initTestCase()
 void tst_UpdateServer::init()
 {
     QVERIFY(m_server.ClearFaults());
+    QVERIFY(m_server.SetModes({}));
     QVERIFY(m_server.ClearRequests());
 }
 
@@ -341,6 +343,17 @@ void tst_UpdateServer::badFaultIsRefused()
 {
     QVERIFY(!m_server.SetFault({{"on", "everything"}}));
     QVERIFY(!m_server.SetFault({{"stauts", 500}}));
+}
+
+void tst_UpdateServer::unknownModeIsRefused()
+{
+    // A misspelt mode would run the test without its variant.
+    QVERIFY(m_server.SetModes({"chunked", "zero-size"}));
+    QVERIFY(!m_server.SetModes({"chunked", "zero-sizes"}));
+    UpdateServerProcess other(QStringLiteral("127.0.2.61"));
+    other.AddArguments({"--mode", "stale-size,no-such-mode"});
+    QVERIFY(!other.Start(5000));
+    QVERIFY2(other.Output().contains("unknown mode \"no-such-mode\""), qPrintable(other.Output()));
 }
 
 QTEST_GUILESS_MAIN(tst_UpdateServer)

@@ -65,7 +65,7 @@ DownloadOutcome DownloadHarness::Run(int nTimeoutMs, const std::function<void()>
     const DownloadRequest request = Request(m_sDisk);
     const CommandReply reply = SendSealedCommand(CommandDownloadList, DownloadRequestData(request));
     const QList<QJsonObject> packages =
-        MatchingPackages(reply.joReply, reply.bParsed, request, &outcome.bUsable);
+        RowPackages(reply.joReply, reply.bParsed, request, &outcome.bUsable);
     outcome.nPackages = packages.size();
     if (!outcome.bUsable || packages.isEmpty())
         return outcome;

@@ -141,7 +141,7 @@ private slots:
                     SendSealedCommand(CommandDownloadList, DownloadRequestData(request));
                 bool bUsable = false;
                 const QList<QJsonObject> packages =
-                    MatchingPackages(reply.joReply, reply.bParsed, request, &bUsable);
+                    RowPackages(reply.joReply, reply.bParsed, request, &bUsable);
                 if (packages.size() == 1) {
                     DiffDownload download;
                     download.SetSavePath(sDisk);

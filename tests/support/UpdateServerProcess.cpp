@@ -109,6 +109,13 @@ bool UpdateServerProcess::SetFaults(const QJsonArray &jaFaults)
                    QJsonDocument(jaFaults).toJson(QJsonDocument::Compact), nullptr);
 }
 
+bool UpdateServerProcess::SetModes(const QStringList &slModes)
+{
+    return Control(
+        "POST", QStringLiteral("modes"),
+        QJsonDocument(QJsonArray::fromStringList(slModes)).toJson(QJsonDocument::Compact), nullptr);
+}
+
 QJsonArray UpdateServerProcess::Requests()
 {
     QByteArray baReply;

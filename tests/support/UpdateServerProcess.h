@@ -49,6 +49,8 @@ public:
     bool SetFault(const QJsonObject &joFault);
     bool SetFaults(const QJsonArray &jaFaults);
     bool ClearFaults() { return SetFault(QJsonObject()); }
+    // Replace the server's reply variants (see its --help; empty: none).
+    bool SetModes(const QStringList &slModes);
     // The requests received so far (see the server's README for the members).
     QJsonArray Requests();
     // Only those of one kind: login, register, catalogue, downloadlist, files.

@@ -94,6 +94,7 @@ public:
         WriteFile(sDisk + QStringLiteral("/sn.txt"), baSerial);
         SetDeviceDiskFolders({sDisk});
         pServer->ClearFaults();
+        pServer->SetModes({});
         pServer->ClearRequests();
     }
 

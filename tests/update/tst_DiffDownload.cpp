@@ -8,6 +8,7 @@
 #include "TestTools.h"
 #include "net/HttpPost.h"
 #include "update/DiffDownload.h"
+#include "update/InstalledManifest.h"
 #include "update/TransferStopFlag.h"
 
 #include <QCryptographicHash>
@@ -86,8 +87,12 @@ private slots:
     void interruptedTransferKeepsOldCopy();
     void wrongDigestKeepsOldCopy();
     void emptyHashAcceptsContent();
+    void emptyHashFetchesNothingThatIsMissing_data();
+    void emptyHashFetchesNothingThatIsMissing();
     void unsafePathsWriteNothing_data();
     void unsafePathsWriteNothing();
+    void packageFolderOnlyPlacesTheManifest_data();
+    void packageFolderOnlyPlacesTheManifest();
     void filesOutsideThePackageFolder();
     void packagesSharingAFolderAtOnce();
     void devicePlacesAreNeverWritten_data();
@@ -98,7 +103,10 @@ private slots:
     void othersTemporaryFilesAreLeftAlone();
     void onlyHttpIsSpoken_data();
     void onlyHttpIsSpoken();
-    void bodyLargerThanItsSizeIsCutOff();
+    void sizeIsNoLimit_data();
+    void sizeIsNoLimit();
+    void diskReserveBoundsWhatPassesItsSize_data();
+    void diskReserveBoundsWhatPassesItsSize();
     void tricklingTransferIsDropped();
     void linkOutOfDiskIsRefused();
     void temporaryNameNeverWritesThroughALink();
@@ -290,18 +298,35 @@ void tst_DiffDownload::unsafePathsWriteNothing_data()
     QTest::newRow("unsafe package folder") << ""
                                            << "../x"
                                            << "../x/outside.bin";
-    QTest::newRow("package folder is the disk") << ""
-                                                << ""
-                                                << "Other/outside.bin";
-    QTest::newRow("package folder is the disk, dot") << ""
-                                                     << "."
-                                                     << "Other/outside.bin";
-    QTest::newRow("package folder is only the language") << "EN"
-                                                         << "EN/"
-                                                         << "EN/Other/outside.bin";
     QTest::newRow("package folder among the records") << ""
                                                       << "SaveData/Other"
                                                       << "SaveData/Other/outside.bin";
+}
+
+void tst_DiffDownload::emptyHashFetchesNothingThatIsMissing_data()
+{
+    QTest::addColumn<QString>("sPath");
+    QTest::addColumn<bool>("bFolderExists");
+    QTest::addColumn<bool>("bFetched");
+    QTest::newRow("in a folder that is there") << "Diag/new.bin" << true << false;
+    QTest::newRow("in a folder that is not") << "Diag/new.bin" << false << false;
+    QTest::newRow("firmware image") << "Home/MAIN.bin" << false << true;
+}
+
+void tst_DiffDownload::emptyHashFetchesNothingThatIsMissing()
+{
+    // A missing file has the empty digest: it matches an empty "Hash", wherever it would go.
+    QFETCH(QString, sPath);
+    QFETCH(bool, bFolderExists);
+    QFETCH(bool, bFetched);
+    if (bFolderExists)
+        QVERIFY(QDir().mkpath(QFileInfo(sDisk + "/" + sPath).absolutePath()));
+    pServer->SetFile("/" + sPath, "fresh");
+    const int nRequests = pServer->Requests().size();
+    const QList<Finish> finished = Run(Manifest(pServer->BaseUrl(), "", "Diag", {{sPath, "", 5}}));
+    QCOMPARE(finished, bFetched ? (QList<Finish>{{1, 0, true}}) : (QList<Finish>{{-1, 0, false}}));
+    QCOMPARE(pServer->Requests().size(), nRequests + (bFetched ? 1 : 0));
+    QCOMPARE(QFile::exists(sDisk + "/" + sPath), bFetched);
 }
 
 void tst_DiffDownload::unsafePathsWriteNothing()
@@ -321,6 +346,51 @@ void tst_DiffDownload::unsafePathsWriteNothing()
     QVERIFY(!QFile::exists(sParent + "/outside.bin"));
     QVERIFY(!QFile::exists(sDisk + "/Other/outside.bin"));
     QVERIFY(!QFile::exists(QFileInfo(sParent).absolutePath() + "/outside.bin"));
+}
+
+void tst_DiffDownload::packageFolderOnlyPlacesTheManifest_data()
+{
+    QTest::addColumn<QString>("sLang");
+    QTest::addColumn<QString>("sDir");
+    QTest::addColumn<QString>("sPath");
+    QTest::newRow("folder is the disk") << ""
+                                        << ""
+                                        << "Other/inside.bin";
+    QTest::newRow("folder is the disk, dot") << ""
+                                             << "."
+                                             << "Other/inside.bin";
+    QTest::newRow("folder is the disk, slash") << ""
+                                               << "/"
+                                               << "Other/inside.bin";
+    QTest::newRow("folder is only the language") << "EN"
+                                                 << "EN/"
+                                                 << "EN/Other/inside.bin";
+    QTest::newRow("folder out of the disk") << ""
+                                            << "../x"
+                                            << "Other/inside.bin";
+    QTest::newRow("folder among the records") << ""
+                                              << "SaveData/Other"
+                                              << "Other/inside.bin";
+}
+
+void tst_DiffDownload::packageFolderOnlyPlacesTheManifest()
+{
+    // The files go where their own paths say; only the installed manifest,
+    // which would land on the disk's root or outside the package places, is not written.
+    QFETCH(QString, sLang);
+    QFETCH(QString, sDir);
+    QFETCH(QString, sPath);
+    const QByteArray baData("payload");
+    pServer->SetFile("/" + sPath, baData);
+    const QJsonObject joManifest =
+        Manifest(pServer->BaseUrl(), sLang, sDir, {{sPath, Md5(baData), baData.size()}});
+    const QList<Finish> finished = Run(joManifest);
+    QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Other/inside.bin"), baData);
+    QVERIFY(!InstalledManifest::Save(sDisk, joManifest, sLang));
+    QVERIFY(!QFile::exists(sDisk + "/Update.json"));
+    QCOMPARE(QDir(sDisk).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{"Other"});
 }
 
 void tst_DiffDownload::filesOutsideThePackageFolder()
@@ -533,21 +603,92 @@ void tst_DiffDownload::onlyHttpIsSpoken()
     QVERIFY(!listener.waitForNewConnection(100));
 }
 
-void tst_DiffDownload::bodyLargerThanItsSizeIsCutOff()
+void tst_DiffDownload::sizeIsNoLimit_data()
 {
-    // Without a digest the size is the only bound the manifest gives.
-    const QByteArray baHuge(4 * 1024 * 1024, 'h');
-    pServer->SetFile("/Diag/grow.bin", baHuge);
+    // "Size" only weighs the file in the progress; what arrives, and its
+    // digest, decide.
+    QTest::addColumn<bool>("bDigest");
+    QTest::addColumn<int>("nSize");
+    QTest::addColumn<int>("nLastProgress"); // -1: none
+    QTest::newRow("too small, with digest") << true << 1000 << 500;
+    QTest::newRow("too small, without digest") << false << 1000 << 500;
+    QTest::newRow("zero, with digest") << true << 0 << -1;
+    QTest::newRow("too large, with digest") << true << 20000 << 25;
+}
+
+void tst_DiffDownload::sizeIsNoLimit()
+{
+    QFETCH(bool, bDigest);
+    QFETCH(int, nSize);
+    QFETCH(int, nLastProgress);
+    const QByteArray baNew = QByteArray("grown ").repeated(1000).left(5000);
+    pServer->SetFile("/Diag/grow.bin", baNew);
     WriteFile(sDisk + "/Diag/grow.bin", "old copy");
     QList<int> progress;
     const QList<Finish> finished =
-        Run(Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/grow.bin", "", 1000}}), &progress);
-    QCOMPARE(finished, (QList<Finish>{{0, 1, false}}));
-    QCOMPARE(ReadFile(sDisk + "/Diag/grow.bin"), QByteArray("old copy"));
+        Run(Manifest(pServer->BaseUrl(), "", "Diag",
+                     {{"Diag/grow.bin", bDigest ? Md5(baNew) : QString(), nSize}}),
+            &progress);
+    QCOMPARE(finished, (QList<Finish>{{1, 0, false}}));
+    QCOMPARE(ReadFile(sDisk + "/Diag/grow.bin"), baNew);
     QVERIFY(DownloadTemporaries(sDisk).isEmpty());
-    // Cut off where it passed its size, not at its end.
-    for (int nPercent : qAsConst(progress))
-        QVERIFY2(nPercent <= 100, qPrintable(QString::number(nPercent)));
+    QCOMPARE(progress.isEmpty() ? -1 : progress.constLast(), nLastProgress);
+}
+
+void tst_DiffDownload::diskReserveBoundsWhatPassesItsSize_data()
+{
+    QTest::addColumn<int>("nSize"); // of the manifest; the file has 24 MiB
+    QTest::addColumn<bool>("bArrives");
+    // A file within its size may fill the disk as ever; one that runs past
+    // its size (a server that never ends) stops while the disk keeps its reserve.
+    QTest::newRow("within its size") << 24 * 1024 * 1024 << true;
+    QTest::newRow("past its size") << 1000 << false;
+    QTest::newRow("no size") << 0 << false;
+}
+
+void tst_DiffDownload::diskReserveBoundsWhatPassesItsSize()
+{
+    QFETCH(int, nSize);
+    QFETCH(bool, bArrives);
+    const qint64 nReserve = qint64(DiffDownload::DiskReserveBytes);
+    const qint64 nVolume = 48 * 1024 * 1024;
+    QTemporaryDir volumeDir;
+    const QString sVolume = volumeDir.filePath("volume");
+    QVERIFY(QDir().mkpath(sVolume));
+    const QString sError = TestTools::RunTool(
+        "mount", {"-t", "tmpfs", "-o", QStringLiteral("size=%1").arg(nVolume), "tmpfs", sVolume});
+    if (!sError.isEmpty())
+        QSKIP(qPrintable("cannot mount a tmpfs: " + sError));
+    const auto unmount = qScopeGuard([&sVolume] { TestTools::RunTool("umount", {"-l", sVolume}); });
+    const QByteArray baNew(24 * 1024 * 1024, 'e');
+    pServer->SetFile("/Diag/endless.bin", baNew);
+    WriteFile(sVolume + "/Diag/endless.bin", "old copy");
+
+    DiffDownload downloader;
+    QSignalSpy finished(&downloader, &DiffDownload::DownloadFinish);
+    qint64 nMostReceived = 0;
+    connect(&downloader, &DiffDownload::Transferred, this,
+            [&nMostReceived](int, qint64 nReceived, qint64) {
+                nMostReceived = qMax(nMostReceived, nReceived);
+            });
+    downloader.SetSavePath(sVolume);
+    downloader.SetPackageJson(
+        Manifest(pServer->BaseUrl(), "", "Diag", {{"Diag/endless.bin", QString(), nSize}}));
+    downloader.StartDownload();
+    QCOMPARE(finished.size(), 1);
+    if (bArrives) {
+        QCOMPARE(finished.at(0), (Finish{1, 0, false}));
+        QVERIFY(ReadFile(sVolume + "/Diag/endless.bin") == baNew);
+        return;
+    }
+    QCOMPARE(finished.at(0), (Finish{0, 1, false}));
+    QCOMPARE(downloader.FailureReasons(),
+             (DiffDownload::Failures{{DiffDownload::Failure::DiskFull, 1}}));
+    // Stopped near the reserve (a chunk or two past it), not at the disk's end.
+    QVERIFY2(nMostReceived <= nVolume - nReserve + 2 * 1024 * 1024,
+             qPrintable(QString::number(nMostReceived)));
+    QCOMPARE(ReadFile(sVolume + "/Diag/endless.bin"), QByteArray("old copy"));
+    QVERIFY(DownloadTemporaries(sVolume).isEmpty());
 }
 
 void tst_DiffDownload::tricklingTransferIsDropped()

@@ -1,5 +1,5 @@
-// Command 1043 for one row: its data, and which packages of the reply belong
-// to the row.
+// Command 1043 for one row: its data, which packages of the reply belong to
+// the row, and which are of the row's folder itself (for a repair).
 
 #include "update/DownloadRequest.h"
 
@@ -17,6 +17,8 @@ private slots:
     void samePackageFolder_data();
     void samePackageFolder();
     void matchingPackages();
+    void rowPackages_data();
+    void rowPackages();
     void unusableReplies();
 };
 
@@ -120,6 +122,46 @@ void tst_DownloadRequest::matchingPackages()
     QVERIFY(bUsable); // usable, just nothing for this row
 }
 
+void tst_DownloadRequest::rowPackages_data()
+{
+    // The row's packages are those whose folder has the last name asked for.
+    QTest::addColumn<QString>("sRowDir");
+    QTest::addColumn<QStringList>("slRevs"); // of the packages that belong to the row
+    QTest::newRow("same folder, other spellings")
+        << "/Diag/Engine" << QStringList{"1", "2", "3", "4"};
+    QTest::newRow("the name alone") << "Engine" << QStringList{"1", "2", "3", "4"};
+    QTest::newRow("another name") << "Diag/Keys" << QStringList{"5"};
+    QTest::newRow("a name nobody has") << "Diag/Brake" << QStringList();
+    QTest::newRow("the disk itself") << "" << QStringList{"6"};
+}
+
+void tst_DownloadRequest::rowPackages()
+{
+    QFETCH(QString, sRowDir);
+    QFETCH(QStringList, slRevs);
+    DownloadRequest request;
+    request.sDir = sRowDir;
+    request.sLang = "EN";
+    const QJsonObject joReply{
+        {"root", "http://127.0.6.9/files/"},
+        {"list", QJsonArray{QJsonObject{{"dir", "/Diag/engine"}, {"rev", "1"}},
+                            QJsonObject{{"dir", "Other\\Engine\\"}, {"rev", "2"}},
+                            QJsonObject{{"dir", "SaveData/ENGINE"}, {"rev", "3"}},
+                            QJsonObject{{"dir", "ENGINE"}, {"rev", "4"}},
+                            QJsonObject{{"dir", "Diag/Keys"}, {"rev", "5"}},
+                            QJsonObject{{"dir", "/"}, {"rev", "6"}}}}};
+    bool bUsable = false;
+    const QList<QJsonObject> packages = RowPackages(joReply, true, request, &bUsable);
+    QVERIFY(bUsable);
+    QStringList slFound;
+    for (const QJsonObject &joPackage : packages) {
+        slFound << joPackage.value("rev").toString();
+        QCOMPARE(joPackage.value("root").toString(), QStringLiteral("http://127.0.6.9/files/"));
+        QCOMPARE(joPackage.value("lang").toString(), QStringLiteral("EN"));
+    }
+    QCOMPARE(slFound, slRevs);
+}
+
 void tst_DownloadRequest::unusableReplies()
 {
     DownloadRequest request;
@@ -130,6 +172,10 @@ void tst_DownloadRequest::unusableReplies()
     bUsable = true;
     QVERIFY(MatchingPackages(QJsonObject{{"root", "x"}, {"list", QJsonArray{}}}, true, request,
                              &bUsable)
+                .isEmpty());
+    QVERIFY(!bUsable);
+    bUsable = true;
+    QVERIFY(RowPackages(QJsonObject{{"root", "x"}, {"list", "not a list"}}, true, request, &bUsable)
                 .isEmpty());
     QVERIFY(!bUsable);
 }

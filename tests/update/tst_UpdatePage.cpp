@@ -6,7 +6,9 @@
 #include "DownloadTemporaries.h"
 #include "UpdateTestBench.h"
 #include "WaitWatch.h"
+#include "accounts/AccountCommands.h"
 #include "accounts/LoginReply.h"
+#include "accounts/PasswordDigest.h"
 #include "accounts/StoredCredentials.h"
 #include "accounts/UserManage.h"
 #include "app/Language.h"
@@ -19,8 +21,10 @@
 #include "widgets/KXButtonDelegate.h"
 
 #include <QLabel>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTranslator>
+#include <curl/curl.h>
 
 using namespace UpdateTestBench;
 using TestWidgets::DeleteTopLevelsOf;
@@ -44,6 +48,35 @@ QJsonObject EnginePackage(const QString &sRev = QStringLiteral("2.0"))
 
 const QMap<QString, QByteArray> kEngineFiles{
     {"a.bin", "engine a"}, {"b.bin", "engine b"}, {"c.bin", "engine c"}};
+
+size_t AppendTo(char *pData, size_t nSize, size_t nCount, void *pUser)
+{
+    static_cast<QByteArray *>(pUser)->append(pData, int(nSize * nCount));
+    return nSize * nCount;
+}
+
+// The header lines of the server's answer to a GET of sUrl, or to a POST of
+// baBody when it is not empty; as they came.
+QByteArray AnswerHeaders(const QString &sUrl, const QByteArray &baBody = QByteArray())
+{
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> pCurl(curl_easy_init(), curl_easy_cleanup);
+    QByteArray baHeaders;
+    QByteArray baIgnored;
+    const QByteArray baUrl = sUrl.toUtf8();
+    curl_easy_setopt(pCurl.get(), CURLOPT_URL, baUrl.constData());
+    curl_easy_setopt(pCurl.get(), CURLOPT_PROXY, "");
+    curl_easy_setopt(pCurl.get(), CURLOPT_TIMEOUT, 10L);
+    curl_easy_setopt(pCurl.get(), CURLOPT_HEADERFUNCTION, AppendTo);
+    curl_easy_setopt(pCurl.get(), CURLOPT_HEADERDATA, &baHeaders);
+    curl_easy_setopt(pCurl.get(), CURLOPT_WRITEFUNCTION, AppendTo);
+    curl_easy_setopt(pCurl.get(), CURLOPT_WRITEDATA, &baIgnored);
+    if (!baBody.isEmpty()) {
+        curl_easy_setopt(pCurl.get(), CURLOPT_POSTFIELDS, baBody.constData());
+        curl_easy_setopt(pCurl.get(), CURLOPT_POSTFIELDSIZE, long(baBody.size()));
+    }
+    curl_easy_perform(pCurl.get());
+    return baHeaders;
+}
 
 // Counts the firmware windows shown and what the given row showed at that moment.
 class FirmwareWindowWatch : public QObject
@@ -99,7 +132,7 @@ private slots:
     void mandatoryRowDownloadsAndFlashesFirmware();
     void successRecordsInstalledManifest();
     void twoPackagesIntoOneRow();
-    void packagesOfOtherFoldersAreNotTheRows();
+    void packagesOfTheRowsFolderName();
     void nothingToFetch();
     void failedFiles_data();
     void failedFiles();
@@ -115,6 +148,9 @@ private slots:
     void rowsFollowALanguageSwitch();
     void signedInAccountAndSigningOut();
     void deviceRemovalAbandonsTheBatch();
+    void deviceChangeLeavesTheOldRowsClean();
+    void serverVariantsAreTaken_data();
+    void serverVariantsAreTaken();
 
 private:
     Bench bench;
@@ -448,10 +484,12 @@ void tst_UpdatePage::twoPackagesIntoOneRow()
     QCOMPARE(bench.pServer->Requests("downloadlist").size(), 1);
 }
 
-void tst_UpdatePage::packagesOfOtherFoldersAreNotTheRows()
+void tst_UpdatePage::packagesOfTheRowsFolderName()
 {
-    // The request names the row's folder by its last part; the reply also
-    // holds packages of other folders of that name.
+    // The request names the row's folder by its last part, and every package
+    // of the reply with that last part is the row's, however its folder is
+    // spelt; each file goes where its path says, but never into the
+    // device's own places.
     QJsonObject joRow = EnginePackage();
     joRow.insert("dir", "Diag/A/Engine");
     QJsonObject joOther = EnginePackage();
@@ -462,22 +500,29 @@ void tst_UpdatePage::packagesOfOtherFoldersAreNotTheRows()
     bench.AddPackage("21-other", joOther, {{"y.bin", "other"}});
     bench.AddPackage("22-records", joRecords, {{"z.bin", "records"}});
     bench.Install("Other/Engine", QJsonObject{{"rev", "2.0"}});
-    bench.Install("SaveData/ENGINE", QJsonObject{{"rev", "2.0"}});
+    bench.Install("SaveData/ENGINE", QJsonObject{{"rev", "1.0"}});
     MainWindow &w = OpenWindow();
     QTableWidget *pTable = UpdateTable(w);
     QCOMPARE(ColumnTexts(pTable, 0), QStringList{"dash-Engine"});
     pTable->item(0, 0)->setCheckState(Qt::Checked);
     Click(w, "btnOneKeyUpdate");
     WaitForIdle(w);
-    QCOMPARE(RowState(pTable, 0), QStringLiteral("下载成功"));
+    QCOMPARE(bench.pServer->Requests("downloadlist").size(), 1);
     QCOMPARE(ReadFile(bench.DiskPath("Diag/A/Engine/x.bin")), QByteArray("row"));
-    QVERIFY(!QFile::exists(bench.DiskPath("Other/Engine/y.bin")));
+    QCOMPARE(ReadFile(bench.DiskPath("Other/Engine/y.bin")), QByteArray("other"));
+    QCOMPARE(ReadJson(bench.DiskPath("Diag/A/Engine/Update.json")).value("rev").toString(),
+             QStringLiteral("2.0"));
+    // Nothing in the device's records, not even the installed manifest.
     QVERIFY(!QFile::exists(bench.DiskPath("SaveData/ENGINE/z.bin")));
-    QCOMPARE(ReadJson(bench.DiskPath("Other/Engine/Update.json")), QJsonObject({{"rev", "2.0"}}));
-    const QJsonArray jaFiles = bench.pServer->Requests("files");
-    QCOMPARE(jaFiles.size(), 1);
-    QCOMPARE(jaFiles.at(0).toObject().value("path").toString(),
-             QStringLiteral("/files/Diag/A/Engine/x.bin"));
+    QCOMPARE(ReadJson(bench.DiskPath("SaveData/ENGINE/Update.json")),
+             QJsonObject({{"rev", "1.0"}}));
+    QStringList slFetched;
+    for (const QJsonValue &jvFile : bench.pServer->Requests("files"))
+        slFetched << jvFile.toObject().value("path").toString();
+    slFetched.sort();
+    QCOMPARE(slFetched, (QStringList{"/files/Diag/A/Engine/x.bin", "/files/Other/Engine/y.bin"}));
+    // The records' package failed, one of three: told once.
+    QCOMPARE(TakeMessages().size(), 1);
 }
 
 void tst_UpdatePage::nothingToFetch()
@@ -687,8 +732,12 @@ void tst_UpdatePage::deviceRemovalAbandonsTheBatch()
     pOneClick->click();
     QVERIFY(!pOneClick->isEnabled());
 
-    // The abandoned download reports late: its row shows it, nothing else moves.
-    QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "main"), QStringLiteral("下载成功"), 20000);
+    // The abandoned download ends late: its row may be asked for again, but
+    // claims no success and keeps its version (the disk may be another by
+    // now); nothing else moves.
+    QTRY_VERIFY_WITH_TIMEOUT(ReadFile(bench.DiskPath("Home/MAIN.bin")) == kImage, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "main"), QString(), 20000);
+    QCOMPARE(pTable->item(RowNamed(pTable, "main"), 1)->text(), QStringLiteral("V1.2"));
     QVERIFY(!pOneClick->isEnabled());
     QVERIFY(w.Batch().nTaskCount.load() >= 1);
     QVERIFY(!QFile::exists(bench.DiskPath("Home/Update.json")));
@@ -698,6 +747,200 @@ void tst_UpdatePage::deviceRemovalAbandonsTheBatch()
     QCOMPARE(w.Batch().nTaskCount.load(), 0);
     QTest::qWait(300);         // time for a wrong firmware window to open
     QCOMPARE(watch.nShown, 0); // the firmware of the abandoned batch is not installed
+}
+
+void tst_UpdatePage::deviceChangeLeavesTheOldRowsClean()
+{
+    // The device goes while its main program downloads; a second device is
+    // there, but its catalogue does not come, so the old rows stay. What the
+    // abandoned download reports late claims nothing for them.
+    const QString sSecond = bench.dir.filePath("second-disk");
+    QVERIFY(WriteFile(sSecond + "/sn.txt", "D000000000002"));
+    SetDeviceDiskFolders({bench.sDisk, sSecond});
+    bench.AddPackage("10-home", HomePackage(), {{"MAIN.bin", kImage}});
+    QVERIFY(bench.pServer->SetFault(
+        QJsonObject{{"on", "files"}, {"match", "MAIN.bin"}, {"delay", 1500}}));
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    auto *pCancel = w.findChild<QPushButton *>("btnCancelDownload");
+    FirmwareWindowWatch watch(pTable, "main");
+    const QRect cell = pTable->visualRect(pTable->model()->index(RowNamed(pTable, "main"), 5));
+    QTest::mouseClick(pTable->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      KXButtonDelegate::ButtonRect(cell).center());
+    QTRY_COMPARE(bench.pServer->Requests("files").size(), 1);
+    QVERIFY(pCancel->isVisible());
+
+    QVERIFY(bench.pServer->SetFaults(
+        QJsonArray{QJsonObject{{"on", "catalogue"}, {"status", 503}},
+                   QJsonObject{{"on", "files"}, {"match", "MAIN.bin"}, {"delay", 1500}}}));
+    SetDeviceDiskFolders({sSecond});
+    w.OnDeviceChange();
+    QCOMPARE(w.sCurDisk, sSecond);
+    QCOMPARE(ColumnTexts(pTable, 0), QStringList{"main"});
+    QVERIFY(!pCancel->isVisible()); // nothing left to cancel
+
+    // The abandoned download ends (aborted, or complete on the old disk).
+    QTRY_COMPARE_WITH_TIMEOUT(RowState(pTable, "main"), QString(), 20000);
+    QTest::qWait(300); // time for a wrong report or firmware window
+    QCOMPARE(RowState(pTable, "main"), QString());
+    QCOMPARE(pTable->item(0, 1)->text(), QStringLiteral("V1.2"));
+    QCOMPARE(pTable->item(0, 4)->data(Qt::UserRole + 1), QVariant());
+    QCOMPARE(watch.nShown, 0);
+    QVERIFY(!QFile::exists(sSecond + "/Home/Update.json"));
+    QVERIFY(!QFile::exists(bench.DiskPath("Home/Update.json")));
+    TakeMessages();
+}
+
+void tst_UpdatePage::serverVariantsAreTaken_data()
+{
+    // What the server may send otherwise (its modes), and what the device
+    // disk holds afterwards: each package's files in their places and, where
+    // the download list names the catalogue's folder, its installed manifest,
+    // so that a refresh lists nothing more. The evidence ("where|pattern")
+    // shows the server did send the variant: in the unsealed catalogue or
+    // download list, or in the header lines of a file or a download list.
+    QTest::addColumn<QStringList>("slModes");
+    QTest::addColumn<QStringList>("slEvidence");
+    QTest::addColumn<QStringList>("slListedAfter");
+    const QStringList slNothing;
+    const QStringList slBoth{"public", "dash-Engine"};
+    QTest::newRow("as ever") << QStringList() << QStringList() << slNothing;
+    QTest::newRow("stale sizes")
+        << QStringList{"stale-size"}
+        << QStringList{R"(list|"Path":"Diag/Engine/a\.bin","Size":50000\})"} << slNothing;
+    QTest::newRow("zero sizes") << QStringList{"zero-size"}
+                                << QStringList{R"(list|"Path":"Diag/Engine/a\.bin","Size":0\})"}
+                                << slNothing;
+    QTest::newRow("no sizes") << QStringList{"no-size"}
+                              << QStringList{R"(list|"Path":"Diag/Engine/a\.bin"\})"} << slNothing;
+    QTest::newRow("sizes as text")
+        << QStringList{"text-size"} << QStringList{R"(list|"Size":"200000")"} << slNothing;
+    QTest::newRow("sizes too large")
+        << QStringList{"big-size"} << QStringList{R"(list|"Size":800000)"} << slNothing;
+    QTest::newRow("upper-case digests")
+        << QStringList{"upper-hash"}
+        << QStringList{R"(list|"Hash":"[0-9A-F]{32}","Path":"Diag/Engine/a\.bin")"} << slNothing;
+    QTest::newRow("files in another order")
+        << QStringList{"files-reversed"}
+        << QStringList{R"(list|x y\.bin".*"Path":"Diag/Engine/a\.bin".*Common/shared)"}
+        << slNothing;
+    // The request names the folder by its last part: the download list may
+    // spell the rest otherwise. Its installed manifest goes to the folder it
+    // names, which is not there: the catalogue's folder keeps its old one.
+    QTest::newRow("download list: folder below another parent")
+        << QStringList{"dir-parent"} << QStringList{R"(list|"dir":"Elsewhere/Engine")"} << slBoth;
+    QTest::newRow("download list: folder with a trailing slash")
+        << QStringList{"dir-slash"} << QStringList{R"(list|"dir":"Diag/Engine/")"} << slNothing;
+    QTest::newRow("folders and paths with a leading slash")
+        << QStringList{"leading-slash"}
+        << QStringList{R"(catalogue|"dir":"/Diag/Engine")", R"(list|"Path":"/Diag/Engine/a\.bin")"}
+        << slNothing;
+    QTest::newRow("paths with backslashes")
+        << QStringList{"backslash-path"} << QStringList{R"(list|"Path":"Diag\\\\Engine\\\\a\.bin")"}
+        << slNothing;
+    QTest::newRow("download list with another code")
+        << QStringList{"list-code"} << QStringList{R"(list|"code":"999999")"} << slNothing;
+    QTest::newRow("members nobody asked for")
+        << QStringList{"extra-members"}
+        << QStringList{R"(catalogue|"x_released")", R"(list|"x_mode":420)",
+                       R"(list|"x_server":"stand-in")"}
+        << slNothing;
+    QTest::newRow("mandatory package with a branch")
+        << QStringList{"branch-mandatory"} << QStringList{R"(catalogue|"branch":"main")"}
+        << slNothing;
+    QTest::newRow("chunked replies") << QStringList{"chunked"}
+                                     << QStringList{"file|(?i)transfer-encoding: chunked",
+                                                    "listhead|(?i)transfer-encoding: chunked"}
+                                     << slNothing;
+    QTest::newRow("HTTP/1.0 replies ended by close")
+        << QStringList{"http10"} << QStringList{"file|^HTTP/1\\.0 200", "listhead|^HTTP/1\\.0 200"}
+        << slNothing;
+    QTest::newRow("all at once") << QStringList{"stale-size",     "upper-hash",
+                                                "files-reversed", "dir-slash",
+                                                "backslash-path", "list-code",
+                                                "extra-members",  "branch-mandatory",
+                                                "chunked"}
+                                 << QStringList() << slNothing;
+}
+
+void tst_UpdatePage::serverVariantsAreTaken()
+{
+    QFETCH(QStringList, slModes);
+    QFETCH(QStringList, slEvidence);
+    QFETCH(QStringList, slListedAfter);
+    const QByteArray baEngine = QByteArray("engine data ").repeated(16667).left(200000);
+    const QByteArray baShared = QByteArray("shared vehicle list ").repeated(500);
+    bench.AddPackage(
+        "10-public",
+        QJsonObject{{"dir", "Public"}, {"rev", "3"}, {"mandatory", true}, {"lang_name", "public"}},
+        {{"p.bin", QByteArray(40000, 'p')}});
+    bench.AddPackage("20-engine", EnginePackage(), {{"a.bin", baEngine}, {"sub/x y.bin", "x y"}});
+    QVERIFY(WriteFile(bench.sPackages + "/20-engine/disk/Diag/Common/shared.bin", baShared));
+    bench.Install("Diag/Engine", QJsonObject{{"rev", "1.0"}});
+    QVERIFY(WriteFile(bench.DiskPath("Diag/Engine/a.bin"), "old engine"));
+    QVERIFY(bench.pServer->SetModes(slModes));
+
+    for (const QString &sEvidence : slEvidence) {
+        const QString sWhere = sEvidence.section('|', 0, 0);
+        const QRegularExpression pattern(sEvidence.section('|', 1));
+        const QJsonObject joList{{"devid", "D"},
+                                 {"sn", "D000000000001"},
+                                 {"pwd", ""},
+                                 {"lang", ""},
+                                 {"type", QJsonArray{"Engine"}},
+                                 {"branch", "dash"},
+                                 {"devtype", "kx520"},
+                                 {"test", false}};
+        QByteArray baSeen;
+        if (sWhere == "catalogue")
+            baSeen = SendSealedCommand(CommandCatalogue, QJsonObject{{"devid", "D"},
+                                                                     {"sn", "D000000000001"},
+                                                                     {"pwd", ""},
+                                                                     {"devtype", "kx520"},
+                                                                     {"test", false}})
+                         .baPlain;
+        else if (sWhere == "list")
+            baSeen = SendSealedCommand(CommandDownloadList, joList).baPlain;
+        else if (sWhere == "file")
+            baSeen = AnswerHeaders(bench.pServer->BaseUrl() + "/files/Diag/Engine/a.bin");
+        else if (sWhere == "listhead")
+            baSeen = AnswerHeaders(
+                bench.pServer->BaseUrl() + "/universal.kxa",
+                QJsonDocument(QJsonObject{{"command", CommandDownloadList},
+                                          {"data", QString::fromLatin1(
+                                                       SealPayload(QJsonDocument(joList).toJson(
+                                                                       QJsonDocument::Compact),
+                                                                   PayloadKey())
+                                                           .toHex())}})
+                    .toJson(QJsonDocument::Compact));
+        QVERIFY2(pattern.match(QString::fromUtf8(baSeen)).hasMatch(),
+                 qPrintable(sEvidence + " not in: " + QString::fromUtf8(baSeen.left(2000))));
+    }
+
+    // The account commands on the other endpoints take the variants too.
+    const CommandReply login = SendLogin("alice", PasswordDigest("secret123"));
+    QVERIFY2(login.IsHttpOk() && login.Code() == "000000", login.baPlain.constData());
+
+    MainWindow &w = OpenWindow();
+    QTableWidget *pTable = UpdateTable(w);
+    QCOMPARE(ColumnTexts(pTable, 0), (QStringList{"public", "dash-Engine"}));
+    for (int nRow = 0; nRow < pTable->rowCount(); ++nRow)
+        pTable->item(nRow, 0)->setCheckState(Qt::Checked);
+    Click(w, "btnOneKeyUpdate");
+    WaitForIdle(w);
+    QCOMPARE(RowState(pTable, "public"), QStringLiteral("下载成功"));
+    QCOMPARE(RowState(pTable, "dash-Engine"), QStringLiteral("下载成功"));
+    QCOMPARE(ColumnTexts(pTable, 1), (QStringList{"3", "2.0"}));
+    QCOMPARE(ReadFile(bench.DiskPath("Public/p.bin")), QByteArray(40000, 'p'));
+    QVERIFY(ReadFile(bench.DiskPath("Diag/Engine/a.bin")) == baEngine);
+    QCOMPARE(ReadFile(bench.DiskPath("Diag/Engine/sub/x y.bin")), QByteArray("x y"));
+    QCOMPARE(ReadFile(bench.DiskPath("Diag/Common/shared.bin")), baShared);
+    QVERIFY(DownloadTemporaries(bench.sDisk).isEmpty());
+    QVERIFY(TakeMessages().isEmpty());
+
+    // What the disk says now is what the catalogue compares.
+    Click(w, "btnDownload");
+    QTRY_COMPARE(ColumnTexts(pTable, 0), slListedAfter);
 }
 
 void tst_UpdatePage::firmwareWithoutPortIsNotWritten()

@@ -1,7 +1,9 @@
 #include "ConnectionReset.h"
 
+#include <cerrno>
 #include <linux/sockios.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <thread>
@@ -18,8 +20,10 @@ int PortOf(const sockaddr_storage &address)
     return -1;
 }
 
+} // namespace
+
 // The HTTP library does not expose the socket of a request, so find it among
-// the process's descriptors by its two ports; -1 when there is none.
+// the process's descriptors by its two ports.
 int FindConnection(int nLocalPort, int nRemotePort)
 {
     const long nMax = sysconf(_SC_OPEN_MAX);
@@ -37,7 +41,6 @@ int FindConnection(int nLocalPort, int nRemotePort)
     }
     return -1;
 }
-} // namespace
 
 bool ResetConnection(int nLocalPort, int nRemotePort)
 {
@@ -66,4 +69,27 @@ bool WaitUntilSent(int nLocalPort, int nRemotePort, int nMaxMs)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+}
+
+bool SendAll(int fd, const char *pData, size_t nLength)
+{
+    while (nLength > 0) {
+        pollfd ready{fd, POLLOUT, 0};
+        if (poll(&ready, 1, 5000) <= 0)
+            return false;
+        const ssize_t nSent = send(fd, pData, nLength, MSG_NOSIGNAL);
+        if (nSent < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                continue;
+            return false;
+        }
+        pData += nSent;
+        nLength -= size_t(nSent);
+    }
+    return true;
+}
+
+void EndSending(int fd)
+{
+    shutdown(fd, SHUT_WR);
 }

@@ -60,31 +60,72 @@ bool PackageCatalogue::OffersTo(const Package &package, const QString &sDevType)
     return false;
 }
 
-QJsonObject PackageCatalogue::PublicInfo(const Package &package)
+QJsonObject PackageCatalogue::PublicInfo(const Package &package, ServerModes::Set modes, bool bList)
 {
     QJsonObject joInfo = package.joInfo;
     const bool bMandatory = joInfo.value(QStringLiteral("mandatory")).toBool();
     joInfo.remove(QStringLiteral("devtypes"));
     joInfo.remove(QStringLiteral("mandatory"));
-    joInfo.insert(QStringLiteral("dir"), DirOf(package.joInfo));
+    QString sDir = DirOf(package.joInfo);
+    if (bList && (modes & ServerModes::DirParent))
+        sDir = QStringLiteral("Elsewhere/") + LastComponent(sDir);
+    if (modes & ServerModes::LeadingSlash)
+        sDir.prepend(QLatin1Char('/'));
+    if (bList && (modes & ServerModes::DirSlash))
+        sDir.append(QLatin1Char('/'));
+    joInfo.insert(QStringLiteral("dir"), sDir);
     joInfo.insert(QStringLiteral("rev"), joInfo.value(QStringLiteral("rev")).toString());
-    joInfo.insert(QStringLiteral("branch"),
-                  bMandatory ? QString() : joInfo.value(QStringLiteral("branch")).toString());
+    QString sBranch = joInfo.value(QStringLiteral("branch")).toString();
+    if (bMandatory)
+        sBranch = (modes & ServerModes::BranchMandatory) ? QStringLiteral("main") : QString();
+    joInfo.insert(QStringLiteral("branch"), sBranch);
+    if (modes & ServerModes::ExtraMembers)
+        joInfo.insert(QStringLiteral("x_released"), QStringLiteral("2024-01-01"));
     return joInfo;
 }
 
-QJsonArray PackageCatalogue::CatalogueList(const QString &sDevType) const
+QJsonObject PackageCatalogue::FileEntry(const QString &sPath, const QString &sLocal,
+                                        ServerModes::Set modes) const
+{
+    QString sListed = sPath;
+    if (modes & ServerModes::LeadingSlash)
+        sListed.prepend(QLatin1Char('/'));
+    if (modes & ServerModes::BackslashPath)
+        sListed.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    QString sHash = CachedMd5(sLocal);
+    if (modes & ServerModes::UpperHash)
+        sHash = sHash.toUpper();
+    const qint64 nSize = QFileInfo(sLocal).size();
+    QJsonObject joFile;
+    joFile.insert(QStringLiteral("Path"), sListed);
+    joFile.insert(QStringLiteral("Hash"), sHash);
+    if (modes & ServerModes::StaleSize)
+        joFile.insert(QStringLiteral("Size"), qMax<qint64>(1, nSize / 4));
+    else if (modes & ServerModes::ZeroSize)
+        joFile.insert(QStringLiteral("Size"), 0);
+    else if (modes & ServerModes::TextSize)
+        joFile.insert(QStringLiteral("Size"), QString::number(nSize));
+    else if (modes & ServerModes::BigSize)
+        joFile.insert(QStringLiteral("Size"), nSize * 4);
+    else if (!(modes & ServerModes::NoSize))
+        joFile.insert(QStringLiteral("Size"), nSize);
+    if (modes & ServerModes::ExtraMembers)
+        joFile.insert(QStringLiteral("x_mode"), 420);
+    return joFile;
+}
+
+QJsonArray PackageCatalogue::CatalogueList(const QString &sDevType, ServerModes::Set modes) const
 {
     QJsonArray jaList;
     for (const Package &package : ReadPackages()) {
         if (OffersTo(package, sDevType))
-            jaList.append(PublicInfo(package));
+            jaList.append(PublicInfo(package, modes, false));
     }
     return jaList;
 }
 
 QJsonArray PackageCatalogue::DownloadList(const QString &sDevType, const QString &sType,
-                                          const QString &sBranch) const
+                                          const QString &sBranch, ServerModes::Set modes) const
 {
     QJsonArray jaList;
     for (const Package &package : ReadPackages()) {
@@ -93,8 +134,9 @@ QJsonArray PackageCatalogue::DownloadList(const QString &sDevType, const QString
         const QString sDir = DirOf(package.joInfo);
         if (LastComponent(sDir).compare(sType, Qt::CaseInsensitive) != 0)
             continue;
-        QJsonObject joManifest = PublicInfo(package);
-        const QString sPackageBranch = joManifest.value(QStringLiteral("branch")).toString();
+        QJsonObject joManifest = PublicInfo(package, modes, true);
+        const QString sPackageBranch =
+            PublicInfo(package, 0, true).value(QStringLiteral("branch")).toString();
         if (!sBranch.isEmpty() && sPackageBranch.compare(sBranch, Qt::CaseInsensitive) != 0)
             continue;
         // "files/" lies below the package folder; "disk/" (files the package
@@ -103,15 +145,11 @@ QJsonArray PackageCatalogue::DownloadList(const QString &sDevType, const QString
         AddFiles(package.sFolder + QStringLiteral("/files"), sDir + QLatin1Char('/'), &files);
         AddFiles(package.sFolder + QStringLiteral("/disk"), QString(), &files);
         std::sort(files.begin(), files.end());
+        if (modes & ServerModes::FilesReversed)
+            std::reverse(files.begin(), files.end());
         QJsonArray jaFiles;
-        for (const auto &file : qAsConst(files)) {
-            QJsonObject joFile;
-            joFile.insert(QStringLiteral("Path"), file.first);
-            joFile.insert(QStringLiteral("Hash"), CachedMd5(file.second));
-            joFile.insert(QStringLiteral("Size"),
-                          static_cast<qint64>(QFileInfo(file.second).size()));
-            jaFiles.append(joFile);
-        }
+        for (const auto &file : qAsConst(files))
+            jaFiles.append(FileEntry(file.first, file.second, modes));
         joManifest.insert(QStringLiteral("files"), jaFiles);
         jaList.append(joManifest);
     }
@@ -120,7 +158,9 @@ QJsonArray PackageCatalogue::DownloadList(const QString &sDevType, const QString
 
 QString PackageCatalogue::FileForPath(const QString &sPath) const
 {
-    const QStringList slParts = sPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString sSlashed = sPath;
+    sSlashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QStringList slParts = sSlashed.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     if (slParts.contains(QStringLiteral("..")) || slParts.contains(QStringLiteral(".")))
         return QString();
     const QString sClean = slParts.join(QLatin1Char('/'));

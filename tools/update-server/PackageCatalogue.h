@@ -5,6 +5,8 @@
 // folder is read afresh for every request, so tests may change it between
 // requests; file digests are cached by path, size and modification time.
 
+#include "ServerModes.h"
+
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -18,13 +20,15 @@ public:
     QString Folder() const { return m_sFolder; }
 
     // Command 1042: the packages offered to this device type, without files.
-    QJsonArray CatalogueList(const QString &sDevType) const;
+    QJsonArray CatalogueList(const QString &sDevType, ServerModes::Set modes = 0) const;
     // Command 1043: full manifests ("files" of "Path", "Hash", "Size") of the
     // packages whose folder's last component is sType (letter case ignored)
-    // and, when sBranch is not empty, whose branch is sBranch.
-    QJsonArray DownloadList(const QString &sDevType, const QString &sType,
-                            const QString &sBranch) const;
-    // Local file for a "Path" of a manifest; empty when there is none.
+    // and, when sBranch is not empty, whose branch is sBranch. The modes
+    // shape them as a real server may.
+    QJsonArray DownloadList(const QString &sDevType, const QString &sType, const QString &sBranch,
+                            ServerModes::Set modes = 0) const;
+    // Local file for a "Path" of a manifest ("/" or "\" separators); empty
+    // when there is none.
     QString FileForPath(const QString &sPath) const;
 
 private:
@@ -34,7 +38,12 @@ private:
     };
     QList<Package> ReadPackages() const;
     static bool OffersTo(const Package &package, const QString &sDevType);
-    static QJsonObject PublicInfo(const Package &package);
+    // The package object of a reply: "dir", "rev" and "branch" as the modes
+    // spell them (bList: for the download list), without the server's own members.
+    static QJsonObject PublicInfo(const Package &package, ServerModes::Set modes, bool bList);
+    // One element of "files".
+    QJsonObject FileEntry(const QString &sPath, const QString &sLocal,
+                          ServerModes::Set modes) const;
     QString CachedMd5(const QString &sPath) const;
     // Appends ("Path", local file) for every file below sFolder, its path
     // relative to sFolder preceded by sPathPrefix.

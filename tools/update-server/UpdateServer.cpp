@@ -113,6 +113,26 @@ bool ParseRange(const std::string &sHeader, qint64 nSize, qint64 *pFirst, qint64
     *pSatisfiable = nFirst < nSize;
     return true;
 }
+
+const char *ReasonPhrase(int nStatus)
+{
+    switch (nStatus) {
+    case 200:
+        return "OK";
+    case 206:
+        return "Partial Content";
+    case 400:
+        return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 416:
+        return "Range Not Satisfiable";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
+    }
+}
 } // namespace
 
 UpdateServer::UpdateServer(const ServerSettings &settings, AccountStore &accounts,
@@ -276,6 +296,7 @@ void UpdateServer::HandleCommand(const httplib::Request &req, httplib::Response 
     }
 
     const std::optional<Fault> fault = m_faults.Take(sKind, FromStd(req.path));
+    const ServerModes::Set modes = m_modes.Current();
     Reply reply;
     QJsonObject joReply;
     const bool bRightPlace = (endpoint == Endpoint::Login && nCommand == CommandLogin) ||
@@ -289,9 +310,13 @@ void UpdateServer::HandleCommand(const httplib::Request &req, httplib::Response 
     else if (nCommand == CommandRegister)
         joReply = Register(joData);
     else if (nCommand == CommandCatalogue)
-        joReply = Catalogue(joData);
+        joReply = Catalogue(joData, modes);
     else
-        joReply = DownloadList(joData);
+        joReply = DownloadList(joData, modes);
+    if (bRightPlace && nCommand == CommandDownloadList && (modes & ServerModes::ListCode))
+        joReply.insert(QStringLiteral("code"), QStringLiteral("999999"));
+    if (modes & ServerModes::ExtraMembers)
+        joReply.insert(QStringLiteral("x_server"), QStringLiteral("stand-in"));
 
     if (fault && !fault->sCode.isEmpty())
         joReply.insert(QStringLiteral("code"), fault->sCode);
@@ -311,6 +336,7 @@ void UpdateServer::HandleCommand(const httplib::Request &req, httplib::Response 
         reply.sBody =
             (bSealed ? SealPayload(baReply, PayloadKey()) : CompressBody(baReply)).toStdString();
     Answer(req, res, reply, fault);
+    Frame(req, res, modes);
 }
 
 QJsonObject UpdateServer::Login(const QJsonObject &joData, std::string *pCookie)
@@ -347,25 +373,26 @@ QJsonObject UpdateServer::Register(const QJsonObject &joData)
     return CodeReply("10003", sReason);
 }
 
-QJsonObject UpdateServer::Catalogue(const QJsonObject &joData) const
+QJsonObject UpdateServer::Catalogue(const QJsonObject &joData, ServerModes::Set modes) const
 {
     QJsonObject joReply = CodeReply("000000");
     joReply.insert(QStringLiteral("root"), Root());
-    joReply.insert(QStringLiteral("list"),
-                   m_catalogue.CatalogueList(joData.value(QStringLiteral("devtype")).toString()));
+    joReply.insert(
+        QStringLiteral("list"),
+        m_catalogue.CatalogueList(joData.value(QStringLiteral("devtype")).toString(), modes));
     return joReply;
 }
 
-QJsonObject UpdateServer::DownloadList(const QJsonObject &joData) const
+QJsonObject UpdateServer::DownloadList(const QJsonObject &joData, ServerModes::Set modes) const
 {
     const QJsonValue jvType = joData.value(QStringLiteral("type"));
     const QString sType = jvType.isArray() ? jvType.toArray().at(0).toString() : jvType.toString();
     QJsonObject joReply = CodeReply("000000");
     joReply.insert(QStringLiteral("root"), Root());
-    joReply.insert(QStringLiteral("list"),
-                   m_catalogue.DownloadList(joData.value(QStringLiteral("devtype")).toString(),
-                                            sType,
-                                            joData.value(QStringLiteral("branch")).toString()));
+    joReply.insert(
+        QStringLiteral("list"),
+        m_catalogue.DownloadList(joData.value(QStringLiteral("devtype")).toString(), sType,
+                                 joData.value(QStringLiteral("branch")).toString(), modes));
     return joReply;
 }
 
@@ -390,11 +417,13 @@ void UpdateServer::HandleFile(const httplib::Request &req, httplib::Response &re
     const quint64 nEntry = m_log.Add(joEntry);
 
     const std::optional<Fault> fault = m_faults.Take(QStringLiteral("files"), FromStd(req.path));
+    const ServerModes::Set modes = m_modes.Current();
     const QString sLocal = m_catalogue.FileForPath(sPath);
     if (sLocal.isEmpty() && !(fault && (fault->nStatus != 0 || fault->bEmpty))) {
         res.status = 404;
         res.set_content("update-server: no such file\n", "text/plain");
         m_log.SetMember(nEntry, QStringLiteral("status"), res.status);
+        Frame(req, res, modes);
         return;
     }
     if (fault && fault->nDelayMs > 0 && !Pause(fault->nDelayMs))
@@ -408,10 +437,12 @@ void UpdateServer::HandleFile(const httplib::Request &req, httplib::Response &re
         played.nDelayMs = 0;
         Answer(req, res, reply, played);
         m_log.SetMember(nEntry, QStringLiteral("status"), res.status);
+        Frame(req, res, modes);
         return;
     }
     ServeFile(req, res, sLocal, fault ? *fault : Fault(), nEntry);
     m_log.SetMember(nEntry, QStringLiteral("status"), res.status);
+    Frame(req, res, modes);
 }
 
 void UpdateServer::ServeFile(const httplib::Request &req, httplib::Response &res,
@@ -570,6 +601,91 @@ void UpdateServer::Answer(const httplib::Request &req, httplib::Response &res, c
     res.set_content(*pBody, reply.sContentType.c_str());
 }
 
+void UpdateServer::Frame(const httplib::Request &req, httplib::Response &res,
+                         ServerModes::Set modes)
+{
+    if (modes & ServerModes::Http10)
+        SendAsHttp10(req, res);
+    else if (modes & ServerModes::Chunked)
+        MakeChunked(res);
+}
+
+void UpdateServer::MakeChunked(httplib::Response &res)
+{
+    // The library adds its own Content-Type to the new provider.
+    const std::string sType = res.get_header_value("Content-Type");
+    res.headers.erase("Content-Type");
+    if (res.content_provider_) {
+        const httplib::ContentProvider inner = res.content_provider_;
+        const size_t nLength = res.content_length_;
+        res.set_chunked_content_provider(sType,
+                                         [inner, nLength](size_t nOffset, httplib::DataSink &sink) {
+                                             if (nOffset >= nLength) {
+                                                 sink.done();
+                                                 return true;
+                                             }
+                                             return inner(nOffset, nLength - nOffset, sink);
+                                         });
+        return;
+    }
+    auto pBody = std::make_shared<std::string>(std::move(res.body));
+    res.body.clear();
+    res.set_chunked_content_provider(sType, [pBody](size_t nOffset, httplib::DataSink &sink) {
+        if (nOffset >= pBody->size()) {
+            sink.done();
+            return true;
+        }
+        // Small pieces: even a short reply comes in several chunks.
+        return sink.write(pBody->data() + nOffset, std::min<size_t>(1000, pBody->size() - nOffset));
+    });
+}
+
+void UpdateServer::SendAsHttp10(const httplib::Request &req, httplib::Response &res)
+{
+    // The library speaks HTTP/1.1 only: the answer goes out on its socket
+    // from here, and its own attempt afterwards finds the connection shut.
+    const int fd = FindConnection(req.local_port, req.remote_port);
+    if (fd < 0)
+        return;
+    std::string sHead =
+        "HTTP/1.0 " + std::to_string(res.status) + " " + ReasonPhrase(res.status) + "\r\n";
+    for (const auto &header : res.headers) {
+        const QByteArray baName = QByteArray::fromStdString(header.first).toLower();
+        if (baName == "content-length" || baName == "transfer-encoding" || baName == "connection" ||
+            baName == "keep-alive")
+            continue;
+        sHead += header.first + ": " + header.second + "\r\n";
+    }
+    sHead += "Connection: close\r\n\r\n";
+    bool bOk = SendAll(fd, sHead.data(), sHead.size());
+    if (bOk && res.content_provider_) {
+        size_t nOffset = 0;
+        httplib::DataSink sink;
+        sink.write = [fd, &nOffset, &bOk](const char *pData, size_t nLength) {
+            bOk = bOk && SendAll(fd, pData, nLength);
+            if (bOk)
+                nOffset += nLength;
+            return bOk;
+        };
+        sink.is_writable = [&bOk] { return bOk; };
+        sink.done = [] {};
+        while (bOk && nOffset < res.content_length_) {
+            const size_t nBefore = nOffset;
+            if (!res.content_provider_(nOffset, res.content_length_ - nOffset, sink) ||
+                nOffset == nBefore)
+                break;
+        }
+    } else if (bOk) {
+        SendAll(fd, res.body.data(), res.body.size());
+    }
+    EndSending(fd);
+    res.body.clear();
+    res.content_provider_ = nullptr;
+    res.content_length_ = 0;
+    res.headers.erase("Connection");
+    res.set_header("Connection", "close");
+}
+
 void UpdateServer::HandleControl(const httplib::Request &req, httplib::Response &res)
 {
     const std::string sWhat = req.matches.size() > 1 ? req.matches[1].str() : std::string();
@@ -584,6 +700,38 @@ void UpdateServer::HandleControl(const httplib::Request &req, httplib::Response 
     if (sWhat == "clear" && req.method == "POST") {
         m_log.Clear();
         res.set_content("{}", "application/json");
+        return;
+    }
+    if (sWhat == "modes" && req.method == "GET") {
+        res.set_content(
+            QJsonDocument(QJsonArray::fromStringList(ServerModes::Names(m_modes.Current())))
+                .toJson()
+                .toStdString(),
+            "application/json");
+        return;
+    }
+    if (sWhat == "modes" && req.method == "POST") {
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(req.body));
+        QStringList slNames;
+        for (const QJsonValue &jvName : doc.array())
+            slNames << jvName.toString();
+        ServerModes::Set set = 0;
+        QString sError;
+        if (!doc.isArray() || !ServerModes::Parse(slNames, &set, &sError)) {
+            res.status = 400;
+            res.set_content(
+                ("update-server: " +
+                 (sError.isEmpty() ? QStringLiteral("modes are a JSON array of names") : sError) +
+                 "\n")
+                    .toStdString(),
+                "text/plain");
+            return;
+        }
+        m_modes.Replace(set);
+        res.set_content(QJsonDocument(QJsonArray::fromStringList(ServerModes::Names(set)))
+                            .toJson()
+                            .toStdString(),
+                        "application/json");
         return;
     }
     if (sWhat == "fault" && req.method == "GET") {

@@ -7,6 +7,7 @@
 #include "FaultBoard.h"
 #include "PackageCatalogue.h"
 #include "RequestLog.h"
+#include "ServerModes.h"
 
 #include <QHash>
 #include <QString>
@@ -31,6 +32,7 @@ public:
     ~UpdateServer();
 
     FaultBoard &Faults() { return m_faults; }
+    ServerModes &Modes() { return m_modes; }
     // Binds both ports; false with a message when one cannot be bound.
     bool Bind(QString *pError);
     // Serves until Stop(); blocks.
@@ -56,12 +58,17 @@ private:
 
     QJsonObject Login(const QJsonObject &joData, std::string *pCookie);
     QJsonObject Register(const QJsonObject &joData);
-    QJsonObject Catalogue(const QJsonObject &joData) const;
-    QJsonObject DownloadList(const QJsonObject &joData) const;
+    QJsonObject Catalogue(const QJsonObject &joData, ServerModes::Set modes) const;
+    QJsonObject DownloadList(const QJsonObject &joData, ServerModes::Set modes) const;
     QString SessionUser(const httplib::Request &req) const;
 
     void Answer(const httplib::Request &req, httplib::Response &res, const Reply &reply,
                 const std::optional<Fault> &fault);
+    // Frames the finished answer as the modes ask: chunked, or sent here as
+    // HTTP/1.0 without a length and ended by closing the connection.
+    static void Frame(const httplib::Request &req, httplib::Response &res, ServerModes::Set modes);
+    static void MakeChunked(httplib::Response &res);
+    static void SendAsHttp10(const httplib::Request &req, httplib::Response &res);
     bool Pause(int nMs);
     QString Root() const;
 
@@ -69,6 +76,7 @@ private:
     AccountStore &m_accounts;
     PackageCatalogue &m_catalogue;
     FaultBoard m_faults;
+    ServerModes m_modes;
     RequestLog m_log;
     httplib::Server m_commandServer;
     httplib::Server m_loginServer;

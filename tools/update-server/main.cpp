@@ -32,9 +32,15 @@ const char kDescription[] =
     "body, msg, delay, reset, trickle, times, cut, norange, ignoreifrange,\n"
     "rangeshift, rangelie; {} clears them).\n"
     "\n"
+    "GET /control/modes, POST /control/modes (replace the modes with a JSON array\n"
+    "of their names; [] clears them).\n"
+    "\n"
     "Once both ports listen it prints \"update-server: ready\" and the address\n"
     "and ports to standard output and writes the ready file, if one was given.\n"
-    "SIGINT or SIGTERM stop it.";
+    "SIGINT or SIGTERM stop it.\n"
+    "\n"
+    "Modes: replies a real server may send and the assistant must take (--mode,\n"
+    "POST /control/modes); they apply to every request:\n";
 
 int Fail(const QString &sMessage)
 {
@@ -56,7 +62,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("update-server"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    parser.setApplicationDescription(QString::fromLatin1(kDescription) + ServerModes::Help());
     parser.addHelpOption();
     const QCommandLineOption optAddress(
         {QStringLiteral("a"), QStringLiteral("address")},
@@ -95,6 +101,10 @@ int main(int argc, char *argv[])
         QStringLiteral("Stop when the process that started the server ends (for tests)."));
     const QCommandLineOption optVerbose(QStringLiteral("verbose"),
                                         QStringLiteral("One line per request on standard error."));
+    const QCommandLineOption optMode(
+        QStringLiteral("mode"),
+        QStringLiteral("Reply variants to play (repeatable or comma-separated; listed above)."),
+        QStringLiteral("names"));
     const QCommandLineOption optFaultOn(
         QStringLiteral("fault-on"),
         QStringLiteral("Requests the fault below applies to, comma-separated: login, register, "
@@ -136,6 +146,7 @@ int main(int argc, char *argv[])
         QStringLiteral("fault-times"),
         QStringLiteral("Play the fault this many times, then answer normally (default: always)."),
         QStringLiteral("N"));
+    parser.addOptions({optMode});
     parser.addOptions({optAddress,        optPort,       optLoginPort,    optPackages,
                        optAccounts,       optAddAccount, optRoot,         optReadyFile,
                        optExitWithParent, optVerbose,    optFaultOn,      optFaultMatch,
@@ -217,6 +228,11 @@ int main(int argc, char *argv[])
             return Fail(sError);
         server.Faults().Replace({*fault});
     }
+
+    ServerModes::Set modes = 0;
+    if (!ServerModes::Parse(parser.values(optMode), &modes, &sError))
+        return Fail(sError);
+    server.Modes().Replace(modes);
 
     if (!server.Bind(&sError))
         return Fail(sError);

@@ -444,7 +444,9 @@ void MainWindow::OnDeviceChange()
         return;
 
     TransferStopFlag = 1;
+    // Its late reports bring its rows back to Ready, and nothing else.
     pBatch->Abandon();
+    UpdateCancelButton();
     if (slDisks.isEmpty()) {
         sCurDisk.clear();
         sSN.clear();

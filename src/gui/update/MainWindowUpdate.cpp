@@ -397,7 +397,10 @@ void MainWindow::OnRowChanged(const DownloadBatch::RowReport &report)
     using State = DownloadBatch::RowState;
     switch (report.state) {
     case State::Ready:
+        // Nothing of an earlier try stays: the row may be downloaded afresh.
         SetRowState(nRow, QString(), QColor());
+        if (QTableWidgetItem *pProgress = ui->tbUpdateList->item(nRow, ColProgress))
+            pProgress->setData(RoleProgress, QVariant());
         break;
     case State::Waiting:
         SetRowState(nRow, QString::fromUtf8(StateWaiting), QColor());

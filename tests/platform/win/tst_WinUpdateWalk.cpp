@@ -235,7 +235,7 @@ void tst_WinUpdateWalk::packagesComeDownOntoTheDrive()
         const CommandReply reply =
             SendSealedCommand(CommandDownloadList, DownloadRequestData(request));
         const QList<QJsonObject> packages =
-            MatchingPackages(reply.joReply, reply.bParsed, request, &bOk);
+            RowPackages(reply.joReply, reply.bParsed, request, &bOk);
         QVERIFY2(bOk && !packages.isEmpty(), qPrintable(entry.sDir));
         for (const QJsonObject &joPackage : packages) {
             DiffDownload downloader;
