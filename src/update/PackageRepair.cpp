@@ -31,6 +31,28 @@ void PackageRepair::SetProgress(std::function<void(int)> onNewProgress)
     onProgress = std::move(onNewProgress);
 }
 
+bool PackageRepair::ListsAFault(const QJsonObject &joServer, const PackageCheckResult &check,
+                                const QString &sDisk)
+{
+    const bool bFoldCase = NamesIgnoreCase(sDisk.toStdString());
+    QSet<QString> faults;
+    for (const FileFault &fault : check.faults) {
+        if (!fault.sLocal.isEmpty())
+            faults.insert(bFoldCase ? fault.sLocal.toCaseFolded() : fault.sLocal);
+    }
+    const QString sLang = PackageManifest(joServer).Lang();
+    QHash<QString, QString> canonicalFolders;
+    const QJsonArray jaFiles = joServer.value(QLatin1String("files")).toArray();
+    for (const QJsonValue &value : jaFiles) {
+        const FileEntry entry = FileEntry::FromJson(value.toObject());
+        const QString sLocal = PathInside(
+            sDisk, PackageManifest::WithoutLanguagePrefix(entry.sPath, sLang), &canonicalFolders);
+        if (!sLocal.isEmpty() && faults.contains(bFoldCase ? sLocal.toCaseFolded() : sLocal))
+            return true;
+    }
+    return false;
+}
+
 QJsonObject PackageRepair::RestrictToFaults(const QJsonObject &joServer,
                                             const PackageCheckResult &check, const QString &sDisk,
                                             int *pUnavailable)
@@ -102,8 +124,19 @@ PackageRepairResult PackageRepair::Repair(const PackageCheckResult &check)
              << MaskSecrets(QJsonDocument(joData).toJson(QJsonDocument::Compact));
     const CommandReply reply = SendSealedCommand(CommandDownloadList, joData);
     bool bUsable = false;
-    const QList<QJsonObject> packages =
-        MatchingPackages(reply.joReply, reply.bParsed, request, &bUsable);
+    // The package of this very folder first; the server is asked by the folder's last
+    // name only and may spell the rest of "dir" otherwise.
+    QList<QJsonObject> packages = MatchingPackages(reply.joReply, reply.bParsed, request, &bUsable);
+    if (bUsable && packages.isEmpty()) {
+        // Under another spelling only the package that lists a damaged file is this one:
+        // another package of that last name is not.
+        const QList<QJsonObject> named =
+            RowPackages(reply.joReply, reply.bParsed, request, &bUsable);
+        for (const QJsonObject &joPackage : named) {
+            if (ListsAFault(joPackage, check, request.sDisk))
+                packages.append(joPackage);
+        }
+    }
     if (!bUsable) {
         result.state = PackageRepairResult::BadReply;
         return result;

@@ -59,6 +59,9 @@ public:
 
     PackageRepairResult Repair(const PackageCheckResult &check);
 
+    // Whether the server's package lists the place of one of the check's damaged files.
+    static bool ListsAFault(const QJsonObject &joServer, const PackageCheckResult &check,
+                            const QString &sDisk);
     // joServer (a package of the download-list reply, with "root" and "lang")
     // keeping only the files that bring back check's damaged and missing
     // files: same place on the disk sDisk, same digest. The faults that no

@@ -60,6 +60,8 @@ private slots:
     void initTestCase();
     void init();
     void repairsOnlyDamagedFiles();
+    void repairsWhatTheServerMaySend_data();
+    void repairsWhatTheServerMaySend();
     void asksForTheBranchTheDownloadPageAsksFor_data();
     void asksForTheBranchTheDownloadPageAsksFor();
     void fifoInPlaceOfAFileIsNotRead();
@@ -133,6 +135,7 @@ void tst_PackageRepair::init()
 {
     TransferStopFlag = 0;
     pServer->ClearFaults();
+    QVERIFY(pServer->SetModes({}));
     QDir(sDisk).removeRecursively();
     QVERIFY(WriteFile(sDisk + "/sn.txt", "D000000000001"));
     ServePackage("2.0");
@@ -209,6 +212,34 @@ void tst_PackageRepair::repairsOnlyDamagedFiles()
                           "/files/Diag/Engine/sub/b.bin"}));
     for (const QJsonValue &value : jaFiles)
         QVERIFY(value.toObject().value("cookie").toString().contains("UASESSION="));
+}
+
+void tst_PackageRepair::repairsWhatTheServerMaySend_data()
+{
+    // The server is asked by the folder's last name only: it may spell the
+    // rest of "dir" otherwise, and send its other allowed variants.
+    QTest::addColumn<QStringList>("modes");
+    QTest::newRow("another parent") << QStringList{"dir-parent"};
+    QTest::newRow("trailing slash") << QStringList{"dir-slash"};
+    QTest::newRow("upper-case digests") << QStringList{"upper-hash"};
+    QTest::newRow("stale sizes") << QStringList{"stale-size"};
+    QTest::newRow("backslashes in paths") << QStringList{"backslash-path"};
+    QTest::newRow("all at once") << QStringList{"dir-parent", "upper-hash", "stale-size",
+                                                "backslash-path"};
+}
+
+void tst_PackageRepair::repairsWhatTheServerMaySend()
+{
+    QFETCH(QStringList, modes);
+    QVERIFY(QFile::remove(sFolder + "/a.bin"));
+    QVERIFY(pServer->SetModes(modes));
+    PackageRepair repair(Device());
+    const PackageRepairResult result = repair.Repair(Check());
+    QVERIFY(pServer->SetModes({}));
+    QCOMPARE(result.state, PackageRepairResult::Repaired);
+    QCOMPARE(result.nRepaired, 1);
+    QCOMPARE(ReadFile(sFolder + "/a.bin"), kA);
+    QCOMPARE(Check().state, PackageCheckResult::Intact);
 }
 
 void tst_PackageRepair::asksForTheBranchTheDownloadPageAsksFor_data()
