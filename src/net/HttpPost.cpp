@@ -131,6 +131,16 @@ void AttachSharedCookies(CURL *pHandle)
     curl_easy_setopt(pHandle, CURLOPT_COOKIEFILE, "");
 }
 
+void ForgetSharedCookies()
+{
+    EasyHandle pHandle(curl_easy_init());
+    if (!pHandle)
+        return;
+    // On a handle that joined the share, the cookie list is the shared one.
+    curl_easy_setopt(pHandle.get(), CURLOPT_SHARE, SharedCookieStore());
+    curl_easy_setopt(pHandle.get(), CURLOPT_COOKIELIST, "ALL");
+}
+
 void ApplyProxy(CURL *pHandle, const ProxyInfo *pProxy)
 {
     if (pHandle == nullptr)

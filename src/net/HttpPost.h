@@ -22,6 +22,9 @@ QByteArray HttpPost(const QString &sUrl, const QByteArray &baBody, const ProxyIn
 
 // Attaches a transfer handle to SharedCookieStore (cookies and DNS cache).
 void AttachSharedCookies(CURL *pHandle);
+// Empties the cookie jar of SharedCookieStore: after signing out no request may
+// still carry the session of the account before.
+void ForgetSharedCookies();
 
 // Sets the proxy options on a handle. The credentials are always set, ":" when
 // account and password are empty. pProxy null makes the handle connect

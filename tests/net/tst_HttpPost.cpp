@@ -28,6 +28,7 @@ private slots:
     void receiveErrorThenAnswer();
     void errorStatusBodyIsReturned();
     void loginCookieGoesWithNextCommand();
+    void forgottenCookiesStayBehind();
     void concurrentTransfersShareCookies();
     void urlIsPercentEncoded_data();
     void urlIsPercentEncoded();
@@ -156,6 +157,25 @@ void tst_HttpPost::loginCookieGoesWithNextCommand()
                 .contains(QStringLiteral("UASESSION=") +
                           login.joReply.value(QStringLiteral("token")).toString()));
     QCOMPARE(joRequest.value(QStringLiteral("session")).toString(), QStringLiteral("alice"));
+}
+
+void tst_HttpPost::forgottenCookiesStayBehind()
+{
+    QJsonObject joLogin;
+    joLogin.insert(QStringLiteral("username"), QStringLiteral("alice"));
+    joLogin.insert(
+        QStringLiteral("password"),
+        QString::fromLatin1(
+            QCryptographicHash::hash("secret123", QCryptographicHash::Md5).toHex().toUpper()));
+    QVERIFY(SendCompressedCommand(LoginUrl(), CommandLogin, joLogin).IsSuccess());
+    ForgetSharedCookies();
+    QVERIFY(SendSealedCommand(CommandCatalogue, QJsonObject()).IsSuccess());
+
+    const QJsonArray jaRequests = m_server.Requests(QStringLiteral("catalogue"));
+    QCOMPARE(jaRequests.size(), 1);
+    const QJsonObject joRequest = jaRequests.at(0).toObject();
+    QCOMPARE(joRequest.value(QStringLiteral("cookie")).toString(), QString());
+    QCOMPARE(joRequest.value(QStringLiteral("session")).toString(), QString());
 }
 
 void tst_HttpPost::concurrentTransfersShareCookies()
