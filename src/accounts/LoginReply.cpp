@@ -1,5 +1,7 @@
 #include "accounts/LoginReply.h"
 
+#include "accounts/SignInWatch.h"
+
 #include <QJsonDocument>
 #include <mutex>
 
@@ -47,7 +49,11 @@ void SetLoginReply(const QJsonObject &joReply, const QString &sAccount)
     // An empty object signs the user out rather than storing "{}".
     const QByteArray baReply =
         joReply.isEmpty() ? QByteArray() : QJsonDocument(joReply).toJson(QJsonDocument::Compact);
-    std::lock_guard<std::mutex> lock(ReplyMutex());
-    ReplySlot() = baReply;
-    AccountSlot() = baReply.isEmpty() ? QString() : sAccount;
+    {
+        std::lock_guard<std::mutex> lock(ReplyMutex());
+        ReplySlot() = baReply;
+        AccountSlot() = baReply.isEmpty() ? QString() : sAccount;
+    }
+    // Outside the lock: a receiver called at once reads the reply again.
+    emit SignInWatch::Instance()->SignedInChanged(!baReply.isEmpty());
 }

@@ -8,6 +8,7 @@
 QJsonObject LoginReply();
 bool HasLoginReply();
 // An empty reply signs the user out. sAccount: the account name it is for.
+// SignInWatch tells of every call.
 void SetLoginReply(const QJsonObject &joReply, const QString &sAccount = QString());
 // The account of the stored reply; empty while nobody is signed in.
 QString LoginAccount();

@@ -76,6 +76,49 @@ using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 
 const int kMaxAttempts = 11;
 
+// A command's time limit, over all its attempts: nBaseMs, and nMsPerKiB more for
+// every KiB the server has sent. A slow server that keeps sending gets the time
+// its reply needs; one that trickles without end still reaches the limit.
+class CommandBudget
+{
+public:
+    explicit CommandBudget(const TransferTimeouts &timeouts)
+        : start(std::chrono::steady_clock::now()), nBaseMs(timeouts.nCommandMs),
+          nMsPerKiB(timeouts.nCommandMsPerKiB)
+    {
+    }
+    // The bytes of the attempt that runs; the earlier ones are kept by NextAttempt.
+    void SetAttemptBytes(curl_off_t nBytes) { nAttemptBytes = nBytes; }
+    void NextAttempt()
+    {
+        nEarlierBytes += nAttemptBytes;
+        nAttemptBytes = 0;
+    }
+    bool Spent() const
+    {
+        const qint64 nBytes = qint64(nEarlierBytes + nAttemptBytes);
+        const qint64 nAllowedMs = qint64(nBaseMs) + nBytes * qint64(nMsPerKiB) / 1024;
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        return std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() >= nAllowedMs;
+    }
+
+private:
+    std::chrono::steady_clock::time_point start;
+    long nBaseMs;
+    long nMsPerKiB;
+    curl_off_t nEarlierBytes = 0;
+    curl_off_t nAttemptBytes = 0;
+};
+
+// libcurl calls it often while data moves and about once a second while none
+// does; a non-zero result ends the transfer.
+int CheckBudget(void *pUser, curl_off_t, curl_off_t nReceived, curl_off_t, curl_off_t)
+{
+    auto *pBudget = static_cast<CommandBudget *>(pUser);
+    pBudget->SetAttemptBytes(nReceived);
+    return pBudget->Spent() ? 1 : 0;
+}
+
 } // namespace
 
 void AttachSharedCookies(CURL *pHandle)
@@ -86,6 +129,16 @@ void AttachSharedCookies(CURL *pHandle)
     // Joining a share does not switch the handle's cookie engine on; an empty
     // cookie file name does, without reading any file.
     curl_easy_setopt(pHandle, CURLOPT_COOKIEFILE, "");
+}
+
+void ForgetSharedCookies()
+{
+    EasyHandle pHandle(curl_easy_init());
+    if (!pHandle)
+        return;
+    // On a handle that joined the share, the cookie list is the shared one.
+    curl_easy_setopt(pHandle.get(), CURLOPT_SHARE, SharedCookieStore());
+    curl_easy_setopt(pHandle.get(), CURLOPT_COOKIELIST, "ALL");
 }
 
 void ApplyProxy(CURL *pHandle, const ProxyInfo *pProxy)
@@ -175,18 +228,18 @@ QByteArray HttpPost(const QString &sUrl, const QByteArray &baBody, const ProxyIn
     ApplyTransferTimeouts(pCurl);
     ApplyProxy(pCurl, pProxy);
 
-    // The whole command, retries included, has one time limit: a server that
-    // trickles its reply must not hold the caller (and its wait prompt) for ever.
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(CurrentTransferTimeouts().nCommandMs);
+    // A server that sends nothing for a while is dropped by the low-speed test;
+    // one that sends a little now and then by the command's budget, which grows
+    // with what arrives, so a long reply on a slow line still comes whole.
+    CommandBudget budget(CurrentTransferTimeouts());
+    curl_easy_setopt(pCurl, CURLOPT_XFERINFOFUNCTION, CheckBudget);
+    curl_easy_setopt(pCurl, CURLOPT_XFERINFODATA, &budget);
+    curl_easy_setopt(pCurl, CURLOPT_NOPROGRESS, 0L);
     CURLcode nResult = CURLE_OPERATION_TIMEDOUT;
     for (int nAttempt = 0; nAttempt < kMaxAttempts; ++nAttempt) {
-        const long nLeftMs = long(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      deadline - std::chrono::steady_clock::now())
-                                      .count());
-        if (nLeftMs <= 0)
+        budget.NextAttempt();
+        if (budget.Spent())
             break;
-        curl_easy_setopt(pCurl, CURLOPT_TIMEOUT_MS, nLeftMs);
         baResponse.clear();
         nResult = curl_easy_perform(pCurl);
         long nCode = 0;

@@ -8,11 +8,15 @@
 
 // The local server name of the running user's copies of the program sName (its executable's
 // file name), for QLocalServer and QLocalSocket; empty when no place is safe for it.
-// Linux: "<sTempDir>/updateassist-<uid>/<sName>", in a folder that only the user may enter. The
-// folder is created with mode 0700; one that belongs to someone else, is a link or is open to
-// others is never used (another user could otherwise answer for our copies or squat the name).
-// Windows: "<sName>-<the user's SID>", a named pipe; sTempDir is not used.
-std::string InstanceServerName(const std::string &sTempDir, const std::string &sName);
+// Linux: "<sRuntimeDir>/updateassist/<sName>" in the user's runtime folder ($XDG_RUNTIME_DIR,
+// where only its user can make entries) when that is an absolute path to a folder of the user
+// closed to others; otherwise "<sTempDir>/updateassist-<uid>/<sName>". The folder is created
+// with mode 0700; one that belongs to someone else, is a link or is open to others is never
+// used (another user could otherwise answer for our copies or squat the name). In the shared
+// temporary folder another user can make that folder first, and then no place is safe.
+// Windows: "<sName>-<the user's SID>", a named pipe; the folders are not used.
+std::string InstanceServerName(const std::string &sRuntimeDir, const std::string &sTempDir,
+                               const std::string &sName);
 
 // An exclusive lock on the server name sServerName, held while the object lives: a file lock on
 // "<sServerName>.lock" (Linux), a session-wide named mutex (Windows). Waits up to 10 s for a

@@ -1,7 +1,8 @@
 #pragma once
-// The package names and file names that carry a rule of their own. The Parts
-// give several slightly different tests for "the main program"; each has a
-// name here, and each is used where that Part uses it:
+// The package names and file names that carry a rule of their own. The
+// program asks "is this the main program?" in several places, each with a
+// slightly different test; each test has a name here and is used only where
+// its place asks it:
 //
 //   IsMandatoryName          catalogue: pre-selected, shown without branch
 //   IsFirmwarePackageName    catalogue: installed version read from the device

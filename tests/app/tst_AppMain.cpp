@@ -8,7 +8,7 @@
 
 // Start-up of the real program. Each test copies UpdateAssist into a fresh
 // folder (so "config.ini" and "crash.dmp" land there) and gives it a private
-// TMPDIR (where the single-instance socket lives).
+// TMPDIR and runtime folder (where the single-instance socket lives).
 class tst_AppMain : public QObject
 {
     Q_OBJECT
@@ -27,6 +27,7 @@ private:
     bool WaitStarted(QProcess *pProcess);
     std::unique_ptr<QTemporaryDir> dir;
     QString sTmp;
+    QString sRuntime;
     QList<QProcess *> processes;
 };
 
@@ -36,6 +37,10 @@ void tst_AppMain::init()
     QVERIFY(dir->isValid());
     sTmp = dir->filePath("tmp");
     QVERIFY(QDir().mkpath(sTmp));
+    sRuntime = dir->filePath("run");
+    QVERIFY(QDir().mkpath(sRuntime));
+    QVERIFY(
+        QFile::setPermissions(sRuntime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QVERIFY(QDir().mkpath(dir->filePath("elsewhere")));
 }
 
@@ -64,6 +69,7 @@ QProcess *tst_AppMain::Start(const QString &sProgram, const QString &sWorkDir)
     auto *pProcess = new QProcess;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TMPDIR", sTmp);
+    env.insert("XDG_RUNTIME_DIR", sRuntime);
     env.insert("QT_QPA_PLATFORM", "offscreen");
     // No device and no server: the window comes up idle.
     env.insert("UPDATEASSIST_DISKS", dir->filePath("no-disk"));
@@ -118,8 +124,7 @@ void tst_AppMain::staleSocketOfKilledCopyIsTakenOver()
     // Killed hard: the socket file stays behind.
     pFirst->kill();
     QVERIFY(pFirst->waitForFinished(10000));
-    QVERIFY(
-        QFileInfo::exists(sTmp + QStringLiteral("/updateassist-%1/UpdateAssist").arg(geteuid())));
+    QVERIFY(QFileInfo::exists(sRuntime + QStringLiteral("/updateassist/UpdateAssist")));
 
     QProcess *pNext = Start(sProgram, dir->path());
     QVERIFY(WaitStarted(pNext));

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // The test re-runs itself as a child that installs the handler and dies of the
@@ -28,6 +29,30 @@ const char *const kChildDump = "UA_CRASH_CHILD_DUMP";
     raise(nSignal);
     _exit(3); // not reached when the handler lets the signal end the process
 }
+
+// Starts this test as a child that writes its dump to sDump and dies of a
+// null pointer; false when it did not end (within a minute) of that signal.
+bool RunCrashingChild(const QString &sDump)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kChildSignal, QString::number(SIGSEGV));
+    env.insert(kChildDump, sDump);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    if (!child.waitForFinished(60000)) {
+        child.kill();
+        child.waitForFinished(10000);
+        return false;
+    }
+    return child.exitStatus() == QProcess::CrashExit;
+}
+
+QByteArray ReadAll(const QString &sPath)
+{
+    QFile file(sPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 } // namespace
 
 class tst_CrashHandler : public QObject
@@ -37,6 +62,8 @@ private slots:
     void dumpWrittenByCrashingChild_data();
     void dumpWrittenByCrashingChild();
     void relativePathResolvedAtInstall();
+    void plantedNameIsNotFollowed_data();
+    void plantedNameIsNotFollowed();
 };
 
 void tst_CrashHandler::dumpWrittenByCrashingChild_data()
@@ -103,6 +130,60 @@ void tst_CrashHandler::relativePathResolvedAtInstall()
     // where it was at the crash.
     QVERIFY(QFile::exists(dir.filePath("crash.dmp")));
     QVERIFY(!QFile::exists(dir.filePath("elsewhere/crash.dmp")));
+}
+
+void tst_CrashHandler::plantedNameIsNotFollowed_data()
+{
+    // What someone put in the dump's place beforehand; nothing it leads to may be written.
+    QTest::addColumn<QString>("sPlant");
+    QTest::newRow("link to another file of ours") << "link";
+    QTest::newRow("link to a file not there yet") << "dangling link";
+    QTest::newRow("hard link to another file of ours") << "hard link";
+    QTest::newRow("named pipe") << "fifo";
+    QTest::newRow("another user's file") << "nobody's file";
+}
+
+void tst_CrashHandler::plantedNameIsNotFollowed()
+{
+    QFETCH(QString, sPlant);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString sDump = dir.filePath("crash.dmp");
+    const QString sVictim = dir.filePath("User.bin");
+    const QByteArray baVictim("the user's remembered login");
+    if (sPlant != "dangling link") {
+        QFile victim(sVictim);
+        QVERIFY(victim.open(QIODevice::WriteOnly));
+        victim.write(baVictim);
+    }
+    const QByteArray baDump = QFile::encodeName(sDump);
+    if (sPlant.endsWith("link") && !sPlant.startsWith("hard")) {
+        QVERIFY(QFile::link(sVictim, sDump));
+    } else if (sPlant == "hard link") {
+        QCOMPARE(::link(QFile::encodeName(sVictim).constData(), baDump.constData()), 0);
+    } else if (sPlant == "fifo") {
+        QCOMPARE(::mkfifo(baDump.constData(), 0600), 0);
+    } else if (sPlant == "nobody's file") {
+        if (geteuid() != 0)
+            QSKIP("needs root to give a file to another user");
+        QVERIFY(QFile::copy(sVictim, sDump));
+        QCOMPARE(::chown(baDump.constData(), 65534, 65534), 0);
+    }
+
+    // The process still dies of its fault, and does not hang on the way.
+    QVERIFY(RunCrashingChild(sDump));
+    if (sPlant == "dangling link")
+        QVERIFY(!QFileInfo::exists(sVictim));
+    else
+        QCOMPARE(ReadAll(sVictim), baVictim);
+    struct stat st = {};
+    QCOMPARE(::lstat(baDump.constData(), &st), 0);
+    if (sPlant.endsWith("link") && !sPlant.startsWith("hard"))
+        QVERIFY(S_ISLNK(st.st_mode));
+    else if (sPlant == "fifo")
+        QVERIFY(S_ISFIFO(st.st_mode));
+    else
+        QCOMPARE(ReadAll(sDump), baVictim);
 }
 
 int main(int argc, char *argv[])

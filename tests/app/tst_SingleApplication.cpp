@@ -18,10 +18,11 @@
 // This test process is the first copy: its application object is a
 // SingleApplication. It starts itself again as a second copy
 // (UA_SINGLE_CHILD=1), which must find the first and leave. Both share a
-// private TMPDIR, where the local socket lives, so nothing else interferes.
-// Copies started with UA_SINGLE_CHILD=hold print "first" when they are the
-// first copy and then stay until their standard input closes; the tests start
-// them in folders of their own, some as the user nobody.
+// private XDG_RUNTIME_DIR, where the local socket lives, and a private TMPDIR,
+// so nothing else interferes. Copies started with UA_SINGLE_CHILD=hold print
+// "first" when they are the first copy and then stay until their standard
+// input closes; the tests start them in folders of their own, some as the
+// user nobody, without a runtime folder unless the test gives them one.
 class tst_SingleApplication : public QObject
 {
     Q_OBJECT
@@ -33,6 +34,7 @@ private slots:
     void privateFolder();
     void usersAreGuardedApart_data();
     void usersAreGuardedApart();
+    void squattedTempFolderLeavesTheGuardOn();
     void simultaneousStartsLeaveOne();
     void startWaitsForACopyThatIsDeciding();
     void busyFirstCopyIsNotTakenOver();
@@ -59,11 +61,15 @@ class HeldCopy
 public:
     enum class Outcome { First, Duplicate, Failed };
 
-    HeldCopy(const QString &sTmp, bool bNobody)
+    HeldCopy(const QString &sTmp, bool bNobody, const QString &sRuntime = QString())
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("UA_SINGLE_CHILD", "hold");
         env.insert("TMPDIR", sTmp);
+        if (sRuntime.isEmpty())
+            env.remove("XDG_RUNTIME_DIR");
+        else
+            env.insert("XDG_RUNTIME_DIR", sRuntime);
         env.insert("HOME", sTmp);
         process.setProcessEnvironment(env);
         const QString sSelf = QCoreApplication::applicationFilePath();
@@ -146,6 +152,21 @@ QString SharedTemp(const QTemporaryDir &dir, const QString &sName)
     return sPath;
 }
 
+// A folder of the running user with the given mode, as the user's runtime folder is (0700).
+QString OwnFolder(const QTemporaryDir &dir, const QString &sName, mode_t nMode)
+{
+    const QString sPath = dir.filePath(sName);
+    if (!QDir().mkpath(sPath) || chmod(QFile::encodeName(sPath).constData(), nMode) != 0)
+        return QString();
+    return sPath;
+}
+
+// Makes sPath look created by the user nobody: only root can.
+bool GiveToNobody(const QString &sPath)
+{
+    return chown(QFile::encodeName(sPath).constData(), kNobody, kNobody) == 0;
+}
+
 ChildResult RunSecondCopy()
 {
     QProcess child;
@@ -172,8 +193,8 @@ void tst_SingleApplication::firstCopyOwnsTheName()
 {
     QVERIFY(!App()->IsRunning());
     QCOMPARE(App()->ServerName(), QStringLiteral("tst_SingleApplication"));
-    // The socket is in the user's own folder in the temporary folder, named after the program.
-    const QString sFolder = QDir::temp().filePath(QStringLiteral("updateassist-%1").arg(geteuid()));
+    // The socket is in a folder of the user's runtime folder, named after the program.
+    const QString sFolder = qEnvironmentVariable("XDG_RUNTIME_DIR") + "/updateassist";
     QCOMPARE(App()->SocketName(), sFolder + "/tst_SingleApplication");
     QVERIFY(QFileInfo::exists(App()->SocketName()));
     // Closed to group and others.
@@ -216,21 +237,79 @@ void tst_SingleApplication::hiddenWindowIsOnlyActivated()
 
 void tst_SingleApplication::privateFolder_data()
 {
-    QTest::addColumn<QString>("sPlant"); // what is in the folder's place beforehand
-    QTest::addColumn<bool>("bUsed");
-    QTest::newRow("nothing yet") << "" << true;
-    QTest::newRow("own private folder") << "folder 0700" << true;
-    QTest::newRow("own folder open to others") << "folder 0755" << false;
-    QTest::newRow("another user's folder") << "nobody's folder 0700" << false;
-    QTest::newRow("link to a private folder") << "link" << false;
-    QTest::newRow("a file") << "file" << false;
+    // The runtime folder given ("" none), what is in the place of the folder in the temporary
+    // folder beforehand, and where the name goes: "runtime", "temp" or "" (nowhere).
+    QTest::addColumn<QString>("sRuntime");
+    QTest::addColumn<QString>("sPlant");
+    QTest::addColumn<QString>("sWhere");
+    QTest::newRow("nothing yet") << ""
+                                 << ""
+                                 << "temp";
+    QTest::newRow("own private folder") << ""
+                                        << "folder 0700"
+                                        << "temp";
+    QTest::newRow("own folder open to others") << ""
+                                               << "folder 0755"
+                                               << "";
+    QTest::newRow("another user's folder") << ""
+                                           << "nobody's folder 0700"
+                                           << "";
+    QTest::newRow("link to a private folder") << ""
+                                              << "link"
+                                              << "";
+    QTest::newRow("a file") << ""
+                            << "file"
+                            << "";
+    QTest::newRow("runtime folder") << "own 0700"
+                                    << ""
+                                    << "runtime";
+    // Nobody else can make entries there, whatever the temporary folder holds.
+    QTest::newRow("runtime folder, another user's folder in temp") << "own 0700"
+                                                                   << "nobody's folder 0700"
+                                                                   << "runtime";
+    QTest::newRow("runtime folder holding a file of that name") << "own 0700, file"
+                                                                << ""
+                                                                << "temp";
+    QTest::newRow("runtime folder open to others") << "own 0755"
+                                                   << ""
+                                                   << "temp";
+    QTest::newRow("another user's runtime folder") << "nobody's 0700"
+                                                   << ""
+                                                   << "temp";
+    QTest::newRow("runtime folder missing") << "missing"
+                                            << ""
+                                            << "temp";
+    QTest::newRow("runtime folder as a relative path") << "relative"
+                                                       << ""
+                                                       << "temp";
 }
 
 void tst_SingleApplication::privateFolder()
 {
+    QFETCH(QString, sRuntime);
     QFETCH(QString, sPlant);
-    QFETCH(bool, bUsed);
+    QFETCH(QString, sWhere);
     QTemporaryDir dir;
+    QString sRuntimeDir;
+    if (sRuntime.startsWith("own")) {
+        sRuntimeDir = OwnFolder(dir, "run", sRuntime.startsWith("own 0700") ? 0700 : 0755);
+        QVERIFY(!sRuntimeDir.isEmpty());
+        if (sRuntime.endsWith("file")) {
+            QFile file(sRuntimeDir + "/updateassist");
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+    } else if (sRuntime.startsWith("nobody")) {
+        if (geteuid() != 0)
+            QSKIP("needs root to give a folder to another user");
+        sRuntimeDir = OwnFolder(dir, "run", 0700);
+        QVERIFY(GiveToNobody(sRuntimeDir));
+    } else if (sRuntime == "missing") {
+        sRuntimeDir = dir.filePath("run");
+    } else if (sRuntime == "relative") {
+        QVERIFY(!OwnFolder(dir, "run", 0700).isEmpty());
+        sRuntimeDir = QDir::current().relativeFilePath(dir.filePath("run"));
+        QVERIFY(QDir::isRelativePath(sRuntimeDir));
+    }
     const QString sFolder = dir.filePath(QStringLiteral("updateassist-%1").arg(geteuid()));
     const QByteArray baFolder = QFile::encodeName(sFolder);
     if (sPlant.startsWith("folder")) {
@@ -249,11 +328,17 @@ void tst_SingleApplication::privateFolder()
         QFile file(sFolder);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    const QString sName =
-        QString::fromStdString(InstanceServerName(dir.path().toStdString(), "UpdateAssist"));
-    QCOMPARE(sName, bUsed ? sFolder + "/UpdateAssist" : QString());
-    if (bUsed)
-        QCOMPARE(QFileInfo(sFolder).permissions() & 0x0077, QFile::Permissions());
+    const QString sName = QString::fromStdString(InstanceServerName(
+        QFile::encodeName(sRuntimeDir).toStdString(), dir.path().toStdString(), "UpdateAssist"));
+    QString sExpected;
+    if (sWhere == "temp")
+        sExpected = sFolder + "/UpdateAssist";
+    else if (sWhere == "runtime")
+        sExpected = sRuntimeDir + "/updateassist/UpdateAssist";
+    QCOMPARE(sName, sExpected);
+    if (!sExpected.isEmpty())
+        QCOMPARE(QFileInfo(QFileInfo(sExpected).path()).permissions() & 0x0077,
+                 QFile::Permissions());
 }
 
 void tst_SingleApplication::usersAreGuardedApart_data()
@@ -288,6 +373,29 @@ void tst_SingleApplication::usersAreGuardedApart()
         QVERIFY2(outcome == expected,
                  qPrintable(sStart + ": " + QString::fromLocal8Bit(copies.back()->Errors())));
     }
+}
+
+void tst_SingleApplication::squattedTempFolderLeavesTheGuardOn()
+{
+    // Another user made our folder in the shared temporary folder before we ever started,
+    // which leaves no safe place there; the runtime folder still is one.
+    if (geteuid() != 0)
+        QSKIP("needs root to make a folder for another user");
+    QTemporaryDir dir;
+    const QString sTmp = SharedTemp(dir, "tmp");
+    QVERIFY(!sTmp.isEmpty());
+    const QString sSquatted = sTmp + QStringLiteral("/updateassist-%1").arg(geteuid());
+    QVERIFY(!OwnFolder(dir, "tmp/updateassist-" + QString::number(geteuid()), 0700).isEmpty());
+    QVERIFY(GiveToNobody(sSquatted));
+    const QString sRuntime = OwnFolder(dir, "run", 0700);
+    QVERIFY(!sRuntime.isEmpty());
+
+    HeldCopy first(sTmp, false, sRuntime);
+    first.Go();
+    QVERIFY2(first.Wait() == HeldCopy::Outcome::First, first.Errors().constData());
+    HeldCopy second(sTmp, false, sRuntime);
+    second.Go();
+    QVERIFY2(second.Wait() == HeldCopy::Outcome::Duplicate, "the guard was off");
 }
 
 void tst_SingleApplication::simultaneousStartsLeaveOne()
@@ -329,8 +437,8 @@ void tst_SingleApplication::startWaitsForACopyThatIsDeciding()
     QTemporaryDir dir;
     const QString sTmp = SharedTemp(dir, "tmp");
     QVERIFY(!sTmp.isEmpty());
-    const std::string sName =
-        InstanceServerName(sTmp.toStdString(), QCoreApplication::applicationName().toStdString());
+    const std::string sName = InstanceServerName({}, sTmp.toStdString(),
+                                                 QCoreApplication::applicationName().toStdString());
     QVERIFY(!sName.empty());
     auto pLock = std::make_unique<InstanceLock>(sName);
     QVERIFY(pLock->Locked());
@@ -350,8 +458,8 @@ void tst_SingleApplication::busyFirstCopyIsNotTakenOver()
     QTemporaryDir dir;
     const QString sTmp = SharedTemp(dir, "tmp");
     QVERIFY(!sTmp.isEmpty());
-    const std::string sName =
-        InstanceServerName(sTmp.toStdString(), QCoreApplication::applicationName().toStdString());
+    const std::string sName = InstanceServerName({}, sTmp.toStdString(),
+                                                 QCoreApplication::applicationName().toStdString());
     QVERIFY(!sName.empty() && sName.size() < sizeof(sockaddr_un::sun_path));
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;
@@ -403,6 +511,11 @@ int main(int argc, char *argv[])
         // Copies started as another user reach their folders through it.
         chmod(baTmp.constData(), 0755);
         qputenv("TMPDIR", baTmp);
+        // A runtime folder of our own inside it, as the user's login gives one.
+        static QByteArray baRuntime = baTmp + "/run";
+        if (mkdir(baRuntime.constData(), 0700) != 0)
+            return 1;
+        qputenv("XDG_RUNTIME_DIR", baRuntime);
     }
     SingleApplication app(argc, argv);
     if (!qEnvironmentVariableIsEmpty("UA_SINGLE_CHILD"))

@@ -28,6 +28,7 @@ private slots:
     void receiveErrorThenAnswer();
     void errorStatusBodyIsReturned();
     void loginCookieGoesWithNextCommand();
+    void forgottenCookiesStayBehind();
     void concurrentTransfersShareCookies();
     void urlIsPercentEncoded_data();
     void urlIsPercentEncoded();
@@ -35,6 +36,8 @@ private slots:
     void connectTimeOut();
     void silentServerIsAbandoned_data();
     void silentServerIsAbandoned();
+    void steadyReplyOutlastsTheBaseLimit_data();
+    void steadyReplyOutlastsTheBaseLimit();
     void onlyHttpIsSpoken_data();
     void onlyHttpIsSpoken();
     void compressionBombIsRefused();
@@ -154,6 +157,25 @@ void tst_HttpPost::loginCookieGoesWithNextCommand()
                 .contains(QStringLiteral("UASESSION=") +
                           login.joReply.value(QStringLiteral("token")).toString()));
     QCOMPARE(joRequest.value(QStringLiteral("session")).toString(), QStringLiteral("alice"));
+}
+
+void tst_HttpPost::forgottenCookiesStayBehind()
+{
+    QJsonObject joLogin;
+    joLogin.insert(QStringLiteral("username"), QStringLiteral("alice"));
+    joLogin.insert(
+        QStringLiteral("password"),
+        QString::fromLatin1(
+            QCryptographicHash::hash("secret123", QCryptographicHash::Md5).toHex().toUpper()));
+    QVERIFY(SendCompressedCommand(LoginUrl(), CommandLogin, joLogin).IsSuccess());
+    ForgetSharedCookies();
+    QVERIFY(SendSealedCommand(CommandCatalogue, QJsonObject()).IsSuccess());
+
+    const QJsonArray jaRequests = m_server.Requests(QStringLiteral("catalogue"));
+    QCOMPARE(jaRequests.size(), 1);
+    const QJsonObject joRequest = jaRequests.at(0).toObject();
+    QCOMPARE(joRequest.value(QStringLiteral("cookie")).toString(), QString());
+    QCOMPARE(joRequest.value(QStringLiteral("session")).toString(), QString());
 }
 
 void tst_HttpPost::concurrentTransfersShareCookies()
@@ -284,6 +306,43 @@ void tst_HttpPost::silentServerIsAbandoned()
     QVERIFY(m_server.Requests().size() >= 1);
     QVERIFY2(m_server.Requests().size() <= 5,
              qPrintable(QString::number(m_server.Requests().size())));
+}
+
+void tst_HttpPost::steadyReplyOutlastsTheBaseLimit_data()
+{
+    // A successful login's reply (about a hundred bytes) one byte at a time. The limits are
+    // the program's scaled down: 1 s before the first byte, and 40 ms more for
+    // every byte that came, so a reply must average 25 bytes a second.
+    QTest::addColumn<int>("nMsPerByte");
+    QTest::addColumn<bool>("bWhole");
+    QTest::newRow("50 bytes a second: slow, but honest") << 20 << true;
+    QTest::newRow("10 bytes a second: never silent, never done") << 100 << false;
+}
+
+void tst_HttpPost::steadyReplyOutlastsTheBaseLimit()
+{
+    QFETCH(int, nMsPerByte);
+    QFETCH(bool, bWhole);
+    QVERIFY(m_server.SetFault({{"on", "login"}, {"trickle", nMsPerByte}}));
+    TransferTimeouts timeouts;
+    timeouts.nLowSpeedSeconds = 1;
+    timeouts.nCommandMs = 1000;
+    timeouts.nCommandMsPerKiB = 40 * 1024;
+    SetTransferTimeouts(timeouts);
+    int nStatus = -1;
+    const QString sDigest = QString::fromLatin1(
+        QCryptographicHash::hash("secret123", QCryptographicHash::Md5).toHex().toUpper());
+    const QByteArray baReply = HttpPost(LoginUrl(), LoginBody("alice", sDigest), nullptr, nStatus);
+    QCOMPARE(m_server.Requests(QStringLiteral("login")).size(), 1);
+    if (!bWhole) {
+        QVERIFY(baReply.isEmpty());
+        return;
+    }
+    QCOMPARE(nStatus, 200);
+    // Long enough to outlast the 1 s a reply gets before its first byte.
+    QVERIFY2(baReply.size() > 70, qPrintable(QString::number(baReply.size())));
+    const QJsonObject joReply = QJsonDocument::fromJson(DecompressBody(baReply)).object();
+    QCOMPARE(joReply.value(QStringLiteral("code")).toString(), QStringLiteral("000000"));
 }
 
 void tst_HttpPost::onlyHttpIsSpoken_data()

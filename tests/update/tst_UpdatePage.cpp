@@ -11,6 +11,7 @@
 #include "accounts/PasswordDigest.h"
 #include "accounts/StoredCredentials.h"
 #include "accounts/UserManage.h"
+#include "accounts/UserReg.h"
 #include "app/Language.h"
 #include "app/Settings.h"
 #include "device/DeviceState.h"
@@ -21,6 +22,7 @@
 #include "widgets/KXButtonDelegate.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTranslator>
@@ -147,6 +149,8 @@ private slots:
     void emptyListSaysWhy();
     void rowsFollowALanguageSwitch();
     void signedInAccountAndSigningOut();
+    void signingOutEndsTheServerSession();
+    void accountFollowsTheLoginAfterRegistration();
     void deviceRemovalAbandonsTheBatch();
     void deviceChangeLeavesTheOldRowsClean();
     void serverVariantsAreTaken_data();
@@ -1128,6 +1132,64 @@ void tst_UpdatePage::signedInAccountAndSigningOut()
     QCOMPARE(UpdateTable(w)->rowCount(), 0);
     QCOMPARE(w.EmptyListReason(), MainWindow::EmptyReason::NotSignedIn);
     QFile::remove(UserFilePath());
+}
+
+void tst_UpdatePage::signingOutEndsTheServerSession()
+{
+    // Signed in for real: the server's session cookie is in the shared store.
+    const CommandReply login =
+        SendLogin(QStringLiteral("alice"), PasswordDigest(QStringLiteral("secret123")));
+    QVERIFY(login.IsSuccess());
+    SetLoginReply(login.joReply, QStringLiteral("alice"));
+    bench.AddPackage("20-engine", EnginePackage(), kEngineFiles);
+    MainWindow &w = OpenWindow();
+    QJsonArray jaCatalogue = bench.pServer->Requests(QStringLiteral("catalogue"));
+    QCOMPARE(jaCatalogue.size(), 1);
+    QCOMPARE(jaCatalogue.at(0).toObject().value("session").toString(), QStringLiteral("alice"));
+
+    Click(w, "btnSignOut");
+    QVERIFY(bench.pServer->ClearRequests());
+    Click(w, "btnDownload"); // the catalogue once more
+    jaCatalogue = bench.pServer->Requests(QStringLiteral("catalogue"));
+    QCOMPARE(jaCatalogue.size(), 1);
+    const QJsonObject joRequest = jaCatalogue.at(0).toObject();
+    QVERIFY2(!joRequest.value("cookie").toString().contains(QStringLiteral("UASESSION=")),
+             qPrintable(joRequest.value("cookie").toString()));
+    QCOMPARE(joRequest.value("session").toString(), QString());
+}
+
+void tst_UpdatePage::accountFollowsTheLoginAfterRegistration()
+{
+    // Nobody signed in and nothing remembered: the login window opens by itself.
+    QFile::remove(UserFilePath());
+    SetLoginReply(QJsonObject());
+    const auto closeAll = qScopeGuard([] {
+        TakeMessages();
+        DeleteTopLevelsOf<UserManage, UserReg>();
+        QFile::remove(UserFilePath());
+    });
+    MainWindow &w = OpenWindow();
+    auto *pAccount = w.findChild<QLabel *>("labAccount");
+    QVERIFY(pAccount);
+    QCOMPARE(pAccount->text(), QStringLiteral("未登录"));
+    QTRY_VERIFY(TopLevelNamed("UserManage"));
+    TopLevelNamed("UserManage")->findChild<QPushButton *>("btnReg")->click();
+    QTRY_VERIFY(TopLevelNamed("UserReg"));
+    QWidget *pReg = TopLevelNamed("UserReg");
+    pReg->findChild<QLineEdit *>("edtUserName")->setText(QStringLiteral("bobby"));
+    pReg->findChild<QLineEdit *>("edtPassword")->setText(QStringLiteral("password1"));
+    pReg->findChild<QLineEdit *>("edtRePassword")->setText(QStringLiteral("password1"));
+    pReg->findChild<QLineEdit *>("edtMail")->setText(QStringLiteral("bobby@example.com"));
+    pReg->findChild<QPushButton *>("btnSubmit")->click();
+    QCOMPARE(TakeMessages(), QStringList());
+
+    // The login window that the registration opens, filled in for the new account.
+    QTRY_VERIFY(TopLevelNamed("UserManage") && !TopLevelNamed("UserReg"));
+    TopLevelNamed("UserManage")->findChild<QPushButton *>("btnLogin")->click();
+    QCOMPARE(TakeMessages(), QStringList());
+    QCOMPARE(LoginAccount(), QStringLiteral("bobby"));
+    QTRY_COMPARE(pAccount->text(), QStringLiteral("已登录：bobby"));
+    QCOMPARE(w.findChild<QPushButton *>("btnSignOut")->text(), QStringLiteral("退出登录"));
 }
 
 QTEST_MAIN(tst_UpdatePage)

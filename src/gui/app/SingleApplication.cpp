@@ -20,7 +20,8 @@ SingleApplication::SingleApplication(int &argc, char **argv) : QApplication(argc
 {
     sServerName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     sSocketName = QString::fromStdString(
-        InstanceServerName(QDir::tempPath().toStdString(), sServerName.toStdString()));
+        InstanceServerName(qgetenv("XDG_RUNTIME_DIR").toStdString(), QDir::tempPath().toStdString(),
+                           sServerName.toStdString()));
     InitLocalConnection();
 }
 

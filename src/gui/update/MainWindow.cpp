@@ -4,7 +4,8 @@
 
 #include "accounts/AutoUserLogin.h"
 #include "accounts/LoginReply.h"
-#include "accounts/StoredCredentials.h"
+#include "accounts/SignInWatch.h"
+#include "accounts/SignOut.h"
 #include "accounts/UserManage.h"
 #include "app/Language.h"
 #include "app/SettingDlg.h"
@@ -205,6 +206,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->hLayoutMenu->insertWidget(0, labAccount);
     ui->hLayoutMenu->insertWidget(1, btnSignOut);
     connect(btnSignOut, &QPushButton::clicked, this, &MainWindow::SignOut);
+    // Every sign-in and sign-out, whichever window or thread made it.
+    connect(SignInWatch::Instance(), &SignInWatch::SignedInChanged, this,
+            [this] { RefreshAccount(); });
     connect(this, &MainWindow::ShowMsgBox, this, &MainWindow::ShowMessageBox);
     connect(this, &MainWindow::ShowLogin, this, &MainWindow::OpenLoginWindow);
 
@@ -278,17 +282,7 @@ void MainWindow::SignOut()
         emit ShowLogin();
         return;
     }
-    SetLoginReply(QJsonObject());
-    // The next start must not sign in again by itself; a remembered password
-    // stays only where the user asked for it to be remembered.
-    StoredCredentials credentials;
-    if (ReadStoredCredentials(&credentials) && credentials.bAuto) {
-        credentials.bAuto = false;
-        if (!credentials.bRemember)
-            credentials.sPassword.clear();
-        WriteStoredCredentials(credentials);
-    }
-    RefreshAccount();
+    ::SignOut();
     ui->tbUpdateList->setRowCount(0);
     SetEmptyReason(EmptyReason::NotSignedIn);
 }
@@ -425,8 +419,7 @@ void MainWindow::SwichSD(QString sDisk)
         connect(pRelay, &LoginRelay::ShowLogin, this, &MainWindow::ShowLogin);
         // Deleted on this thread, after any request it has queued.
         const std::shared_ptr<LoginRelay> relay(pRelay, [](LoginRelay *p) { p->deleteLater(); });
-        RunOnNewThread([relay]() { AutoUserLogin(relay.get()); }, this,
-                       [this] { RefreshAccount(); });
+        RunOnNewThread([relay]() { AutoUserLogin(relay.get()); });
     }
 }
 
@@ -746,7 +739,6 @@ void MainWindow::OpenLoginWindow()
             return;
     }
     auto *pWindow = new UserManage;
-    connect(pWindow, &UserManage::LoginSuccess, this, &MainWindow::RefreshAccount);
     pWindow->setAttribute(Qt::WA_DeleteOnClose);
     pWindow->setWindowModality(Qt::ApplicationModal);
     CentreOverWindow(pWindow);

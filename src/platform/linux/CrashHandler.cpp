@@ -4,13 +4,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
 // Everything the handler needs is prepared at installation: inside a signal
-// handler only async-signal-safe calls (open, write, close,
+// handler only async-signal-safe calls (open, fstat, ftruncate, write, close,
 // backtrace_symbols_fd, raise) are allowed.
 namespace
 {
@@ -66,9 +67,28 @@ void WriteNumber(int fd, long nValue)
     WriteText(fd, buf + nPos);
 }
 
+// The dump file, new or an earlier dump of ours emptied; -1 when the name is
+// anything else. A link is never followed (it could lead to any file the user
+// may write), a named pipe never waited for, and only a file with no other
+// name is emptied.
+int OpenDumpFile()
+{
+    const int fd =
+        open(g_dumpPath, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -1;
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 ||
+        ftruncate(fd, 0) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 void CrashSignalHandler(int nSignal, siginfo_t *pInfo, void *)
 {
-    const int fd = open(g_dumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = OpenDumpFile();
     if (fd >= 0) {
         WriteText(fd, "Fatal signal ");
         WriteText(fd, SignalName(nSignal));

@@ -23,17 +23,49 @@ bool IsPrivateFolder(const std::string &sFolder)
     return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
 
-} // namespace
-
-std::string InstanceServerName(const std::string &sTempDir, const std::string &sName)
+// The user's runtime folder: named by an absolute path, ours and closed to others. Only its
+// user can make entries in it, so nobody else can take our folder's name there first.
+bool IsOwnRuntimeFolder(const std::string &sFolder)
 {
-    if (sTempDir.empty() || sName.empty() || sName.find('/') != std::string::npos)
-        return std::string();
-    const std::string sFolder =
-        sTempDir + "/updateassist-" + std::to_string(static_cast<unsigned long>(::geteuid()));
+    if (sFolder.empty() || sFolder.front() != '/')
+        return false;
+    struct stat st = {};
+    if (::stat(sFolder.c_str(), &st) != 0)
+        return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
+// sFolder, made if needed; empty unless it is private.
+std::string MadePrivate(const std::string &sFolder)
+{
     if (::mkdir(sFolder.c_str(), 0700) != 0 && errno != EEXIST)
         return std::string();
-    if (!IsPrivateFolder(sFolder))
+    return IsPrivateFolder(sFolder) ? sFolder : std::string();
+}
+
+std::string GuardFolder(const std::string &sRuntimeDir, const std::string &sTempDir)
+{
+    if (IsOwnRuntimeFolder(sRuntimeDir)) {
+        const std::string sFolder = MadePrivate(sRuntimeDir + "/updateassist");
+        if (!sFolder.empty())
+            return sFolder;
+    }
+    // Shared by all users: another one may have taken the name, and then it is not used.
+    if (sTempDir.empty())
+        return std::string();
+    return MadePrivate(sTempDir + "/updateassist-" +
+                       std::to_string(static_cast<unsigned long>(::geteuid())));
+}
+
+} // namespace
+
+std::string InstanceServerName(const std::string &sRuntimeDir, const std::string &sTempDir,
+                               const std::string &sName)
+{
+    if (sName.empty() || sName.find('/') != std::string::npos)
+        return std::string();
+    const std::string sFolder = GuardFolder(sRuntimeDir, sTempDir);
+    if (sFolder.empty())
         return std::string();
     return sFolder + "/" + sName;
 }

@@ -36,7 +36,8 @@ std::string UserSid()
 
 } // namespace
 
-std::string InstanceServerName(const std::string & /*sTempDir*/, const std::string &sName)
+std::string InstanceServerName(const std::string & /*sRuntimeDir*/,
+                               const std::string & /*sTempDir*/, const std::string &sName)
 {
     // Pipe names are shared by every session and user of the machine.
     const std::string sSid = UserSid();

@@ -60,6 +60,28 @@ private:
     HANDLE hMapping = nullptr;
     void *pView = nullptr;
 };
+// Starts this test as a child that faults in sFolder; false unless it was
+// ended by the handler with the fault's code.
+bool RunFaultingChild(const QString &sFolder)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kChild, QStringLiteral("1"));
+    child.setProcessEnvironment(env);
+    child.setWorkingDirectory(sFolder);
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    if (!child.waitForFinished(120000)) {
+        child.kill();
+        child.waitForFinished(10000);
+        return false;
+    }
+    return quint32(child.exitCode()) == quint32(EXCEPTION_ACCESS_VIOLATION);
+}
+
+const wchar_t *Wide(const QString &sPath)
+{
+    return reinterpret_cast<const wchar_t *>(sPath.utf16());
+}
 } // namespace
 
 class tst_WinCrashDump : public QObject
@@ -67,6 +89,8 @@ class tst_WinCrashDump : public QObject
     Q_OBJECT
 private slots:
     void faultLeavesReadableMinidump();
+    void plantedNameIsNotFollowed_data();
+    void plantedNameIsNotFollowed();
 };
 
 void tst_WinCrashDump::faultLeavesReadableMinidump()
@@ -136,6 +160,43 @@ void tst_WinCrashDump::faultLeavesReadableMinidump()
     for (ULONG i = 0; i < pThreads->NumberOfThreads; ++i)
         bFaultingThreadListed |= pThreads->Threads[i].ThreadId == pException->ThreadId;
     QVERIFY(bFaultingThreadListed);
+}
+
+void tst_WinCrashDump::plantedNameIsNotFollowed_data()
+{
+    // What someone put in the dump's place beforehand; the file it leads to stays as it was.
+    QTest::addColumn<QString>("sPlant");
+    QTest::newRow("hard link to another file") << "hard link";
+    QTest::newRow("symbolic link to another file") << "symbolic link";
+}
+
+void tst_WinCrashDump::plantedNameIsNotFollowed()
+{
+    QFETCH(QString, sPlant);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString sDump = QDir::toNativeSeparators(dir.filePath(QStringLiteral("crash.dmp")));
+    const QString sVictim = QDir::toNativeSeparators(dir.filePath(QStringLiteral("User.bin")));
+    const QByteArray baVictim("the user's remembered login");
+    {
+        QFile victim(sVictim);
+        QVERIFY(victim.open(QIODevice::WriteOnly));
+        victim.write(baVictim);
+    }
+    if (sPlant == QLatin1String("hard link")) {
+        QVERIFY(CreateHardLinkW(Wide(sDump), Wide(sVictim), nullptr));
+    } else {
+        // Without the privilege (or developer mode) no link can be made to test with.
+        const DWORD nUnprivileged = 0x2; // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+        if (!CreateSymbolicLinkW(Wide(sDump), Wide(sVictim), nUnprivileged) &&
+            !CreateSymbolicLinkW(Wide(sDump), Wide(sVictim), 0))
+            QSKIP("symbolic links cannot be made here");
+    }
+
+    QVERIFY(RunFaultingChild(dir.path()));
+    QFile victim(sVictim);
+    QVERIFY(victim.open(QIODevice::ReadOnly));
+    QCOMPARE(victim.readAll(), baVictim);
 }
 
 int main(int argc, char *argv[])
