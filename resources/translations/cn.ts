@@ -50,6 +50,10 @@
             <source>单位</source>
             <translation>单位</translation>
         </message>
+        <message>
+            <source>正在读取记录 %1……%2%</source>
+            <translation>正在读取记录 %1……%2%</translation>
+        </message>
     </context>
     <context>
         <name>DataManage</name>
@@ -84,6 +88,14 @@
         <message>
             <source>无法打开记录 %1，它可能已被删除或设备已拔出。</source>
             <translation>无法打开记录 %1，它可能已被删除或设备已拔出。</translation>
+        </message>
+        <message>
+            <source>记录 %1 太大，只读取了前 %L2 帧；文件其余的 %3 没有读取。</source>
+            <translation>记录 %1 太大，只读取了前 %L2 帧；文件其余的 %3 没有读取。</translation>
+        </message>
+        <message>
+            <source>记录 %1 是空的或不完整，没有可显示的内容。</source>
+            <translation>记录 %1 是空的或不完整，没有可显示的内容。</translation>
         </message>
     </context>
     <context>

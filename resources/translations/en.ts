@@ -50,6 +50,10 @@
             <source>单位</source>
             <translation>Unit</translation>
         </message>
+        <message>
+            <source>正在读取记录 %1……%2%</source>
+            <translation>Reading the record %1… %2%</translation>
+        </message>
     </context>
     <context>
         <name>DataManage</name>
@@ -84,6 +88,14 @@
         <message>
             <source>无法打开记录 %1，它可能已被删除或设备已拔出。</source>
             <translation>The record %1 could not be opened; it may have been deleted, or the device was unplugged.</translation>
+        </message>
+        <message>
+            <source>记录 %1 太大，只读取了前 %L2 帧；文件其余的 %3 没有读取。</source>
+            <translation>The record %1 is too large: only its first %L2 frames were read; the remaining %3 of the file were not read.</translation>
+        </message>
+        <message>
+            <source>记录 %1 是空的或不完整，没有可显示的内容。</source>
+            <translation>The record %1 is empty or incomplete; there is nothing to show.</translation>
         </message>
     </context>
     <context>

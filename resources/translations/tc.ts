@@ -50,6 +50,10 @@
             <source>单位</source>
             <translation>單位</translation>
         </message>
+        <message>
+            <source>正在读取记录 %1……%2%</source>
+            <translation>正在讀取記錄 %1……%2%</translation>
+        </message>
     </context>
     <context>
         <name>DataManage</name>
@@ -84,6 +88,14 @@
         <message>
             <source>无法打开记录 %1，它可能已被删除或设备已拔出。</source>
             <translation>無法開啟記錄 %1，它可能已被刪除或裝置已拔出。</translation>
+        </message>
+        <message>
+            <source>记录 %1 太大，只读取了前 %L2 帧；文件其余的 %3 没有读取。</source>
+            <translation>記錄 %1 太大，只讀取了前 %L2 幀；檔案其餘的 %3 沒有讀取。</translation>
+        </message>
+        <message>
+            <source>记录 %1 是空的或不完整，没有可显示的内容。</source>
+            <translation>記錄 %1 是空的或不完整，沒有可顯示的內容。</translation>
         </message>
     </context>
     <context>

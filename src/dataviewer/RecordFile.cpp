@@ -4,6 +4,7 @@
 #include "device/DeviceDiskFile.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QTextCodec>
 
 #include <functional>
@@ -65,44 +66,139 @@ QTextCodec *GbkCodec()
     return pCodec;
 }
 
-// Hands the payloads of the chunks in file order to onChunk, at most nMaxChunks of them (-1:
-// all). A chunk whose payload would end past the end of the data ends the walk, and so does an
-// empty chunk, which no device writes: then the result is false. The payloads handed out share
-// baData's memory, so a file of millions of chunks costs no copy of each.
-bool WalkChunks(const QByteArray &baData, int nMaxChunks,
-                const std::function<void(int, const QByteArray &)> &onChunk)
+constexpr qint64 kFirstRead = 256 * 1024; // bytes of the first attempt; then four times more
+constexpr int kProgressEvery = 2048;      // chunks between two progress reports
+constexpr int kContentLogBytes = 2048;    // of the content's text in the debug log
+
+qint64 LengthAt(const QByteArray &baData, qint64 nOffset)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(baData.constData() + nOffset);
+    return qint64((quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) |
+                  quint32(p[3]));
+}
+
+bool IsJsonBlank(uchar c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Whether a chunk as the device writes them starts at nOffset: a length that ends within the
+// data and a payload that is a JSON array or object from its first byte to its last, without
+// the control bytes that JSON text never holds (a length field always starts with one).
+bool LooksLikeChunk(const QByteArray &baData, qint64 nOffset)
 {
     const qint64 nSize = baData.size();
-    qint64 nOffset = 0;
-    for (int nChunk = 0; nMaxChunks < 0 || nChunk < nMaxChunks; ++nChunk) {
-        if (nOffset + 4 > nSize)
-            break;
-        const uchar *p = reinterpret_cast<const uchar *>(baData.constData() + nOffset);
-        const quint32 nLength =
-            (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
-        const qint64 nPayload = nOffset + 4;
-        if (nPayload + qint64(nLength) > nSize)
-            break;
-        if (nLength == 0)
+    if (nOffset + 4 > nSize)
+        return false;
+    const qint64 nLength = LengthAt(baData, nOffset);
+    const qint64 nPayload = nOffset + 4;
+    if (nLength < 2 || nPayload + nLength > nSize)
+        return false;
+    const uchar *p = reinterpret_cast<const uchar *>(baData.constData() + nPayload);
+    qint64 nFirst = 0;
+    qint64 nLast = nLength - 1;
+    while (nFirst < nLast && IsJsonBlank(p[nFirst]))
+        ++nFirst;
+    while (nLast > nFirst && IsJsonBlank(p[nLast]))
+        --nLast;
+    const bool bArray = p[nFirst] == '[' && p[nLast] == ']';
+    const bool bObject = p[nFirst] == '{' && p[nLast] == '}';
+    if (nFirst >= nLast || !(bArray || bObject))
+        return false;
+    // Stops at the first control byte: each scan then costs no more than the distance to the
+    // next length field, and a whole search stays linear in the data.
+    for (qint64 i = nFirst; i <= nLast; ++i) {
+        if (p[i] < 0x20 && !IsJsonBlank(p[i]))
             return false;
-        onChunk(nChunk, QByteArray::fromRawData(baData.constData() + nPayload, int(nLength)));
-        nOffset = nPayload + qint64(nLength) + GapAfterChunk(nChunk);
     }
     return true;
 }
 
+// The first offset from nFrom on where a chunk plausibly starts; -1 when there is none.
+qint64 FindChunkStart(const QByteArray &baData, qint64 nFrom)
+{
+    for (qint64 n = nFrom; n + 6 <= baData.size(); ++n) {
+        if (LooksLikeChunk(baData, n))
+            return n;
+    }
+    return -1;
+}
+
+using ChunkFn = std::function<bool(int nChunk, qint64 nOffset, const QByteArray &baPayload)>;
+
+// Hands the payloads of the chunks in file order to onChunk, at most nMaxChunks of them (-1:
+// all); onChunk returns false to stop the walk. Nothing is read outside baData, and the
+// payloads share its memory, so a file of millions of chunks costs no copy of each.
+//
+// A length of 0 (an interrupted write on a FAT disk leaves zeros behind the last whole
+// frame) or one that runs past the end no longer tells where the next chunk is: the walk
+// then looks for the next place where a whole chunk starts, so that a hole costs only what
+// it covers. At the end of a cut-off file there is none, and the walk ends there.
+// True when the walk ran to the end of the data (not stopped, not at nMaxChunks).
+bool WalkChunks(const QByteArray &baData, int nMaxChunks, const ChunkFn &onChunk)
+{
+    const qint64 nSize = baData.size();
+    qint64 nOffset = 0;
+    int nChunk = 0;
+    while (nMaxChunks < 0 || nChunk < nMaxChunks) {
+        if (nOffset + 4 > nSize)
+            return true;
+        const qint64 nLength = LengthAt(baData, nOffset);
+        const qint64 nPayload = nOffset + 4;
+        if (nLength == 0 || nPayload + nLength > nSize) {
+            const qint64 nNext = FindChunkStart(baData, nOffset + 1);
+            if (nNext < 0)
+                return true;
+            nOffset = nNext;
+            ++nChunk;
+            continue;
+        }
+        if (!onChunk(nChunk, nOffset,
+                     QByteArray::fromRawData(baData.constData() + nPayload, int(nLength))))
+            return false;
+        nOffset = nPayload + nLength + GapAfterChunk(nChunk);
+        ++nChunk;
+    }
+    return false;
+}
+
+// Parses ever longer beginnings of the file, up to nMaxBytes, until fnParse no longer runs
+// out of bytes: a record is read only as far as its reader needs it. fnParse returns true
+// when it ran out of bytes. *pCut: the byte bound left some of the file unread.
+RecordReadStatus ReadGrowing(const QString &sPath, qint64 nMaxBytes,
+                             const std::function<bool(const QByteArray &)> &fnParse, bool *pCut)
+{
+    *pCut = false;
+    qint64 nWant = kFirstRead;
+    for (;;) {
+        const qint64 nAsk = qMax<qint64>(0, qMin(nWant, nMaxBytes));
+        QByteArray baData;
+        // One byte more tells whether the file goes on.
+        if (!DeviceDiskFile::ReadHead(sPath, nAsk + 1, &baData))
+            return RecordReadStatus::Unreadable;
+        const bool bLonger = baData.size() > nAsk;
+        if (bLonger)
+            baData.truncate(int(nAsk));
+        const bool bRanOut = fnParse(baData);
+        if (!bRanOut || !bLonger)
+            return RecordReadStatus::Read;
+        if (nAsk >= nMaxBytes) {
+            *pCut = true;
+            return RecordReadStatus::Read;
+        }
+        nWant *= 4;
+    }
+}
+
 } // namespace
 
-QList<QByteArray> RecordFile::SplitChunks(const QByteArray &baData, int nMaxChunks,
-                                          bool *pEmptyChunk)
+QList<QByteArray> RecordFile::SplitChunks(const QByteArray &baData, int nMaxChunks)
 {
     QList<QByteArray> lstChunks;
-    const bool bWhole =
-        WalkChunks(baData, nMaxChunks, [&lstChunks](int, const QByteArray &baPayload) {
-            lstChunks.append(QByteArray(baPayload.constData(), baPayload.size()));
-        });
-    if (pEmptyChunk != nullptr)
-        *pEmptyChunk = !bWhole;
+    WalkChunks(baData, nMaxChunks, [&lstChunks](int, qint64, const QByteArray &baPayload) {
+        lstChunks.append(QByteArray(baPayload.constData(), baPayload.size()));
+        return true;
+    });
     return lstChunks;
 }
 
@@ -153,82 +249,125 @@ QString RecordFile::ReportText(const QByteArray &baPayload)
     return GbkCodec()->toUnicode(baText);
 }
 
-bool RecordFile::ReadWhole(const QString &sPath, QByteArray &baData)
-{
-    return DeviceDiskFile::ReadAll(sPath, DeviceDiskFile::RecordFileLimit, &baData);
-}
-
-DataStreamRecord RecordFile::ParseDataStream(const QByteArray &baData, bool *pReadable)
+DataStreamRecord RecordFile::ParseStream(const QByteArray &baData, const RecordLimits &limits,
+                                         const RecordProgressFn &fnProgress, bool *pRanOut)
 {
     DataStreamRecord record;
-    const bool bReadable =
-        WalkChunks(baData, -1, [&record](int nChunk, const QByteArray &baPayload) {
-            if (nChunk == 0)
-                return;
-            const QByteArray baText = DataListText(baPayload).toUtf8();
-            bool bOk = false;
-            if (nChunk == 1) {
-                record.joContent = ParseJsonObject(baText, &bOk);
-                record.bHasContent = true;
-                qDebug() << baText << bOk;
-                return;
+    int nSinceReport = 0;
+    *pRanOut = WalkChunks(baData, -1, [&](int nChunk, qint64 nOffset, const QByteArray &baPayload) {
+        if (fnProgress && ++nSinceReport >= kProgressEvery) {
+            nSinceReport = 0;
+            if (!fnProgress(nOffset)) {
+                record.bStopped = true;
+                return false;
             }
-            const QJsonArray jaFrame = ParseJsonArray(baText, &bOk);
-            if (bOk)
-                record.lstFrames.append(jaFrame);
-        });
-    if (pReadable != nullptr)
-        *pReadable = bReadable;
+        }
+        if (nChunk == 0)
+            return true;
+        const QByteArray baText = DataListText(baPayload).toUtf8();
+        bool bOk = false;
+        if (nChunk == 1) {
+            record.joContent = ParseJsonObject(baText, &bOk);
+            record.bHasContent = true;
+            qDebug() << baText.left(kContentLogBytes) << bOk;
+            return true;
+        }
+        // Only a frame that is there is left out.
+        if (record.lstFrames.size() >= limits.nMaxFrames) {
+            record.bCut = true;
+            record.nBytesTaken = nOffset;
+            return false;
+        }
+        const QJsonArray jaFrame = ParseJsonArray(baText, &bOk);
+        if (bOk)
+            record.lstFrames.append(jaFrame);
+        return true;
+    });
     return record;
 }
 
-ReportRecord RecordFile::ParseReport(const QByteArray &baData, bool *pReadable)
+DataStreamRecord RecordFile::ParseDataStream(const QByteArray &baData, const RecordLimits &limits,
+                                             const RecordProgressFn &fnProgress)
+{
+    bool bRanOut = false;
+    DataStreamRecord record = ParseStream(baData, limits, fnProgress, &bRanOut);
+    record.nFileSize = baData.size();
+    return record;
+}
+
+ReportRecord RecordFile::ParseHead(const QByteArray &baData, bool *pRanOut)
 {
     ReportRecord record;
-    const bool bReadable =
-        WalkChunks(baData, 2, [&record](int nChunk, const QByteArray &baPayload) {
-            if (nChunk == 0) {
-                record.joHeader = ParseJsonObject(ReportText(baPayload).toUtf8());
-                record.bHasHeader = true;
-                return;
-            }
-            const QJsonObject joData =
-                ParseJsonObject(ReportText(baPayload).toUtf8()).value("DATA").toObject();
-            record.sTitle = joData.value("TT").toString();
-            record.jaItems = joData.value("IS").toArray();
-            record.bHasContent = true;
-        });
-    if (pReadable != nullptr)
-        *pReadable = bReadable;
+    *pRanOut = WalkChunks(baData, 2, [&record](int nChunk, qint64, const QByteArray &baPayload) {
+        if (nChunk == 0) {
+            record.joHeader = ParseJsonObject(ReportText(baPayload).toUtf8());
+            record.bHasHeader = true;
+            return true;
+        }
+        const QJsonObject joData =
+            ParseJsonObject(ReportText(baPayload).toUtf8()).value("DATA").toObject();
+        record.sTitle = joData.value("TT").toString();
+        record.jaItems = joData.value("IS").toArray();
+        record.bHasContent = true;
+        return true;
+    });
     return record;
 }
 
-bool RecordFile::ReadDataStream(const QString &sPath, DataStreamRecord &record)
+ReportRecord RecordFile::ParseReport(const QByteArray &baData)
 {
-    QByteArray baData;
-    if (!ReadWhole(sPath, baData))
-        return false;
-    bool bReadable = false;
-    DataStreamRecord read = ParseDataStream(baData, &bReadable);
-    if (!bReadable) {
-        qDebug() << "record with an empty chunk, not read:" << sPath;
-        return false;
-    }
-    record = std::move(read);
-    return true;
+    bool bRanOut = false;
+    return ParseHead(baData, &bRanOut);
 }
 
-bool RecordFile::ReadReport(const QString &sPath, ReportRecord &record)
+RecordReadStatus RecordFile::ReadDataStream(const QString &sPath, DataStreamRecord &record,
+                                            const RecordLimits &limits,
+                                            const RecordProgressFn &fnProgress)
 {
-    QByteArray baData;
-    if (!ReadWhole(sPath, baData))
-        return false;
-    bool bReadable = false;
-    ReportRecord read = ParseReport(baData, &bReadable);
-    if (!bReadable) {
-        qDebug() << "record with an empty chunk, not read:" << sPath;
-        return false;
+    DataStreamRecord read;
+    bool bCut = false;
+    const RecordReadStatus status = ReadGrowing(
+        sPath, limits.nMaxBytes,
+        [&](const QByteArray &baData) {
+            bool bRanOut = false;
+            read = ParseStream(baData, limits, fnProgress, &bRanOut);
+            read.nBytesTaken = read.bCut ? read.nBytesTaken : baData.size();
+            return bRanOut;
+        },
+        &bCut);
+    if (status != RecordReadStatus::Read)
+        return status;
+    if (read.bStopped)
+        return RecordReadStatus::Stopped;
+    read.nFileSize = qMax(QFileInfo(sPath).size(), read.nBytesTaken);
+    if (bCut) {
+        read.bCut = true;
+        read.nFileSize = qMax(read.nFileSize, read.nBytesTaken + 1);
     }
+    if (read.bCut)
+        qDebug() << "record read up to byte" << read.nBytesTaken << "of" << read.nFileSize << ","
+                 << read.lstFrames.size() << "frames:" << sPath;
     record = std::move(read);
-    return true;
+    return record.bHasContent ? RecordReadStatus::Read : RecordReadStatus::Empty;
+}
+
+RecordReadStatus RecordFile::ReadReport(const QString &sPath, ReportRecord &record,
+                                        const RecordLimits &limits)
+{
+    ReportRecord read;
+    bool bCut = false;
+    const RecordReadStatus status = ReadGrowing(
+        sPath, limits.nMaxBytes,
+        [&](const QByteArray &baData) {
+            bool bRanOut = false;
+            read = ParseHead(baData, &bRanOut);
+            return bRanOut;
+        },
+        &bCut);
+    if (status != RecordReadStatus::Read)
+        return status;
+    if (bCut)
+        qDebug() << "record content longer than" << limits.nMaxBytes << "bytes, not read:" << sPath;
+    record = std::move(read);
+    return record.bHasContent ? RecordReadStatus::Read : RecordReadStatus::Empty;
 }

@@ -17,11 +17,35 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
+// What reading one record may cost. A data stream of millions of frames would
+// otherwise take gigabytes and minutes; the device's own recordings stay far
+// below both bounds.
+struct RecordLimits {
+    qint64 nMaxBytes = qint64(64) * 1024 * 1024; // read from the file
+    int nMaxFrames = 100000;                     // kept: over a day of replay at one frame a second
+};
+
+// Told the offset (in the file) the reading has reached; false stops it.
+using RecordProgressFn = std::function<bool(qint64 nOffset)>;
+
+enum class RecordReadStatus {
+    Read,       // the record was read (perhaps cut by a bound: see bCut)
+    Unreadable, // missing, not a regular file, or a read failed
+    Empty,      // no content chunk: a 0-byte or header-only file, or nothing but holes
+    Stopped     // the progress function stopped it
+};
+
 // What the data list needs from a data-stream record.
 struct DataStreamRecord {
     bool bHasContent = false; // chunk 1 was read (the content is replaced only then)
     QJsonObject joContent;    // chunk 1
     QList<QJsonArray> lstFrames;
+    bool bStopped = false;  // the progress function stopped the reading
+    bool bCut = false;      // a bound of RecordLimits left the rest of the file unread
+    qint64 nBytesTaken = 0; // where the reading stopped when cut
+    qint64 nFileSize = 0;
 };
 
 // What the report needs from a record of the other four kinds.
@@ -37,11 +61,10 @@ class RecordFile
 {
 public:
     // Payloads of the chunks in file order, at most nMaxChunks of them (-1: all).
-    // A chunk whose payload would end past the end of the data ends the walk;
-    // nothing is ever read outside baData. An empty chunk (no device writes
-    // one; a file of zeros is nothing but) ends it too and sets *pEmptyChunk.
-    static QList<QByteArray> SplitChunks(const QByteArray &baData, int nMaxChunks = -1,
-                                         bool *pEmptyChunk = nullptr);
+    // Nothing is ever read outside baData. An empty chunk (the zeros an
+    // interrupted write leaves) is not a chunk: the walk goes on at the next
+    // place where one starts, as it does after a length that runs past the end.
+    static QList<QByteArray> SplitChunks(const QByteArray &baData, int nMaxChunks = -1);
 
     // The data list's rule: a byte 0xB0 that is not part of a UTF-8 sequence
     // is the device's degree sign; the rest is UTF-8.
@@ -51,19 +74,26 @@ public:
     // the Celsius sign; the rest is GBK.
     static QString ReportText(const QByteArray &baPayload);
 
-    // Reads a data-stream record. False (record untouched) when the file cannot be
-    // read: missing, not a regular file, longer than 256 MiB, or holding an empty
-    // chunk where the walk reaches it.
-    static bool ReadDataStream(const QString &sPath, DataStreamRecord &record);
+    // Reads a data-stream record within the limits; record is replaced unless
+    // the result is Unreadable or Stopped. fnProgress is called now and then
+    // (on the caller's thread) with the offset reached.
+    static RecordReadStatus ReadDataStream(const QString &sPath, DataStreamRecord &record,
+                                           const RecordLimits &limits = RecordLimits(),
+                                           const RecordProgressFn &fnProgress = RecordProgressFn());
 
-    // Reads the header and content of a record. False as for ReadDataStream.
-    static bool ReadReport(const QString &sPath, ReportRecord &record);
+    // Reads the header and content of a record; record is replaced unless the
+    // result is Unreadable. Only the bytes of those two chunks are read.
+    static RecordReadStatus ReadReport(const QString &sPath, ReportRecord &record,
+                                       const RecordLimits &limits = RecordLimits());
 
-    // Parse the chunks of an already-read file (used by the two functions above);
-    // *pReadable is false when the walk met an empty chunk.
-    static DataStreamRecord ParseDataStream(const QByteArray &baData, bool *pReadable = nullptr);
-    static ReportRecord ParseReport(const QByteArray &baData, bool *pReadable = nullptr);
+    // Parse the chunks of bytes already read (the first bytes of a file).
+    static DataStreamRecord
+    ParseDataStream(const QByteArray &baData, const RecordLimits &limits = RecordLimits(),
+                    const RecordProgressFn &fnProgress = RecordProgressFn());
+    static ReportRecord ParseReport(const QByteArray &baData);
 
 private:
-    static bool ReadWhole(const QString &sPath, QByteArray &baData);
+    static DataStreamRecord ParseStream(const QByteArray &baData, const RecordLimits &limits,
+                                        const RecordProgressFn &fnProgress, bool *pRanOut);
+    static ReportRecord ParseHead(const QByteArray &baData, bool *pRanOut);
 };

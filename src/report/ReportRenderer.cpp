@@ -9,6 +9,7 @@
 #include <QPageLayout>
 #include <QPaintEngine>
 #include <QPrinter>
+#include <QTemporaryDir>
 #include <cmath>
 
 namespace
@@ -74,6 +75,34 @@ bool ReportRenderer::Run()
 {
     if (m_pEngine->m_pages.isEmpty())
         return true;
+    // Before the objects are built: the look-ahead builds its own.
+    const int nFirstSheetPage = ReportPageOfFirstSheet();
+    if (!Begin(nFirstSheetPage))
+        return false;
+    const QList<ReportPageObject *> pages = m_pEngine->m_pages;
+    CountPages();
+
+    // Drawing pass.
+    m_painter.resetTransform();
+    m_bDraw = true;
+    m_bSheetUsed = false;
+    m_nCurrentPage = 1;
+    m_nLineCounter = 0;
+    m_nRecNo = 0;
+    bool bFirst = true;
+    for (int i = 0; i < pages.size(); ++i) {
+        if (!pages.at(i)->isVisible())
+            continue;
+        m_nReportPage = i;
+        ProcessPage(i, bFirst);
+        bFirst = false;
+    }
+    m_painter.end();
+    return true;
+}
+
+bool ReportRenderer::Begin(int nFirstSheetPage)
+{
     m_pEngine->BuildObjects();
     const QList<ReportPageObject *> pages = m_pEngine->m_pages;
     m_script.SetReportEngine(m_pEngine);
@@ -83,10 +112,14 @@ bool ReportRenderer::Run()
     // The first sheet takes the size of the first page that prints: a sheet
     // cannot change once it is started.
     ReportPageObject *pFirst = pages.first();
-    for (ReportPageObject *pPage : pages) {
-        if (pPage->isVisible()) {
-            pFirst = pPage;
-            break;
+    if (nFirstSheetPage >= 0 && nFirstSheetPage < pages.size()) {
+        pFirst = pages.at(nFirstSheetPage);
+    } else {
+        for (ReportPageObject *pPage : pages) {
+            if (pPage->isVisible()) {
+                pFirst = pPage;
+                break;
+            }
         }
     }
     ApplyPageLayout(m_pPrinter, *pFirst);
@@ -95,16 +128,21 @@ bool ReportRenderer::Run()
     m_sheetLayout = m_pPrinter->pageLayout();
     m_nFromPage = m_pPrinter->fromPage();
     m_nToPage = m_pPrinter->toPage();
+    return true;
+}
 
-    // Counting pass: nothing is drawn.
+void ReportRenderer::CountPages()
+{
+    const QList<ReportPageObject *> pages = m_pEngine->m_pages;
     m_pEngine->m_dataSets.clear();
+    m_sheetOwners.clear();
     m_bDraw = false;
     m_nCurrentPage = 1;
     bool bFirst = true;
     for (int i = 0; i < pages.size(); ++i) {
         ReportPageObject *pPage = pages.at(i);
-        if (!pPage->isVisible())
-            continue;
+        // A hidden page is asked for its data like the others: a script may
+        // show it again before it is drawn.
         for (ReportBand *pBand : pPage->BandsOfType(ReportBand::MasterData)) {
             DataSetInfo dsInfo;
             dsInfo.dataSetName = pBand->sDataSourceName;
@@ -120,33 +158,48 @@ bool ReportRenderer::Run()
             }
             m_pEngine->m_dataSets.append(dsInfo);
         }
-        m_nReportPage = i;
-        ProcessPage(i, bFirst);
-        bFirst = false;
+        if (pPage->isVisible()) {
+            m_nReportPage = i;
+            ProcessPage(i, bFirst);
+            bFirst = false;
+        }
         for (ReportBand *pBand : pPage->bands) {
             for (ReportFieldObject *pField : pBand->fields)
                 emit m_pEngine->setField(*pField);
         }
     }
     m_nTotalPages = bFirst ? 0 : m_nCurrentPage;
+}
 
-    // Drawing pass.
-    m_painter.resetTransform();
-    m_bDraw = true;
-    m_bSheetUsed = false;
-    m_nCurrentPage = 1;
-    m_nLineCounter = 0;
-    m_nRecNo = 0;
-    bFirst = true;
-    for (int i = 0; i < pages.size(); ++i) {
-        if (!pages.at(i)->isVisible())
-            continue;
-        m_nReportPage = i;
-        ProcessPage(i, bFirst);
-        bFirst = false;
-    }
-    m_painter.end();
-    return true;
+int ReportRenderer::ReportPageOfFirstSheet()
+{
+    // Only a page range that starts past the first page can start on
+    // another report page than the first, and only pages of different
+    // paper make that matter.
+    const int nFrom = m_pPrinter->fromPage();
+    if (nFrom <= 1 || m_mode == ReportEngine::HtmlMode)
+        return -1;
+    const QList<ReportPageObject *> pages = m_pEngine->m_pages;
+    bool bOnePaper = true;
+    for (const ReportPageObject *pPage : pages)
+        bOnePaper = bOnePaper && PageLayout(*pPage).isEquivalentTo(PageLayout(*pages.first()));
+    if (bOnePaper)
+        return -1;
+    // Counted on a printer of the same kind and resolution, so that the
+    // pages break where they will break on this one.
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return -1;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(scratch.filePath(QStringLiteral("count.pdf")));
+    printer.setResolution(m_pPrinter->resolution());
+    ReportRenderer counter(m_pEngine, &printer, m_mode, nullptr);
+    if (!counter.Begin(-1))
+        return -1;
+    counter.CountPages();
+    counter.m_painter.end();
+    return nFrom <= counter.m_sheetOwners.size() ? counter.m_sheetOwners.at(nFrom - 1) : -1;
 }
 
 bool ReportRenderer::InRange(int nPage) const
@@ -255,8 +308,8 @@ void ReportRenderer::DrawBackground()
     if (!m_bDraw || m_mode == ReportEngine::HtmlMode || !m_pPage)
         return;
     m_painter.setBackgroundMode(Qt::TransparentMode);
-    // The frame goes on every sheet, not only on a report page's first one.
-    if (m_pPage->bBorder) {
+    // The frame marks where a report page begins: its first sheet only.
+    if (m_pPage->bBorder && m_nCurrentPage == m_nPageStart) {
         const QRectF paper = m_paperRect;
         m_painter.save();
         m_painter.setPen(
@@ -284,6 +337,9 @@ void ReportRenderer::ProcessPage(int nPage, bool bFirst)
     // In HTML the sheet continues from the previous report page.
     if (m_mode != ReportEngine::HtmlMode || bFirst)
         m_dY = 0;
+    m_nPageStart = bFirst ? m_nCurrentPage : m_nCurrentPage + 1;
+    if (!m_bDraw && bFirst)
+        m_sheetOwners.append(nPage);
     if (bFirst) {
         if (DrawingHere()) {
             m_bSheetUsed = true;
@@ -318,6 +374,8 @@ void ReportRenderer::NewPage(bool bWithTitle)
     } else {
         ++m_nCurrentPage;
     }
+    if (!m_bDraw)
+        m_sheetOwners.append(m_nReportPage);
     if (m_bDraw)
         emit m_pEngine->newPage(m_nCurrentPage);
     if (m_mode != ReportEngine::HtmlMode)

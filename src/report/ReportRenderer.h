@@ -52,6 +52,16 @@ private:
         QVector<ReportFieldObject *> scripted; // fields whose BeforeData ran
     };
 
+    // Builds the objects, loads the script and starts painting, the first
+    // sheet in the paper of report page nFirstSheetPage (-1: the first
+    // visible one).
+    bool Begin(int nFirstSheetPage);
+    // The counting pass: record counts, pages, the fields offered to the
+    // application; nothing is drawn.
+    void CountPages();
+    // The report page the printer's first page to print belongs to, counted
+    // ahead on a scratch printer; -1 when it is the first visible one.
+    int ReportPageOfFirstSheet();
     void ProcessPage(int nPage, bool bFirst);
     void SetupPage(ReportPageObject *pPage);
     bool CanChangeSheet() const;
@@ -96,6 +106,8 @@ private:
     int m_nLineCounter = 0;
     int m_nFromPage = 0;
     int m_nToPage = 0;
+    int m_nPageStart = 1;       // the sheet the report page being processed starts on
+    QVector<int> m_sheetOwners; // counting pass: the report page of each sheet
     bool m_bDraw = false;
     bool m_bSheetUsed = false;
     double m_dY = 0;           // template units from the top of the printable area

@@ -5,10 +5,15 @@
 
 #include <QColor>
 #include <QDebug>
+#include <QThread>
+#include <QTimer>
 #include <cmath>
 
 namespace
 {
+// How often a long evaluation looks at the watchdog.
+constexpr int kProcessEventsMs = 100;
+
 QScriptValue FnReplace(QScriptContext *pContext, QScriptEngine *)
 {
     QString sText = pContext->argument(0).toString();
@@ -93,15 +98,43 @@ QScriptValue FnAggregate(QScriptContext *pContext, QScriptEngine *pEngine)
 ReportScriptEngine::ReportScriptEngine(QObject *parent) : QScriptEngine(parent)
 {
     DefineFunctions();
-    // A long evaluation lets the event loop run now and then; the watchdog
-    // then aborts it once it is past the time limit.
-    setProcessEventsInterval(100);
-    m_watchdog.setInterval(50);
-    connect(&m_watchdog, &QTimer::timeout, this, [this]() {
-        if (isEvaluating() && Expired())
-            abortEvaluation(currentContext()->throwError(QScriptContext::UnknownError,
-                                                         QStringLiteral("time limit exceeded")));
-    });
+}
+
+ReportScriptEngine::~ReportScriptEngine()
+{
+    if (!m_pThread)
+        return;
+    m_pThread->quit();
+    m_pThread->wait();
+    // The thread has ended: its objects may go from here.
+    m_pWatchdog.reset();
+    m_pContext.reset();
+}
+
+void ReportScriptEngine::OnEvaluationThread(const std::function<void()> &fnWork)
+{
+    if (!m_pThread) {
+        m_pThread = std::make_unique<QThread>();
+        m_pThread->setObjectName(QStringLiteral("ReportScript"));
+        m_pContext = std::make_unique<QObject>();
+        m_pWatchdog = std::make_unique<QTimer>();
+        m_pWatchdog->setInterval(kProcessEventsMs / 2);
+        connect(m_pWatchdog.get(), &QTimer::timeout, m_pContext.get(), [this]() {
+            if (isEvaluating() && Expired())
+                abortEvaluation(currentContext()->throwError(
+                    QScriptContext::UnknownError, QStringLiteral("time limit exceeded")));
+        });
+        m_pContext->moveToThread(m_pThread.get());
+        m_pWatchdog->moveToThread(m_pThread.get());
+        m_pThread->start();
+    }
+    // Nested in an evaluation, or without a thread to wait for (none could
+    // be started): here, without a time limit in the latter case.
+    if (QThread::currentThread() == m_pThread.get() || !m_pThread->isRunning()) {
+        fnWork();
+        return;
+    }
+    QMetaObject::invokeMethod(m_pContext.get(), fnWork, Qt::BlockingQueuedConnection);
 }
 
 void ReportScriptEngine::DefineFunctions()
@@ -129,7 +162,10 @@ void ReportScriptEngine::SetObject(const QString &sName, QObject *pObject)
 {
     if (sName.isEmpty() || !pObject)
         return;
-    globalObject().setProperty(sName, newQObject(pObject));
+    // Without deleteLater: a template must not delete the engine or a field
+    // that the rendering still uses.
+    globalObject().setProperty(
+        sName, newQObject(pObject, QScriptEngine::QtOwnership, QScriptEngine::ExcludeDeleteLater));
 }
 
 bool ReportScriptEngine::LoadScript(const QString &sScript)
@@ -143,32 +179,46 @@ bool ReportScriptEngine::LoadScript(const QString &sScript)
 
 QScriptValue ReportScriptEngine::Run(const QString &sProgram, const QString &sFunction)
 {
-    const bool bNested = m_watchdog.isActive();
-    if (!bNested) {
-        m_timer.start();
-        m_watchdog.start();
-    }
-    QScriptValue result;
-    if (sFunction.isEmpty()) {
-        result = evaluate(sProgram);
-    } else {
-        QScriptValue function = globalObject().property(sFunction);
-        result = function.call(globalObject());
-    }
-    const bool bAborted = Expired();
-    if (!bNested) {
-        m_watchdog.stop();
-        m_timer.invalidate();
-    }
-    if (hasUncaughtException() || bAborted) {
-        qDebug().noquote() << "uncaught exception at line" << uncaughtExceptionLineNumber() << ":"
-                           << (bAborted ? QStringLiteral("time limit exceeded")
-                                        : result.toString());
-        qDebug().noquote() << "formulaStr:" << (sFunction.isEmpty() ? sProgram : sFunction);
-        clearExceptions();
-        return QScriptValue();
-    }
-    return result.isValid() ? result : QScriptValue(QScriptValue::UndefinedValue);
+    QScriptValue value;
+    OnEvaluationThread([&]() {
+        const bool bNested = m_timer.isValid();
+        // Events are handled during an evaluation only here, where there
+        // are none but the watchdog's; a script function that runs anywhere
+        // else (one connected to a signal) handles none.
+        const bool bWatched =
+            !bNested && m_pWatchdog && QThread::currentThread() == m_pWatchdog->thread();
+        if (!bNested)
+            m_timer.start();
+        if (bWatched) {
+            setProcessEventsInterval(kProcessEventsMs);
+            m_pWatchdog->start();
+        }
+        QScriptValue result;
+        if (sFunction.isEmpty()) {
+            result = evaluate(sProgram);
+        } else {
+            QScriptValue function = globalObject().property(sFunction);
+            result = function.call(globalObject());
+        }
+        const bool bAborted = Expired();
+        if (bWatched) {
+            m_pWatchdog->stop();
+            setProcessEventsInterval(-1);
+        }
+        if (!bNested)
+            m_timer.invalidate();
+        if (hasUncaughtException() || bAborted) {
+            qDebug().noquote() << "uncaught exception at line" << uncaughtExceptionLineNumber()
+                               << ":"
+                               << (bAborted ? QStringLiteral("time limit exceeded")
+                                            : result.toString());
+            qDebug().noquote() << "formulaStr:" << (sFunction.isEmpty() ? sProgram : sFunction);
+            clearExceptions();
+            return;
+        }
+        value = result.isValid() ? result : QScriptValue(QScriptValue::UndefinedValue);
+    });
+    return value;
 }
 
 QVariant ReportScriptEngine::Evaluate(const QString &sExpression, bool *pOk)

@@ -2,7 +2,9 @@
 #include "dataviewer/DataManage.h"
 #include "dataviewer/RecordWriter.h"
 #include "dataviewer/Report.h"
+#include "device/DeviceDisks.h"
 #include "widgets/KXButtonDelegate.h"
+#include "widgets/PromptDlg.h"
 
 #include "TestWidgets.h"
 
@@ -37,9 +39,16 @@ private slots:
     void titlesFollowLanguage();
     void recordThatCannotBeOpened_data();
     void recordThatCannotBeOpened();
+    void damagedStreamOpensWithItsFrames();
+    void longStreamIsCutAndSaysSo_data();
+    void longStreamIsCutAndSaysSo();
+    void stoppingALongRead();
 
 private:
     QString MakeFile(const QString &sRelative, const QByteArray &baData = "x");
+    // A data-stream record of one item and nFrames frames of 15 bytes each
+    // (length field, payload, unread bytes); a broken frame does not parse.
+    QString MakeStream(const QString &sName, int nFrames, bool bBroken = false);
     QStringList Names() const;
     void ClickHeaderBox();
 
@@ -296,24 +305,46 @@ void tst_DataManage::titlesFollowLanguage()
     QCOMPARE(pManage->findChild<QPushButton *>("btnDelete")->text(), QString("删除"));
 }
 
+QString tst_DataManage::MakeStream(const QString &sName, int nFrames, bool bBroken)
+{
+    RecordWriter writer;
+    writer.AppendObject(QJsonObject{{"VehicleName", "Golf"}});
+    writer.AppendObject(QJsonObject{
+        {"DATA", QJsonObject{{"TT", "Engine"}, {"IS", QJsonArray{QJsonObject{{"LB", "rpm"}}}}}}});
+    QByteArray ba = writer.Data();
+    ba.reserve(ba.size() + nFrames * 15);
+    const QByteArray baFrame = bBroken ? QByteArray("[\"1234\",") : QByteArray("[\"12345\"]");
+    for (int i = 0; i < nFrames; ++i)
+        ba.append("\0\0\0\x09", 4).append(baFrame).append(2, '\0');
+    return MakeFile("DataStreams/" + sName, ba);
+}
+
 void tst_DataManage::recordThatCannotBeOpened_data()
 {
     QTest::addColumn<QString>("sFolder");
-    QTest::newRow("data stream") << "DataStreams";
-    QTest::newRow("trouble codes") << "DTC";
-    QTest::newRow("vehicle version") << "VehicleVersion";
+    QTest::addColumn<QString>("sKind");
+    for (const char *szFolder : {"DataStreams", "DTC", "VehicleVersion"}) {
+        for (const char *szKind : {"missing", "0 bytes", "header only"})
+            QTest::addRow("%s, %s", szFolder, szKind) << szFolder << szKind;
+    }
 }
 
 // A record that vanished after the list was made (device pulled, deleted
-// elsewhere): nothing of the record opened before stays on the pages, the user
-// is told, and the list is shown again.
+// elsewhere), or one with nothing to show: nothing of the record opened
+// before stays on the pages, the user is told, and the list is shown again.
 void tst_DataManage::recordThatCannotBeOpened()
 {
     QFETCH(QString, sFolder);
+    QFETCH(QString, sKind);
     const QJsonArray jaItems{QJsonObject{{"LB", "Golf item"}, {"VA", QJsonArray{"1"}}}};
     MakeFile(sFolder + "/a-earlier",
              RecordWriter::Record(QJsonObject{{"VehicleName", "Golf"}}, "Engine", jaItems));
-    const QString sGone = MakeFile(sFolder + "/b-gone", RecordWriter::Record({}, "X", jaItems));
+    RecordWriter headerOnly;
+    headerOnly.AppendObject(QJsonObject{{"VehicleName", "Polo"}});
+    const QString sSecond = MakeFile(sFolder + "/b-second",
+                                     sKind == "header only" ? headerOnly.Data()
+                                     : sKind == "0 bytes"   ? QByteArray()
+                                                          : RecordWriter::Record({}, "X", jaItems));
     pManage->Refresh();
     QCOMPARE(tbList->rowCount(), 2);
     auto *pStack = pManage->findChild<QStackedWidget *>("stackedWidget");
@@ -322,20 +353,102 @@ void tst_DataManage::recordThatCannotBeOpened()
     pManage->Open(0);
     QVERIFY(pStack->currentIndex() != 0);
     QVERIFY(TestWidgets::MessageTexts().isEmpty());
-    QVERIFY(QFile::remove(sGone));
+    if (sKind == "missing")
+        QVERIFY(QFile::remove(sSecond));
     pManage->Open(1);
 
     QCOMPARE(pStack->currentIndex(), 0);
     const QList<QMessageBox *> boxes = TestWidgets::VisibleMessageBoxes();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first()->windowTitle(), QString("提示"));
-    QVERIFY2(boxes.first()->text().contains("b-gone"), qPrintable(boxes.first()->text()));
+    QVERIFY2(boxes.first()->text().contains("b-second"), qPrintable(boxes.first()->text()));
+    // Only a record that is gone may have been deleted.
+    QCOMPARE(boxes.first()->text().contains("删除"), sKind == "missing");
     TestWidgets::TakeMessages();
     QCOMPARE(pItems->rowCount(), 0);
     const ReportData &data = pManage->ReportPage()->Data();
     QVERIFY(data.Header().isEmpty());
     QVERIFY(data.Title().isEmpty());
     QCOMPARE(data.RecordCount(), 0);
+}
+
+// An interrupted write leaves zeros behind the last whole frame: the frames
+// before them are the record.
+void tst_DataManage::damagedStreamOpensWithItsFrames()
+{
+    const QString sPath = MakeStream("interrupted.dat", 5);
+    QFile file(sPath);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write(QByteArray(4096, '\0'));
+    file.close();
+    pManage->Refresh();
+    pManage->Open(0);
+    QCOMPARE(pManage->findChild<QStackedWidget *>("stackedWidget")->currentWidget(),
+             static_cast<QWidget *>(pManage->ListPage()));
+    QVERIFY(TestWidgets::MessageTexts().isEmpty());
+    QCOMPARE(pManage->ListPage()->FrameCount(), 5);
+    QCOMPARE(pManage->ListPage()->findChild<QTableWidget *>("tbDataList")->rowCount(), 1);
+}
+
+void tst_DataManage::longStreamIsCutAndSaysSo_data()
+{
+    QTest::addColumn<int>("nFrames");
+    QTest::addColumn<int>("nShown");
+    // Read in place, and on a worker behind a prompt (over 4 MiB).
+    QTest::newRow("100,000 frames") << 100000 << 100000;
+    QTest::newRow("200,000 frames") << 200000 << 100000;
+    QTest::newRow("300,000 frames") << 300000 << 100000;
+}
+
+// Millions of frames would take gigabytes: a record keeps a bounded number of
+// frames, and the user learns what was left out.
+void tst_DataManage::longStreamIsCutAndSaysSo()
+{
+    QFETCH(int, nFrames);
+    QFETCH(int, nShown);
+    MakeStream("long.dat", nFrames);
+    pManage->Refresh();
+    pManage->Open(0);
+    QCOMPARE(pManage->findChild<QStackedWidget *>("stackedWidget")->currentWidget(),
+             static_cast<QWidget *>(pManage->ListPage()));
+    QCOMPARE(pManage->ListPage()->FrameCount(), nShown);
+    const QStringList slMessages = TestWidgets::TakeMessages();
+    if (nShown == nFrames) {
+        QVERIFY2(slMessages.isEmpty(), qPrintable(slMessages.join('\n')));
+        return;
+    }
+    QCOMPARE(slMessages.size(), 1);
+    const QString sText = slMessages.first();
+    QVERIFY2(sText.contains("long.dat"), qPrintable(sText));
+    QVERIFY2(sText.contains(QLocale().toString(nShown)), qPrintable(sText));
+    QVERIFY2(sText.contains(FormatSize(quint64(nFrames - nShown) * 15)), qPrintable(sText));
+}
+
+// A long read shows how far it got and can be stopped; the list stays.
+void tst_DataManage::stoppingALongRead()
+{
+    // About a million frames that do not parse: nothing ends the read early.
+    MakeStream("broken.dat", 1100000, true);
+    pManage->Refresh();
+    QString sPrompt;
+    QTimer stopper;
+    stopper.setInterval(0);
+    connect(&stopper, &QTimer::timeout, this, [&] {
+        for (PromptDlg *pPrompt : pManage->findChildren<PromptDlg *>()) {
+            auto *pCancel = pPrompt->findChild<QPushButton *>("btnCancel");
+            if (!pPrompt->isVisible() || !pCancel || !pCancel->isVisible())
+                continue;
+            sPrompt = pPrompt->PromptText();
+            pCancel->click();
+            stopper.stop();
+        }
+    });
+    stopper.start();
+    pManage->Open(0);
+    stopper.stop();
+    QVERIFY2(sPrompt.contains("broken.dat") && sPrompt.contains('%'), qPrintable(sPrompt));
+    QCOMPARE(pManage->findChild<QStackedWidget *>("stackedWidget")->currentIndex(), 0);
+    QVERIFY(TestWidgets::TakeMessages().isEmpty());
 }
 
 QTEST_MAIN(tst_DataManage)

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+Q_DECLARE_METATYPE(RecordReadStatus)
+
 namespace
 {
 
@@ -18,6 +20,16 @@ QByteArray Chunk(const QByteArray &baPayload, int nGap)
     ba.append(char(n >> 24)).append(char(n >> 16)).append(char(n >> 8)).append(char(n));
     ba.append(baPayload);
     ba.append(nGap, '\x7f'); // the unread bytes must not matter, whatever they hold
+    return ba;
+}
+
+// Header and content of a record with one item, then one frame per value.
+QByteArray StreamWithFrames(const QList<int> &lstValues)
+{
+    QByteArray ba = Chunk(R"({"VehicleName":"Golf"})", 0) +
+                    Chunk(R"({"DATA":{"TT":"Engine","IS":[{"LB":"a"}]}})", 4);
+    for (int nValue : lstValues)
+        ba += Chunk(QByteArray("[\"") + QByteArray::number(nValue) + "\"]", 2);
     return ba;
 }
 
@@ -46,7 +58,9 @@ private slots:
     void reportDecoding();
     void reportReadsHeaderAndContentOnly();
     void unreadableFile();
-    void emptyChunkEndsTheWalk();
+    void emptyChunkIsSkipped();
+    void damagedStreamKeepsItsFrames_data();
+    void damagedStreamKeepsItsFrames();
     void specialAndHugeFilesAreUnreadable_data();
     void specialAndHugeFilesAreUnreadable();
     void writerRoundTrip();
@@ -207,47 +221,113 @@ void tst_RecordFile::unreadableFile()
     QTemporaryDir dir;
     DataStreamRecord ds;
     ReportRecord rr;
-    QVERIFY(!RecordFile::ReadDataStream(dir.filePath("missing"), ds));
-    QVERIFY(!RecordFile::ReadReport(dir.filePath("missing"), rr));
-    QVERIFY(!RecordFile::ReadReport(dir.path(), rr)); // a folder is not a record
+    QCOMPARE(RecordFile::ReadDataStream(dir.filePath("missing"), ds), RecordReadStatus::Unreadable);
+    QCOMPARE(RecordFile::ReadReport(dir.filePath("missing"), rr), RecordReadStatus::Unreadable);
+    // A folder is not a record.
+    QCOMPARE(RecordFile::ReadReport(dir.path(), rr), RecordReadStatus::Unreadable);
 }
 
-void tst_RecordFile::emptyChunkEndsTheWalk()
+void tst_RecordFile::emptyChunkIsSkipped()
 {
-    // No device writes an empty chunk; a file of zeros is nothing but empty chunks.
+    // No device writes an empty chunk; the zeros an interrupted write leaves
+    // read as nothing but empty chunks.
     const QByteArray ba = Chunk(R"({"VehicleName":"Golf"})", 0) + Chunk("", 4) + Chunk("[]", 2);
-    bool bEmpty = false;
-    const QList<QByteArray> lst = RecordFile::SplitChunks(ba, -1, &bEmpty);
-    QVERIFY(bEmpty);
-    QCOMPARE(lst.size(), 1);
-    QVERIFY(RecordFile::SplitChunks(SmallRecord(), -1, &bEmpty).size() == 4 && !bEmpty);
-    bool bReadable = true;
-    RecordFile::ParseDataStream(QByteArray(600, '\0'), &bReadable);
-    QVERIFY(!bReadable);
-    RecordFile::ParseReport(QByteArray(600, '\0'), &bReadable);
-    QVERIFY(!bReadable);
-    RecordFile::ParseDataStream(SmallRecord(), &bReadable);
-    QVERIFY(bReadable);
+    const QList<QByteArray> lst = RecordFile::SplitChunks(ba);
+    QCOMPARE(lst, QList<QByteArray>({R"({"VehicleName":"Golf"})", "[]"}));
+    QCOMPARE(RecordFile::SplitChunks(SmallRecord() + QByteArray(600, '\0')),
+             RecordFile::SplitChunks(SmallRecord()));
+    QVERIFY(RecordFile::SplitChunks(QByteArray(600, '\0')).isEmpty());
+    const DataStreamRecord stream = RecordFile::ParseDataStream(QByteArray(600, '\0'));
+    QVERIFY(!stream.bHasContent && stream.lstFrames.isEmpty());
+    const ReportRecord report = RecordFile::ParseReport(QByteArray(600, '\0'));
+    QVERIFY(!report.bHasHeader && !report.bHasContent);
+}
+
+void tst_RecordFile::damagedStreamKeepsItsFrames_data()
+{
+    QTest::addColumn<QByteArray>("baRecord");
+    QTest::addColumn<bool>("bContent");
+    QTest::addColumn<QList<int>>("lstFrames"); // the value of each frame read
+
+    const QByteArray baFive = StreamWithFrames({1, 2, 3, 4, 5});
+    const QByteArray baThree = StreamWithFrames({6, 7, 8}).mid(StreamWithFrames({}).size());
+    const QList<int> lstFive{1, 2, 3, 4, 5};
+    const QList<int> lstEight{1, 2, 3, 4, 5, 6, 7, 8};
+    // What an interrupted write on a FAT disk leaves: the file's length is
+    // there, the clusters behind the last whole frame hold zeros.
+    QTest::newRow("five frames and 4 KiB of zeros")
+        << baFive + QByteArray(4096, '\0') << true << lstFive;
+    QTest::newRow("an empty frame between two")
+        << StreamWithFrames({1}) + Chunk("", 2) + Chunk(R"(["2"])", 2) << true << QList<int>{1, 2};
+    QTest::newRow("a hole of zeros between frames")
+        << baFive + QByteArray(1001, '\0') + baThree << true << lstEight;
+    QTest::newRow("stray bytes after a hole")
+        << baFive + QByteArray(998, '\0') + QByteArray("\0\0\x01", 3) + baThree << true << lstEight;
+    QTest::newRow("a length past the end, then frames")
+        << baFive + QByteArray("\x7f\xff\xff\xff", 4) + baThree << true << lstEight;
+    QTest::newRow("a frame cut off at the end")
+        << baFive + QByteArray("\0\0\x03\xe8[\"6\",\"", 9) << true << lstFive;
+    QTest::newRow("a frame that does not parse")
+        << StreamWithFrames({1}) + Chunk(QByteArray("[\"2\0\0\0", 6), 2) + Chunk(R"(["3"])", 2)
+        << true << QList<int>{1, 3};
+    QTest::newRow("an empty header")
+        << Chunk("", 0) + StreamWithFrames({1, 2}).mid(Chunk(R"({"VehicleName":"Golf"})", 0).size())
+        << true << QList<int>{1, 2};
+    QTest::newRow("nothing but zeros") << QByteArray(6000, '\0') << false << QList<int>{};
+    QTest::newRow("empty file") << QByteArray() << false << QList<int>{};
+}
+
+// A chunk that cannot be read is dropped and the reading goes on; a record
+// is never thrown away for it.
+void tst_RecordFile::damagedStreamKeepsItsFrames()
+{
+    QFETCH(QByteArray, baRecord);
+    QFETCH(bool, bContent);
+    QFETCH(QList<int>, lstFrames);
+
+    QTemporaryDir dir;
+    const QString sPath = dir.filePath("record.dat");
+    QFile file(sPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(baRecord), qint64(baRecord.size()));
+    file.close();
+
+    DataStreamRecord record;
+    QCOMPARE(RecordFile::ReadDataStream(sPath, record),
+             bContent ? RecordReadStatus::Read : RecordReadStatus::Empty);
+    QCOMPARE(record.bHasContent, bContent);
+    QVERIFY(!record.bCut);
+    QList<int> lstValues;
+    for (const QJsonArray &jaFrame : qAsConst(record.lstFrames))
+        lstValues.append(jaFrame.at(0).toString().toInt());
+    QCOMPARE(lstValues, lstFrames);
+    if (bContent)
+        QCOMPARE(record.joContent["DATA"].toObject()["IS"].toArray().size(), 1);
 }
 
 void tst_RecordFile::specialAndHugeFilesAreUnreadable_data()
 {
     QTest::addColumn<QString>("sKind");
-    QTest::addColumn<bool>("bStream"); // the data list reads it
-    QTest::addColumn<bool>("bReport"); // the report reads it
-    QTest::newRow("FIFO") << "fifo" << false << false;
-    QTest::newRow("link to /dev/zero") << "zero" << false << false;
-    QTest::newRow("zeros") << "zeros" << false << false;
-    QTest::newRow("empty frame") << "empty frame" << false << true;
-    QTest::newRow("record and 256 MiB of zeros") << "huge" << false << false;
-    QTest::newRow("link to a record") << "link" << true << true;
+    QTest::addColumn<RecordReadStatus>("stream"); // as the data list reads it
+    QTest::addColumn<RecordReadStatus>("report"); // as the report reads it
+    QTest::addColumn<int>("nFrames");
+    const auto unreadable = RecordReadStatus::Unreadable;
+    const auto read = RecordReadStatus::Read;
+    QTest::newRow("FIFO") << "fifo" << unreadable << unreadable << 0;
+    QTest::newRow("link to /dev/zero") << "zero" << unreadable << unreadable << 0;
+    QTest::newRow("zeros") << "zeros" << RecordReadStatus::Empty << RecordReadStatus::Empty << 0;
+    QTest::newRow("empty frame") << "empty frame" << read << read << 3;
+    // Read as far as the bound; the rest is left out, not the whole record.
+    QTest::newRow("record and 256 MiB of zeros") << "huge" << read << read << 2;
+    QTest::newRow("link to a record") << "link" << read << read << 2;
 }
 
 void tst_RecordFile::specialAndHugeFilesAreUnreadable()
 {
     QFETCH(QString, sKind);
-    QFETCH(bool, bStream);
-    QFETCH(bool, bReport);
+    QFETCH(RecordReadStatus, stream);
+    QFETCH(RecordReadStatus, report);
+    QFETCH(int, nFrames);
     QTemporaryDir dir;
     const QString sFolder = dir.filePath("SaveData/DataStreams");
     QVERIFY(QDir().mkpath(sFolder));
@@ -281,21 +361,24 @@ void tst_RecordFile::specialAndHugeFilesAreUnreadable()
             QSKIP("no symbolic links here");
     }
 
-    DataStreamRecord stream;
-    stream.bHasContent = true; // untouched when the file is unreadable
-    ReportRecord report;
-    report.sTitle = "before";
-    const bool bReadStream = RecordFile::ReadDataStream(sPath, stream);
-    const bool bReadReport = RecordFile::ReadReport(sPath, report);
+    DataStreamRecord streamRecord;
+    streamRecord.bHasContent = true; // untouched when the file is unreadable
+    ReportRecord reportRecord;
+    reportRecord.sTitle = "before";
+    QCOMPARE(RecordFile::ReadDataStream(sPath, streamRecord), stream);
+    QCOMPARE(RecordFile::ReadReport(sPath, reportRecord), report);
     QVERIFY2(!(pFifo && pFifo->Opened()), "the FIFO was opened");
-    QCOMPARE(bReadStream, bStream);
-    QCOMPARE(bReadReport, bReport);
-    if (!bStream) {
-        QVERIFY(stream.bHasContent && stream.lstFrames.isEmpty());
-    } else {
-        QCOMPARE(stream.lstFrames.size(), 2);
-    }
-    QCOMPARE(report.sTitle, bReport ? QString("Engine") : QString("before"));
+    QCOMPARE(streamRecord.lstFrames.size(), nFrames);
+    if (stream == RecordReadStatus::Unreadable)
+        QVERIFY(streamRecord.bHasContent);
+    QCOMPARE(reportRecord.sTitle, report == RecordReadStatus::Read    ? QString("Engine")
+                                  : report == RecordReadStatus::Empty ? QString()
+                                                                      : QString("before"));
+    // The huge one: 64 MiB read of it, and said so.
+    QCOMPARE(streamRecord.bCut, sKind == "huge");
+    if (sKind == "huge")
+        QCOMPARE(streamRecord.nFileSize - streamRecord.nBytesTaken,
+                 qint64(256 - 64) * 1024 * 1024 + 1);
 }
 
 void tst_RecordFile::writerRoundTrip()
@@ -313,7 +396,7 @@ void tst_RecordFile::writerRoundTrip()
     QVERIFY(RecordWriter::WriteFile(sPath, baRecord));
 
     DataStreamRecord ds;
-    QVERIFY(RecordFile::ReadDataStream(sPath, ds));
+    QCOMPARE(RecordFile::ReadDataStream(sPath, ds), RecordReadStatus::Read);
     const QJsonObject joItem =
         ds.joContent.value("DATA").toObject().value("IS").toArray().at(0).toObject();
     QCOMPARE(joItem.value("LB").toString(), QString("Timing °"));
@@ -321,7 +404,7 @@ void tst_RecordFile::writerRoundTrip()
     QCOMPARE(ds.lstFrames.at(1).at(0).toString(), QString("2"));
 
     ReportRecord rr;
-    QVERIFY(RecordFile::ReadReport(sPath, rr));
+    QCOMPARE(RecordFile::ReadReport(sPath, rr), RecordReadStatus::Read);
     QCOMPARE(rr.jaItems.at(0).toObject().value("UNT").toString(), QString("℃"));
 }
 

@@ -3,6 +3,7 @@
 #include "dataviewer/RecordFile.h"
 
 #include <QDir>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,6 +18,8 @@ private slots:
     void degreeBytesAsTheDeviceWritesThem();
     void reportKindsRead();
     void renderedReports();
+    void longStreamIsBounded_data();
+    void longStreamIsBounded();
 
 private:
     QByteArray ReadFile(const QString &sRelative) const;
@@ -99,6 +102,72 @@ void tst_RecordGen::renderedReports()
         text.start("pdftotext", {out.filePath(QString("pdf/report-%1.pdf").arg(n)), "-"});
         QVERIFY(text.waitForFinished(30000));
         QVERIFY(QString::fromUtf8(text.readAllStandardOutput()).contains("车辆诊断报告"));
+    }
+}
+
+void tst_RecordGen::longStreamIsBounded_data()
+{
+    QTest::addColumn<int>("nFrames");
+    QTest::addColumn<qint64>("nMaxBytes");
+    QTest::addColumn<int>("nKept");
+    const qint64 nDefault = RecordLimits().nMaxBytes;
+    const int nBound = RecordLimits().nMaxFrames;
+    QTest::newRow("below the frame bound") << nBound - 1 << nDefault << nBound - 1;
+    QTest::newRow("at the frame bound") << nBound << nDefault << nBound;
+    QTest::newRow("one frame past it") << nBound + 1 << nDefault << nBound;
+    QTest::newRow("past the byte bound") << 200000 << qint64(1024 * 1024) << -1;
+}
+
+// A long recording costs no more than the bounds allow, and the reader says
+// where it stopped.
+void tst_RecordGen::longStreamIsBounded()
+{
+    QFETCH(int, nFrames);
+    QFETCH(qint64, nMaxBytes);
+    QFETCH(int, nKept);
+    QTemporaryDir out;
+    const QString sPath = out.filePath("long.dat");
+    QProcess process;
+    process.start(QString(UA_BIN_DIR) + "/record-gen",
+                  {"--stream", sPath, "--frames", QString::number(nFrames)});
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 0);
+    QFile file(sPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray baAll = file.readAll();
+
+    // The generator's frames, read without bounds.
+    RecordLimits unbounded;
+    unbounded.nMaxBytes = baAll.size();
+    unbounded.nMaxFrames = nFrames + 1;
+    const DataStreamRecord whole = RecordFile::ParseDataStream(baAll, unbounded);
+    QCOMPARE(whole.lstFrames.size(), nFrames);
+    QVERIFY(!whole.bCut);
+
+    RecordLimits limits;
+    limits.nMaxBytes = nMaxBytes;
+    DataStreamRecord record;
+    QCOMPARE(RecordFile::ReadDataStream(sPath, record, limits), RecordReadStatus::Read);
+    QCOMPARE(record.nFileSize, qint64(baAll.size()));
+    if (nKept < 0) {
+        // Every whole frame within the bytes read, and no more.
+        QCOMPARE(record.nBytesTaken, nMaxBytes);
+        QVERIFY(record.lstFrames.size() > 0 && record.lstFrames.size() < nFrames);
+        const DataStreamRecord head = RecordFile::ParseDataStream(baAll.left(int(nMaxBytes)));
+        QCOMPARE(record.lstFrames.size(), head.lstFrames.size());
+    } else {
+        QCOMPARE(record.lstFrames.size(), nKept);
+    }
+    for (int i : {0, record.lstFrames.size() - 1})
+        QCOMPARE(record.lstFrames.at(i), whole.lstFrames.at(i));
+    QCOMPARE(record.bCut, record.lstFrames.size() < nFrames);
+    if (record.bCut && nKept >= 0) {
+        // Reading stopped at the first frame left out.
+        const qint64 nOffset = record.nBytesTaken;
+        const QByteArray baNext = baAll.mid(int(nOffset) + 4, 32);
+        QVERIFY2(baNext.startsWith(
+                     QJsonDocument(whole.lstFrames.at(nKept)).toJson(QJsonDocument::Compact)),
+                 baNext.constData());
     }
 }
 

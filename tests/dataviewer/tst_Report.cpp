@@ -96,6 +96,8 @@ private slots:
     void chineseTextUsesACjkFont();
     void previewRendersOnLoad();
     void unreadableRecordEmptiesThePage();
+    void recordWithoutContentEmptiesThePage_data();
+    void recordWithoutContentEmptiesThePage();
     void saveFailureIsReported_data();
     void saveFailureIsReported();
     void saveButtonWritesAndOpensPdf();
@@ -293,6 +295,36 @@ void tst_Report::unreadableRecordEmptiesThePage()
     QVERIFY(!sText.contains("Engine"));
     QVERIFY(sText.contains("Brand:"));
     QCOMPARE(LinesWith(sText, "故障码").size(), 1);
+}
+
+void tst_Report::recordWithoutContentEmptiesThePage_data()
+{
+    QTest::addColumn<QByteArray>("baRecord");
+    RecordWriter headerOnly;
+    headerOnly.AppendObject(QJsonObject{{"VehicleName", "Polo"}});
+    QTest::newRow("0 bytes") << QByteArray();
+    QTest::newRow("header only") << headerOnly.Data();
+    QTest::newRow("header and zeros") << headerOnly.Data() + QByteArray(64, '\0');
+}
+
+// Nothing of the record shown before passes for this one's: not its codes,
+// vehicle name or title.
+void tst_Report::recordWithoutContentEmptiesThePage()
+{
+    QFETCH(QByteArray, baRecord);
+    pReport->SetTemplate(":/other/2.xml");
+    QVERIFY(pReport->Load(WriteRecord("dtc.dat", "Engine", {Code("P0301", "Current", "Misfire")})));
+    const QString sPath = pDir->filePath("second.dat");
+    QVERIFY(RecordWriter::WriteFile(sPath, baRecord));
+    QVERIFY(!pReport->Load(sPath));
+    QVERIFY(pReport->Data().Header().isEmpty());
+    QVERIFY(pReport->Data().Title().isEmpty());
+    QCOMPARE(pReport->Data().RecordCount(), 0);
+    const QString sText = PdfText(Save("empty.pdf"));
+    QVERIFY(!sText.contains("P0301"));
+    QVERIFY(!sText.contains("Golf"));
+    QVERIFY(!sText.contains("Polo"));
+    QVERIFY(!sText.contains("Engine"));
 }
 
 void tst_Report::saveFailureIsReported_data()

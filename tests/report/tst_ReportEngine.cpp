@@ -90,12 +90,16 @@ private slots:
     void zeroRecordsPrintOnlyHeader();
     void bandTallerThanPageEnds();
     void oddFieldsStillRender();
+    void endlessTemplateScriptEnds_data();
     void endlessTemplateScriptEnds();
+    void longScriptHandlesNoEvents_data();
+    void longScriptHandlesNoEvents();
     void pageWithoutWidthIsA4();
     void landscapePage();
     void previewTurnsLandscapePage();
     void htmlMeasuresEachPageAtItsWidth();
     void watermarkAndBorder();
+    void pageBorderOnFirstSheetOnly();
     void sqlDataSource();
     void rectangleSpelling_data();
     void rectangleSpelling();
@@ -109,9 +113,12 @@ private slots:
     void exportToPdfWithoutTemplate();
     void signalsDuringRendering();
     void scriptHidesPageAndMovesField();
+    void hiddenPageIsAskedForItsData();
+    void scriptCannotDeleteTheObjects();
     void groupsWithNumbering();
     void inlineDataSource();
     void printerPageRange();
+    void pageRangeStartsOnLandscapePage();
     void targetPrinterAdoption();
     void pdfPrinterNotReusedForHtml();
     void reentrantCallsAreRefused();
@@ -288,19 +295,65 @@ void tst_ReportEngine::oddFieldsStillRender()
     QVERIFY(engine.exportToHtml(m_dir.filePath(QStringLiteral("odd.html"))));
 }
 
+void tst_ReportEngine::endlessTemplateScriptEnds_data()
+{
+    QTest::addColumn<QString>("sScript");
+    QTest::newRow("while") << QStringLiteral("while (true) {}");
+    QTest::newRow("for") << QStringLiteral("for (;;);");
+    QTest::newRow("do while") << QStringLiteral("var n = 0; do { n = n + 1; } while (n > 0);");
+}
+
 void tst_ReportEngine::endlessTemplateScriptEnds()
 {
+    QFETCH(QString, sScript);
     const QString sXml =
         Document(Page(Band(QStringLiteral("ReportTitle"), 24,
                            Label(QStringLiteral("after the loop"), 0, 0, 300, 24))),
-                 QStringLiteral("while (true) {}"));
+                 sScript);
     ReportEngine engine;
     QVERIFY(engine.loadTemplate(Template(QStringLiteral("endless.xml"), sXml)));
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^uncaught exception")));
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^formulaStr: while")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^formulaStr: ")));
     QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("endless.pdf"))));
     QCOMPARE(PdfLines(Pdf(QStringLiteral("endless.pdf")), 1),
              QStringList({QStringLiteral("after the loop")}));
+}
+
+void tst_ReportEngine::longScriptHandlesNoEvents_data()
+{
+    QTest::addColumn<QString>("sScript");
+    const QString sSlow =
+        QStringLiteral("var t = new Date().getTime(); while (new Date().getTime() - t < 300) {}");
+    QTest::newRow("function before a field")
+        << QStringLiteral("function slowBeforeData() { %1 }").arg(sSlow);
+    QTest::newRow("function on a signal")
+        << QStringLiteral("ReportEngine.newPage.connect(function(n) { %1 });").arg(sSlow);
+}
+
+// A slow script does not let other events run while a page is half drawn: a
+// click then would act on a rendering in progress. They wait until it ends.
+void tst_ReportEngine::longScriptHandlesNoEvents()
+{
+    QFETCH(QString, sScript);
+    const QString sXml = Document(
+        Page(Band(QStringLiteral("MasterData"), 600,
+                  Label(QStringLiteral("slow"), 0, 0, 300, 24, QStringLiteral("name=\"slow\"")))),
+        sScript);
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("slow.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 2; // two sheets: one new page
+    bool bRan = false;
+    int nPageThen = -1;
+    QTimer::singleShot(0, this, [&] {
+        bRan = true;
+        nPageThen = engine.CurrentPage();
+    });
+    QVERIFY(engine.exportToPdf(Pdf(QStringLiteral("slow.pdf"))));
+    QVERIFY2(!bRan, qPrintable(QStringLiteral("ran on page %1").arg(nPageThen)));
+    QTRY_VERIFY(bRan);
+    QCOMPARE(nPageThen, 0);
+    QCOMPARE(PdfLines(Pdf(QStringLiteral("slow.pdf")), 2), QStringList({QStringLiteral("slow")}));
 }
 
 void tst_ReportEngine::pageWithoutWidthIsA4()
@@ -465,10 +518,38 @@ void tst_ReportEngine::watermarkAndBorder()
         const double dMiddle = DarkShare(sPdf, QRect(100, 200, 50, 50));
         QCOMPARE(dMiddle > 0.9, sOpacity == QLatin1String("1"));
         QCOMPARE(dMiddle < 0.1, sOpacity == QLatin1String("0"));
-        // The frame runs about 2 mm inside the paper's left edge.
+        // The frame runs about 2 mm inside the paper's left edge, on the
+        // report page's first sheet.
         QVERIFY(DarkShare(sPdf, QRect(2, 300, 2, 100)) > 0.4);
-        QVERIFY(DarkShare(sPdf, QRect(2, 300, 2, 100), 2) > 0.4);
+        QVERIFY(DarkShare(sPdf, QRect(2, 300, 2, 100), 2) < 0.1);
         QCOMPARE(DarkShare(sPdf, QRect(100, 200, 50, 50), 2) > 0.9, sOpacity == QLatin1String("1"));
+    }
+}
+
+// The frame marks where a report page begins: it is drawn on the first sheet
+// of each report page that has one, not on the sheets that continue it.
+void tst_ReportEngine::pageBorderOnFirstSheetOnly()
+{
+    const QString sFramed = QStringLiteral("border=\"1\" borderWidth=\"4\"");
+    const QString sXml = Document(
+        Page(Band(QStringLiteral("MasterData"), 600, Label(QStringLiteral("a"), 200, 0, 100, 24)),
+             sFramed) +
+        Page(Band(QStringLiteral("MasterData"), 24, Label(QStringLiteral("b"), 200, 0, 100, 24)),
+             sFramed) +
+        Page(Band(QStringLiteral("MasterData"), 24, Label(QStringLiteral("c"), 200, 0, 100, 24))));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("frames.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 2; // the first report page takes two sheets
+    const QString sPdf = Pdf(QStringLiteral("frames.pdf"));
+    QVERIFY(engine.exportToPdf(sPdf));
+    QCOMPARE(PdfPageCount(sPdf), 4);
+    const QList<bool> lstFramed{true, false, true, false};
+    for (int nSheet = 1; nSheet <= 4; ++nSheet) {
+        // About 2 mm inside the paper's left edge.
+        const double dLeft = DarkShare(sPdf, QRect(2, 300, 2, 100), nSheet);
+        QVERIFY2((dLeft > 0.4) == lstFramed.at(nSheet - 1),
+                 qPrintable(QStringLiteral("sheet %1: %2").arg(nSheet).arg(dLeft)));
     }
 }
 
@@ -801,6 +882,64 @@ void tst_ReportEngine::scriptHidesPageAndMovesField()
     QCOMPARE(engine.TotalPages(), 1);
 }
 
+// A page the script hides is still asked for its record counts and offered
+// its fields, like every page: a script that shows it again before it is
+// drawn then finds its data.
+void tst_ReportEngine::hiddenPageIsAskedForItsData()
+{
+    const QString sScript =
+        QStringLiteral("ReportEngine.page(1).visible = false;\n"
+                       "function showBeforeData() { if (ReportEngine.totalPages > 0) "
+                       "ReportEngine.page(1).visible = true; }\n");
+    const QString sXml = Document(
+        Page(Band(QStringLiteral("ReportTitle"), 24,
+                  Label(QStringLiteral("first"), 0, 0, 300, 24, QStringLiteral("name=\"show\"")))) +
+            Page(Band(QStringLiteral("MasterData"), 24,
+                      Label(QStringLiteral("hidden [n]"), 0, 0, 300, 24,
+                            QStringLiteral("name=\"hiddenCell\"")))),
+        sScript);
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("hidden.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 2;
+    data.value = RowValue;
+    QStringList slFields;
+    connect(&engine, &ReportEngine::setField, this,
+            [&](ReportFieldObject &field) { slFields.append(field.objectName()); });
+    const QString sPdf = Pdf(QStringLiteral("hidden.pdf"));
+    QVERIFY(engine.exportToPdf(sPdf));
+
+    QList<int> lstAsked;
+    for (const DataSetInfo &info : qAsConst(data.dsInfos))
+        lstAsked.append(info.reportPage);
+    QCOMPARE(lstAsked, QList<int>({1}));
+    QCOMPARE(slFields, QStringList({QStringLiteral("show"), QStringLiteral("hiddenCell")}));
+    QCOMPARE(PdfPageCount(sPdf), 2);
+    QCOMPARE(PdfLines(sPdf, 2),
+             QStringList({QStringLiteral("hidden 0"), QStringLiteral("hidden 1")}));
+}
+
+// The objects a template's script sees belong to the rendering: the script
+// may not delete them behind its back.
+void tst_ReportEngine::scriptCannotDeleteTheObjects()
+{
+    const QString sXml = Document(
+        Page(Band(QStringLiteral("ReportTitle"), 24,
+                  Label(QStringLiteral("title"), 0, 0, 300, 24, QStringLiteral("name=\"cell\"")))),
+        QStringLiteral("function cellBeforeData() { cell.deleteLater(); }\n"
+                       "ReportEngine.deleteLater();\n"));
+    auto *pEngine = new ReportEngine;
+    const QPointer<ReportEngine> guard(pEngine);
+    QVERIFY(pEngine->loadTemplate(Template(QStringLiteral("delete.xml"), sXml)));
+    for (const QString &sName : {QStringLiteral("delete1.pdf"), QStringLiteral("delete2.pdf")}) {
+        QVERIFY(pEngine->exportToPdf(Pdf(sName)));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(guard);
+        QCOMPARE(PdfLines(Pdf(sName), 1), QStringList({QStringLiteral("title")}));
+    }
+    delete pEngine;
+}
+
 void tst_ReportEngine::groupsWithNumbering()
 {
     const QString sXml =
@@ -869,6 +1008,30 @@ void tst_ReportEngine::printerPageRange()
     const QStringList slLines = PdfLines(Pdf(QStringLiteral("range.pdf")), 1);
     QCOMPARE(slLines.at(1), QStringLiteral("row 44"));
     QCOMPARE(slLines.last(), QStringLiteral("2 / 3"));
+}
+
+// A print of pages 2 to 2, where page 2 is landscape, comes out on a
+// landscape sheet, as the whole report would print it.
+void tst_ReportEngine::pageRangeStartsOnLandscapePage()
+{
+    const QString sXml = Document(
+        Page(Band(QStringLiteral("ReportTitle"), 24,
+                  Label(QStringLiteral("first"), 0, 0, 300, 24))) +
+        Page(Band(QStringLiteral("MasterData"), 24, Label(QStringLiteral("second"), 0, 0, 300, 24)),
+             QStringLiteral("orientation=\"1\"")));
+    ReportEngine engine;
+    QVERIFY(engine.loadTemplate(Template(QStringLiteral("range-landscape.xml"), sXml)));
+    DataProvider data(&engine);
+    data.counts[1] = 1;
+    const QString sPdf = Pdf(QStringLiteral("range-landscape.pdf"));
+    const auto pPrinter = PdfPrinter(sPdf);
+    pPrinter->setFromTo(2, 2);
+    engine.printPreview(pPrinter.get());
+    QCOMPARE(PdfPageCount(sPdf), 1);
+    const QSizeF size = PdfPageSize(sPdf);
+    QVERIFY2(qAbs(size.width() - 841.89) < 1 && qAbs(size.height() - 595.28) < 1,
+             qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+    QCOMPARE(PdfLines(sPdf, 1), QStringList({QStringLiteral("second")}));
 }
 
 void tst_ReportEngine::targetPrinterAdoption()

@@ -2,8 +2,11 @@
 // device's file format, below a "SaveData" folder.
 //
 // Usage: record-gen [--pdf <folder>] <SaveData folder>
-//   --pdf  also renders the first record of each report kind into
-//          <folder>/report-<n>.pdf through the report page (n = 2..5).
+//        record-gen --stream <file> --frames <n>
+//   --pdf     also renders the first record of each report kind into
+//             <folder>/report-<n>.pdf through the report page (n = 2..5).
+//   --stream  writes one data-stream record of three items and n small frames
+//             (about 22 bytes each: 11,700,000 make 245 MiB) into <file>.
 
 #include "dataviewer/RecordWriter.h"
 #include "dataviewer/Report.h"
@@ -12,6 +15,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTextStream>
@@ -115,6 +119,38 @@ QByteArray VehicleVersion(int nVariant)
     return RecordWriter::Record(Header("Volkswagen Golf 1.4 TSI"), "Engine", jaItems);
 }
 
+// A long recording, written as it goes: millions of frames need not fit in memory.
+bool WriteLongStream(const QString &sPath, qint64 nFrames)
+{
+    QDir().mkpath(QFileInfo(sPath).absolutePath());
+    QFile file(sPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QJsonArray jaItems{
+        QJsonObject{{"LB", "Engine speed"}, {"RV", "650-850"}, {"VA", "780"}, {"UNT", "rpm"}},
+        QJsonObject{{"LB", "Coolant temperature"}, {"RV", "80-105"}, {"VA", "88"}, {"UNT", "°C"}},
+        QJsonObject{{"LB", "Vehicle speed"}, {"RV", "0-255"}, {"VA", "0"}, {"UNT", "km/h"}},
+    };
+    if (file.write(RecordWriter::Record(Header("Volkswagen Golf 1.4 TSI"), "Engine", jaItems)) < 0)
+        return false;
+    QByteArray baBuffer;
+    for (qint64 i = 0; i < nFrames; ++i) {
+        const QByteArray baFrame = QByteArray("[\"") + QByteArray::number(i % 1000) + "\",\"" +
+                                   QByteArray::number((i / 7) % 100) + "\",\"" +
+                                   QByteArray::number(i % 10) + "\"]";
+        const quint32 nLength = quint32(baFrame.size());
+        baBuffer.append(char(nLength >> 24)).append(char(nLength >> 16));
+        baBuffer.append(char(nLength >> 8)).append(char(nLength));
+        baBuffer.append(baFrame).append(2, '\0');
+        if (baBuffer.size() >= (1 << 20) || i + 1 == nFrames) {
+            if (file.write(baBuffer) != baBuffer.size())
+                return false;
+            baBuffer.clear();
+        }
+    }
+    return file.flush();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -131,10 +167,26 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     QCommandLineParser parser;
     parser.addOption({"pdf", "Render the report of each kind into <folder>.", "folder"});
+    parser.addOption({"stream", "Write one long data-stream record into <file>.", "file"});
+    parser.addOption({"frames", "Frames of the --stream record.", "n"});
     parser.addPositionalArgument("SaveData", "Folder to write the records into.");
     parser.process(app);
+    if (parser.isSet("stream")) {
+        bool bOk = false;
+        const qint64 nFrames = parser.value("frames").toLongLong(&bOk);
+        if (!bOk || nFrames < 0 || !parser.positionalArguments().isEmpty()) {
+            err << "usage: record-gen --stream <file> --frames <n>\n";
+            return 2;
+        }
+        if (!WriteLongStream(parser.value("stream"), nFrames)) {
+            err << "record-gen: cannot write " << parser.value("stream") << "\n";
+            return 1;
+        }
+        return 0;
+    }
     if (parser.positionalArguments().size() != 1) {
-        err << "usage: record-gen [--pdf <folder>] <SaveData folder>\n";
+        err << "usage: record-gen [--pdf <folder>] <SaveData folder>\n"
+               "       record-gen --stream <file> --frames <n>\n";
         return 2;
     }
     const QDir saveDir(parser.positionalArguments().at(0));

@@ -4,16 +4,24 @@
 #include "dataviewer/RecordFile.h"
 #include "widgets/IconHelper.h"
 #include "widgets/KXCheckBoxHeaderView.h"
+#include "widgets/PromptDlg.h"
 #include "widgets/TableUtils.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QJsonDocument>
+
+#include <atomic>
+#include <memory>
+#include <utility>
 
 namespace
 {
 constexpr ushort kIconPlay = 0xF01D;
 constexpr ushort kIconPause = 0xF28C;
 constexpr int kIconSize = 15;
+constexpr int kContentLogBytes = 4096;
+constexpr int kProgressShowMs = 100;
 } // namespace
 
 DataList::DataList(QWidget *parent) : QWidget(parent), ui(new Ui::DataList)
@@ -51,21 +59,74 @@ bool DataList::Load(const QString &sPath)
     bPlaying = false;
     tmReplay.stop();
     ShowPlayIcon(true);
-    lstFrames.clear();
 
     DataStreamRecord record;
-    const bool bRead = RecordFile::ReadDataStream(sPath, record);
-    lstFrames = record.lstFrames;
-    // A file without a content chunk has no items, one that cannot be read
-    // has nothing: showing the previous file's items would pass them off as
-    // this one's.
-    joContent = record.bHasContent ? record.joContent : QJsonObject();
+    lastStatus = ReadRecord(sPath, record);
+    bLastCut = lastStatus == RecordReadStatus::Read && record.bCut;
+    nLastBytesLeft = bLastCut ? qMax<qint64>(0, record.nFileSize - record.nBytesTaken) : 0;
+    if (lastStatus == RecordReadStatus::Stopped)
+        return false;
+    // A file that cannot be read or holds no content shows nothing: the
+    // previous file's items would pass for this one's.
+    const bool bShown = lastStatus == RecordReadStatus::Read;
+    lstFrames = bShown ? std::move(record.lstFrames) : QList<QJsonArray>();
+    joContent = bShown ? record.joContent : QJsonObject();
     nFrameIndex = 0;
     Show(joContent);
     ui->tbDetailList->setRowCount(0);
     ui->progressBar_2->setValue(0);
     ui->stackedWidget->setCurrentWidget(ui->listPage);
-    return bRead;
+    return bShown;
+}
+
+RecordReadStatus DataList::ReadRecord(const QString &sPath, DataStreamRecord &record)
+{
+    const QFileInfo info(sPath);
+    if (info.size() <= kReadInPlaceBytes)
+        return RecordFile::ReadDataStream(sPath, record);
+
+    // The worker keeps the job alive for as long as it runs: a stopped read
+    // goes on until it next looks at the flag, after this call has returned.
+    struct Job {
+        std::atomic<qint64> nOffset{0};
+        std::atomic<bool> bStop{false};
+        RecordReadStatus status = RecordReadStatus::Unreadable;
+        DataStreamRecord record;
+    };
+    auto pJob = std::make_shared<Job>();
+    const qint64 nTotal = qMax<qint64>(1, qMin(info.size(), RecordLimits().nMaxBytes));
+    PromptDlg prompt(this);
+    prompt.SetCancellable(true);
+    int nPercent = 0;
+    const auto showProgress = [&] {
+        // The reading starts over on a longer piece of the file now and then.
+        nPercent = qMax(nPercent, int(qMin<qint64>(99, pJob->nOffset * 100 / nTotal)));
+        prompt.ShowPrompt(tr("正在读取记录 %1……%2%").arg(info.fileName()).arg(nPercent));
+    };
+    showProgress();
+    QTimer progress;
+    progress.setInterval(kProgressShowMs);
+    connect(&progress, &QTimer::timeout, &prompt, showProgress);
+    progress.start();
+    bool bStopped = false;
+    connect(&prompt, &PromptDlg::CancelRequested, &prompt, [&bStopped, pJob] {
+        bStopped = true;
+        pJob->bStop = true;
+    });
+    const bool bRan = prompt.RunWhile([pJob, sPath] {
+        pJob->status =
+            RecordFile::ReadDataStream(sPath, pJob->record, RecordLimits(), [pJob](qint64 nOffset) {
+                pJob->nOffset = nOffset;
+                return !pJob->bStop;
+            });
+    });
+    progress.stop();
+    if (!bRan)
+        return RecordFile::ReadDataStream(sPath, record);
+    if (bStopped)
+        return RecordReadStatus::Stopped;
+    record = std::move(pJob->record);
+    return pJob->status;
 }
 
 void DataList::Show(const QJsonObject &joData)
@@ -141,11 +202,15 @@ void DataList::on_btnOK_clicked()
     ui->progressBar_2->setValue(0);
 
     const QJsonArray jaItems = Items();
+    // Once, and not whole: a long record's content written once per chosen
+    // item would hold the window for minutes.
+    qDebug().noquote()
+        << QJsonDocument(joContent).toJson(QJsonDocument::Indented).left(kContentLogBytes);
     ui->tbDetailList->setRowCount(mapSelection.size());
     for (auto it = mapSelection.cbegin(); it != mapSelection.cend(); ++it) {
         const int nItem = it.key();
         const int nRow = it.value();
-        qDebug() << nRow << nItem << QJsonDocument(joContent).toJson(QJsonDocument::Indented);
+        qDebug() << nRow << nItem;
         const QJsonObject joItem = jaItems.at(nItem).toObject();
         const char *const keys[] = {"LB", "RV", "VA", "UNT"};
         for (int nColumn = 0; nColumn < 4; ++nColumn)

@@ -119,23 +119,41 @@ void DataManage::Open(int nRow)
         if (pReport->Load(sPath))
             ui->stackedWidget->setCurrentWidget(pReport);
         else
-            CannotOpen(sPath);
+            NotShown(sPath, pReport->LastStatus());
         return;
     }
-    if (pDataList->Load(sPath))
-        ui->stackedWidget->setCurrentWidget(pDataList);
-    else
-        CannotOpen(sPath);
+    if (!pDataList->Load(sPath)) {
+        NotShown(sPath, pDataList->LastStatus());
+        return;
+    }
+    ui->stackedWidget->setCurrentWidget(pDataList);
+    if (pDataList->LastCut())
+        ShowMessage(this, tr("提示"),
+                    tr("记录 %1 太大，只读取了前 %L2 帧；文件其余的 %3 没有读取。")
+                        .arg(QFileInfo(sPath).fileName())
+                        .arg(pDataList->FrameCount())
+                        .arg(FormatSize(quint64(pDataList->LastBytesLeft()))));
 }
 
-// The file went away (device pulled, deleted elsewhere) or cannot be read: the
-// pages were emptied, the list is shown again.
-void DataManage::CannotOpen(const QString &sPath)
+// The pages were emptied (or, for a read the user stopped, left alone): the
+// list is shown again, and the user told why unless they chose it.
+void DataManage::NotShown(const QString &sPath, RecordReadStatus status)
 {
     ui->stackedWidget->setCurrentIndex(0);
-    ShowMessage(
-        this, tr("提示"),
-        tr("无法打开记录 %1，它可能已被删除或设备已拔出。").arg(QFileInfo(sPath).fileName()));
+    const QString sName = QFileInfo(sPath).fileName();
+    switch (status) {
+    case RecordReadStatus::Stopped:
+    case RecordReadStatus::Read:
+        return;
+    case RecordReadStatus::Empty:
+        ShowMessage(this, tr("提示"), tr("记录 %1 是空的或不完整，没有可显示的内容。").arg(sName));
+        return;
+    case RecordReadStatus::Unreadable:
+        // The file went away (device pulled, deleted elsewhere) or cannot be read.
+        ShowMessage(this, tr("提示"),
+                    tr("无法打开记录 %1，它可能已被删除或设备已拔出。").arg(sName));
+        return;
+    }
 }
 
 void DataManage::on_btnDelete_clicked()

@@ -2,6 +2,8 @@
 // The data manager page: lists the diagnostic records saved on the device
 // disk, deletes them and opens them in the data list or the report page.
 
+#include "dataviewer/RecordFile.h"
+
 #include <QWidget>
 #include <functional>
 
@@ -44,7 +46,7 @@ signals:
     void DeleteFinish();
 
 private:
-    void CannotOpen(const QString &sPath);
+    void NotShown(const QString &sPath, RecordReadStatus status);
     void AppendFileRow(const QString &sPath, const QString &sName, quint64 nSize, int nCategory,
                        const QString &sTitle);
 

@@ -53,20 +53,20 @@ void Report::SetTemplate(const QString &sPath)
 
 bool Report::Load(const QString &sPath)
 {
-    data.ClearItems();
+    // Nothing of the record shown before stays, not even its vehicle name or
+    // title: a record without them must not pass for that one.
+    data.Clear();
     ReportRecord record;
-    const bool bRead = RecordFile::ReadReport(sPath, record);
-    if (bRead)
+    lastStatus = RecordFile::ReadReport(sPath, record);
+    if (lastStatus == RecordReadStatus::Read)
         data.Apply(record);
-    else
-        data.Clear();
 
     for (QScrollBar *pBar : findChildren<QScrollBar *>()) {
         if (pBar->orientation() == Qt::Vertical)
             pBar->setValue(pBar->minimum());
     }
     pPreview->updatePreview();
-    return bRead;
+    return lastStatus == RecordReadStatus::Read;
 }
 
 void Report::setDSInfo(DataSetInfo &dsInfo)

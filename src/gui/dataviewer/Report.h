@@ -28,8 +28,10 @@ public:
     void SetTemplate(const QString &sPath);
     QString TemplatePath() const { return sTemplatePath; }
     // Reads a record and refreshes the preview. A record that cannot be read
-    // empties the page (nothing of the previous record stays) and gives false.
+    // or holds no content empties the page (nothing of the previous record
+    // stays) and gives false; LastStatus() tells which.
     bool Load(const QString &sPath);
+    RecordReadStatus LastStatus() const { return lastStatus; }
     void Retranslate();
 
     // Renders the report onto a printer the user chose.
@@ -60,4 +62,5 @@ private:
     QPrintPreviewWidget *pPreview = nullptr;
     QString sTemplatePath;
     ReportData data;
+    RecordReadStatus lastStatus = RecordReadStatus::Unreadable;
 };
