@@ -392,7 +392,11 @@ DiffDownload::FileList DiffDownload::BuildFileList()
         }
     }
     const QSet<QString> keptParts = RemoveLeftovers(existingFolders);
-    const QStringList slDigests = FileMd5List(slToHash);
+    // Digests of large copies take long: a stop does not wait for them (the
+    // files then count as to be fetched, and their transfers end at once).
+    const QStringList slDigests = FileMd5List(slToHash, [this] {
+        return bStop.load() || TransferStopFlag.load() != 0 || IsCancelled();
+    });
 
     FileList files;
     quint64 nBytes = 0;
