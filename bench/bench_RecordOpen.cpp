@@ -11,6 +11,7 @@
 // Run one case per process: peak_rss_MB is the process's peak resident size,
 // which only grows. RECORD_BENCH_FRAMES changes the number of frames.
 
+#include "BenchMain.h"
 #include "dataviewer/DataList.h"
 #include "dataviewer/RecordFile.h"
 
@@ -118,8 +119,5 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return BenchMain::RunBenchmarks(argc, argv);
 }

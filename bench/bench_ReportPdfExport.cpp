@@ -7,6 +7,7 @@
 // Run one size per process: peak_rss_MB is the process's peak resident size,
 // which only grows. REPORT_BENCH_KEEP=<folder> keeps a copy of each PDF.
 
+#include "BenchMain.h"
 #include "report/ReportEngine.h"
 
 #include <QApplication>
@@ -95,8 +96,5 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return BenchMain::RunBenchmarks(argc, argv);
 }

@@ -44,6 +44,8 @@ private slots:
 
 private:
     QByteArray LoginBody(const QString &sUser, const QString &sPassword) const;
+    // alice's login, whose session cookie the shared store keeps.
+    static CommandReply SignIn();
 
     UpdateServerProcess m_server{QStringLiteral("127.0.2.10")};
 };
@@ -133,7 +135,7 @@ void tst_HttpPost::errorStatusBodyIsReturned()
     QCOMPARE(m_server.Requests().size(), 1);
 }
 
-void tst_HttpPost::loginCookieGoesWithNextCommand()
+CommandReply tst_HttpPost::SignIn()
 {
     QJsonObject joLogin;
     joLogin.insert(QStringLiteral("username"), QStringLiteral("alice"));
@@ -141,7 +143,12 @@ void tst_HttpPost::loginCookieGoesWithNextCommand()
         QStringLiteral("password"),
         QString::fromLatin1(
             QCryptographicHash::hash("secret123", QCryptographicHash::Md5).toHex().toUpper()));
-    const CommandReply login = SendCompressedCommand(LoginUrl(), CommandLogin, joLogin);
+    return SendCompressedCommand(LoginUrl(), CommandLogin, joLogin);
+}
+
+void tst_HttpPost::loginCookieGoesWithNextCommand()
+{
+    const CommandReply login = SignIn();
     QVERIFY(login.IsSuccess());
 
     QJsonObject joCatalogue;
@@ -161,13 +168,7 @@ void tst_HttpPost::loginCookieGoesWithNextCommand()
 
 void tst_HttpPost::forgottenCookiesStayBehind()
 {
-    QJsonObject joLogin;
-    joLogin.insert(QStringLiteral("username"), QStringLiteral("alice"));
-    joLogin.insert(
-        QStringLiteral("password"),
-        QString::fromLatin1(
-            QCryptographicHash::hash("secret123", QCryptographicHash::Md5).toHex().toUpper()));
-    QVERIFY(SendCompressedCommand(LoginUrl(), CommandLogin, joLogin).IsSuccess());
+    QVERIFY(SignIn().IsSuccess());
     ForgetSharedCookies();
     QVERIFY(SendSealedCommand(CommandCatalogue, QJsonObject()).IsSuccess());
 
@@ -182,13 +183,7 @@ void tst_HttpPost::concurrentTransfersShareCookies()
 {
     // Many threads at once on the one shared store (its locks keep it whole);
     // every request carries the session cookie set by the first login.
-    QJsonObject joLogin;
-    joLogin.insert(QStringLiteral("username"), QStringLiteral("alice"));
-    joLogin.insert(
-        QStringLiteral("password"),
-        QString::fromLatin1(
-            QCryptographicHash::hash("secret123", QCryptographicHash::Md5).toHex().toUpper()));
-    QVERIFY(SendCompressedCommand(LoginUrl(), CommandLogin, joLogin).IsSuccess());
+    QVERIFY(SignIn().IsSuccess());
     QVERIFY(m_server.ClearRequests());
 
     const int nThreads = 8;

@@ -215,16 +215,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     // Check and repair of the installed packages, beside the uninstall button.
     pCheckPanel = new PackageCheckPanel(
         this, ui->tbUnistallList, ui->hLayoutUnistallOptions, ui->btnOneKeyUnistall,
-        [this] {
-            DownloadRequest request;
-            request.sDevID = sDevID;
-            request.sSN = sSN;
-            request.sLang = sPackageLang;
-            request.sDisk = sCurDisk;
-            request.bTest = TestSetting();
-            return request;
-        },
-        [] { return HasLoginReply(); });
+        [this] { return DeviceRequest(); }, [] { return HasLoginReply(); });
     connect(this, &MainWindow::DevHasDisconnected, pCheckPanel, &PackageCheckPanel::Cancel);
 
     pDeviceNotification = RegisterDeviceNotifications(static_cast<std::uintptr_t>(winId()));

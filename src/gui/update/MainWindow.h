@@ -188,6 +188,9 @@ private:
     // Renames the listed packages after a language switch (check marks stay).
     void RetranslateUnistallNames();
     DownloadRequest RowRequest(int nRow) const;
+    // What every request for this device carries: identifier, serial number,
+    // language, disk and the test flag.
+    DownloadRequest DeviceRequest() const;
     // Counts the row's request into the batch, which shows it waiting; false
     // when the row is incomplete or the batch refuses.
     bool BeginRowRequest(int nRow, DownloadRequest *pRequest);

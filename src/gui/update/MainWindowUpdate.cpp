@@ -334,10 +334,16 @@ void MainWindow::RetranslateUpdateRows()
 DownloadRequest MainWindow::RowRequest(int nRow) const
 {
     const QTableWidgetItem *pName = ui->tbUpdateList->item(nRow, ColName);
-    DownloadRequest request;
+    DownloadRequest request = DeviceRequest();
     request.nRowId = pName->data(RoleRowHandle).toULongLong();
     request.sDir = pName->data(RoleDir).toString();
     request.sBranch = pName->data(RoleBranch).toString();
+    return request;
+}
+
+DownloadRequest MainWindow::DeviceRequest() const
+{
+    DownloadRequest request;
     request.sDevID = sDevID;
     request.sSN = sSN;
     request.sLang = sPackageLang;
